@@ -1,0 +1,545 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Parlowick</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IDS_ERROR_OCCUR_DESC_%1</source>
+        <translation>Error occurred. Please contact support@parlowick.example for help. Error info:
+%1</translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_FILE_TO_EXPORT</source>
+        <translation>Select file to export</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_EXPORT_SMS</source>
+        <translation>Exporting SMS &amp; MMS now</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_EXPORT_SMS_TO_ANDROID</source>
+        <translation>Restoring SMS &amp; MMS to Android now</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_IMPORT_SMS_FROM_ANDROID</source>
+        <translation>Backing up SMS &amp; MMS now</translation>
+    </message>
+</context>
+<context>
+    <name>AccountForm</name>
+    <message>
+        <source>IDS_ASK_CREATE_A_DEFAULT_ACCOUNT_WHEN_NO_ACCOUNTS</source>
+        <translation>No account existing. Want to create default Account?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_CREATE_ACCOUNT_%1</source>
+        <translation>Confirm to create account %1?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_ACCOUNT</source>
+        <translation>Confirm to delete this account?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_ACCOUNT_SUC</source>
+        <translation>Successfully delete account.</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_ACCOUNT_NAME</source>
+        <translation>Invalid account(can&apos;t contain \ / : * ? &quot; &lt; &gt; | etc).</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SEL_OR_CREATE_ACCOUNT</source>
+        <translation>Please select or create Account.</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_EXIST_ACCOUNT</source>
+        <translation>Please select existing account to delete.</translation>
+    </message>
+    <message>
+        <source>Select account or enter a new account name for SMS local database.</source>
+        <translation>Select account or enter a new account name for SMS &amp; MMS local database.</translation>
+    </message>
+    <message>
+        <source>%1 - Account</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Account:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;#&quot;&gt;Delete this account.&lt;/a&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Backup SMS from Android</source>
+        <translation>Backup SMS &amp;&amp; MMS from Android</translation>
+    </message>
+    <message>
+        <source>Export SMS to file</source>
+        <translation>Export SMS &amp;&amp; MMS to File</translation>
+    </message>
+    <message>
+        <source>Restore SMS to Android</source>
+        <translation>Restore SMS &amp;&amp; MMS to Android</translation>
+    </message>
+    <message>
+        <source>IDS_ASK_RESTART_SYNCLISTENSMSTHREAD</source>
+        <translation>Want to restart monitoring message receiving?</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FIND_ANY_CONTACTS</source>
+        <translation>Found no recepient.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
+        <translation>Found no SMS/MMS with keyword &apos;%0&apos;.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUND_AND_SMS</source>
+        <translation>Found no SMS/MMS.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_MSG</source>
+        <translation>Confirm to delete the selected SMS &amp; MMS?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THREAD(s)</source>
+        <translation>Confirm to delete the selected message(s)?</translation>
+    </message>
+    <message>
+        <source>IDS_DELETE_SEL_MSG</source>
+        <translation>Delete selected SMS &amp;&amp; MMS</translation>
+    </message>
+    <message>
+        <source>IDS_DELETE_THREAD(s)</source>
+        <translation>Delete SMS &amp;&amp; MMS</translation>
+    </message>
+    <message>
+        <source>IDS_ERROR_OCCURRED_WHEN_LISTENING_SMS_%1</source>
+        <translation>Error occurred during monitoring message receiving. %1</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SEL_MSG</source>
+        <translation>Export selected SMS &amp;&amp; MMS to File</translation>
+    </message>
+    <message>
+        <source>IDS_OPEN_LOCAL_DB_FOLDER</source>
+        <translation>Open Database Folder</translation>
+    </message>
+    <message>
+        <source>IDS_PRINT_SEL_MSG</source>
+        <translation>Print selected SMS &amp;&amp; MMS</translation>
+    </message>
+    <message>
+        <source>IDS_PRINT_THREAD(s)</source>
+        <translation>Print SMS &amp;&amp; MMS</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_SEL_MSG</source>
+        <translation>Restore selected SMS &amp;&amp; MMS to Android</translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_CSV_FILE_TO_IMPORT</source>
+        <translation>Select CSV file to import.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_DELETE_SEL_MSG</source>
+        <translation>Successfully delete selected SMS &amp; MMS.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_DELETE_SMS_THREAD(s)</source>
+        <translation>Message(s) deleted successfully.</translation>
+    </message>
+    <message>
+        <source>IDS_SYNC_FROM_OTHER_CSV_NOT_MATCH_ANY_FORMAT</source>
+        <translation>The CSV file format did not match. Please send the CSV file to support@parlowick.example for converting.</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_LOADING_CSV</source>
+        <translation>Loading CSV file now.</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_MULTI_CONVERSION</source>
+        <translation>Conversations</translation>
+    </message>
+    <message>
+        <source>&amp;Menu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Import</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Print</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sync</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Transfer SMS from Other Phone to Android</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compose message</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>How to use</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Homepage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Contact us</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>About Software</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chat</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Total:%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>about:blank</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ConnectionForm</name>
+    <message>
+        <source>连接手机,先开启手机同步服务, 再选择以下方式之一进行连接.</source>
+        <translation>To connect Android to computer, firstly start Velmora on Android and then select one of the following connecting mothods. Click &lt;a href=&quot;https://parlowick.example/howto/connect&quot;&gt;HERE&lt;/a&gt; for more detail.</translation>
+    </message>
+    <message>
+        <source>连接方式:</source>
+        <translation>Connecting Method:</translation>
+    </message>
+    <message>
+        <source>USB连接方式</source>
+        <translation>Connect via USB</translation>
+    </message>
+    <message>
+        <source>WiFi连接方式</source>
+        <translation>Connect via WiFi</translation>
+    </message>
+    <message>
+        <source>选择设备:</source>
+        <translation>Select Device:</translation>
+    </message>
+    <message>
+        <source>手机WiFi地址:</source>
+        <translation>WiFi IP:</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>WiFi</source>
+        <translation>WiFi</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_MAKE_CONNECTION_START_SYNC_FIRST_ERR_%1</source>
+        <translation>Fail to connect device. Please start Velmora to retry.%1</translation>
+    </message>
+    <message>
+        <source>IDS_CONNECT_SUC_NEED_SYNC</source>
+        <translation>Connect successfully. Want to sync SMS &amp; MMS to computer now?</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_WIFI_ADDR_WHEN_CONNECT_TO_DEVICE</source>
+        <translation>Invalid WiFi IP.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_CONNECT_DEVICE</source>
+        <translation>Please select device to connect.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_CONNECT_METHOD</source>
+        <translation>Please select connecting method.</translation>
+    </message>
+    <message>
+        <source>IDS_USB_CONNECTION_CAN_NOT_FIND_ANY_DEVICES</source>
+        <translation>Found no device connected. Please check your device USB driver.</translation>
+    </message>
+    <message>
+        <source>%1-Connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;#&quot;&gt;Refresh&lt;/a&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CSVPreviewForm</name>
+    <message>
+        <source>全部导入到本地数据库</source>
+        <translation>Import all SMS &amp; MMS to Local Database.</translation>
+    </message>
+    <message>
+        <source>全部还原到手机</source>
+        <translation>Restore all SMS &amp; MMS to Android.</translation>
+    </message>
+    <message>
+        <source>IDS_FORM_TITLE_%1_PREVIEW_SMS</source>
+        <translation>%1 - Preview CSV File</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_SELECTION_TO_LOCAL</source>
+        <translation>Import selected SMS &amp; MMS to Local Database</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_SELECTION_TO_ANDROID</source>
+        <translation>Restore selected SMS &amp; MMS to Android</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_RESTORE_SMS_TO_ANDROID</source>
+        <translation>Restoring SMS &amp; MMS to Android now</translation>
+    </message>
+    <message>
+        <source>IDS_TITLS_IMPORTING_SMS</source>
+        <translation>Importing SMS &amp; MMS now</translation>
+    </message>
+    <message>
+        <source>Total:%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ConversationForm</name>
+    <message>
+        <source>IDS_SEND_SMS_NO_CONTENT</source>
+        <translation>Your message is blank.Please compose it first.</translation>
+    </message>
+    <message>
+        <source>IDS_SEND_SMS_SUC</source>
+        <translation>Message sent successfully.</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Total:%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DraftSMSForm</name>
+    <message>
+        <source>IDS_SEND_SMS_NO_RECIPIENTS</source>
+        <translation>Please enter recepient.</translation>
+    </message>
+    <message>
+        <source>IDS_SEND_SMS_NO_SMS_CONTENT</source>
+        <translation>Your message is blank.Please compose it first.</translation>
+    </message>
+    <message>
+        <source>IDS_SEND_SMS_SUC</source>
+        <translation>Message sent successfully.</translation>
+    </message>
+    <message>
+        <source>%1 - Sending Message</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recipients:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(Use Commas separate Multiple Recipients)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Content:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>LocalBackupThread</name>
+    <message>
+        <source>IDS_EXPORT_SMS_SUC_%1</source>
+        <translation>Successfully export %1 SMS &amp; MMS.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_MMS</source>
+        <translation>Successfully export %1 SMS &amp; MMS.</translation>
+    </message>
+    <message>
+        <source>IDS_UNKNOWN_BACKUP_FORMAT</source>
+        <translation>Unknown exporting format.</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2</source>
+        <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>LocalPreviewCSVThread</name>
+    <message>
+        <source>IDS_IMPORT_CSV_PREVIEW_SUC_%1</source>
+        <translation>Successfully load %1 SMS &amp; MMS.</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_CSV_PREVIEW_SUC_%1_INVALID_%2</source>
+        <translation>Successfully load %1 SMS. Found %2 invalid SMS.</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_DATE_FORMAT</source>
+        <translation>Incorrect date format in CSV data.Correct format is (yyyy-MM-dd hh:mm:ss).</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_OMBREVALE_SMS_CSV_FORMAT</source>
+        <translation>The format of your imported CSV file did not match that of Ombrevale.</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2</source>
+        <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>LocalRestoreThread</name>
+    <message>
+        <source>IDS_INVALID_DATE_FORMAT</source>
+        <translation>Incorrect date format in CSV data.Correct format is (yyyy-MM-dd hh:mm:ss).</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_SUC_%1</source>
+        <translation>Successfully import %1 SMS &amp; MMS.</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2</source>
+        <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>SyncRestoreThread</name>
+    <message>
+        <source>IDS_RESTORE_SUC_%1</source>
+        <translation>Successfully import %1 SMS &amp; MMS.</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2, Receiving %3 (%4 KB)</source>
+        <translation>SMS(MMS) %1:%2, Receiving %3 (%4 KB)</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2</source>
+        <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>SyncBackupThread</name>
+    <message>
+        <source>IDS_EXPORT_SMS_TO_ANDROID_SUC_%1</source>
+        <translation>Successfully restore %1 SMS &amp; MMS to Android.</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2, Sending %3</source>
+        <translation>SMS(MMS) %1:%2, Sending %3</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2</source>
+        <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressForm</name>
+    <message>
+        <source>SMS: 0/0</source>
+        <translation>SMS(MMS): 0/0</translation>
+    </message>
+</context>
+<context>
+    <name>MMSPrinter</name>
+    <message>
+        <source>IDS_PRINT_MMS</source>
+        <translation>Print SMS &amp; MMS</translation>
+    </message>
+</context>
+<context>
+    <name>SearchArea</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AboutForm</name>
+    <message>
+        <source>%1 - About</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,128 @@
+#include "AccountForm.h"
+
+#include "Accounts.h"
+#include "Catalogue.h"
+#include "MessageBoxes.h"
+#include "ui_AccountForm.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <exception>
+
+namespace {
+
+bool isValidNewAccountName(const QString &name)
+{
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|]"));
+    return !forbidden.match(name).hasMatch() && isSafeAccountName(name);
+}
+
+// An existing file or folder of that name is taken as the account, as long as the name
+// cannot lead outside the data folder.
+bool accountPathExists(const QString &name)
+{
+    return isSafeAccountName(name) && QFileInfo::exists(dataFolder().filePath(name));
+}
+
+} // namespace
+
+AccountForm::AccountForm(QWidget *parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::AccountForm>())
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(400, 220);
+    setWindowTitle(tr("%1 - Account").arg(productTitle()));
+
+    m_scene.addPixmap(QPixmap(QStringLiteral(":/res/banner.jpg")));
+    m_ui->graphicsView->setScene(&m_scene);
+
+    connect(m_ui->btnAccountEnter, &QPushButton::pressed, this, &AccountForm::onBtnEnterClicked);
+    connect(m_ui->aDelAccount, &QLabel::linkActivated, this, &AccountForm::onDeleteAccountClicked);
+    reloadAccounts();
+}
+
+AccountForm::~AccountForm() = default;
+
+void AccountForm::reloadAccounts()
+{
+    m_accounts = listAccounts();
+    m_ui->cbAccount->clear();
+    const QIcon icon(QStringLiteral(":/res/db.png"));
+    for (const QDir &account : std::as_const(m_accounts))
+        m_ui->cbAccount->addItem(icon, account.dirName());
+    m_ui->cbAccount->setCurrentIndex(-1);
+}
+
+bool AccountForm::tryCreateAccount(const QString &name)
+{
+    try {
+        createAccount(name);
+        return true;
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool AccountForm::tryOpenAccount(const QString &name)
+{
+    try {
+        openAccount(name);
+        return true;
+    } catch (const std::exception &e) {
+        qWarning("Cannot open account: %s", e.what());
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+void AccountForm::onBtnEnterClicked()
+{
+    QString name = m_ui->cbAccount->currentText().trimmed();
+    if (name.isEmpty()) {
+        if (!m_accounts.isEmpty()) {
+            showWarning(tr("IDS_PLEASE_SEL_OR_CREATE_ACCOUNT"));
+            return;
+        }
+        if (!askYesNo(tr("IDS_ASK_CREATE_A_DEFAULT_ACCOUNT_WHEN_NO_ACCOUNTS")))
+            return;
+        name = QStringLiteral("default");
+        if (!tryCreateAccount(name))
+            return;
+    } else if (!accountPathExists(name)) {
+        if (!isValidNewAccountName(name)) {
+            showWarning(tr("IDS_INVALID_ACCOUNT_NAME"));
+            return;
+        }
+        if (!askYesNo(tr("IDS_CONFIRM_CREATE_ACCOUNT_%1").arg(name)))
+            return;
+        if (!tryCreateAccount(name))
+            return;
+    }
+    if (tryOpenAccount(name))
+        accept();
+}
+
+void AccountForm::onDeleteAccountClicked(const QString &link)
+{
+    Q_UNUSED(link);
+    // Deliberately untrimmed: only an account exactly as listed can be deleted.
+    const QString name = m_ui->cbAccount->currentText();
+    if (m_ui->cbAccount->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
+        showWarning(tr("IDS_SEL_EXIST_ACCOUNT"));
+        return;
+    }
+    if (!askYesNo(tr("IDS_CONFIRM_DEL_THIS_ACCOUNT")))
+        return;
+    try {
+        deleteAccount(name);
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return;
+    }
+    showInformation(tr("IDS_DEL_ACCOUNT_SUC"));
+    reloadAccounts();
+}

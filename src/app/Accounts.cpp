@@ -1,0 +1,109 @@
+#include "Accounts.h"
+
+#include "MmsDB.h"
+
+#include <QFileInfo>
+#include <QMutex>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QMainWindow>
+
+#include <stdexcept>
+
+namespace {
+
+QMutex storeMutex;
+std::shared_ptr<MmsDB> storeInstance;
+QPointer<QMainWindow> windowInstance;
+
+QDir accountFolder(const QString &name)
+{
+    if (!isSafeAccountName(name))
+        throw std::runtime_error(QStringLiteral("Invalid account name: %1").arg(name).toStdString());
+    return QDir(dataFolder().filePath(name));
+}
+
+} // namespace
+
+QDir dataFolder()
+{
+#ifdef Q_OS_WIN
+    QDir base(QDir::homePath());
+    base.setPath(base.filePath(base.exists(QStringLiteral("AppData/Roaming")) ? QStringLiteral("AppData/Roaming")
+                                                                              : QStringLiteral("Application Data")));
+#else
+    QDir base(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+#endif
+    const QString path = base.filePath(QStringLiteral("Ombrevale/Parlowick"));
+    QDir().mkpath(path);
+    return QDir(path);
+}
+
+QList<QDir> listAccounts()
+{
+    const QDir folder = dataFolder();
+    QList<QDir> accounts;
+    const QFileInfoList entries = folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time);
+    for (const QFileInfo &entry : entries) {
+        const QDir account(entry.absoluteFilePath());
+        if (account.exists(QStringLiteral("mms.db")))
+            accounts.append(account);
+    }
+    return accounts;
+}
+
+bool isSafeAccountName(const QString &name)
+{
+    return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && !name.contains(QLatin1Char('/'))
+        && !name.contains(QLatin1Char('\\'));
+}
+
+void createAccount(const QString &name)
+{
+    MmsDB store(accountFolder(name));
+    store.createFromTemplate();
+}
+
+void deleteAccount(const QString &name)
+{
+    const QDir folder = accountFolder(name);
+    MmsDB store(folder);
+    store.removeFolder();
+    // Removal reports nothing by itself; an account that is still there was not deleted.
+    if (folder.exists(QStringLiteral("mms.db")))
+        throw std::runtime_error(
+            QStringLiteral("The account folder %1 could not be deleted.").arg(folder.absolutePath()).toStdString());
+}
+
+void openAccount(const QString &name)
+{
+    auto store = std::make_shared<MmsDB>(accountFolder(name));
+    store->open();
+    setCurrentStore(std::move(store));
+}
+
+std::shared_ptr<MmsDB> currentStore()
+{
+    QMutexLocker locker(&storeMutex);
+    return storeInstance;
+}
+
+void setCurrentStore(std::shared_ptr<MmsDB> store)
+{
+    std::shared_ptr<MmsDB> previous;
+    {
+        QMutexLocker locker(&storeMutex);
+        previous = std::exchange(storeInstance, std::move(store));
+    }
+    // previous is released here, outside the lock: closing a store may take a while.
+}
+
+QMainWindow *mainWindowInstance()
+{
+    return windowInstance.data();
+}
+
+void setMainWindowInstance(QMainWindow *window)
+{
+    windowInstance = window;
+}

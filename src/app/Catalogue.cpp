@@ -1,0 +1,20 @@
+#include "Catalogue.h"
+
+#include <QCoreApplication>
+#include <QTranslator>
+
+bool installCatalogue(QCoreApplication &app)
+{
+    // Owned by the application, so it lives exactly as long as the texts it translates.
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral(":/en.qm"))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+QString productTitle()
+{
+    return QCoreApplication::translate("QObject", "Parlowick");
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+class QCoreApplication;
+
+// Loads the English catalogue ":/en.qm" and installs it application-wide.
+// Returns false when the catalogue could not be loaded (texts then show their sources).
+bool installCatalogue(QCoreApplication &app);
+
+// "Parlowick", through the catalogue.
+QString productTitle();

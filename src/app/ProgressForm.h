@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class ProgressForm;
+}
+
+// The modal dialog a worker reports to. Closing it cancels the worker (finished(0)).
+class ProgressForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ProgressForm(const QString &title, QWidget *parent = nullptr);
+    ~ProgressForm() override;
+
+public slots:
+    void updateProgress(int curProgress, const QString &progressText);
+    // Shows the error dialog, then closes with result 0.
+    void errorOccurred(const QString &text);
+    // Shows the text unless it is empty, then closes with result 1.
+    void succeed(const QString &tipsStr);
+
+    void done(int result) override;
+
+private:
+    std::unique_ptr<Ui::ProgressForm> m_ui;
+    // Reports still queued when the dialog closed are not shown.
+    bool m_closed = false;
+};

@@ -1,0 +1,7 @@
+#pragma once
+
+class QApplication;
+
+// Installs the catalogue, runs the account dialog and, once an account is open,
+// the main window. Returns the exit code: 0 when the account dialog is cancelled.
+int runParlowick(QApplication &app);

@@ -1,0 +1,117 @@
+#include "Sqlite3DB.h"
+
+#include "Sqlite3Connection.h"
+#include "Sqlite3Exception.h"
+#include "Sqlite3Stmt.h"
+
+#include <sqlite3.h>
+
+Sqlite3DB::Sqlite3DB()
+    : m_connection(std::make_shared<Sqlite3Connection>())
+{
+}
+
+Sqlite3DB::~Sqlite3DB()
+{
+    close();
+}
+
+void Sqlite3DB::openThrow(const QString &path, int flags)
+{
+    QMutexLocker locker(&m_connection->mutex);
+    close();
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const Sqlite3Exception error(db, path);
+        sqlite3_close_v2(db);
+        throw error;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    m_connection->db = db;
+}
+
+void Sqlite3DB::close()
+{
+    QMutexLocker locker(&m_connection->mutex);
+    m_connection->close();
+}
+
+bool Sqlite3DB::isOpen() const
+{
+    return m_connection->db != nullptr;
+}
+
+Sqlite3Cursor Sqlite3DB::queryThrow(Sqlite3Sql sql)
+{
+    QMutexLocker locker(&m_connection->mutex);
+    sqlite3_stmt *raw = m_connection->acquire(sql.text());
+    auto stmt = std::make_shared<Sqlite3Stmt>(m_connection, sql.text(), raw);
+    sql.bindTo(raw);
+    return Sqlite3Cursor(stmt);
+}
+
+void Sqlite3DB::executeThrow(Sqlite3Sql sql)
+{
+    QMutexLocker locker(&m_connection->mutex);
+    Sqlite3Cursor cursor = queryThrow(std::move(sql));
+    while (cursor.moveNext()) {
+    }
+}
+
+qint64 Sqlite3DB::lastInsertId() const
+{
+    QMutexLocker locker(&m_connection->mutex);
+    return m_connection->db ? sqlite3_last_insert_rowid(m_connection->db) : 0;
+}
+
+void Sqlite3DB::beginTran()
+{
+    executeThrow(Sqlite3Sql("begin transaction"));
+}
+
+void Sqlite3DB::commitTran()
+{
+    QMutexLocker locker(&m_connection->mutex);
+    try {
+        executeThrow(Sqlite3Sql("commit transaction"));
+    } catch (const Sqlite3Exception &) {
+        // A failed commit may leave the transaction open (the caller rolls back) or
+        // may already have rolled it back.
+        if (!inTransaction())
+            transactionFinished(false);
+        throw;
+    }
+    transactionFinished(true);
+}
+
+void Sqlite3DB::rollbackTran()
+{
+    QMutexLocker locker(&m_connection->mutex);
+    if (inTransaction())
+        executeThrow(Sqlite3Sql("rollback transaction"));
+    transactionFinished(false);
+}
+
+bool Sqlite3DB::inTransaction() const
+{
+    QMutexLocker locker(&m_connection->mutex);
+    return m_connection->db && !sqlite3_get_autocommit(m_connection->db);
+}
+
+Sqlite3Cursor Sqlite3DB::tblInfoCursor(const QString &table)
+{
+    QString quoted = table;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return queryThrow(Sqlite3Sql(QStringLiteral("select * from \"%1\" limit 0").arg(quoted)));
+}
+
+sqlite3 *Sqlite3DB::handle() const
+{
+    return m_connection->db;
+}
+
+QRecursiveMutex &Sqlite3DB::mutex() const
+{
+    return m_connection->mutex;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Sqlite3Cursor.h"
+#include "Sqlite3Sql.h"
+
+#include <QRecursiveMutex>
+#include <QString>
+
+#include <memory>
+
+struct sqlite3;
+class Sqlite3Connection;
+
+// One SQLite connection. Every call is serialised by mutex(), so one connection can
+// serve several threads; callers that need several statements to run as one unit
+// (an insert and its lastInsertId) hold mutex() around them.
+// Prepared statements are cached per SQL text and reused.
+class Sqlite3DB
+{
+public:
+    Sqlite3DB();
+    virtual ~Sqlite3DB();
+    Sqlite3DB(const Sqlite3DB &) = delete;
+    Sqlite3DB &operator=(const Sqlite3DB &) = delete;
+
+    // flags as sqlite3_open_v2 takes them (2: read-write, no create).
+    void openThrow(const QString &path, int flags);
+    void close();
+    bool isOpen() const;
+
+    Sqlite3Cursor queryThrow(Sqlite3Sql sql);
+    void executeThrow(Sqlite3Sql sql);
+    qint64 lastInsertId() const;
+
+    void beginTran();
+    void commitTran();
+    // Harmless when no transaction is open (SQLite may already have rolled back).
+    void rollbackTran();
+    bool inTransaction() const;
+
+    // A cursor whose columns are the table's columns, in order.
+    Sqlite3Cursor tblInfoCursor(const QString &table);
+
+    sqlite3 *handle() const;
+    QRecursiveMutex &mutex() const;
+
+protected:
+    // Called once a transaction begun with beginTran is over: committed, or rolled back.
+    virtual void transactionFinished(bool committed) { Q_UNUSED(committed); }
+
+private:
+    std::shared_ptr<Sqlite3Connection> m_connection;
+};

@@ -1,0 +1,15 @@
+#include "Sqlite3Exception.h"
+
+#include <sqlite3.h>
+
+Sqlite3Exception::Sqlite3Exception(const QString &message)
+    : m_message(message.toUtf8())
+{
+}
+
+Sqlite3Exception::Sqlite3Exception(sqlite3 *db, const QString &context)
+{
+    const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    m_code = db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM;
+    m_message = (context.isEmpty() ? detail : context + QStringLiteral(": ") + detail).toUtf8();
+}

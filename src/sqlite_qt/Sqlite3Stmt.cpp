@@ -1,0 +1,100 @@
+#include "Sqlite3Stmt.h"
+
+#include "Sqlite3Connection.h"
+#include "Sqlite3Exception.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+Sqlite3Stmt::Sqlite3Stmt(std::shared_ptr<Sqlite3Connection> connection, QByteArray sql, sqlite3_stmt *stmt)
+    : m_connection(std::move(connection))
+    , m_sql(std::move(sql))
+    , m_stmt(stmt)
+{
+}
+
+Sqlite3Stmt::~Sqlite3Stmt()
+{
+    QMutexLocker locker(&m_connection->mutex);
+    m_connection->release(m_sql, m_stmt);
+}
+
+bool Sqlite3Stmt::step()
+{
+    QMutexLocker locker(&m_connection->mutex);
+    if (!m_connection->db)
+        throw Sqlite3Exception(QStringLiteral("The database was closed while a result was being read."));
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW) {
+        m_sawRow = true;
+        return true;
+    }
+    if (rc == SQLITE_DONE)
+        return false;
+    const Sqlite3Exception error(m_connection->db, QString::fromUtf8(m_sql));
+    // Without a reset the failed statement would keep its error when reused from the cache.
+    sqlite3_reset(m_stmt);
+    throw error;
+}
+
+bool Sqlite3Stmt::moveNext()
+{
+    switch (m_state) {
+    case State::RowPending:
+        m_state = State::OnRow;
+        return true;
+    case State::Done:
+        return false;
+    case State::Fresh:
+    case State::OnRow:
+        break;
+    }
+    m_state = step() ? State::OnRow : State::Done;
+    return m_state == State::OnRow;
+}
+
+bool Sqlite3Stmt::hasRows()
+{
+    if (m_state == State::Fresh)
+        m_state = step() ? State::RowPending : State::Done;
+    return m_sawRow;
+}
+
+int Sqlite3Stmt::columnCount() const
+{
+    return sqlite3_column_count(m_stmt);
+}
+
+QString Sqlite3Stmt::columnName(int index) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, index));
+}
+
+int Sqlite3Stmt::columnIndex(const QString &name) const
+{
+    if (m_columns.isEmpty()) {
+        for (int i = columnCount() - 1; i >= 0; --i)
+            m_columns.insert(columnName(i).toLower(), i);
+    }
+    return m_columns.value(name.toLower(), -1);
+}
+
+QString Sqlite3Stmt::text(int column) const
+{
+    QMutexLocker locker(&m_connection->mutex);
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return data ? QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column)) : QString();
+}
+
+qint64 Sqlite3Stmt::int64(int column) const
+{
+    QMutexLocker locker(&m_connection->mutex);
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+bool Sqlite3Stmt::isNull(int column) const
+{
+    QMutexLocker locker(&m_connection->mutex);
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// Keeps the attachment files of an open transaction in step with its rows.
+// Folders made for new attachments are removed again if the rows are rolled back;
+// files of deleted attachments are only removed once the deletion is committed,
+// so a rolled-back deletion never loses a picture.
+class AttachmentFileJournal
+{
+public:
+    int mark() const { return int(m_entries.size()); }
+
+    void noteCreatedFolder(const QString &folder);
+    void noteRemovedFile(const QString &file);
+
+    // The rows are committed: removes the noted files (and their folders once empty).
+    void commit();
+    // The rows are gone: removes the noted new folders, keeps every noted file.
+    void rollback() { rollbackTo(0); }
+    // Undoes what was noted after mark(), as for a statement that failed.
+    void rollbackTo(int mark);
+
+    bool isEmpty() const { return m_entries.isEmpty(); }
+
+private:
+    struct Entry
+    {
+        bool created;
+        QString path;
+    };
+    QVector<Entry> m_entries;
+};

@@ -1,0 +1,39 @@
+#include "FileHelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+void removeDirRecursively(const QString &path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return;
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        // A link to a folder elsewhere must not lead the removal out of this folder.
+        if (entry.isDir() && !entry.isSymLink())
+            removeDirRecursively(entry.absoluteFilePath());
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
+    dir.rmdir(dir.absolutePath());
+}
+
+QString uniqueFilePath(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return path;
+    const QFileInfo info(path);
+    const QString base = info.baseName();
+    const QString ext = info.suffix();
+    const QDir folder = info.absoluteDir();
+    for (int n = 1;; ++n) {
+        QString name = QStringLiteral("%1(%2)").arg(base).arg(n);
+        if (!ext.isEmpty())
+            name += QLatin1Char('.') + ext;
+        const QString candidate = folder.filePath(name);
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}

@@ -1,0 +1,374 @@
+#include "MmsDB.h"
+
+#include "FileHelpers.h"
+#include "ParlowickResources.h"
+#include "Sqlite3Exception.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+#include <functional>
+#include <stdexcept>
+
+namespace {
+
+const char kTemplatePath[] = ":/res/mms2.db";
+constexpr int kThumbnailWidth = 200;
+
+// Attachment names come from the phone or from files; only their last part is used,
+// and names that are no file name at all get a neutral one.
+QString storedFileName(const QString &fileName)
+{
+    const QString name = QFileInfo(fileName).fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("attachment");
+    return name;
+}
+
+QString thumbnailName(const AttachmentInfo &attachment)
+{
+    const QFileInfo info(storedFileName(attachment.fileName));
+    QString ext = info.suffix();
+    if (ext.isEmpty())
+        ext = attachment.mimeType.mid(6).toLower();
+    return info.baseName() + QStringLiteral("-preview.") + ext;
+}
+
+QString quotedList(const QStringList &values)
+{
+    QStringList quoted;
+    quoted.reserve(values.size());
+    for (QString value : values)
+        quoted.append(QLatin1Char('\'') + value.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''));
+    return quoted.join(QLatin1Char(','));
+}
+
+} // namespace
+
+bool makeThumbnail(const QString &imagePath, const QString &thumbPath)
+{
+    QImage image;
+    if (!image.load(imagePath) && !image.load(imagePath, "PNG"))
+        return false;
+    if (image.width() > kThumbnailWidth)
+        image = image.scaledToWidth(kThumbnailWidth, Qt::FastTransformation);
+    return image.save(thumbPath);
+}
+
+MmsDB::MmsDB(const QDir &folder)
+    : m_folder(folder)
+{
+}
+
+MmsDB::~MmsDB()
+{
+    close();
+}
+
+void MmsDB::createFromTemplate()
+{
+    initParlowickResources();
+    if (!QDir().mkpath(m_folder.absolutePath()))
+        throw std::runtime_error(QStringLiteral("Cannot create the folder %1").arg(m_folder.absolutePath()).toStdString());
+    QFile templateFile(QString::fromLatin1(kTemplatePath));
+    const QString target = m_folder.filePath(QStringLiteral("mms.db"));
+    if (!templateFile.copy(target))
+        throw std::runtime_error(templateFile.errorString().toUtf8().toStdString());
+    QFile::setPermissions(target, QFileDevice::ReadUser | QFileDevice::WriteUser);
+}
+
+void MmsDB::open()
+{
+    QMutexLocker locker(&mutex());
+    openThrow(m_folder.filePath(QStringLiteral("mms.db")), SQLITE_OPEN_READWRITE);
+    try {
+        if (sqlite3_create_function_v2(handle(), "delete_attachment_path", 1, SQLITE_ANY, this, &deleteAttachmentPath,
+                                       nullptr, nullptr, nullptr)
+            != SQLITE_OK) {
+            throw Sqlite3Exception(handle(), QStringLiteral("delete_attachment_path"));
+        }
+        // Also proves the file is a message store: a damaged file or a foreign database fails here.
+        Sqlite3Cursor columns = tblInfoCursor(QStringLiteral("message"));
+        m_hasSubject = false;
+        for (int i = 0; i < columns.colCount(); ++i) {
+            if (columns.colName(i).compare(QLatin1String("subject"), Qt::CaseInsensitive) == 0)
+                m_hasSubject = true;
+        }
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+QDir MmsDB::attachmentDir() const
+{
+    const QString path = m_folder.filePath(QStringLiteral("attachments"));
+    QDir().mkpath(path);
+    return QDir(path);
+}
+
+void MmsDB::removeFolder()
+{
+    close();
+    removeDirRecursively(m_folder.absolutePath());
+}
+
+void MmsDB::transactionFinished(bool committed)
+{
+    if (committed)
+        m_journal.commit();
+    else
+        m_journal.rollback();
+}
+
+void MmsDB::settleFiles()
+{
+    if (!inTransaction())
+        m_journal.commit();
+}
+
+void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &work)
+{
+    const QByteArray name(savepoint);
+    const int mark = m_journal.mark();
+    executeThrow(Sqlite3Sql("savepoint " + name));
+    try {
+        work();
+        executeThrow(Sqlite3Sql("release " + name));
+    } catch (...) {
+        m_journal.rollbackTo(mark);
+        try {
+            executeThrow(Sqlite3Sql("rollback to " + name));
+            executeThrow(Sqlite3Sql("release " + name));
+        } catch (const Sqlite3Exception &) {
+            // SQLite already rolled back the whole transaction; nothing is left to undo.
+        }
+        throw;
+    }
+    settleFiles();
+}
+
+void MmsDB::insertSMS(const SMSInfo &sms)
+{
+    QMutexLocker locker(&mutex());
+    runAtomically("insert_sms", [&] {
+        const QString key = addressSuffix(sms.address);
+        qint64 handleId = findHandle(key);
+        if (handleId != 0 && findMessage(handleId, sms) != 0)
+            return;
+        if (handleId == 0)
+            handleId = insertHandle(sms, key);
+        const qint64 messageId = insertMessage(handleId, sms);
+        for (const AttachmentInfo &attachment : sms.attachments)
+            insertAttachment(messageId, attachment);
+    });
+}
+
+bool MmsDB::contains(const SMSInfo &sms)
+{
+    QMutexLocker locker(&mutex());
+    const qint64 handleId = findHandle(addressSuffix(sms.address));
+    return handleId != 0 && findMessage(handleId, sms) != 0;
+}
+
+qint64 MmsDB::findHandle(const QString &suffix)
+{
+    // "=" rather than LIKE: a sender name with % or _ must find its own conversation only.
+    Sqlite3Cursor cursor = queryThrow(Sqlite3Sql("select rowid from handle where suffix = ? limit 1").addTextParam(suffix));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+qint64 MmsDB::findMessage(qint64 handleId, const SMSInfo &sms)
+{
+    Sqlite3Cursor cursor =
+        queryThrow(Sqlite3Sql("select rowid from message where date=? and is_send=? and body=? and handle_id=?")
+                       .addInt64Param(toStoreSeconds(sms.date))
+                       .addIntParam(sms.isSend ? 1 : 0)
+                       .addTextParam(sms.body)
+                       .addInt64Param(handleId));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+qint64 MmsDB::insertHandle(const SMSInfo &sms, const QString &suffix)
+{
+    executeThrow(Sqlite3Sql("insert into handle(address, person, suffix) values(?, ?, ?)")
+                     .addTextParam(sms.address)
+                     .addTextParam(sms.person)
+                     .addTextParam(suffix));
+    return lastInsertId();
+}
+
+qint64 MmsDB::insertMessage(qint64 handleId, const SMSInfo &sms)
+{
+    if (m_hasSubject) {
+        executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id, subject) values(?, ?, ?, ?, ?)")
+                         .addInt64Param(toStoreSeconds(sms.date))
+                         .addIntParam(sms.isSend ? 1 : 0)
+                         .addTextParam(sms.body)
+                         .addInt64Param(handleId)
+                         .addTextParam(sms.subject));
+    } else {
+        executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(?, ?, ?, ?)")
+                         .addInt64Param(toStoreSeconds(sms.date))
+                         .addIntParam(sms.isSend ? 1 : 0)
+                         .addTextParam(sms.body)
+                         .addInt64Param(handleId));
+    }
+    return lastInsertId();
+}
+
+void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment)
+{
+    const QString guid = QUuid::createUuid().toString(QUuid::WithBraces);
+    const QDir attachments = attachmentDir();
+    attachments.mkpath(guid);
+    m_journal.noteCreatedFolder(attachments.absoluteFilePath(guid));
+
+    QString filename;
+    if (!attachment.filePath.isEmpty()) {
+        filename = guid + QLatin1Char('/') + storedFileName(attachment.fileName);
+        QFile::copy(attachment.filePath, attachments.absoluteFilePath(filename));
+    }
+    QString thumb;
+    if (attachment.mimeType.startsWith(QLatin1String("image/"))) {
+        thumb = guid + QLatin1Char('/') + thumbnailName(attachment);
+        if (!attachment.thumbPath.isEmpty())
+            QFile::copy(attachment.thumbPath, attachments.absoluteFilePath(thumb));
+        else if (!attachment.filePath.isEmpty())
+            makeThumbnail(attachment.filePath, attachments.absoluteFilePath(thumb));
+    }
+
+    executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values(?, ?, ?, ?)")
+                     .addTextParam(guid)
+                     .addTextParam(thumb)
+                     .addTextParam(filename)
+                     .addTextParam(attachment.mimeType));
+    const qint64 attachmentId = lastInsertId();
+    // Bound rather than formatted into the text, so the prepared statement is reused.
+    executeThrow(Sqlite3Sql("insert into message_attachment(message_id, attachment_id) values(?,?)")
+                     .addInt64Param(messageId)
+                     .addInt64Param(attachmentId));
+}
+
+QList<SMSInfo> MmsDB::querySMS(const QStringList &suffixes)
+{
+    QMutexLocker locker(&mutex());
+    const QString suffixFilter =
+        suffixes.isEmpty() ? QString() : QStringLiteral(" where h.suffix in (%1)").arg(quotedList(suffixes));
+
+    Sqlite3Sql sql("select m.*, h.address, h.person from message as m inner join handle as h on m.handle_id=h.rowid");
+    sql.appendSql(suffixFilter);
+    sql.appendSql(QStringLiteral(" order by m.date asc"));
+    Sqlite3Cursor cursor = queryThrow(sql);
+
+    const int colRowid = cursor.columnIndex(QStringLiteral("rowid"));
+    const int colDate = cursor.columnIndex(QStringLiteral("date"));
+    const int colIsSend = cursor.columnIndex(QStringLiteral("is_send"));
+    const int colBody = cursor.columnIndex(QStringLiteral("body"));
+    const int colAddress = cursor.columnIndex(QStringLiteral("address"));
+    const int colPerson = cursor.columnIndex(QStringLiteral("person"));
+    const int colSubject = m_hasSubject ? cursor.columnIndex(QStringLiteral("subject")) : -1;
+
+    QList<SMSInfo> messages;
+    while (cursor.moveNext()) {
+        SMSInfo sms;
+        sms.rowid = qint32(cursor.getInt64(colRowid));
+        sms.date = fromStoreSeconds(cursor.getInt64(colDate));
+        sms.isSend = cursor.getInt64(colIsSend) == 1;
+        sms.body = cursor.getText(colBody);
+        sms.address = cursor.getText(colAddress);
+        sms.person = cursor.getText(colPerson);
+        if (colSubject >= 0)
+            sms.subject = cursor.getText(colSubject);
+        messages.append(sms);
+    }
+
+    // One query for the attachments of all these messages instead of one per message.
+    const QHash<qint64, QList<AttachmentInfo>> attachments = queryAttachments(
+        suffixFilter.isEmpty() ? QString()
+                               : QStringLiteral(" where ma.message_id in (select m.rowid from message as m inner join "
+                                                "handle as h on m.handle_id=h.rowid%1)")
+                                     .arg(suffixFilter));
+    if (!attachments.isEmpty()) {
+        for (SMSInfo &sms : messages)
+            sms.attachments = attachments.value(sms.rowid);
+    }
+    return messages;
+}
+
+QHash<qint64, QList<AttachmentInfo>> MmsDB::queryAttachments(const QString &messageFilter)
+{
+    Sqlite3Sql sql("select ma.message_id, a.* from message_attachment as ma inner join attachment as a"
+                   " on a.rowid=ma.attachment_id");
+    sql.appendSql(messageFilter);
+    sql.appendSql(QStringLiteral(" order by a.rowid"));
+    Sqlite3Cursor cursor = queryThrow(sql);
+
+    const int colMessage = cursor.columnIndex(QStringLiteral("message_id"));
+    const int colThumb = cursor.columnIndex(QStringLiteral("thumb"));
+    const int colFilename = cursor.columnIndex(QStringLiteral("filename"));
+    const int colMime = cursor.columnIndex(QStringLiteral("mime_type"));
+
+    QHash<qint64, QList<AttachmentInfo>> result;
+    QDir attachments;
+    bool haveDir = false;
+    while (cursor.moveNext()) {
+        if (!haveDir) {
+            attachments = attachmentDir();
+            haveDir = true;
+        }
+        const QString thumb = cursor.getText(colThumb);
+        const QString filename = cursor.getText(colFilename);
+        AttachmentInfo info;
+        info.fileName = QFileInfo(filename).fileName();
+        info.mimeType = cursor.getText(colMime);
+        if (!thumb.isEmpty())
+            info.thumbPath = attachments.absoluteFilePath(thumb);
+        if (!filename.isEmpty())
+            info.filePath = attachments.absoluteFilePath(filename);
+        result[cursor.getInt64(colMessage)].append(info);
+    }
+    return result;
+}
+
+void MmsDB::deleteConversation(const QString &suffix)
+{
+    QMutexLocker locker(&mutex());
+    runAtomically("delete_conversation", [&] {
+        executeThrow(Sqlite3Sql("delete from message where handle_id in (select rowid from handle where suffix = ?)")
+                         .addTextParam(suffix));
+    });
+}
+
+void MmsDB::deleteMessages(const QList<SMSInfo> &messages)
+{
+    QMutexLocker locker(&mutex());
+    runAtomically("delete_messages", [&] {
+        for (const SMSInfo &sms : messages)
+            executeThrow(Sqlite3Sql("delete from message where rowid=?").addInt64Param(sms.rowid));
+    });
+}
+
+void MmsDB::queueRemoval(const QString &relativePath)
+{
+    const QDir attachments = attachmentDir();
+    const QString root = attachments.absolutePath() + QLatin1Char('/');
+    const QString file = QDir::cleanPath(attachments.absoluteFilePath(relativePath));
+    // A path from a damaged or foreign store must not reach files outside the attachments.
+    if (!file.startsWith(root) || file.size() == root.size())
+        return;
+    m_journal.noteRemovedFile(file);
+}
+
+void MmsDB::deleteAttachmentPath(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    auto *store = static_cast<MmsDB *>(sqlite3_user_data(context));
+    const auto *text = argc > 0 ? reinterpret_cast<const char *>(sqlite3_value_text(argv[0])) : nullptr;
+    if (text && *text)
+        store->queueRemoval(QString::fromUtf8(text));
+    sqlite3_result_null(context);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "AttachmentFileJournal.h"
+#include "SMSInfo.h"
+#include "Sqlite3DB.h"
+
+#include <QDir>
+#include <QHash>
+#include <QStringList>
+
+#include <functional>
+
+struct sqlite3_context;
+struct sqlite3_value;
+
+// The message store of one account: the folder with "mms.db" and "attachments".
+// Messages are filed under a conversation (handle) keyed by addressSuffix.
+// Every operation holds the connection's lock for its whole run, so the store
+// can be shared by the GUI thread and one worker.
+class MmsDB : public Sqlite3DB
+{
+public:
+    explicit MmsDB(const QDir &folder);
+    ~MmsDB() override;
+
+    QDir folder() const { return m_folder; }
+    bool hasSubject() const { return m_hasSubject; }
+
+    // Creates the folder and copies the empty template store into it. Throws
+    // std::runtime_error with the file system's error text.
+    void createFromTemplate();
+    // Opens "mms.db" (read-write, never created). Throws Sqlite3Exception.
+    void open();
+    // "attachments" inside the folder, created when missing.
+    QDir attachmentDir() const;
+    // Closes the store and deletes the whole account folder.
+    void removeFolder();
+
+    // Files one message with copies of its attachment files; a duplicate (same second,
+    // direction, body and conversation) is silently skipped.
+    void insertSMS(const SMSInfo &sms);
+    bool contains(const SMSInfo &sms);
+    // Messages of the given conversations (every message when empty), oldest first.
+    QList<SMSInfo> querySMS(const QStringList &suffixes);
+    void deleteConversation(const QString &suffix);
+    void deleteMessages(const QList<SMSInfo> &messages);
+
+protected:
+    void transactionFinished(bool committed) override;
+
+private:
+    qint64 findHandle(const QString &suffix);
+    qint64 findMessage(qint64 handleId, const SMSInfo &sms);
+    qint64 insertHandle(const SMSInfo &sms, const QString &suffix);
+    qint64 insertMessage(qint64 handleId, const SMSInfo &sms);
+    void insertAttachment(qint64 messageId, const AttachmentInfo &attachment);
+    QHash<qint64, QList<AttachmentInfo>> queryAttachments(const QString &messageFilter);
+    // Runs one store operation as a unit: its rows and its attachment files are all
+    // kept or all undone, inside or outside the caller's transaction.
+    void runAtomically(const char *savepoint, const std::function<void()> &work);
+    // Outside an explicit transaction a finished operation is final, and so are its files.
+    void settleFiles();
+    void queueRemoval(const QString &relativePath);
+
+    static void deleteAttachmentPath(sqlite3_context *context, int argc, sqlite3_value **argv);
+
+    QDir m_folder;
+    bool m_hasSubject = false;
+    AttachmentFileJournal m_journal;
+};
+
+// Makes a thumbnail of an image file: scaled to 200 pixels wide when wider, saved in
+// the format the target's extension names. Returns false when nothing could be made.
+bool makeThumbnail(const QString &imagePath, const QString &thumbPath);

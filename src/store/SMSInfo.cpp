@@ -1,0 +1,58 @@
+#include "SMSInfo.h"
+
+namespace {
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+} // namespace
+
+int registerSMSInfoType()
+{
+    static const int id = qRegisterMetaType<SMSInfo>("SMSInfo");
+    return id;
+}
+
+QString displayName(const SMSInfo &sms)
+{
+    if (!sms.person.isEmpty()) {
+        if (sms.address.isEmpty())
+            return sms.person;
+        return sms.person + QLatin1Char('(') + sms.address + QLatin1Char(')');
+    }
+    if (!sms.address.isEmpty())
+        return sms.address;
+    return QStringLiteral("Unknown");
+}
+
+QString addressSuffix(const QString &address)
+{
+    if (std::any_of(address.cbegin(), address.cend(), isAsciiLetter))
+        return address;
+    QString digits;
+    digits.reserve(address.size());
+    for (QChar c : address) {
+        if (isAsciiDigit(c))
+            digits.append(c);
+    }
+    return digits.size() > 9 ? digits.right(9) : digits;
+}
+
+qint64 toStoreSeconds(const QDateTime &date)
+{
+    // C++ integer division truncates toward zero, also for dates before 1970.
+    return date.toMSecsSinceEpoch() / 1000;
+}
+
+QDateTime fromStoreSeconds(qint64 seconds)
+{
+    // UTC avoids a time-zone look-up per message when a large store is read.
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
+}
