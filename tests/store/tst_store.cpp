@@ -1,0 +1,584 @@
+#include "FileHelpers.h"
+#include "MmsDB.h"
+#include "Sqlite3Exception.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <sqlite3.h>
+
+namespace {
+
+SMSInfo message(const QString &address, const QString &body, qint64 msecs, bool isSend = false)
+{
+    SMSInfo sms;
+    sms.address = address;
+    sms.person = QStringLiteral("Person of %1").arg(address);
+    sms.body = body;
+    sms.isSend = isSend;
+    sms.date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    return sms;
+}
+
+AttachmentInfo picture(const QString &path, const QString &fileName, const QString &mime = QStringLiteral("image/png"))
+{
+    AttachmentInfo a;
+    a.fileName = fileName;
+    a.filePath = path;
+    a.mimeType = mime;
+    return a;
+}
+
+int countRows(MmsDB &db, const char *table)
+{
+    Sqlite3Cursor c = db.queryThrow(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
+    c.moveNext();
+    return int(c.getInt64(0));
+}
+
+QStringList bodies(const QList<SMSInfo> &messages)
+{
+    QStringList result;
+    for (const SMSInfo &m : messages)
+        result.append(m.body);
+    return result;
+}
+
+// Entries below the attachments folder, relative, sorted.
+QStringList attachmentFiles(MmsDB &db)
+{
+    QStringList files;
+    const QDir root = db.attachmentDir();
+    std::function<void(const QDir &)> walk = [&](const QDir &dir) {
+        for (const QFileInfo &e : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            files.append(root.relativeFilePath(e.absoluteFilePath()));
+            if (e.isDir())
+                walk(QDir(e.absoluteFilePath()));
+        }
+    };
+    walk(root);
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void conversationKeys_data();
+    void conversationKeys();
+    void contactLabels();
+    void recordTravelsThroughQueuedSignals();
+
+    void templateHasTheStoreLayout();
+    void duplicatesAreStoredOnce();
+    void numbersShareConversationAndKeepFirstContact();
+    void millisecondsAreCutToTheSecond();
+    void queryOrderAndConversationFilter();
+    void suffixesWithQuoteAndWildcards();
+    void deletingLastMessageRemovesConversation();
+    void deletingMessageRemovesAttachmentFiles();
+    void thumbnails();
+    void unsafeAttachmentNamesStayInTheirFolder();
+    void storeWithoutSubjectColumn();
+    void failedBatchLeavesStoreAndFilesAsBefore();
+    void rolledBackDeletionKeepsFiles();
+    void foreignPathsAreNeverDeleted();
+    void damagedOrMissingStoreFailsToOpen();
+    void twoThreadsShareOneStore();
+
+    void removeDirDoesNotFollowLinks();
+    void uniqueFilePathCounts();
+
+private:
+    QString makeImage(int width, int height, const QString &name);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MmsDB> m_db;
+};
+
+void TestStore::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_db = std::make_unique<MmsDB>(QDir(m_dir->filePath(QStringLiteral("account"))));
+    m_db->createFromTemplate();
+    m_db->open();
+}
+
+void TestStore::cleanup()
+{
+    m_db.reset();
+    m_dir.reset();
+}
+
+QString TestStore::makeImage(int width, int height, const QString &name)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString path = m_dir->filePath(name);
+    if (!image.save(path, name.contains(QLatin1Char('.')) ? nullptr : "PNG"))
+        qFatal("cannot write test image");
+    return path;
+}
+
+void TestStore::conversationKeys_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("country prefix and punctuation") << QStringLiteral("+1 (555) 123-4567") << QStringLiteral("551234567");
+    QTest::newRow("bare digits") << QStringLiteral("5551234567") << QStringLiteral("551234567");
+    QTest::newRow("nine digits stay") << QStringLiteral("123456789") << QStringLiteral("123456789");
+    QTest::newRow("ten digits lose the first") << QStringLiteral("0123456789") << QStringLiteral("123456789");
+    QTest::newRow("short code") << QStringLiteral("10-086") << QStringLiteral("10086");
+    QTest::newRow("letters keep everything") << QStringLiteral("Bank-24 7") << QStringLiteral("Bank-24 7");
+    QTest::newRow("upper-case letter") << QStringLiteral("X100") << QStringLiteral("X100");
+    QTest::newRow("only punctuation") << QStringLiteral(" +() -") << QString();
+    QTest::newRow("non-ASCII digits are not digits") << QStringLiteral("١٢٣") << QString();
+}
+
+void TestStore::conversationKeys()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, key);
+    QCOMPARE(addressSuffix(address), key);
+}
+
+void TestStore::contactLabels()
+{
+    SMSInfo sms;
+    QCOMPARE(displayName(sms), QStringLiteral("Unknown"));
+    sms.address = QStringLiteral("+4412");
+    QCOMPARE(displayName(sms), QStringLiteral("+4412"));
+    sms.person = QStringLiteral("Ann");
+    QCOMPARE(displayName(sms), QStringLiteral("Ann(+4412)"));
+    sms.address.clear();
+    QCOMPARE(displayName(sms), QStringLiteral("Ann"));
+}
+
+void TestStore::recordTravelsThroughQueuedSignals()
+{
+    const int id = registerSMSInfoType();
+    QCOMPARE(registerSMSInfoType(), id);
+    QCOMPARE(QMetaType::fromName("SMSInfo").id(), id);
+    SMSInfo sms = message(QStringLiteral("1"), QStringLiteral("hi"), 1000);
+    sms.attachments.append(picture(QStringLiteral("/p"), QStringLiteral("p.png")));
+    const QVariant v = QVariant::fromValue(sms);
+    QCOMPARE(v.value<SMSInfo>().attachments.first().fileName, QStringLiteral("p.png"));
+}
+
+void TestStore::templateHasTheStoreLayout()
+{
+    const QString path = m_db->folder().filePath(QStringLiteral("mms.db"));
+    QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser
+                                          | QFileDevice::ReadOther | QFileDevice::WriteOther),
+             QFileDevice::ReadUser | QFileDevice::WriteUser);
+    QVERIFY(m_db->hasSubject());
+    auto pragma = [&](const char *name) {
+        Sqlite3Cursor c = m_db->queryThrow(Sqlite3Sql(QStringLiteral("pragma %1").arg(QLatin1String(name))));
+        c.moveNext();
+        return c.getText(0);
+    };
+    QCOMPARE(pragma("page_size"), QStringLiteral("1024"));
+    QCOMPARE(pragma("encoding"), QStringLiteral("UTF-8"));
+    QCOMPARE(pragma("journal_mode"), QStringLiteral("delete"));
+    QCOMPARE(pragma("user_version"), QStringLiteral("0"));
+    QStringList objects;
+    Sqlite3Cursor c = m_db->queryThrow(
+        Sqlite3Sql("select type || ' ' || name from sqlite_master where name not like 'sqlite_%' order by name"));
+    while (c.moveNext())
+        objects.append(c.getText(0));
+    QCOMPARE(objects, (QStringList{
+                          QStringLiteral("table attachment"),
+                          QStringLiteral("trigger delete_attachment_files"),
+                          QStringLiteral("table handle"),
+                          QStringLiteral("index index_handle_last_date"),
+                          QStringLiteral("index index_message_date"),
+                          QStringLiteral("table message"),
+                          QStringLiteral("table message_attachment"),
+                          QStringLiteral("trigger trigger_clean_attachments"),
+                          QStringLiteral("trigger trigger_clear_handle_after_del_message"),
+                          QStringLiteral("trigger trigger_set_handle_last_date_after_insert_message"),
+                      }));
+
+    // Creating over an existing store fails with the file system's reason and keeps the old file.
+    MmsDB again(m_db->folder());
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, again.createFromTemplate());
+}
+
+void TestStore::duplicatesAreStoredOnce()
+{
+    SMSInfo first = message(QStringLiteral("555 0100"), QStringLiteral("hello"), 1'700'000'000'123);
+    m_db->insertSMS(first);
+    QVERIFY(m_db->contains(first));
+
+    SMSInfo sameSecond = first;
+    sameSecond.date = sameSecond.date.addMSecs(500);
+    sameSecond.person = QStringLiteral("Someone else");
+    sameSecond.subject = QStringLiteral("other subject");
+    sameSecond.attachments.append(picture(makeImage(10, 10, QStringLiteral("a.png")), QStringLiteral("a.png")));
+    m_db->insertSMS(sameSecond);
+    QCOMPARE(countRows(*m_db, "message"), 1);
+    QCOMPARE(countRows(*m_db, "attachment"), 0);
+
+    SMSInfo otherDirection = first;
+    otherDirection.isSend = true;
+    SMSInfo otherBody = first;
+    otherBody.body = QStringLiteral("hello!");
+    SMSInfo nextSecond = first;
+    nextSecond.date = nextSecond.date.addSecs(1);
+    SMSInfo otherConversation = first;
+    otherConversation.address = QStringLiteral("555 0101");
+    for (const SMSInfo &sms : {otherDirection, otherBody, nextSecond, otherConversation}) {
+        QVERIFY(!m_db->contains(sms));
+        m_db->insertSMS(sms);
+    }
+    QCOMPARE(countRows(*m_db, "message"), 5);
+
+    // An MMS without text is a duplicate of itself too.
+    SMSInfo empty = message(QStringLiteral("555 0102"), QString(), 1'700'000'100'000);
+    m_db->insertSMS(empty);
+    m_db->insertSMS(empty);
+    QCOMPARE(countRows(*m_db, "message"), 6);
+}
+
+void TestStore::numbersShareConversationAndKeepFirstContact()
+{
+    SMSInfo a = message(QStringLiteral("+1 (555) 123-4567"), QStringLiteral("one"), 1000);
+    a.person = QStringLiteral("Ann");
+    SMSInfo b = message(QStringLiteral("5551234567"), QStringLiteral("two"), 2000);
+    b.person = QStringLiteral("Annie");
+    m_db->insertSMS(a);
+    m_db->insertSMS(b);
+    QCOMPARE(countRows(*m_db, "handle"), 1);
+    const QList<SMSInfo> stored = m_db->querySMS({QStringLiteral("551234567")});
+    QCOMPARE(stored.size(), 2);
+    for (const SMSInfo &sms : stored) {
+        QCOMPARE(sms.address, a.address);
+        QCOMPARE(sms.person, QStringLiteral("Ann"));
+    }
+    Sqlite3Cursor c = m_db->queryThrow(Sqlite3Sql("select last_date from handle"));
+    QVERIFY(c.moveNext());
+    QCOMPARE(c.getInt64(0), 2);
+}
+
+void TestStore::millisecondsAreCutToTheSecond()
+{
+    m_db->insertSMS(message(QStringLiteral("1"), QStringLiteral("x"), 1'234'567'890'999));
+    const SMSInfo back = m_db->querySMS({}).first();
+    QCOMPARE(back.date.toMSecsSinceEpoch(), 1'234'567'890'000);
+    QVERIFY(back.rowid > 0);
+}
+
+void TestStore::queryOrderAndConversationFilter()
+{
+    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("late"), 30'000));
+    m_db->insertSMS(message(QStringLiteral("222"), QStringLiteral("early"), 10'000, true));
+    m_db->insertSMS(message(QStringLiteral("333"), QStringLiteral("middle"), 20'000));
+    QCOMPARE(bodies(m_db->querySMS({})), (QStringList{QStringLiteral("early"), QStringLiteral("middle"),
+                                                      QStringLiteral("late")}));
+    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("111"), QStringLiteral("222")})),
+             (QStringList{QStringLiteral("early"), QStringLiteral("late")}));
+    QVERIFY(m_db->querySMS({QStringLiteral("999")}).isEmpty());
+    QVERIFY(m_db->querySMS({QStringLiteral("222")}).first().isSend);
+}
+
+void TestStore::suffixesWithQuoteAndWildcards()
+{
+    m_db->insertSMS(message(QStringLiteral("O'Neil"), QStringLiteral("quote"), 1000));
+    m_db->insertSMS(message(QStringLiteral("A%C"), QStringLiteral("percent"), 2000));
+    m_db->insertSMS(message(QStringLiteral("ABC"), QStringLiteral("plain"), 3000));
+    m_db->insertSMS(message(QStringLiteral("A_C"), QStringLiteral("underscore"), 4000));
+    QCOMPARE(countRows(*m_db, "handle"), 4);
+
+    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("O'Neil")})), QStringList{QStringLiteral("quote")});
+    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("A_C")})), QStringList{QStringLiteral("underscore")});
+
+    m_db->deleteConversation(QStringLiteral("A%C"));
+    m_db->deleteConversation(QStringLiteral("A_C"));
+    QCOMPARE(bodies(m_db->querySMS({})), (QStringList{QStringLiteral("quote"), QStringLiteral("plain")}));
+}
+
+void TestStore::deletingLastMessageRemovesConversation()
+{
+    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("a"), 1000));
+    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("b"), 2000));
+    QList<SMSInfo> stored = m_db->querySMS({});
+    m_db->deleteMessages({stored.first()});
+    QCOMPARE(countRows(*m_db, "handle"), 1);
+    m_db->deleteMessages({stored.last()});
+    QCOMPARE(countRows(*m_db, "handle"), 0);
+    QCOMPARE(countRows(*m_db, "message"), 0);
+}
+
+void TestStore::deletingMessageRemovesAttachmentFiles()
+{
+    SMSInfo mms = message(QStringLiteral("111"), QStringLiteral("photos"), 1000);
+    mms.subject = QStringLiteral("Holiday");
+    mms.attachments.append(picture(makeImage(50, 40, QStringLiteral("one.png")), QStringLiteral("one.png")));
+    AttachmentInfo audio;
+    audio.fileName = QStringLiteral("voice.amr");
+    audio.filePath = m_dir->filePath(QStringLiteral("voice.amr"));
+    audio.mimeType = QStringLiteral("audio/amr");
+    QFile f(audio.filePath);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!AMR\n");
+    f.close();
+    mms.attachments.append(audio);
+    m_db->insertSMS(mms);
+    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("text only"), 2000));
+
+    const SMSInfo stored = m_db->querySMS({}).first();
+    QCOMPARE(stored.subject, QStringLiteral("Holiday"));
+    QCOMPARE(stored.attachments.size(), 2);
+    const AttachmentInfo &png = stored.attachments.at(0);
+    QCOMPARE(png.fileName, QStringLiteral("one.png"));
+    QCOMPARE(png.mimeType, QStringLiteral("image/png"));
+    QVERIFY(QFileInfo(png.thumbPath).fileName() == QStringLiteral("one-preview.png"));
+    QVERIFY(QFile::exists(png.filePath));
+    QVERIFY(QFile::exists(png.thumbPath));
+    QVERIFY(QFileInfo(png.filePath).dir().dirName().startsWith(QLatin1Char('{')));
+    const AttachmentInfo &amr = stored.attachments.at(1);
+    QVERIFY(amr.thumbPath.isEmpty());
+    QVERIFY(QFile::exists(amr.filePath));
+    QCOMPARE(attachmentFiles(*m_db).size(), 5); // two folders, two files and a thumbnail
+
+    m_db->deleteMessages({stored});
+    QCOMPARE(countRows(*m_db, "attachment"), 0);
+    QCOMPARE(countRows(*m_db, "message_attachment"), 0);
+    QCOMPARE(attachmentFiles(*m_db), QStringList());
+    QCOMPARE(countRows(*m_db, "handle"), 1);
+}
+
+void TestStore::thumbnails()
+{
+    SMSInfo mms = message(QStringLiteral("111"), QString(), 1000);
+    mms.attachments.append(picture(makeImage(640, 480, QStringLiteral("wide.jpg")), QStringLiteral("wide.jpg"),
+                                   QStringLiteral("image/jpeg")));
+    mms.attachments.append(picture(makeImage(150, 100, QStringLiteral("small.png")), QStringLiteral("small.png")));
+    // No extension: the thumbnail takes its type from the MIME type.
+    mms.attachments.append(picture(makeImage(300, 300, QStringLiteral("noext")), QStringLiteral("noext"),
+                                   QStringLiteral("image/PNG")));
+    AttachmentInfo given = picture(makeImage(640, 480, QStringLiteral("given.png")), QStringLiteral("given.png"));
+    given.thumbPath = makeImage(64, 48, QStringLiteral("ready-thumb.png"));
+    mms.attachments.append(given);
+    // A thumbnail that cannot be made keeps its name; the row is still written.
+    mms.attachments.append(picture(QString(), QStringLiteral("lost.gif"), QStringLiteral("image/gif")));
+    m_db->insertSMS(mms);
+
+    const QList<AttachmentInfo> stored = m_db->querySMS({}).first().attachments;
+    QCOMPARE(stored.size(), 5);
+    QCOMPARE(QImage(stored[0].thumbPath).size(), QSize(200, 150));
+    QCOMPARE(QImage(stored[1].thumbPath).size(), QSize(150, 100));
+    QCOMPARE(QFileInfo(stored[2].thumbPath).fileName(), QStringLiteral("noext-preview.png"));
+    QCOMPARE(QImage(stored[2].thumbPath).width(), 200);
+    QCOMPARE(QImage(stored[3].thumbPath).size(), QSize(64, 48));
+    QVERIFY(stored[4].filePath.isEmpty());
+    QCOMPARE(QFileInfo(stored[4].thumbPath).fileName(), QStringLiteral("lost-preview.gif"));
+    QVERIFY(!QFile::exists(stored[4].thumbPath));
+}
+
+void TestStore::unsafeAttachmentNamesStayInTheirFolder()
+{
+    const QString source = makeImage(10, 10, QStringLiteral("src.png"));
+    SMSInfo mms = message(QStringLiteral("111"), QString(), 1000);
+    for (const QString &name : {QStringLiteral("../../escape.png"), QStringLiteral(".."), QString()})
+        mms.attachments.append(picture(source, name));
+    m_db->insertSMS(mms);
+    const QString root = m_db->attachmentDir().absolutePath();
+    const QList<AttachmentInfo> stored = m_db->querySMS({}).first().attachments;
+    QCOMPARE(stored.size(), 3);
+    for (const AttachmentInfo &a : stored) {
+        QVERIFY2(QFile::exists(a.filePath), qPrintable(a.filePath));
+        QCOMPARE(QFileInfo(a.filePath).dir().absolutePath().section(QLatin1Char('/'), 0, -2), root);
+    }
+    QVERIFY(!QFile::exists(m_db->folder().filePath(QStringLiteral("escape.png"))));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("escape.png"))));
+}
+
+void TestStore::storeWithoutSubjectColumn()
+{
+    m_db.reset();
+    const QDir folder(m_dir->filePath(QStringLiteral("old")));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    {
+        Sqlite3DB raw;
+        raw.openThrow(folder.filePath(QStringLiteral("mms.db")), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        QFile schema(QStringLiteral(PARLOWICK_SCHEMA_FILE));
+        QVERIFY(schema.open(QIODevice::ReadOnly));
+        QString sql = QString::fromUtf8(schema.readAll());
+        sql.replace(QStringLiteral("    subject TEXT,\n"), QString());
+        QVERIFY(sqlite3_exec(raw.handle(), sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK);
+    }
+    MmsDB old(folder);
+    old.open();
+    QVERIFY(!old.hasSubject());
+    SMSInfo mms = message(QStringLiteral("111"), QStringLiteral("body"), 1000);
+    mms.subject = QStringLiteral("dropped");
+    old.insertSMS(mms);
+    const QList<SMSInfo> back = old.querySMS({});
+    QCOMPARE(back.size(), 1);
+    QCOMPARE(back.first().body, QStringLiteral("body"));
+    QVERIFY(back.first().subject.isEmpty());
+}
+
+void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
+{
+    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("kept"), 1000));
+    const QStringList filesBefore = attachmentFiles(*m_db);
+
+    // A trigger that fails the third message of the batch.
+    m_db->executeThrow(Sqlite3Sql("create trigger fail_third before insert on message when new.body = 'third' "
+                                  "begin select raise(abort, 'disk refused'); end"));
+    const QString png = makeImage(20, 20, QStringLiteral("b.png"));
+    m_db->beginTran();
+    try {
+        for (const char *body : {"first", "second", "third"}) {
+            SMSInfo mms = message(QStringLiteral("222"), QString::fromLatin1(body), 5000);
+            mms.attachments.append(picture(png, QStringLiteral("b.png")));
+            m_db->insertSMS(mms);
+        }
+        m_db->commitTran();
+        QFAIL("the batch did not fail");
+    } catch (const Sqlite3Exception &e) {
+        QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("disk refused")));
+        m_db->rollbackTran();
+    }
+    QCOMPARE(bodies(m_db->querySMS({})), QStringList{QStringLiteral("kept")});
+    QCOMPARE(countRows(*m_db, "handle"), 1);
+    QCOMPARE(countRows(*m_db, "attachment"), 0);
+    QCOMPARE(attachmentFiles(*m_db), filesBefore);
+
+    // Outside a transaction a failing message is undone whole, attachments included.
+    SMSInfo third = message(QStringLiteral("222"), QStringLiteral("third"), 5000);
+    third.attachments.append(picture(png, QStringLiteral("b.png")));
+    QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, m_db->insertSMS(third));
+    QCOMPARE(countRows(*m_db, "handle"), 1);
+    QCOMPARE(attachmentFiles(*m_db), filesBefore);
+}
+
+void TestStore::rolledBackDeletionKeepsFiles()
+{
+    SMSInfo mms = message(QStringLiteral("111"), QStringLiteral("keep me"), 1000);
+    mms.attachments.append(picture(makeImage(300, 200, QStringLiteral("p.png")), QStringLiteral("p.png")));
+    m_db->insertSMS(mms);
+    const QStringList files = attachmentFiles(*m_db);
+    QCOMPARE(files.size(), 3);
+
+    m_db->beginTran();
+    m_db->deleteConversation(QStringLiteral("111"));
+    QCOMPARE(countRows(*m_db, "message"), 0);
+    m_db->rollbackTran();
+    QCOMPARE(countRows(*m_db, "message"), 1);
+    QCOMPARE(attachmentFiles(*m_db), files);
+
+    m_db->beginTran();
+    m_db->deleteConversation(QStringLiteral("111"));
+    m_db->commitTran();
+    QCOMPARE(attachmentFiles(*m_db), QStringList());
+}
+
+void TestStore::foreignPathsAreNeverDeleted()
+{
+    const QString victim = m_dir->filePath(QStringLiteral("victim.txt"));
+    QFile f(victim);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("m"), 1000));
+    const SMSInfo stored = m_db->querySMS({}).first();
+    m_db->executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values('{x}', ?, ?, 'x')")
+                           .addTextParam(victim)
+                           .addTextParam(QStringLiteral("../../victim.txt")));
+    m_db->executeThrow(Sqlite3Sql("insert into message_attachment values(?, ?)")
+                           .addInt64Param(stored.rowid)
+                           .addInt64Param(m_db->lastInsertId()));
+    m_db->deleteMessages({stored});
+    QCOMPARE(countRows(*m_db, "attachment"), 0);
+    QVERIFY(QFile::exists(victim));
+}
+
+void TestStore::damagedOrMissingStoreFailsToOpen()
+{
+    const QDir damaged(m_dir->filePath(QStringLiteral("damaged")));
+    QVERIFY(damaged.mkpath(QStringLiteral(".")));
+    QFile f(damaged.filePath(QStringLiteral("mms.db")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    MmsDB store(damaged);
+    try {
+        store.open();
+        QFAIL("a damaged store opened");
+    } catch (const Sqlite3Exception &e) {
+        QVERIFY2(QString::fromUtf8(e.what()).contains(QLatin1String("not a database")), e.what());
+    }
+    QVERIFY(!store.isOpen());
+
+    MmsDB missing(QDir(m_dir->filePath(QStringLiteral("nothing-here"))));
+    QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, missing.open());
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("nothing-here/mms.db"))));
+}
+
+void TestStore::twoThreadsShareOneStore()
+{
+    // A worker's transaction and the GUI thread's single inserts interleave on one connection.
+    QThread *worker = QThread::create([this] {
+        m_db->beginTran();
+        for (int i = 0; i < 300; ++i)
+            m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("w%1").arg(i), i * 1000));
+        m_db->commitTran();
+    });
+    worker->start();
+    for (int i = 0; i < 300; ++i) {
+        m_db->insertSMS(message(QStringLiteral("222"), QStringLiteral("g%1").arg(i), i * 1000));
+        QCOMPARE(m_db->querySMS({QStringLiteral("222")}).size(), i + 1);
+    }
+    QVERIFY(worker->wait(60000));
+    delete worker;
+    QCOMPARE(countRows(*m_db, "message"), 600);
+    QCOMPARE(countRows(*m_db, "handle"), 2);
+}
+
+void TestStore::removeDirDoesNotFollowLinks()
+{
+    const QDir outside(m_dir->filePath(QStringLiteral("outside")));
+    QVERIFY(outside.mkpath(QStringLiteral(".")));
+    QFile precious(outside.filePath(QStringLiteral("precious.txt")));
+    QVERIFY(precious.open(QIODevice::WriteOnly));
+    precious.close();
+
+    const QDir doomed(m_dir->filePath(QStringLiteral("doomed")));
+    QVERIFY(doomed.mkpath(QStringLiteral("a/b")));
+    QFile inner(doomed.filePath(QStringLiteral("a/b/file.txt")));
+    QVERIFY(inner.open(QIODevice::WriteOnly));
+    inner.close();
+    QVERIFY(QFile::link(outside.absolutePath(), doomed.filePath(QStringLiteral("a/link"))));
+
+    removeDirRecursively(doomed.absolutePath());
+    QVERIFY(!doomed.exists());
+    QVERIFY(QFile::exists(outside.filePath(QStringLiteral("precious.txt"))));
+    removeDirRecursively(doomed.absolutePath()); // gone already: nothing happens
+}
+
+void TestStore::uniqueFilePathCounts()
+{
+    const QString path = m_dir->filePath(QStringLiteral("report.tar.csv"));
+    QCOMPARE(uniqueFilePath(path), path);
+    QFile(path).open(QIODevice::WriteOnly);
+    QCOMPARE(uniqueFilePath(path), m_dir->filePath(QStringLiteral("report(1).csv")));
+    QFile(m_dir->filePath(QStringLiteral("report(1).csv"))).open(QIODevice::WriteOnly);
+    QCOMPARE(uniqueFilePath(path), m_dir->filePath(QStringLiteral("report(2).csv")));
+    const QString bare = m_dir->filePath(QStringLiteral("notes"));
+    QFile(bare).open(QIODevice::WriteOnly);
+    QCOMPARE(uniqueFilePath(bare), m_dir->filePath(QStringLiteral("notes(1)")));
+}
+
+QTEST_MAIN(TestStore)
+#include "tst_store.moc"

@@ -1,0 +1,26 @@
+#include "MessageBoxRecorder.h"
+
+#include "MessageBoxes.h"
+
+MessageBoxRecorder::MessageBoxRecorder()
+{
+    setMessageBoxHandler([this](QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons) {
+        m_boxes.append({icon, text, buttons});
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        return buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    setMessageBoxHandler({});
+}
+
+QStringList MessageBoxRecorder::texts() const
+{
+    QStringList result;
+    for (const Box &box : m_boxes)
+        result.append(box.text);
+    return result;
+}
