@@ -17,9 +17,12 @@ public:
 
     const char *what() const noexcept override { return m_message.constData(); }
     QString message() const { return QString::fromUtf8(m_message); }
+    // SQLite's own text, without what was being done.
+    QString detail() const { return m_detail; }
     int code() const { return m_code; }
 
 private:
     QByteArray m_message;
+    QString m_detail;
     int m_code = 0;
 };

@@ -84,7 +84,8 @@ void MmsDB::createFromTemplate()
 void MmsDB::open()
 {
     QMutexLocker locker(&mutex());
-    openThrow(m_folder.filePath(QStringLiteral("mms.db")), SQLITE_OPEN_READWRITE);
+    const QString path = m_folder.filePath(QStringLiteral("mms.db"));
+    openThrow(path, SQLITE_OPEN_READWRITE);
     try {
         if (sqlite3_create_function_v2(handle(), "delete_attachment_path", 1, SQLITE_ANY, this, &deleteAttachmentPath,
                                        nullptr, nullptr, nullptr)
@@ -98,9 +99,10 @@ void MmsDB::open()
             if (columns.colName(i).compare(QLatin1String("subject"), Qt::CaseInsensitive) == 0)
                 m_hasSubject = true;
         }
-    } catch (...) {
+    } catch (const Sqlite3Exception &e) {
         close();
-        throw;
+        // The file, not the probing statement, is what the user needs to hear about.
+        throw Sqlite3Exception(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.detail()));
     }
 }
 
