@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QVector>
+#include <QVarLengthArray>
 
 struct sqlite3_stmt;
 
@@ -34,5 +34,6 @@ private:
     };
 
     QByteArray m_sql;
-    QVector<Param> m_params;
+    // Inline room for the usual handful of parameters: no allocation per statement.
+    QVarLengthArray<Param, 6> m_params;
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QUuid>
 
 #include <sqlite3.h>
@@ -49,10 +50,26 @@ QString quotedList(const QStringList &values)
 
 } // namespace
 
+namespace {
+
+QImage readImage(const QString &path, const QByteArray &format)
+{
+    QImageReader reader(path, format);
+    const QSize size = reader.size();
+    // Phone photos are large; decoders that can (JPEG) decode straight to thumbnail size.
+    if (size.width() > kThumbnailWidth && reader.supportsOption(QImageIOHandler::ScaledSize))
+        reader.setScaledSize(QSize(kThumbnailWidth, qMax(1, size.height() * kThumbnailWidth / size.width())));
+    return reader.read();
+}
+
+} // namespace
+
 bool makeThumbnail(const QString &imagePath, const QString &thumbPath)
 {
-    QImage image;
-    if (!image.load(imagePath) && !image.load(imagePath, "PNG"))
+    QImage image = readImage(imagePath, QByteArray());
+    if (image.isNull())
+        image = readImage(imagePath, "PNG");
+    if (image.isNull())
         return false;
     if (image.width() > kThumbnailWidth)
         image = image.scaledToWidth(kThumbnailWidth, Qt::FastTransformation);
@@ -157,11 +174,17 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
 void MmsDB::insertSMS(const SMSInfo &sms)
 {
     QMutexLocker locker(&mutex());
+    const QString key = addressSuffix(sms.address);
+    qint64 handleId = findHandle(key);
+    if (handleId != 0 && findMessage(handleId, sms) != 0)
+        return;
+    // A lone message row is atomic by itself; a new conversation or attachments make
+    // several writes that must stand or fall together.
+    if (handleId != 0 && sms.attachments.isEmpty()) {
+        insertMessage(handleId, sms);
+        return;
+    }
     runAtomically("insert_sms", [&] {
-        const QString key = addressSuffix(sms.address);
-        qint64 handleId = findHandle(key);
-        if (handleId != 0 && findMessage(handleId, sms) != 0)
-            return;
         if (handleId == 0)
             handleId = insertHandle(sms, key);
         const qint64 messageId = insertMessage(handleId, sms);

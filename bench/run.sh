@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks, printing their figures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh build >/dev/null
+build/bench/bench_store "$@"
