@@ -1,7 +1,9 @@
+#include "DesktopShell.h"
 #include "FileHelpers.h"
 #include "MmsDB.h"
 #include "Sqlite3Exception.h"
 
+#include <QDesktopServices>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,12 +99,17 @@ private slots:
 
     void removeDirDoesNotFollowLinks();
     void uniqueFilePathCounts();
+    void desktopOpensFoldersAndPages();
+
+public slots:
+    void recordOpenedUrl(const QUrl &url) { m_openedUrls.append(url); }
 
 private:
     QString makeImage(int width, int height, const QString &name);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MmsDB> m_db;
+    QList<QUrl> m_openedUrls;
 };
 
 void TestStore::init()
@@ -578,6 +585,18 @@ void TestStore::uniqueFilePathCounts()
     const QString bare = m_dir->filePath(QStringLiteral("notes"));
     QFile(bare).open(QIODevice::WriteOnly);
     QCOMPARE(uniqueFilePath(bare), m_dir->filePath(QStringLiteral("notes(1)")));
+}
+
+void TestStore::desktopOpensFoldersAndPages()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordOpenedUrl");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "recordOpenedUrl");
+    openInExplorer(m_dir->path());
+    openUrl(QUrl(QStringLiteral("https://parlowick.example/howto")));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QCOMPARE(m_openedUrls, (QList<QUrl>{QUrl::fromLocalFile(m_dir->path()),
+                                        QUrl(QStringLiteral("https://parlowick.example/howto"))}));
 }
 
 QTEST_MAIN(TestStore)
