@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build >/dev/null
-build/bench/bench_store "$@"
+build/bin/bench_store "$@"
