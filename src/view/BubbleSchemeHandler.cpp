@@ -1,0 +1,89 @@
+#include "BubbleSchemeHandler.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMimeDatabase>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+const QByteArray BubbleSchemeHandler::scheme = QByteArrayLiteral("parlowick");
+
+namespace {
+
+QString bubbleFolder()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/bubble/");
+}
+
+void replyWith(QWebEngineUrlRequestJob *job, const QByteArray &mimeType, const QByteArray &data)
+{
+    auto *buffer = new QBuffer(job);
+    buffer->setData(data);
+    buffer->open(QIODevice::ReadOnly);
+    job->reply(mimeType, buffer);
+}
+
+} // namespace
+
+void BubbleSchemeHandler::registerScheme()
+{
+    QWebEngineUrlScheme bubbleScheme(scheme);
+    bubbleScheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // Pages show thumbnails and link attachments as local files.
+    bubbleScheme.setFlags(QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(bubbleScheme);
+}
+
+BubbleSchemeHandler *BubbleSchemeHandler::instance()
+{
+    static BubbleSchemeHandler *handler = [] {
+        auto *created = new BubbleSchemeHandler(QCoreApplication::instance());
+        QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(scheme, created);
+        return created;
+    }();
+    return handler;
+}
+
+BubbleSchemeHandler::BubbleSchemeHandler(QObject *parent)
+    : QWebEngineUrlSchemeHandler(parent)
+{
+}
+
+QUrl BubbleSchemeHandler::publish(quintptr viewId, const QString &html)
+{
+    // A fresh name each time: the engine never shows a cached older page.
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/page-%1.html").arg(++m_serial);
+    m_pages.insert(viewId, {path, html.toUtf8()});
+    QUrl url;
+    url.setScheme(QString::fromLatin1(scheme));
+    url.setPath(path);
+    return url;
+}
+
+void BubbleSchemeHandler::forget(quintptr viewId)
+{
+    m_pages.remove(viewId);
+}
+
+void BubbleSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    const QString path = QDir::cleanPath(job->requestUrl().path());
+    for (const Page &page : std::as_const(m_pages)) {
+        if (page.path == path) {
+            replyWith(job, QByteArrayLiteral("text/html"), page.html);
+            return;
+        }
+    }
+    if (path.startsWith(bubbleFolder())) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray mime = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
+            replyWith(job, mime, file.readAll());
+            return;
+        }
+    }
+    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QUrl>
+#include <QWebEngineUrlSchemeHandler>
+
+// Serves bubble pages to the web view under the "parlowick" URL scheme, so that a page
+// of any size loads (setHtml refuses more than 2 MB). A page's URL lies in the program's
+// folder, so "bubble/style.css" and the other bubble files resolve beside the executable;
+// those are served from disk, and nothing else is.
+class BubbleSchemeHandler : public QWebEngineUrlSchemeHandler
+{
+    Q_OBJECT
+
+public:
+    static const QByteArray scheme;
+
+    // Registers the scheme; must run before the application object is created.
+    static void registerScheme();
+    // The handler installed in the default profile (created on first use).
+    static BubbleSchemeHandler *instance();
+
+    // Keeps the page under a new URL for the given view and returns that URL;
+    // the view's previous page is forgotten.
+    QUrl publish(quintptr viewId, const QString &html);
+    void forget(quintptr viewId);
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override;
+
+private:
+    explicit BubbleSchemeHandler(QObject *parent);
+
+    struct Page
+    {
+        QString path;
+        QByteArray html;
+    };
+    QHash<quintptr, Page> m_pages;
+    quint64 m_serial = 0;
+};

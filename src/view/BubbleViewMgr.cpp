@@ -1,0 +1,133 @@
+#include "BubbleViewMgr.h"
+
+#include "BubbleHtml.h"
+#include "BubblePage.h"
+#include "BubbleSchemeHandler.h"
+#include "DesktopShell.h"
+
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+namespace {
+
+quintptr viewKey(const BubbleViewMgr *manager)
+{
+    return reinterpret_cast<quintptr>(manager);
+}
+
+} // namespace
+
+BubbleViewMgr::BubbleViewMgr(QObject *parent)
+    : QObject(parent)
+{
+}
+
+BubbleViewMgr::~BubbleViewMgr()
+{
+    BubbleSchemeHandler::instance()->forget(viewKey(this));
+}
+
+void BubbleViewMgr::setWebView(QWebEngineView *view)
+{
+    webView = view;
+    auto *page = new BubblePage(view);
+    view->setPage(page);
+    connect(view, &QWebEngineView::loadFinished, this, &BubbleViewMgr::onLoadFinish);
+    connect(page, &BubblePage::linkClicked, this, &BubbleViewMgr::onLinkClicked);
+}
+
+void BubbleViewMgr::showBubble(const QList<SMSInfo> &messages, bool severalConversations)
+{
+    smslist = messages;
+    multiContact = severalConversations;
+    if (smslist.isEmpty()) {
+        curPage = 0;
+        pageCount = 0;
+        BubbleSchemeHandler::instance()->forget(viewKey(this));
+        if (webView)
+            webView->setHtml(QString());
+        return;
+    }
+    pageCount = bubblePageCount(int(smslist.size()));
+    lastPage();
+}
+
+void BubbleViewMgr::firstPage()
+{
+    curPage = 1;
+    anchor = QStringLiteral("start");
+    showPage(1);
+}
+
+void BubbleViewMgr::previousPage()
+{
+    if (curPage < 2)
+        return;
+    anchor = QStringLiteral("end");
+    showPage(--curPage);
+}
+
+void BubbleViewMgr::nextPage()
+{
+    if (curPage >= pageCount)
+        return;
+    anchor = QStringLiteral("start");
+    showPage(++curPage);
+}
+
+void BubbleViewMgr::lastPage()
+{
+    curPage = pageCount;
+    anchor = QStringLiteral("end");
+    showPage(curPage);
+}
+
+void BubbleViewMgr::scrollToPos(int ipos)
+{
+    if (ipos < 0 || ipos >= smslist.size())
+        return;
+    anchor = QStringLiteral("sms_%1").arg(smslist.at(ipos).rowid);
+    const int page = ipos / kBubblePageSize + 1;
+    if (page == curPage) {
+        scrollToAnchor();
+        return;
+    }
+    curPage = page;
+    showPage(page);
+}
+
+void BubbleViewMgr::onLoadFinish(bool ok)
+{
+    Q_UNUSED(ok);
+    scrollToAnchor();
+    emit pageReady(curPage);
+}
+
+void BubbleViewMgr::onLinkClicked(const QUrl &url)
+{
+    if (url.path() == QLatin1String("/pre_page"))
+        previousPage();
+    else if (url.path() == QLatin1String("/next_page"))
+        nextPage();
+    else if (url.isLocalFile())
+        openInExplorer(url.toLocalFile());
+}
+
+void BubbleViewMgr::showPage(int page)
+{
+    if (page < 1 || page > pageCount || !webView)
+        return;
+    const QString html = bubblePageHtml(smslist, page, multiContact);
+    webView->load(BubbleSchemeHandler::instance()->publish(viewKey(this), html));
+}
+
+void BubbleViewMgr::scrollToAnchor()
+{
+    if (!webView || anchor.isEmpty())
+        return;
+    // Anchor names are "start", "end" or "sms_<number>": nothing to quote.
+    const QString script = QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];"
+                                          "if(a){a.scrollIntoView();}})();")
+                               .arg(anchor);
+    webView->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "SMSInfo.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class QWebEngineView;
+
+// Shows a list of messages as pages of chat bubbles in a web view: the last page first,
+// page links inside the pages, and a scroll to a message on request.
+class BubbleViewMgr : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit BubbleViewMgr(QObject *parent = nullptr);
+    ~BubbleViewMgr() override;
+
+    // Gives the view a page that hands links to this manager, and follows its loads.
+    void setWebView(QWebEngineView *view);
+
+    int currentPage() const { return curPage; }
+    int pages() const { return pageCount; }
+    QString currentAnchor() const { return anchor; }
+
+public slots:
+    void showBubble(const QList<SMSInfo> &smslist, bool multiContact);
+    void firstPage();
+    void previousPage();
+    void nextPage();
+    void lastPage();
+    // Shows the page of the message at list position ipos and scrolls to it.
+    void scrollToPos(int ipos);
+    void onLoadFinish(bool ok);
+    void onLinkClicked(const QUrl &url);
+
+signals:
+    // After a page has loaded and the view was asked to scroll to the anchor.
+    void pageReady(int page);
+
+private:
+    void showPage(int page);
+    void scrollToAnchor();
+
+    QPointer<QWebEngineView> webView;
+    QList<SMSInfo> smslist;
+    int curPage = 0;
+    int pageCount = 0;
+    QString anchor;
+    bool multiContact = false;
+};
