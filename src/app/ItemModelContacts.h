@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+#include <QList>
+#include <QString>
+
+// One conversation of the account: the handle row's address and person, and the
+// conversation key computed from the address.
+struct HandleInfo
+{
+    QString address;
+    QString person;
+    QString suffix;
+};
+
+// The contact label of a conversation, by the same rule as for a message.
+QString displayName(const HandleInfo &handle);
+
+// The conversation tree: one account row at the top (its internal pointer is the
+// model) with one child per conversation (internal pointer: its HandleInfo), newest
+// conversation first.
+class ItemModelContacts : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    explicit ItemModelContacts(QObject *parent = nullptr);
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Refills the list from the current store (empty when there is none). A store
+    // failure is shown in the error dialog; the rows read before it are kept.
+    void reloadContacts();
+
+    QModelIndex accountIndex() const;
+    bool isAccountRow(const QModelIndex &index) const;
+    // The conversation of a row below the account; nullptr for anything else.
+    const HandleInfo *handleAt(const QModelIndex &index) const;
+
+private:
+    QList<HandleInfo> m_handles;
+    QIcon m_accountIcon;
+    QIcon m_contactIcon;
+};

@@ -1,0 +1,126 @@
+#include "ItemModelSms.h"
+
+#include <QColor>
+#include <QSize>
+
+#include <utility>
+
+namespace {
+
+constexpr int kIconWidth = 18;
+constexpr int kRowHeight = 18;
+
+QPixmap rowIcon(const QString &path)
+{
+    return QPixmap(path).scaledToWidth(kIconWidth, Qt::FastTransformation);
+}
+
+} // namespace
+
+ItemModelSms::ItemModelSms(QObject *parent)
+    : QAbstractItemModel(parent)
+    , m_sentPixmap(rowIcon(QStringLiteral(":/res/sent.png")))
+    , m_inboxPixmap(rowIcon(QStringLiteral(":/res/inbox.png")))
+    , m_sentBrush(QColor(227, 240, 248))
+    , m_inboxBrush(QColor(255, 255, 255))
+{
+}
+
+QModelIndex ItemModelSms::index(int row, int column, const QModelIndex &parent) const
+{
+    if (!hasIndex(row, column, parent))
+        return QModelIndex();
+    if (column == FolderColumn)
+        return createIndex(row, column, const_cast<SMSInfo *>(&m_list.at(row)));
+    return createIndex(row, column);
+}
+
+QModelIndex ItemModelSms::parent(const QModelIndex &) const
+{
+    return QModelIndex();
+}
+
+int ItemModelSms::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_list.size());
+}
+
+int ItemModelSms::columnCount(const QModelIndex &) const
+{
+    return ColumnCount;
+}
+
+QVariant ItemModelSms::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_list.size())
+        return QVariant();
+    const SMSInfo &sms = m_list.at(index.row());
+
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case FolderColumn:
+            return sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox");
+        case PersonColumn:
+            return sms.person;
+        case NumberColumn:
+            return sms.address;
+        case DateColumn:
+            return sms.date.toLocalTime().toString(QStringLiteral("MM/dd/yyyy hh:mm:ss"));
+        case MessageColumn:
+            return sms.body;
+        default:
+            return QVariant();
+        }
+    case Qt::DecorationRole:
+        if (index.column() == FolderColumn)
+            return sms.isSend ? m_sentPixmap : m_inboxPixmap;
+        return QVariant();
+    case Qt::BackgroundRole:
+        return sms.isSend ? m_sentBrush : m_inboxBrush;
+    case Qt::SizeHintRole:
+        return QSize(0, kRowHeight);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ItemModelSms::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case FolderColumn:
+        return QStringLiteral("Folder");
+    case PersonColumn:
+        return QStringLiteral("Person");
+    case NumberColumn:
+        return QStringLiteral("Number");
+    case DateColumn:
+        return QStringLiteral("Date");
+    case MessageColumn:
+        return QStringLiteral("Message");
+    default:
+        return QVariant();
+    }
+}
+
+void ItemModelSms::setSMSList(QList<SMSInfo> list)
+{
+    beginResetModel();
+    m_list = std::move(list);
+    endResetModel();
+}
+
+void ItemModelSms::clearSMSList()
+{
+    setSMSList({});
+}
+
+QModelIndex ItemModelSms::rowIndex(int row) const
+{
+    if (row < 0 || row >= m_list.size())
+        return QModelIndex();
+    return createIndex(row, FolderColumn, const_cast<SMSInfo *>(&m_list.at(row)));
+}

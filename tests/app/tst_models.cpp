@@ -1,0 +1,293 @@
+#include "Accounts.h"
+#include "ItemModelContacts.h"
+#include "ItemModelSms.h"
+#include "MessageBoxRecorder.h"
+#include "MmsDB.h"
+#include "MyTreeView.h"
+#include "ParlowickResources.h"
+#include "TestDataHome.h"
+
+#include <QAbstractItemModelTester>
+#include <QContextMenuEvent>
+#include <QFont>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <time.h>
+
+namespace {
+
+QDateTime utc(int year, int month, int day, int hour = 8)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, 0), Qt::UTC);
+}
+
+SMSInfo message(const QString &person, const QString &address, const QDateTime &date, bool sent = false)
+{
+    SMSInfo sms;
+    sms.person = person;
+    sms.address = address;
+    sms.body = QStringLiteral("body of ") + address;
+    sms.isSend = sent;
+    sms.date = date;
+    return sms;
+}
+
+QStringList labels(const ItemModelContacts &model)
+{
+    QStringList result;
+    const QModelIndex account = model.accountIndex();
+    for (int row = 0; row < model.rowCount(account); ++row)
+        result.append(model.index(row, 0, account).data().toString());
+    return result;
+}
+
+} // namespace
+
+class TestModels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initParlowickResources(); }
+    void init();
+    void cleanup();
+
+    void emptyLists();
+    void conversationsNewestFirstWithTheirLabels();
+    void selectionFollowsAConversationAcrossReloads();
+    void storeFailureIsShownAndTheLayoutStillChanges();
+    void messageRows();
+    void modelsPassTheModelTester();
+    void treeViewReportsSelectionAndContextMenu();
+
+private:
+    std::unique_ptr<TestDataHome> m_home;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+};
+
+void TestModels::init()
+{
+    m_home = std::make_unique<TestDataHome>();
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    createAccount(QStringLiteral("Kim phone"));
+    openAccount(QStringLiteral("Kim phone"));
+}
+
+void TestModels::cleanup()
+{
+    setCurrentStore(nullptr);
+    m_boxes.reset();
+    m_home.reset();
+}
+
+void TestModels::emptyLists()
+{
+    ItemModelContacts contacts;
+    contacts.reloadContacts();
+    const QModelIndex account = contacts.index(0, 0);
+    QCOMPARE(contacts.rowCount(), 1);
+    QCOMPARE(account.data().toString(), QStringLiteral("Kim phone"));
+    QCOMPARE(contacts.rowCount(account), 0);
+    QVERIFY(contacts.isAccountRow(account) && !contacts.handleAt(account));
+
+    // Without an open store the list simply empties.
+    currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
+    contacts.reloadContacts();
+    QCOMPARE(contacts.rowCount(account), 1);
+    setCurrentStore(nullptr);
+    contacts.reloadContacts();
+    QCOMPARE(contacts.rowCount(account), 0);
+    QVERIFY(m_boxes->boxes().isEmpty());
+
+    ItemModelSms messages;
+    QCOMPARE(messages.rowCount(), 0);
+    QStringList headers;
+    for (int section = 0; section < messages.columnCount(); ++section)
+        headers.append(messages.headerData(section, Qt::Horizontal).toString());
+    QCOMPARE(headers, (QStringList{QStringLiteral("Folder"), QStringLiteral("Person"), QStringLiteral("Number"),
+                                   QStringLiteral("Date"), QStringLiteral("Message")}));
+    QVERIFY(!messages.headerData(0, Qt::Vertical).isValid());
+}
+
+void TestModels::conversationsNewestFirstWithTheirLabels()
+{
+    const auto store = currentStore();
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 0100"), utc(2021, 5, 1)));
+    store->insertSMS(message(QString(), QStringLiteral("12345"), utc(2023, 1, 1)));
+    store->insertSMS(message(QString(), QString(), utc(2022, 1, 1)));
+    ItemModelContacts model;
+    model.reloadContacts();
+    QCOMPARE(labels(model), (QStringList{QStringLiteral("12345"), QStringLiteral("Unknown"),
+                                         QStringLiteral("Ann(+1 555 0100)")}));
+
+    // A newer message moves its conversation to the top; the key comes from the
+    // address, whatever the store's own column says.
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 0100"), utc(2024, 2, 2)));
+    store->executeThrow(Sqlite3Sql("update handle set suffix = 'stale' || rowid"));
+    store->executeThrow(Sqlite3Sql("update handle set address = '+44 (20) 7946-0958' where address = '12345'"));
+    model.reloadContacts();
+    QCOMPARE(labels(model), (QStringList{QStringLiteral("Ann(+1 555 0100)"), QStringLiteral("+44 (20) 7946-0958"),
+                                         QStringLiteral("Unknown")}));
+    const QModelIndex account = model.accountIndex();
+    const QModelIndex ann = model.index(0, 0, account);
+    QCOMPARE(model.handleAt(ann)->suffix, QStringLiteral("15550100"));
+    QCOMPARE(model.handleAt(model.index(1, 0, account))->suffix, QStringLiteral("079460958"));
+
+    QCOMPARE(ann.internalPointer(), static_cast<const void *>(model.handleAt(ann)));
+    QCOMPARE(account.internalPointer(), static_cast<void *>(&model));
+    QCOMPARE(model.parent(ann), account);
+    QVERIFY(!model.parent(account).isValid());
+    QCOMPARE(model.rowCount(ann), 0);
+    for (const QModelIndex &row : {account, ann}) {
+        QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
+        QCOMPARE(row.data(Qt::SizeHintRole).toSize(), QSize(0, 18));
+    }
+    QCOMPARE(account.data(Qt::FontRole).value<QFont>().pixelSize(), 12);
+    QVERIFY(!ann.data(Qt::FontRole).isValid());
+}
+
+void TestModels::selectionFollowsAConversationAcrossReloads()
+{
+    const auto store = currentStore();
+    for (int year : {2021, 2022, 2023})
+        store->insertSMS(message(QString(), QString::number(year), utc(year, 1, 1)));
+    ItemModelContacts model;
+    MyTreeView view;
+    view.setModel(&model);
+    model.reloadContacts();
+    const QModelIndex account = model.accountIndex();
+    view.setCurrentIndex(model.index(2, 0, account));
+    const QPersistentModelIndex gone(model.index(1, 0, account));
+
+    store->insertSMS(message(QString(), QStringLiteral("2021"), utc(2024, 1, 1)));
+    store->deleteConversation(QStringLiteral("2022"));
+    model.reloadContacts();
+    QCOMPARE(labels(model), (QStringList{QStringLiteral("2021"), QStringLiteral("2023")}));
+    QCOMPARE(view.selectionModel()->selectedRows(), QModelIndexList{model.index(0, 0, account)});
+    QCOMPARE(model.handleAt(view.currentIndex())->suffix, QStringLiteral("2021"));
+    QVERIFY(!gone.isValid());
+}
+
+void TestModels::storeFailureIsShownAndTheLayoutStillChanges()
+{
+    currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
+    ItemModelContacts model;
+    model.reloadContacts();
+    currentStore()->executeThrow(Sqlite3Sql("drop table handle"));
+
+    QSignalSpy layoutChanged(&model, &QAbstractItemModel::layoutChanged);
+    model.reloadContacts();
+    QCOMPARE(layoutChanged.size(), 1);
+    QCOMPARE(m_boxes->boxes().size(), 1);
+    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
+    QVERIFY2(m_boxes->texts().first().contains(QStringLiteral("no such table: handle")),
+             qPrintable(m_boxes->texts().first()));
+    QCOMPARE(model.rowCount(model.accountIndex()), 0);
+}
+
+void TestModels::messageRows()
+{
+    const auto store = currentStore();
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 3, 4, 22), true));
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 3, 5)));
+    ItemModelSms model;
+    model.setSMSList(store->querySMS({}));
+
+    const QByteArray oldZone = qgetenv("TZ");
+    // Five and a half hours east of Greenwich: a late message shows on the next day.
+    qputenv("TZ", "PLW-05:30");
+    tzset();
+    const QStringList dates{model.index(0, 3).data().toString(), model.index(1, 3).data().toString()};
+    qputenv("TZ", oldZone);
+    tzset();
+    QCOMPARE(dates, (QStringList{QStringLiteral("03/05/2021 03:30:00"), QStringLiteral("03/05/2021 13:30:00")}));
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("Sent"));
+    QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("Inbox"));
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("Ann"));
+    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("5550100"));
+    QCOMPARE(model.index(0, 4).data().toString(), QStringLiteral("body of 5550100"));
+
+    for (int row = 0; row < 2; ++row) {
+        const QBrush background(model.smsAt(row).isSend ? QColor(227, 240, 248) : QColor(255, 255, 255));
+        for (int column = 0; column < 5; ++column) {
+            const QModelIndex cell = model.index(row, column);
+            QCOMPARE(cell.data(Qt::ToolTipRole), cell.data());
+            QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>(), background);
+            QCOMPARE(cell.data(Qt::SizeHintRole).toSize(), QSize(0, 18));
+            QCOMPARE(cell.data(Qt::DecorationRole).isValid(), column == 0);
+        }
+    }
+    const QPixmap sentIcon = model.index(0, 0).data(Qt::DecorationRole).value<QPixmap>();
+    const QPixmap inboxIcon = model.index(1, 0).data(Qt::DecorationRole).value<QPixmap>();
+    QCOMPARE(sentIcon.width(), 18);
+    QCOMPARE(inboxIcon.width(), 18);
+    QVERIFY(sentIcon.toImage() != inboxIcon.toImage());
+    // The picture is scaled once and handed out as it is.
+    QCOMPARE(model.index(0, 0).data(Qt::DecorationRole).value<QPixmap>().cacheKey(), sentIcon.cacheKey());
+
+    QVERIFY(!model.rowIndex(-1).isValid());
+    QVERIFY(!model.rowIndex(2).isValid());
+    const QModelIndex second = model.rowIndex(1);
+    QCOMPARE(second, model.index(1, 0));
+    QCOMPARE(second.internalPointer(), static_cast<const void *>(&model.smsAt(1)));
+    QVERIFY(!model.index(1, 4).internalPointer());
+    QVERIFY(!model.parent(second).isValid());
+    QCOMPARE(model.rowCount(second), 0);
+
+    model.clearSMSList();
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.columnCount(), 5);
+}
+
+void TestModels::modelsPassTheModelTester()
+{
+    const auto store = currentStore();
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 1, 1), true));
+    store->insertSMS(message(QString(), QStringLiteral("5550199"), utc(2022, 1, 1)));
+
+    ItemModelContacts contacts;
+    QAbstractItemModelTester contactsTester(&contacts, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    contacts.reloadContacts();
+    store->insertSMS(message(QString(), QStringLiteral("5550142"), utc(2023, 1, 1)));
+    contacts.reloadContacts();
+    store->deleteConversation(QStringLiteral("5550100"));
+    contacts.reloadContacts();
+    QCOMPARE(contacts.rowCount(contacts.accountIndex()), 2);
+
+    ItemModelSms messages;
+    QAbstractItemModelTester messagesTester(&messages, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    messages.setSMSList(store->querySMS({}));
+    messages.setSMSList(store->querySMS({QStringLiteral("5550142")}));
+    QCOMPARE(messages.rowCount(), 1);
+}
+
+void TestModels::treeViewReportsSelectionAndContextMenu()
+{
+    ItemModelSms model;
+    model.setSMSList({message(QString(), QStringLiteral("1"), utc(2021, 1, 1)),
+                      message(QString(), QStringLiteral("2"), utc(2021, 1, 2))});
+    QWidget window;
+    auto *view = new MyTreeView(&window);
+    view->setModel(&model);
+    window.show();
+
+    QSignalSpy selection(view, &MyTreeView::onSelectionChanged);
+    const auto rows = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    view->selectionModel()->select(model.rowIndex(1), rows);
+    view->selectionModel()->select(model.rowIndex(0), rows);
+    QCOMPARE(selection.size(), 2);
+    QVERIFY(selection.last().at(0).value<QItemSelection>().contains(model.index(0, 4)));
+    QVERIFY(selection.last().at(1).value<QItemSelection>().contains(model.rowIndex(1)));
+
+    QSignalSpy contextMenu(view, &MyTreeView::createContextMenu);
+    const QPoint inside(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inside, view->viewport()->mapToGlobal(inside));
+    QCoreApplication::sendEvent(view->viewport(), &event);
+    QCOMPARE(contextMenu.size(), 1);
+    // The view builds no menu of its own and leaves the event to its parents.
+    QVERIFY(!event.isAccepted());
+}
+
+QTEST_MAIN(TestModels)
+#include "tst_models.moc"
