@@ -1,12 +1,12 @@
 #include "Accounts.h"
 
+#include "MainWindow.h"
 #include "MmsDB.h"
 
 #include <QFileInfo>
 #include <QMutex>
 #include <QPointer>
 #include <QStandardPaths>
-#include <QMainWindow>
 
 #include <stdexcept>
 
@@ -14,7 +14,7 @@ namespace {
 
 QMutex storeMutex;
 std::shared_ptr<MmsDB> storeInstance;
-QPointer<QMainWindow> windowInstance;
+QPointer<MainWindow> windowInstance;
 
 QDir accountFolder(const QString &name)
 {
@@ -98,12 +98,12 @@ void setCurrentStore(std::shared_ptr<MmsDB> store)
     // previous is released here, outside the lock: closing a store may take a while.
 }
 
-QMainWindow *mainWindowInstance()
+MainWindow *mainWindowInstance()
 {
     return windowInstance.data();
 }
 
-void setMainWindowInstance(QMainWindow *window)
+void setMainWindowInstance(MainWindow *window)
 {
     windowInstance = window;
 }

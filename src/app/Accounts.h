@@ -7,7 +7,7 @@
 #include <memory>
 
 class MmsDB;
-class QMainWindow;
+class MainWindow;
 
 // The folder that holds one sub-folder per account; created when missing.
 QDir dataFolder();
@@ -32,5 +32,5 @@ std::shared_ptr<MmsDB> currentStore();
 void setCurrentStore(std::shared_ptr<MmsDB> store);
 
 // The one main window, once start-up has built it.
-QMainWindow *mainWindowInstance();
-void setMainWindowInstance(QMainWindow *window);
+MainWindow *mainWindowInstance();
+void setMainWindowInstance(MainWindow *window);

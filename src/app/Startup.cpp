@@ -2,28 +2,22 @@
 
 #include "AccountForm.h"
 #include "Accounts.h"
+#include "BubbleSchemeHandler.h"
 #include "Catalogue.h"
+#include "MainWindow.h"
 #include "ParlowickResources.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QMainWindow>
 
 #include <memory>
 
-namespace {
-
-// Stands in for the conversation browser until it is built.
-std::unique_ptr<QMainWindow> createMainWindow()
+void prepareParlowick()
 {
-    auto window = std::make_unique<QMainWindow>();
-    window->setWindowTitle(productTitle());
-    window->resize(1000, 680);
-    window->setMinimumSize(680, 480);
-    return window;
+    BubbleSchemeHandler::registerScheme();
+    // The conversation views share OpenGL contexts.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
-
-} // namespace
 
 int runParlowick(QApplication &app)
 {
@@ -37,7 +31,7 @@ int runParlowick(QApplication &app)
             return 0;
     }
 
-    const std::unique_ptr<QMainWindow> window = createMainWindow();
+    const auto window = std::make_unique<MainWindow>();
     setMainWindowInstance(window.get());
     window->show();
     const int exitCode = QApplication::exec();

@@ -4,8 +4,7 @@
 
 int main(int argc, char *argv[])
 {
-    // The conversation view shares OpenGL contexts; this must be set before the application exists.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareParlowick();
     QApplication app(argc, argv);
     return runParlowick(app);
 }

@@ -5,13 +5,14 @@
 #include "ModalDriver.h"
 #include "MmsDB.h"
 #include "ParlowickResources.h"
+#include "ParlowickTestMain.h"
 #include "Startup.h"
 #include "TestDataHome.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QMainWindow>
+#include "MainWindow.h"
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -301,5 +302,5 @@ void TestAccounts::enteringOpensTheMainWindow()
     QVERIFY(!mainWindowInstance());
 }
 
-QTEST_MAIN(TestAccounts)
+PARLOWICK_TEST_MAIN(TestAccounts)
 #include "tst_accounts.moc"

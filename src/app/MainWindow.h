@@ -1,0 +1,68 @@
+#pragma once
+
+#include "SMSInfo.h"
+
+#include <QItemSelection>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+class BubbleViewMgr;
+class ItemModelContacts;
+class ItemModelSms;
+class SearchArea;
+
+// The program's window: the account's conversations on the left, the messages of the
+// selected ones as a list and as chat bubbles on the right, and every command.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Reloads the conversations after the store changed and selects the account row,
+    // which shows every message.
+    void refreshConversationList();
+    // Shows the messages of these conversations (every message for none).
+    void showConversations(const QStringList &keys, const QString &title);
+
+private slots:
+    void onContactSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+    void onBtnFindContactPressed();
+    void onSearchNextSMS(const QString &keyword);
+    void miSearch();
+    void miHowToUse();
+    void miHomePage();
+    void miContactUs();
+    void miAbout();
+    void miOpenLocalDataBaseFolder();
+    void onlistContactsContextMenu();
+    void miThreadDelete();
+    void onSMSListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+    void SMSListcreateContextMenu();
+    void miSMSDelete();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setUpViews();
+    void connectViews();
+    void createMenus();
+    QAction *addCommand(const char *objectName, const QString &text, const char *icon);
+    QStringList selectedConversationKeys() const;
+    QList<SMSInfo> selectedMessages() const;
+    void showCurrentConversation();
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    ItemModelContacts *contactsModel;
+    ItemModelSms *smsModel;
+    BubbleViewMgr *bubbleViewMgr;
+    SearchArea *searchArea;
+};

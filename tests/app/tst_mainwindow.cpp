@@ -1,0 +1,462 @@
+#include "AboutForm.h"
+#include "Accounts.h"
+#include "BubbleViewMgr.h"
+#include "Catalogue.h"
+#include "ItemModelContacts.h"
+#include "MainWindow.h"
+#include "MessageBoxRecorder.h"
+#include "MmsDB.h"
+#include "ModalDriver.h"
+#include "MyTreeView.h"
+#include "ParlowickResources.h"
+#include "ParlowickTestMain.h"
+#include "PopupMenus.h"
+#include "TestDataHome.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+
+namespace {
+
+SMSInfo message(const QString &person, const QString &address, const QString &body, int minute, bool sent = false)
+{
+    SMSInfo sms;
+    sms.person = person;
+    sms.address = address;
+    sms.body = body;
+    sms.isSend = sent;
+    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1'700'000'000'000) + minute * 60'000, Qt::UTC);
+    return sms;
+}
+
+struct MenuEntry
+{
+    QString text;
+    bool enabled;
+    bool operator==(const MenuEntry &o) const { return text == o.text && enabled == o.enabled; }
+};
+
+} // namespace
+
+namespace QTest {
+template <>
+char *toString(const MenuEntry &entry)
+{
+    return qstrdup(qPrintable(entry.text + (entry.enabled ? QStringLiteral(" (enabled)") : QStringLiteral(" (disabled)"))));
+}
+} // namespace QTest
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void opensWithEveryMessage();
+    void selectionDecidesWhatIsShown();
+    void emptyStore();
+    void menusAndToolBar();
+    void conversationContextMenu();
+    void deletingConversations();
+    void deletingMessages();
+    void failedDeletionChangesNothing();
+    void messageFinder();
+    void conversationFinder();
+    void searchBarFollowsTheWindow();
+    void aboutAndHelp();
+    void doubleClickOnAccountRowOpensNothing();
+    void selectingAMessageScrollsTheBubbles();
+
+public slots:
+    void recordOpenedUrl(const QUrl &url) { m_opened.append(url); }
+
+private:
+    QList<MenuEntry> popup(MyTreeView *view, QAction **trigger = nullptr, const QString &triggerText = QString());
+    void selectConversations(const QList<int> &rows, bool withAccountRow = false);
+    QString status() const { return m_window->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(); }
+    QString title() const { return m_window->findChild<QLabel *>(QStringLiteral("lbConversationTitle"))->text(); }
+    MyTreeView *contacts() const { return m_window->findChild<MyTreeView *>(QStringLiteral("listContacts")); }
+    MyTreeView *messages() const { return m_window->findChild<MyTreeView *>(QStringLiteral("listSMS")); }
+    ItemModelContacts *contactsModel() const { return qobject_cast<ItemModelContacts *>(contacts()->model()); }
+    int rowOf(const QString &label) const;
+
+    std::unique_ptr<TestDataHome> m_home;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<MainWindow> m_window;
+    QList<QUrl> m_opened;
+};
+
+void TestMainWindow::initTestCase()
+{
+    initParlowickResources();
+    installCatalogue(*qApp);
+}
+
+void TestMainWindow::init()
+{
+    m_home = std::make_unique<TestDataHome>();
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    createAccount(QStringLiteral("phone"));
+    openAccount(QStringLiteral("phone"));
+    const std::shared_ptr<MmsDB> store = currentStore();
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 010 0100"), QStringLiteral("Hello there"), 1));
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("hello again "), 2, true));
+    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("Bye"), 3));
+    store->insertSMS(message(QStringLiteral("Bob"), QStringLiteral("5550200200"), QStringLiteral("Hello Bob"), 4));
+    store->insertSMS(message(QStringLiteral("Bob"), QStringLiteral("5550200200"), QStringLiteral("see you"), 5, true));
+    store->insertSMS(message(QString(), QStringLiteral("VODAFONE"), QStringLiteral("Your bill"), 6));
+    store->insertSMS(message(QString(), QString(), QStringLiteral("who?"), 7));
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+}
+
+void TestMainWindow::cleanup()
+{
+    setPopupMenuHandler({});
+    m_window.reset();
+    setCurrentStore(nullptr);
+    m_boxes.reset();
+    m_home.reset();
+}
+
+int TestMainWindow::rowOf(const QString &label) const
+{
+    const QModelIndex account = contactsModel()->accountIndex();
+    for (int row = 0; row < contactsModel()->rowCount(account); ++row) {
+        if (contactsModel()->index(row, 0, account).data().toString() == label)
+            return row;
+    }
+    return -1;
+}
+
+void TestMainWindow::selectConversations(const QList<int> &rows, bool withAccountRow)
+{
+    QItemSelection selection;
+    const QModelIndex account = contactsModel()->accountIndex();
+    if (withAccountRow)
+        selection.select(account, account);
+    for (int row : rows) {
+        const QModelIndex index = contactsModel()->index(row, 0, account);
+        selection.select(index, index);
+    }
+    contacts()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+QList<MenuEntry> TestMainWindow::popup(MyTreeView *view, QAction **trigger, const QString &triggerText)
+{
+    QList<MenuEntry> entries;
+    bool shown = false;
+    setPopupMenuHandler([&](QMenu &menu) {
+        shown = true;
+        for (QAction *action : menu.actions()) {
+            entries.append({action->text(), action->isEnabled()});
+            if (trigger && action->text() == triggerText)
+                action->trigger();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+    QCoreApplication::sendEvent(view->viewport(), &event);
+    if (!shown)
+        entries.append({QStringLiteral("<no menu>"), false});
+    return entries;
+}
+
+void TestMainWindow::opensWithEveryMessage()
+{
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Parlowick"));
+    QCOMPARE(m_window->minimumSize(), QSize(680, 480));
+    QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
+    QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 4);
+    QVERIFY(contacts()->isExpanded(contactsModel()->accountIndex()));
+    QCOMPARE(status(), QStringLiteral("Total:7"));
+    QCOMPARE(title(), QStringLiteral("Conversations"));
+    QCOMPARE(messages()->model()->rowCount(), 7);
+    QCOMPARE(messages()->columnWidth(0), 80);
+    QCOMPARE(messages()->columnWidth(3), 120);
+    // Newest conversation first: the one without any name.
+    QCOMPARE(contactsModel()->index(0, 0, contactsModel()->accountIndex()).data().toString(), QStringLiteral("Unknown"));
+    QVERIFY(rowOf(QStringLiteral("VODAFONE")) >= 0);
+}
+
+void TestMainWindow::selectionDecidesWhatIsShown()
+{
+    const int ann = rowOf(QStringLiteral("Ann(+1 555 010 0100)"));
+    const int bob = rowOf(QStringLiteral("Bob(5550200200)"));
+    QVERIFY(ann >= 0 && bob >= 0);
+
+    selectConversations({ann});
+    QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
+    QCOMPARE(status(), QStringLiteral("Total:3"));
+
+    selectConversations({ann, bob});
+    QCOMPARE(title(), QStringLiteral("Conversations"));
+    QCOMPARE(status(), QStringLiteral("Total:5"));
+
+    selectConversations({bob}, true);
+    QCOMPARE(title(), QStringLiteral("Conversations"));
+    QCOMPARE(status(), QStringLiteral("Total:2"));
+
+    selectConversations({}, true);
+    QCOMPARE(status(), QStringLiteral("Total:7"));
+}
+
+void TestMainWindow::emptyStore()
+{
+    m_window.reset();
+    createAccount(QStringLiteral("empty"));
+    openAccount(QStringLiteral("empty"));
+    m_window = std::make_unique<MainWindow>();
+    QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 0);
+    QCOMPARE(contactsModel()->accountIndex().data().toString(), QStringLiteral("empty"));
+    QCOMPARE(status(), QStringLiteral("Total:0"));
+    QCOMPARE(title(), QStringLiteral("Conversations"));
+    // The finder reports the empty list whatever the keyword.
+    emit m_window->findChild<QWidget *>(QStringLiteral("SearchArea"))->findChild<QLineEdit *>(QStringLiteral("txtKW"))->returnPressed();
+    QCOMPARE(m_boxes->texts(), QStringList()); // empty keyword: nothing happens
+    m_window->findChild<QLineEdit *>(QStringLiteral("txtKW"))->setText(QStringLiteral("x"));
+    QTest::mousePress(m_window->findChild<QPushButton *>(QStringLiteral("btnNext")), Qt::LeftButton);
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Found no SMS/MMS.")});
+}
+
+void TestMainWindow::menusAndToolBar()
+{
+    QStringList menus;
+    for (QAction *menu : m_window->menuBar()->actions())
+        menus.append(menu->text());
+    QCOMPARE(menus, (QStringList{QStringLiteral("&Menu"), QStringLiteral("Help"), QStringLiteral("About")}));
+
+    auto action = [&](const char *name) { return m_window->findChild<QAction *>(QLatin1String(name)); };
+    for (const char *pending : {"actionImport", "actionExport", "actionPrint", "actionSyncFromAndroid",
+                                "actionSyncToAndroid", "actionSyncFromOther", "actionComposeMsg", "actionConnection"})
+        QVERIFY2(!action(pending)->isEnabled(), pending);
+    for (const char *ready : {"actionSearch", "actionOpenLocalDataBaseFolder", "actionExit", "actionHowToUse",
+                              "actionHomePage", "actionContactUs", "actionAbout"})
+        QVERIFY2(action(ready)->isEnabled(), ready);
+    QCOMPARE(action("actionSearch")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+    QCOMPARE(action("actionSyncFromAndroid")->text(), QStringLiteral("Backup SMS && MMS from Android"));
+    QCOMPARE(action("actionOpenLocalDataBaseFolder")->text(), QStringLiteral("Open Database Folder"));
+
+    QStringList toolBar;
+    for (QAction *a : m_window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions())
+        toolBar.append(a->objectName());
+    QCOMPARE(toolBar, (QStringList{QStringLiteral("actionImport"), QStringLiteral("actionExport"),
+                                   QStringLiteral("actionPrint"), QStringLiteral("actionSyncFromAndroid"),
+                                   QStringLiteral("actionSyncToAndroid"), QStringLiteral("actionSyncFromOther"),
+                                   QStringLiteral("actionSearch"), QStringLiteral("actionHowToUse")}));
+}
+
+void TestMainWindow::conversationContextMenu()
+{
+    const QList<MenuEntry> accountMenu = popup(contacts());
+    QCOMPARE(accountMenu, (QList<MenuEntry>{{QStringLiteral("Export SMS && MMS to File"), false},
+                                            {QStringLiteral("Restore SMS && MMS to Android"), false},
+                                            {QStringLiteral("Print SMS && MMS"), false}}));
+
+    contacts()->setCurrentIndex(contactsModel()->index(rowOf(QStringLiteral("VODAFONE")), 0, contactsModel()->accountIndex()));
+    const QList<MenuEntry> conversationMenu = popup(contacts());
+    QCOMPARE(conversationMenu.size(), 5);
+    QCOMPARE(conversationMenu.at(3), (MenuEntry{QStringLiteral("Delete SMS && MMS"), true}));
+    QCOMPARE(conversationMenu.at(4).text, QStringLiteral("Chat"));
+
+    contacts()->setCurrentIndex(QModelIndex());
+    QCOMPARE(popup(contacts()), (QList<MenuEntry>{{QStringLiteral("<no menu>"), false}}));
+
+    messages()->clearSelection();
+    QCOMPARE(popup(messages()), (QList<MenuEntry>{{QStringLiteral("<no menu>"), false}}));
+    messages()->setCurrentIndex(messages()->model()->index(0, 0));
+    QCOMPARE(popup(messages()), (QList<MenuEntry>{{QStringLiteral("Restore selected SMS && MMS to Android"), false},
+                                                  {QStringLiteral("Export selected SMS && MMS to File"), false},
+                                                  {QStringLiteral("Print selected SMS && MMS"), false},
+                                                  {QStringLiteral("Delete selected SMS && MMS"), true}}));
+}
+
+void TestMainWindow::deletingConversations()
+{
+    const int bob = rowOf(QStringLiteral("Bob(5550200200)"));
+    const int vodafone = rowOf(QStringLiteral("VODAFONE"));
+    selectConversations({bob, vodafone});
+    contacts()->selectionModel()->setCurrentIndex(contactsModel()->index(bob, 0, contactsModel()->accountIndex()),
+                                                   QItemSelectionModel::NoUpdate);
+    QAction *none = nullptr;
+    popup(contacts(), &none, QStringLiteral("Delete SMS && MMS")); // answered No
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Confirm to delete the selected message(s)?")});
+    QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 4);
+    QCOMPARE(status(), QStringLiteral("Total:3"));
+
+    m_boxes->clear();
+    m_boxes->answer(QMessageBox::Yes);
+    popup(contacts(), &none, QStringLiteral("Delete SMS && MMS"));
+    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Confirm to delete the selected message(s)?"),
+                                            QStringLiteral("Message(s) deleted successfully.")}));
+    QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 2);
+    QCOMPARE(rowOf(QStringLiteral("Bob(5550200200)")), -1);
+    QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
+    QCOMPARE(status(), QStringLiteral("Total:4"));
+    QCOMPARE(currentStore()->querySMS({}).size(), 4);
+}
+
+void TestMainWindow::deletingMessages()
+{
+    const int ann = rowOf(QStringLiteral("Ann(+1 555 010 0100)"));
+    contacts()->setCurrentIndex(contactsModel()->index(ann, 0, contactsModel()->accountIndex()));
+    QCOMPARE(status(), QStringLiteral("Total:3"));
+    messages()->selectionModel()->select(QItemSelection(messages()->model()->index(0, 0), messages()->model()->index(1, 4)),
+                                         QItemSelectionModel::ClearAndSelect);
+    QAction *none = nullptr;
+    m_boxes->answer(QMessageBox::Yes);
+    popup(messages(), &none, QStringLiteral("Delete selected SMS && MMS"));
+    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Confirm to delete the selected SMS & MMS?"),
+                                            QStringLiteral("Successfully delete selected SMS & MMS.")}));
+    QCOMPARE(status(), QStringLiteral("Total:1"));
+    QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
+    QCOMPARE(messages()->model()->index(0, 4).data().toString(), QStringLiteral("Bye"));
+
+    // With the account row current, every remaining message is shown.
+    contacts()->setCurrentIndex(contactsModel()->accountIndex());
+    messages()->setCurrentIndex(messages()->model()->index(0, 0));
+    m_boxes->clear();
+    m_boxes->answer(QMessageBox::Yes);
+    popup(messages(), &none, QStringLiteral("Delete selected SMS && MMS"));
+    QCOMPARE(status(), QStringLiteral("Total:4"));
+    QCOMPARE(title(), QStringLiteral("Conversations"));
+}
+
+void TestMainWindow::failedDeletionChangesNothing()
+{
+    currentStore()->executeThrow(Sqlite3Sql("create trigger no_delete before delete on message "
+                                            "begin select raise(abort, 'store is read-only'); end"));
+    selectConversations({0, 1});
+    contacts()->selectionModel()->setCurrentIndex(contactsModel()->index(0, 0, contactsModel()->accountIndex()),
+                                                   QItemSelectionModel::NoUpdate);
+    QAction *none = nullptr;
+    m_boxes->answer(QMessageBox::Yes);
+    popup(contacts(), &none, QStringLiteral("Delete SMS && MMS"));
+    QCOMPARE(m_boxes->boxes().size(), 2);
+    QCOMPARE(m_boxes->boxes().at(1).icon, QMessageBox::Critical);
+    QVERIFY(m_boxes->texts().at(1).contains(QLatin1String("store is read-only")));
+    QVERIFY(!currentStore()->inTransaction());
+    QCOMPARE(currentStore()->querySMS({}).size(), 7);
+    QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
+    QCOMPARE(status(), QStringLiteral("Total:7"));
+}
+
+void TestMainWindow::messageFinder()
+{
+    auto *keyword = m_window->findChild<QLineEdit *>(QStringLiteral("txtKW"));
+    auto find = [&](const QString &text) {
+        keyword->setText(text);
+        emit keyword->returnPressed();
+        return messages()->currentIndex().row();
+    };
+    // Every message, oldest first: "Hello there", "hello again ", "Bye", "Hello Bob", ...
+    QCOMPARE(find(QStringLiteral("Hello")), 0);
+    QCOMPARE(find(QStringLiteral("Hello")), 3);
+    QCOMPARE(find(QStringLiteral("Hello")), 0); // wraps to the top
+    QCOMPARE(find(QStringLiteral("hello")), 1); // case counts
+    QCOMPARE(find(QStringLiteral("again ")), 1); // the trailing blank is searched; the only match is found again
+    QCOMPARE(messages()->selectionModel()->selectedRows().size(), 1);
+    QVERIFY(m_boxes->texts().isEmpty());
+    QCOMPARE(find(QStringLiteral("again  ")), 1);
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Found no SMS/MMS with keyword 'again  '.")});
+
+    messages()->setCurrentIndex(messages()->model()->index(6, 0));
+    QCOMPARE(find(QStringLiteral("Hello there")), 0); // from the last row, wraps to row 0
+}
+
+void TestMainWindow::conversationFinder()
+{
+    auto *text = m_window->findChild<QLineEdit *>(QStringLiteral("txtSearchContact"));
+    auto find = [&](const QString &value) {
+        text->setText(value);
+        QTest::mousePress(m_window->findChild<QPushButton *>(QStringLiteral("btnFindContact")), Qt::LeftButton);
+        return contactsModel()->handleAt(contacts()->currentIndex());
+    };
+    QCOMPARE(find(QStringLiteral("  ann ")) ->person, QStringLiteral("Ann")); // trimmed, any case
+    QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
+    QCOMPARE(find(QStringLiteral("vodafone"))->address, QStringLiteral("VODAFONE"));
+    QCOMPARE(find(QStringLiteral("555"))->person, QStringLiteral("Bob")); // by address
+    QCOMPARE(find(QStringLiteral("555"))->person, QStringLiteral("Ann"));
+    QCOMPARE(find(QStringLiteral("555"))->person, QStringLiteral("Bob")); // past the end, from the top
+    QVERIFY(m_boxes->texts().isEmpty());
+    find(QStringLiteral("nobody"));
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Found no recepient.")});
+    QCOMPARE(contactsModel()->handleAt(contacts()->currentIndex())->person, QStringLiteral("Bob"));
+    find(QString());
+    QCOMPARE(m_boxes->texts().size(), 1);
+}
+
+void TestMainWindow::searchBarFollowsTheWindow()
+{
+    QWidget *bar = m_window->findChild<QWidget *>(QStringLiteral("SearchArea"));
+    m_window->resize(680, 480);
+    QCOMPARE(bar->geometry(), QRect(m_window->width() - 301, 0, 300, 30));
+    m_window->resize(1200, 700);
+    QCOMPARE(bar->geometry(), QRect(1200 - 301, 0, 300, 30));
+    bar->hide();
+    m_window->findChild<QAction *>(QStringLiteral("actionSearch"))->trigger();
+    QVERIFY(bar->isVisible());
+    QTest::keyClick(bar, Qt::Key_Escape);
+    QVERIFY(!bar->isVisible());
+}
+
+void TestMainWindow::aboutAndHelp()
+{
+    QString aboutTitle, product;
+    onNextModal([&](QWidget *modal) {
+        aboutTitle = modal->windowTitle();
+        product = modal->findChild<QLabel *>(QStringLiteral("lbProdAndVer"))->text();
+        QTest::mousePress(modal->findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
+    });
+    m_window->findChild<QAction *>(QStringLiteral("actionAbout"))->trigger();
+    QCOMPARE(aboutTitle, QStringLiteral("Parlowick - About"));
+    QCOMPARE(product, QStringLiteral("Parlowick 2.1.1"));
+
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "recordOpenedUrl");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordOpenedUrl");
+    for (const char *name : {"actionHowToUse", "actionHomePage", "actionContactUs", "actionOpenLocalDataBaseFolder"})
+        m_window->findChild<QAction *>(QLatin1String(name))->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(m_opened.size(), 4);
+    QCOMPARE(QSet<QUrl>(m_opened.begin(), m_opened.begin() + 3).size(), 3);
+    QCOMPARE(m_opened.last(), QUrl::fromLocalFile(m_home->dataFolder().absolutePath()));
+}
+
+void TestMainWindow::doubleClickOnAccountRowOpensNothing()
+{
+    const int windows = int(QApplication::topLevelWidgets().size());
+    const QRect rect = contacts()->visualRect(contactsModel()->accountIndex());
+    QTest::mouseDClick(contacts()->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(int(QApplication::topLevelWidgets().size()), windows);
+    QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
+    QCOMPARE(status(), QStringLiteral("Total:7"));
+}
+
+void TestMainWindow::selectingAMessageScrollsTheBubbles()
+{
+    const std::shared_ptr<MmsDB> store = currentStore();
+    for (int i = 0; i < 60; ++i)
+        store->insertSMS(message(QStringLiteral("Cy"), QStringLiteral("5550300300"), QStringLiteral("n%1").arg(i), 100 + i));
+    m_window->refreshConversationList();
+    auto *bubbles = m_window->findChild<BubbleViewMgr *>();
+    QCOMPARE(bubbles->pages(), 2);
+    QCOMPARE(bubbles->currentPage(), 2);
+    messages()->setCurrentIndex(messages()->model()->index(3, 2)); // whole rows are selected
+    QCOMPARE(bubbles->currentPage(), 1);
+    QCOMPARE(bubbles->currentPage(), 1);
+    QCOMPARE(bubbles->currentAnchor(), QStringLiteral("sms_4"));
+}
+
+PARLOWICK_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
