@@ -1,7 +1,9 @@
 // parlowick-artwork: draws every picture of Parlowick with QPainter and
 // writes them into the folder given on the command line.
 //
-//   parlowick-artwork OUTDIR
+//   parlowick-artwork OUTDIR            the application's icons and banners
+//   parlowick-artwork --bubble OUTDIR   the conversation view's bubble frames
+//                                       and attachment pictures
 //
 // All pictures are built from vector shapes, so the output only depends on
 // this file (and, for the banner lettering, on the installed sans-serif font).
@@ -22,6 +24,7 @@
 #include <QRadialGradient>
 #include <QString>
 #include <QTextStream>
+#include <QTransform>
 #include <QtMath>
 
 #include <algorithm>
@@ -920,6 +923,270 @@ QImage drawDelete()
 }
 
 // ---------------------------------------------------------------------------
+// Conversation bubbles
+//
+// A bubble is drawn whole, then cut into a 3 x 3 grid of pieces. The four
+// corner pieces keep their size; the middle pieces are narrow strips that the
+// page (and the print renderer) stretch, so everything inside them must be
+// uniform along the stretched direction: flat colours only, straight edges,
+// the rounded corners and the tail kept inside the corner pieces.
+// ---------------------------------------------------------------------------
+
+// Width (or height) of the stretchable middle strips.
+constexpr int kStrip = 8;
+// The whole bubble is drawn with this much room between the corner pieces, and
+// the strips are cut from the centre of that room, far from any corner detail.
+constexpr int kStretchRoom = 32;
+// Distance from the text area to the outline, on each side.
+constexpr int kPadSide = 22;
+constexpr int kPadTop = 18;
+constexpr int kPadBottom = 20;
+constexpr qreal kBubbleRadius = 12;
+constexpr qreal kTailLength = 15;
+constexpr qreal kTailRise = 17;
+constexpr int kShadowBlur = 3; // pixels the shadow spreads on each side
+constexpr qreal kShadowDrop = 1.5; // shadow offset downwards
+
+struct BubbleLook {
+    QString prefix; // file name prefix: bb1 or bb2
+    int top, right, bottom, left; // sizes of the frame borders
+    bool tailLeft;
+    QColor fill;
+    QColor outline;
+};
+
+// Received messages sit on the left with the tail on the left; sent messages
+// sit on the right. The border sizes are fixed: the print renderer uses them.
+BubbleLook receivedBubble()
+{
+    return { QStringLiteral("bb1"), 23, 44, 27, 44, true, QColor(0xFF, 0xFF, 0xFF), QColor(0xB4, 0xBB, 0xC2) };
+}
+
+BubbleLook sentBubble()
+{
+    return { QStringLiteral("bb2"), 22, 48, 28, 40, false, QColor(0xDC, 0xEE, 0xFB), QColor(0x86, 0xA2, 0xBA) };
+}
+
+// Outline of body and tail. `body` is the rounded body rectangle; the tail
+// replaces the body's lower corner on the outer side and ends in a point level
+// with the bottom edge.
+QPainterPath bubbleOutline(const QRectF &body, bool tailLeft)
+{
+    const qreal r = kBubbleRadius;
+    // Drawn for a tail on the left, mirrored for the right.
+    const qreal x0 = body.left();
+    const qreal x1 = body.right();
+    const qreal y0 = body.top();
+    const qreal y1 = body.bottom();
+    QPainterPath path;
+    path.moveTo(x0 + r, y0);
+    path.lineTo(x1 - r, y0);
+    path.arcTo(QRectF(x1 - 2 * r, y0, 2 * r, 2 * r), 90, -90);
+    path.lineTo(x1, y1 - r);
+    path.arcTo(QRectF(x1 - 2 * r, y1 - 2 * r, 2 * r, 2 * r), 0, -90);
+    path.lineTo(x0 + r * 0.8, y1);
+    // lower edge of the tail sweeps out to the point ...
+    const QPointF tip(x0 - kTailLength, y1 - 1);
+    path.cubicTo(QPointF(x0 - 3, y1 + 0.5), QPointF(x0 - kTailLength * 0.7, y1 + 0.5), tip);
+    // ... and its upper edge curves back into the side of the body
+    path.cubicTo(
+        QPointF(x0 - kTailLength * 0.7, y1 - 4), QPointF(x0 - 1, y1 - kTailRise * 0.5), QPointF(x0, y1 - kTailRise));
+    path.lineTo(x0, y0 + r);
+    path.arcTo(QRectF(x0, y0, 2 * r, 2 * r), 180, -90);
+    path.closeSubpath();
+
+    if (tailLeft)
+        return path;
+    QTransform mirror;
+    mirror.translate(x0 + x1, 0);
+    mirror.scale(-1, 1);
+    return mirror.map(path);
+}
+
+// Separable blur of a shadow mask with a small binomial kernel; every pixel
+// spreads at most kShadowBlur pixels.
+QImage blurred(const QImage &source)
+{
+    static_assert(kShadowBlur == 3, "kernel below has 7 taps");
+    const int kernel[] = { 1, 6, 15, 20, 15, 6, 1 };
+    const int sum = 64;
+    const int w = source.width();
+    const int h = source.height();
+    QImage img = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+    auto pass = [&](bool horizontal) {
+        QImage out = transparentCanvas(w, h);
+        for (int y = 0; y < h; ++y) {
+            auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                int acc[4] = { 0, 0, 0, 0 };
+                for (int k = -kShadowBlur; k <= kShadowBlur; ++k) {
+                    const int sx = horizontal ? x + k : x;
+                    const int sy = horizontal ? y : y + k;
+                    if (sx < 0 || sy < 0 || sx >= w || sy >= h)
+                        continue;
+                    const QRgb px = reinterpret_cast<const QRgb *>(img.constScanLine(sy))[sx];
+                    const int f = kernel[k + kShadowBlur];
+                    acc[0] += qRed(px) * f;
+                    acc[1] += qGreen(px) * f;
+                    acc[2] += qBlue(px) * f;
+                    acc[3] += qAlpha(px) * f;
+                }
+                dst[x] = qRgba((acc[0] + sum / 2) / sum, (acc[1] + sum / 2) / sum, (acc[2] + sum / 2) / sum,
+                    (acc[3] + sum / 2) / sum);
+            }
+        }
+        img = out;
+    };
+    pass(true);
+    pass(false);
+    return img;
+}
+
+// The whole bubble, with kStretchRoom pixels between the corner pieces.
+QImage drawBubble(const BubbleLook &look)
+{
+    const int w = look.left + kStretchRoom + look.right;
+    const int h = look.top + kStretchRoom + look.bottom;
+
+    // Outline on half pixels so the 1 px lines are crisp.
+    const QRectF body(QPointF(look.left - kPadSide + 0.5, look.top - kPadTop + 0.5),
+        QPointF(w - look.right + kPadSide - 0.5, h - look.bottom + kPadBottom - 0.5));
+    const QPainterPath shape = bubbleOutline(body, look.tailLeft);
+
+    QImage shadowMask = transparentCanvas(w, h);
+    {
+        QPainter p(&shadowMask);
+        prepare(p);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x1B, 0x2A, 0x41, 70));
+        p.drawPath(shape.translated(0, kShadowDrop));
+    }
+
+    QImage img = blurred(shadowMask);
+    QPainter p(&img);
+    prepare(p);
+    // Lighter along the top and a touch darker along the bottom; the tone only
+    // changes inside the top and bottom rows of pieces, so the stretched
+    // middle row stays flat.
+    QLinearGradient fill(QPointF(0, body.top()), QPointF(0, body.bottom()));
+    const qreal span = body.height();
+    fill.setColorAt(0.0, look.fill.lighter(103));
+    fill.setColorAt((look.top - body.top()) / span, look.fill);
+    fill.setColorAt((h - look.bottom - body.top()) / span, look.fill);
+    fill.setColorAt(1.0, look.fill.darker(103));
+    p.setBrush(fill);
+    p.setPen(QPen(look.outline, 1.0));
+    p.drawPath(shape);
+    return img;
+}
+
+// Cuts `bubble` into the nine pieces, row by row from the top left.
+std::vector<QImage> bubblePieces(const QImage &bubble, const BubbleLook &look)
+{
+    const int w = bubble.width();
+    const int h = bubble.height();
+    const int stripX = look.left + (kStretchRoom - kStrip) / 2;
+    const int stripY = look.top + (kStretchRoom - kStrip) / 2;
+    const QRect columns[] = { { 0, 0, look.left, 0 }, { stripX, 0, kStrip, 0 }, { w - look.right, 0, look.right, 0 } };
+    const QRect rows[] = { { 0, 0, 0, look.top }, { 0, stripY, 0, kStrip }, { 0, h - look.bottom, 0, look.bottom } };
+    std::vector<QImage> pieces;
+    for (const QRect &row : rows)
+        for (const QRect &column : columns)
+            pieces.push_back(bubble.copy(column.x(), row.y(), column.width(), row.height()));
+    return pieces;
+}
+
+// Attachment shown in a bubble for a sound recording: a pair of beamed notes.
+QImage drawBubbleAudio()
+{
+    QImage img = icon64();
+    QPainter p(&img);
+    prepare(p);
+
+    // soft disc behind the notes
+    QRadialGradient disc(QPointF(26, 22), 40);
+    disc.setColorAt(0.0, Qt::white);
+    disc.setColorAt(1.0, QColor(0xD6, 0xE4, 0xF5));
+    fillOutlined(p, ellipsePath(QRectF(3, 3, 58, 58)), disc, kLine);
+
+    // two note heads, tilted, with stems and a slanted double beam
+    auto head = [](const QPointF &c) {
+        QPainterPath path;
+        path.addEllipse(QPointF(0, 0), 7.2, 5.2);
+        QTransform t;
+        t.translate(c.x(), c.y());
+        t.rotate(-22);
+        return t.map(path);
+    };
+    const QPointF h1(20, 44);
+    const QPointF h2(42, 39);
+    const qreal stem = 3.6;
+    QPainterPath notes = head(h1).united(head(h2));
+    notes.addRect(QRectF(h1.x() + 3.4, 16, stem, h1.y() - 17));
+    notes.addRect(QRectF(h2.x() + 3.4, 11, stem, h2.y() - 12));
+    QPainterPath beam;
+    beam.addPolygon(QPolygonF({ QPointF(h1.x() + 3.4, 14), QPointF(h2.x() + 3.4 + stem, 9),
+        QPointF(h2.x() + 3.4 + stem, 17), QPointF(h1.x() + 3.4, 22) }));
+    beam.closeSubpath();
+    notes = notes.united(beam).simplified();
+    fillOutlined(p, notes, shaded(notes.boundingRect(), kAccent, 130, 120), kLine * 0.8);
+    return img;
+}
+
+// Attachment shown in a bubble for a video clip: a film frame with a play button.
+QImage drawBubbleVideo()
+{
+    QImage img = icon64();
+    QPainter p(&img);
+    prepare(p);
+
+    const QRectF strip(3, 8, 58, 48);
+    fillOutlined(p, roundedRect(strip, 5), shaded(strip, QColor(0x2B, 0x3A, 0x52), 130, 110), kLine);
+    // sprocket holes along the top and bottom
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xE9, 0xEE, 0xF4));
+    for (int i = 0; i < 6; ++i) {
+        const qreal x = 8.5 + i * 8.8;
+        p.drawRoundedRect(QRectF(x, 11.5, 4.6, 4), 1, 1);
+        p.drawRoundedRect(QRectF(x, 48.5, 4.6, 4), 1, 1);
+    }
+    // the picture area
+    const QRectF frame(8, 19, 48, 26);
+    QLinearGradient sky(frame.topLeft(), frame.bottomRight());
+    sky.setColorAt(0.0, kAccent.lighter(150));
+    sky.setColorAt(1.0, kAccent.darker(110));
+    p.setBrush(sky);
+    p.setPen(outlinePen(1.4));
+    p.drawRoundedRect(frame, 2, 2);
+    // play button
+    QPainterPath play;
+    play.addPolygon(QPolygonF({ QPointF(27, 23), QPointF(41, 32), QPointF(27, 41) }));
+    play.closeSubpath();
+    fillOutlined(p, play, Qt::white, 1.8);
+    return img;
+}
+
+struct NamedImage {
+    QString fileName;
+    QImage image;
+};
+
+std::vector<NamedImage> bubblePictures()
+{
+    std::vector<NamedImage> out;
+    for (const BubbleLook &look : { receivedBubble(), sentBubble() }) {
+        const std::vector<QImage> pieces = bubblePieces(drawBubble(look), look);
+        for (size_t i = 0; i < pieces.size(); ++i)
+            out.push_back(
+                { QStringLiteral("%1_%2.png").arg(look.prefix).arg(i + 1, 2, 10, QLatin1Char('0')), pieces[i] });
+    }
+    out.push_back({ QStringLiteral("bb-audio.png"), drawBubbleAudio() });
+    out.push_back({ QStringLiteral("bb-video.png"), drawBubbleVideo() });
+    return out;
+}
+
+// ---------------------------------------------------------------------------
 
 struct Picture {
     QString fileName;
@@ -970,23 +1237,32 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
 
     const QStringList args = QGuiApplication::arguments();
-    if (args.size() != 2) {
-        err << "usage: parlowick-artwork OUTDIR\n";
+    const bool bubbles = args.size() == 3 && args.at(1) == QStringLiteral("--bubble");
+    const bool icons = args.size() == 2 && !args.at(1).startsWith(QStringLiteral("--"));
+    if (!bubbles && !icons) {
+        err << "usage: parlowick-artwork [--bubble] OUTDIR\n";
         return 2;
     }
 
-    const QString outDir = args.at(1);
+    const QString outDir = args.last();
     if (!QDir().mkpath(outDir)) {
         err << "parlowick-artwork: cannot create directory " << outDir << '\n';
         return 1;
     }
 
+    std::vector<NamedImage> images;
+    if (bubbles) {
+        images = bubblePictures();
+    } else {
+        for (const Picture &picture : pictures())
+            images.push_back({ picture.fileName, picture.draw() });
+    }
+
     int failures = 0;
     const QDir dir(outDir);
-    for (const Picture &picture : pictures()) {
-        const QString path = dir.filePath(picture.fileName);
-        const QImage image = picture.draw();
-        if (image.isNull() || !save(image, path)) {
+    for (const NamedImage &named : images) {
+        const QString path = dir.filePath(named.fileName);
+        if (named.image.isNull() || !save(named.image, path)) {
             err << "parlowick-artwork: failed to write " << QFileInfo(path).absoluteFilePath() << '\n';
             ++failures;
         }
