@@ -313,16 +313,31 @@ QList<SMSInfo> MmsDB::querySMS(const QStringList &suffixes)
     }
 
     // One query for the attachments of all these messages instead of one per message.
-    const QHash<qint64, QList<AttachmentInfo>> attachments = queryAttachments(
-        suffixFilter.isEmpty() ? QString()
-                               : QStringLiteral(" where ma.message_id in (select m.rowid from message as m inner join "
-                                                "handle as h on m.handle_id=h.rowid%1)")
-                                     .arg(suffixFilter));
+    const QHash<qint64, QList<AttachmentInfo>> attachments = queryAttachments(attachmentFilter(messages, suffixFilter));
     if (!attachments.isEmpty()) {
         for (SMSInfo &sms : messages)
             sms.attachments = attachments.value(sms.rowid);
     }
     return messages;
+}
+
+QString MmsDB::attachmentFilter(const QList<SMSInfo> &messages, const QString &suffixFilter)
+{
+    if (suffixFilter.isEmpty())
+        return QString();
+    // The message ids themselves use the link table's key; a very long list would make
+    // a statement too long, and then the conversations are looked up again instead.
+    constexpr int kMaxListedIds = 20000;
+    if (messages.size() > kMaxListedIds) {
+        return QStringLiteral(" where ma.message_id in (select m.rowid from message as m inner join handle as h"
+                              " on m.handle_id=h.rowid%1)")
+            .arg(suffixFilter);
+    }
+    QStringList ids;
+    ids.reserve(messages.size());
+    for (const SMSInfo &sms : messages)
+        ids.append(QString::number(sms.rowid));
+    return QStringLiteral(" where ma.message_id in (%1)").arg(ids.join(QLatin1Char(',')));
 }
 
 QHash<qint64, QList<AttachmentInfo>> MmsDB::queryAttachments(const QString &messageFilter)

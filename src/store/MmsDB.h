@@ -54,6 +54,7 @@ private:
     qint64 insertHandle(const SMSInfo &sms, const QString &suffix);
     qint64 insertMessage(qint64 handleId, const SMSInfo &sms);
     void insertAttachment(qint64 messageId, const AttachmentInfo &attachment);
+    static QString attachmentFilter(const QList<SMSInfo> &messages, const QString &suffixFilter);
     QHash<qint64, QList<AttachmentInfo>> queryAttachments(const QString &messageFilter);
     // Runs one store operation as a unit: its rows and its attachment files are all
     // kept or all undone, inside or outside the caller's transaction.

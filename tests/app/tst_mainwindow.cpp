@@ -165,7 +165,7 @@ QList<MenuEntry> TestMainWindow::popup(MyTreeView *view, QAction **trigger, cons
                 action->trigger();
         }
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view->viewport()->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(view->viewport(), &event);
     if (!shown)
         entries.append({QStringLiteral("<no menu>"), false});

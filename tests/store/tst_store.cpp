@@ -345,6 +345,7 @@ void TestStore::deletingMessageRemovesAttachmentFiles()
     const SMSInfo stored = m_db->querySMS({}).first();
     QCOMPARE(stored.subject, QStringLiteral("Holiday"));
     QCOMPARE(stored.attachments.size(), 2);
+    QCOMPARE(m_db->querySMS({QStringLiteral("111")}).first().attachments.size(), 2);
     const AttachmentInfo &png = stored.attachments.at(0);
     QCOMPARE(png.fileName, QStringLiteral("one.png"));
     QCOMPARE(png.mimeType, QStringLiteral("image/png"));

@@ -125,6 +125,9 @@ void TestBubbleView::opensOnTheLastPageScrolledToTheEnd()
     QCOMPARE(evaluate(QStringLiteral("document.getElementsByName('sms_1000').length")).toInt(), 0);
     // The style sheet beside the program was served with the page.
     QCOMPARE(evaluate(QStringLiteral("document.styleSheets.length")).toInt(), 1);
+    QVERIFY(evaluate(QStringLiteral("document.styleSheets[0].cssRules.length")).toInt() > 10);
+    QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.querySelector('.bb2')).cssFloat")).toString(),
+             QStringLiteral("right"));
 
     m_manager->firstPage();
     QVERIFY(waitForPage(1));

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "SMSInfo.h"
+
+#include <QString>
+
+class MmsDB;
+
+// Synthetic message stores for the benchmarks.
+namespace BenchData {
+
+// Message i of a store with that many conversations; conversation c has address
+// "+44 7700 9<c>" and person "Contact <c>", and messages one minute apart.
+SMSInfo message(int i, int conversations);
+
+// Writes a 640x480 JPEG picture to the path and returns the path.
+QString writePicture(const QString &path);
+
+// Fills the store in one transaction; every (100 / mmsPercent)-th message carries the picture.
+void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QString &picture);
+
+// Peak resident memory of the process so far, MiB.
+long peakRssMiB();
+
+} // namespace BenchData
