@@ -3,51 +3,16 @@
 //
 //   bench_store [MESSAGES=100000] [CONVERSATIONS=500] [MMS_PERCENT=5]
 
+#include "BenchData.h"
 #include "MmsDB.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 
 namespace {
-
-long peakRssMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-QString makePicture(const QTemporaryDir &dir)
-{
-    QImage image(640, 480, QImage::Format_RGB32);
-    image.fill(QColor(40, 90, 160));
-    QPainter painter(&image);
-    painter.setBrush(QColor(240, 200, 60));
-    painter.drawEllipse(200, 120, 240, 240);
-    painter.end();
-    const QString path = dir.filePath(QStringLiteral("picture.jpg"));
-    image.save(path, "JPEG", 85);
-    return path;
-}
-
-SMSInfo makeMessage(int i, int conversations)
-{
-    const int conversation = i % conversations;
-    SMSInfo sms;
-    sms.address = QStringLiteral("+44 7700 %1").arg(900000 + conversation);
-    sms.person = QStringLiteral("Contact %1").arg(conversation);
-    sms.body = QStringLiteral("Message %1: see you at the station at half past six, and bring the tickets.").arg(i);
-    sms.isSend = i % 3 == 0;
-    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1'600'000'000'000) + qint64(i) * 60'000 + 123, Qt::UTC);
-    return sms;
-}
 
 double perSecond(qint64 count, qint64 nanoseconds)
 {
@@ -66,7 +31,7 @@ int main(int argc, char *argv[])
     const int mmsEvery = mmsPercent > 0 ? 100 / mmsPercent : 0;
 
     QTemporaryDir dir;
-    const QString picture = makePicture(dir);
+    const QString picture = BenchData::writePicture(dir.filePath(QStringLiteral("picture.jpg")));
     MmsDB store(QDir(dir.filePath(QStringLiteral("account"))));
     store.createFromTemplate();
     store.open();
@@ -77,7 +42,7 @@ int main(int argc, char *argv[])
     all.start();
     store.beginTran();
     for (int i = 0; i < total; ++i) {
-        SMSInfo sms = makeMessage(i, conversations);
+        SMSInfo sms = BenchData::message(i, conversations);
         const bool isMms = mmsEvery > 0 && i % mmsEvery == 0;
         if (isMms) {
             AttachmentInfo attachment;
@@ -108,7 +73,7 @@ int main(int argc, char *argv[])
 
     QElapsedTimer one;
     one.start();
-    const QList<SMSInfo> conversation = store.querySMS({addressSuffix(makeMessage(7, conversations).address)});
+    const QList<SMSInfo> conversation = store.querySMS({addressSuffix(BenchData::message(7, conversations).address)});
     const qint64 conversationNs = one.nsecsElapsed();
 
     std::printf("messages inserted      %d (%d SMS, %d MMS with one picture) in %d conversations\n", total, smsCount,
@@ -122,6 +87,6 @@ int main(int argc, char *argv[])
                 readNs / 1e6);
     std::printf("read one conversation  %.2f ms (%lld messages)\n", conversationNs / 1e6,
                 static_cast<long long>(conversation.size()));
-    std::printf("peak memory            %ld MiB\n", peakRssMiB());
+    std::printf("peak memory            %ld MiB\n", BenchData::peakRssMiB());
     return messages.size() == total ? 0 : 1;
 }

@@ -3,4 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build >/dev/null
-build/bin/bench_store "$@"
+echo "== store: insert and read back"
+build/bin/bench_store
+echo "== main window: ready and conversation switch"
+build/bin/bench_window

@@ -68,6 +68,22 @@ void BubbleSchemeHandler::forget(quintptr viewId)
     m_pages.remove(viewId);
 }
 
+// Every page asks for the same style sheet and frame pictures: they are read once.
+BubbleSchemeHandler::BubbleFile BubbleSchemeHandler::bubbleFile(const QString &path)
+{
+    auto cached = m_files.constFind(path);
+    if (cached != m_files.constEnd())
+        return *cached;
+    BubbleFile file;
+    QFile source(path);
+    if (source.open(QIODevice::ReadOnly)) {
+        file.data = source.readAll();
+        file.mimeType = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
+        m_files.insert(path, file);
+    }
+    return file;
+}
+
 void BubbleSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
 {
     const QString path = QDir::cleanPath(job->requestUrl().path());
@@ -78,10 +94,9 @@ void BubbleSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
         }
     }
     if (path.startsWith(bubbleFolder())) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray mime = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
-            replyWith(job, mime, file.readAll());
+        const BubbleFile file = bubbleFile(path);
+        if (!file.mimeType.isEmpty()) {
+            replyWith(job, file.mimeType, file.data);
             return;
         }
     }

@@ -37,6 +37,14 @@ private:
         QString path;
         QByteArray html;
     };
+    struct BubbleFile
+    {
+        QByteArray mimeType;
+        QByteArray data;
+    };
+    BubbleFile bubbleFile(const QString &path);
+
     QHash<quintptr, Page> m_pages;
+    QHash<QString, BubbleFile> m_files;
     quint64 m_serial = 0;
 };

@@ -1,0 +1,98 @@
+// Opens the main window on an account of many messages and times what the user waits for:
+// the window ready (every message in the list, the last bubble page loaded) and switching
+// between two conversations (their messages in the list and their bubble page loaded).
+//
+//   bench_window [MESSAGES=100000] [CONVERSATIONS=500] [SWITCHES=20]
+
+#include "Accounts.h"
+#include "BenchData.h"
+#include "BubbleViewMgr.h"
+#include "Catalogue.h"
+#include "ItemModelContacts.h"
+#include "MainWindow.h"
+#include "MmsDB.h"
+#include "MyTreeView.h"
+#include "ParlowickResources.h"
+#include "Startup.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Runs the event loop until the bubble view reports a loaded page.
+bool waitForPage(BubbleViewMgr *bubbles)
+{
+    QEventLoop loop;
+    QObject::connect(bubbles, &BubbleViewMgr::pageReady, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, [&loop] { loop.exit(1); });
+    return loop.exec() == 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    prepareParlowick();
+    QApplication app(argc, argv);
+    initParlowickResources();
+    installCatalogue(app);
+
+    const int total = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int conversations = argc > 2 ? std::atoi(argv[2]) : 500;
+    const int switches = argc > 3 ? std::atoi(argv[3]) : 20;
+
+    createAccount(QStringLiteral("bench"));
+    openAccount(QStringLiteral("bench"));
+    BenchData::fill(*currentStore(), total, conversations, 5,
+                    BenchData::writePicture(home.filePath(QStringLiteral("picture.jpg"))));
+    const long storeMiB = BenchData::peakRssMiB();
+
+    QElapsedTimer ready;
+    ready.start();
+    MainWindow window;
+    window.show();
+    auto *bubbles = window.findChild<BubbleViewMgr *>();
+    if (!waitForPage(bubbles))
+        return 1;
+    const qint64 readyMs = ready.elapsed();
+    auto *messages = window.findChild<MyTreeView *>(QStringLiteral("listSMS"));
+    const int listed = messages->model()->rowCount();
+
+    auto *contacts = window.findChild<MyTreeView *>(QStringLiteral("listContacts"));
+    auto *model = qobject_cast<ItemModelContacts *>(contacts->model());
+    const QModelIndex account = model->accountIndex();
+    const QModelIndex pair[2] = {model->index(0, 0, account), model->index(1, 0, account)};
+    QList<qint64> times;
+    for (int i = 0; i < switches; ++i) {
+        QElapsedTimer one;
+        one.start();
+        contacts->setCurrentIndex(pair[i % 2]);
+        if (!waitForPage(bubbles))
+            return 1;
+        times.append(one.elapsed());
+    }
+    std::sort(times.begin(), times.end());
+
+    std::printf("messages in the account   %d in %d conversations (%d listed at start)\n", total, conversations, listed);
+    std::printf("window ready              %lld ms (construction to every message listed and the last page loaded)\n",
+                static_cast<long long>(readyMs));
+    std::printf("conversation switch       median %lld ms, worst %lld ms (%d switches, %d messages each)\n",
+                static_cast<long long>(times.at(times.size() / 2)), static_cast<long long>(times.last()), switches,
+                messages->model()->rowCount());
+    std::printf("peak memory               %ld MiB (%ld MiB after filling the store; page rendering runs in "
+                "the web engine's own process)\n",
+                BenchData::peakRssMiB(), storeMiB);
+    return listed == total ? 0 : 1;
+}
