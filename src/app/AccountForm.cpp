@@ -42,6 +42,7 @@ AccountForm::AccountForm(QWidget *parent)
     connect(m_ui->btnAccountEnter, &QPushButton::pressed, this, &AccountForm::onBtnEnterClicked);
     connect(m_ui->aDelAccount, &QLabel::linkActivated, this, &AccountForm::onDeleteAccountClicked);
     reloadAccounts();
+    m_ui->cbAccount->setFocus();
 }
 
 AccountForm::~AccountForm() = default;

@@ -65,6 +65,9 @@ void MainWindow::setUpViews()
     const int widths[] = {80, 100, 120, 120};
     for (int column = 0; column < 4; ++column)
         ui->listSMS->setColumnWidth(column, widths[column]);
+    // Wide system fonts would cut the seconds off the date.
+    const int dateWidth = ui->listSMS->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16;
+    ui->listSMS->setColumnWidth(3, qMax(widths[3], dateWidth));
     setWindowTitle(productTitle());
     ui->splitter_2->setSizes({220, 420});
     ui->splitter->setSizes({240, 760});

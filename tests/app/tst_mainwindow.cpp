@@ -183,7 +183,7 @@ void TestMainWindow::opensWithEveryMessage()
     QCOMPARE(title(), QStringLiteral("Conversations"));
     QCOMPARE(messages()->model()->rowCount(), 7);
     QCOMPARE(messages()->columnWidth(0), 80);
-    QCOMPARE(messages()->columnWidth(3), 120);
+    QVERIFY(messages()->columnWidth(3) >= 120);
     // Newest conversation first: the one without any name.
     QCOMPARE(contactsModel()->index(0, 0, contactsModel()->accountIndex()).data().toString(), QStringLiteral("Unknown"));
     QVERIFY(rowOf(QStringLiteral("VODAFONE")) >= 0);
