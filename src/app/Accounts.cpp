@@ -1,11 +1,9 @@
 #include "Accounts.h"
 
-#include "MainWindow.h"
 #include "MmsDB.h"
 
 #include <QFileInfo>
 #include <QMutex>
-#include <QPointer>
 #include <QStandardPaths>
 
 #include <stdexcept>
@@ -14,7 +12,6 @@ namespace {
 
 QMutex storeMutex;
 std::shared_ptr<MmsDB> storeInstance;
-QPointer<MainWindow> windowInstance;
 
 QDir accountFolder(const QString &name)
 {
@@ -96,14 +93,4 @@ void setCurrentStore(std::shared_ptr<MmsDB> store)
         previous = std::exchange(storeInstance, std::move(store));
     }
     // previous is released here, outside the lock: closing a store may take a while.
-}
-
-MainWindow *mainWindowInstance()
-{
-    return windowInstance.data();
-}
-
-void setMainWindowInstance(MainWindow *window)
-{
-    windowInstance = window;
 }

@@ -7,7 +7,6 @@
 #include <memory>
 
 class MmsDB;
-class MainWindow;
 
 // The folder that holds one sub-folder per account; created when missing.
 QDir dataFolder();
@@ -30,7 +29,3 @@ void openAccount(const QString &name);
 // The open store shared by every part of the program; empty until an account is open.
 std::shared_ptr<MmsDB> currentStore();
 void setCurrentStore(std::shared_ptr<MmsDB> store);
-
-// The one main window, once start-up has built it.
-MainWindow *mainWindowInstance();
-void setMainWindowInstance(MainWindow *window);

@@ -17,10 +17,13 @@
 #include "ui_MainWindow.h"
 
 #include <QMenu>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QWebEnginePage>
 
 namespace {
+
+QPointer<MainWindow> windowInstance;
 
 QIcon resourceIcon(const char *name)
 {
@@ -364,4 +367,14 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 {
     searchArea->setGeometry(event->size().width() - 301, 0, 300, 30);
     QMainWindow::resizeEvent(event);
+}
+
+MainWindow *mainWindowInstance()
+{
+    return windowInstance.data();
+}
+
+void setMainWindowInstance(MainWindow *window)
+{
+    windowInstance = window;
 }

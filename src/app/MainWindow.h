@@ -66,3 +66,7 @@ private:
     BubbleViewMgr *bubbleViewMgr;
     SearchArea *searchArea;
 };
+
+// The one main window, once start-up has built it; dialogs use it to refresh the views.
+MainWindow *mainWindowInstance();
+void setMainWindowInstance(MainWindow *window);
