@@ -4,6 +4,7 @@
 #include "Accounts.h"
 #include "BubbleViewMgr.h"
 #include "Catalogue.h"
+#include "ConnectionForm.h"
 #include "DesktopShell.h"
 #include "ItemModelContacts.h"
 #include "ItemModelSms.h"
@@ -11,9 +12,14 @@
 #include "MmsDB.h"
 #include "PopupMenus.h"
 #include "ProductInfo.h"
+#include "ProgressForm.h"
 #include "RowSearch.h"
 #include "SearchArea.h"
 #include "Sqlite3Exception.h"
+#include "SyncBackupThread.h"
+#include "SyncClient.h"
+#include "SyncListenSMSThread.h"
+#include "SyncRestoreThread.h"
 #include "ui_MainWindow.h"
 
 #include <QMenu>
@@ -54,9 +60,13 @@ MainWindow::MainWindow(QWidget *parent)
     createMenus();
     refreshConversationList();
     ui->listContacts->setFocus();
+    ConnectionForm::setBackupCommand([this] { backupFromPhone(); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    ConnectionForm::setBackupCommand({});
+}
 
 void MainWindow::setUpViews()
 {
@@ -83,6 +93,10 @@ void MainWindow::connectViews()
     connect(ui->txtSearchContact, &QLineEdit::returnPressed, this, &MainWindow::onBtnFindContactPressed);
     connect(searchArea, &SearchArea::searchLocalNext, this, &MainWindow::onSearchNextSMS);
     connect(ui->listContacts, &MyTreeView::createContextMenu, this, &MainWindow::onlistContactsContextMenu);
+    registerSMSInfoType();
+    SyncListenSMSThread *listener = SyncListenSMSThread::instance();
+    connect(listener, &SyncListenSMSThread::receivedSMS, this, &MainWindow::onReceivedSMS);
+    connect(listener, &SyncListenSMSThread::errorOccurred, this, &MainWindow::onListenSMSerrorOccurred);
     connect(ui->listSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSListSelectionChanged);
     connect(ui->listSMS, &MyTreeView::createContextMenu, this, &MainWindow::SMSListcreateContextMenu);
 }
@@ -112,8 +126,11 @@ void MainWindow::createMenus()
     QAction *contactUs = addCommand("actionContactUs", tr("Contact us"), nullptr);
     QAction *about = addCommand("actionAbout", tr("About Software"), nullptr);
 
-    for (QAction *pending : {import, exportAll, print, backup, restore, fromOther, compose, connection})
+    for (QAction *pending : {import, exportAll, print, fromOther, compose})
         pending->setEnabled(false);
+    connect(backup, &QAction::triggered, this, &MainWindow::miSyncFromAndroid);
+    connect(restore, &QAction::triggered, this, &MainWindow::miSyncToAndroid);
+    connect(connection, &QAction::triggered, this, &MainWindow::miConnection);
     search->setShortcut(QKeySequence(QStringLiteral("Ctrl+F")));
     connect(search, &QAction::triggered, this, &MainWindow::miSearch);
     connect(openFolder, &QAction::triggered, this, &MainWindow::miOpenLocalDataBaseFolder);
@@ -272,7 +289,8 @@ void MainWindow::onlistContactsContextMenu()
         return;
     QMenu menu;
     addPendingEntry(menu, tr("Export SMS to file"), "export.png");
-    addPendingEntry(menu, tr("Restore SMS to Android"), "restore.png");
+    QAction *restore = menu.addAction(resourceIcon("restore.png"), tr("Restore SMS to Android"));
+    connect(restore, &QAction::triggered, this, &MainWindow::miThreadToAndroid);
     addPendingEntry(menu, tr("IDS_PRINT_THREAD(s)"), "print.png");
     if (contactsModel->handleAt(current)) {
         QAction *remove = menu.addAction(resourceIcon("delete.png"), tr("IDS_DELETE_THREAD(s)"));
@@ -287,7 +305,8 @@ void MainWindow::SMSListcreateContextMenu()
     if (!ui->listSMS->selectionModel()->hasSelection())
         return;
     QMenu menu;
-    addPendingEntry(menu, tr("IDS_RESTORE_SEL_MSG"), "restore.png");
+    QAction *restore = menu.addAction(resourceIcon("restore.png"), tr("IDS_RESTORE_SEL_MSG"));
+    connect(restore, &QAction::triggered, this, &MainWindow::miSMSRestore);
     addPendingEntry(menu, tr("IDS_EXPORT_SEL_MSG"), "export.png");
     addPendingEntry(menu, tr("IDS_PRINT_SEL_MSG"), "print.png");
     QAction *remove = menu.addAction(resourceIcon("delete.png"), tr("IDS_DELETE_SEL_MSG"));
@@ -361,6 +380,95 @@ void MainWindow::miSMSDelete()
     }
     showCurrentConversation();
     showInformation(tr("IDS_SUC_DELETE_SEL_MSG"));
+}
+
+void MainWindow::miConnection()
+{
+    ConnectionForm form;
+    form.exec();
+}
+
+void MainWindow::miSyncFromAndroid()
+{
+    // Without a connection the connection dialog offers the backup itself once connected.
+    if (SyncClient::current(false))
+        backupFromPhone();
+    else
+        SyncClient::current(true);
+}
+
+void MainWindow::backupFromPhone()
+{
+    if (!SyncClient::current(false))
+        return;
+    ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_IMPORT_SMS_FROM_ANDROID"));
+    SyncRestoreThread worker(&form);
+    runProgressJob(form, worker, [this] { refreshConversationList(); });
+}
+
+void MainWindow::restoreToPhone(const QList<SMSInfo> &messages)
+{
+    if (!SyncClient::current(true))
+        return;
+    ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_EXPORT_SMS_TO_ANDROID"));
+    SyncBackupThread worker(messages, &form);
+    runProgressJob(form, worker);
+}
+
+void MainWindow::miSyncToAndroid()
+{
+    QList<SMSInfo> messages;
+    try {
+        if (const std::shared_ptr<MmsDB> store = currentStore())
+            messages = store->querySMS({});
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return;
+    }
+    restoreToPhone(messages);
+}
+
+void MainWindow::miThreadToAndroid()
+{
+    restoreToPhone(smsModel->smsList());
+}
+
+void MainWindow::miSMSRestore()
+{
+    const QList<SMSInfo> messages = selectedMessages();
+    if (!messages.isEmpty())
+        restoreToPhone(messages);
+}
+
+void MainWindow::onReceivedSMS(const SMSInfo &sms)
+{
+    try {
+        if (const std::shared_ptr<MmsDB> store = currentStore())
+            store->insertSMS(sms);
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return;
+    }
+    const QString key = addressSuffix(sms.address);
+    const QModelIndex account = contactsModel->accountIndex();
+    int row = -1;
+    for (int i = 0; i < contactsModel->rowCount(account) && row < 0; ++i) {
+        if (contactsModel->handleAt(contactsModel->index(i, 0, account))->suffix == key)
+            row = i;
+    }
+    if (row < 0)
+        refreshConversationList();
+    else if (ui->listContacts->currentIndex() == contactsModel->index(row, 0, account))
+        showConversations({key}, displayName(sms));
+    activateWindow();
+    raise();
+}
+
+void MainWindow::onListenSMSerrorOccurred(const QString &text)
+{
+    showCritical(tr("IDS_ERROR_OCCURRED_WHEN_LISTENING_SMS_%1").arg(text));
+    if (askYesNo(tr("IDS_ASK_RESTART_SYNCLISTENSMSTHREAD")))
+        SyncListenSMSThread::instance()->restart();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

@@ -31,6 +31,9 @@ public:
     void refreshConversationList();
     // Shows the messages of these conversations (every message for none).
     void showConversations(const QStringList &keys, const QString &title);
+    // Runs the backup from the current phone under its progress dialog, then shows the
+    // new messages; returns once the backup has ended.
+    void backupFromPhone();
 
 private slots:
     void onContactSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
@@ -47,6 +50,13 @@ private slots:
     void onSMSListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void SMSListcreateContextMenu();
     void miSMSDelete();
+    void miConnection();
+    void miSyncFromAndroid();
+    void miSyncToAndroid();
+    void miThreadToAndroid();
+    void miSMSRestore();
+    void onReceivedSMS(const SMSInfo &sms);
+    void onListenSMSerrorOccurred(const QString &text);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -59,6 +69,7 @@ private:
     QStringList selectedConversationKeys() const;
     QList<SMSInfo> selectedMessages() const;
     void showCurrentConversation();
+    void restoreToPhone(const QList<SMSInfo> &messages);
 
     std::unique_ptr<Ui::MainWindow> ui;
     ItemModelContacts *contactsModel;

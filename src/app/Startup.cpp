@@ -6,6 +6,7 @@
 #include "Catalogue.h"
 #include "MainWindow.h"
 #include "ParlowickResources.h"
+#include "SyncListenSMSThread.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -36,6 +37,7 @@ int runParlowick(QApplication &app)
     window->show();
     const int exitCode = QApplication::exec();
     setMainWindowInstance(nullptr);
+    SyncListenSMSThread::shutdown();
     setCurrentStore(nullptr);
     return exitCode;
 }

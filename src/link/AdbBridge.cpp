@@ -1,0 +1,162 @@
+#include "AdbBridge.h"
+
+#include <QProcess>
+
+#include <stdexcept>
+
+namespace {
+
+// adb normally returns at once; a hung one must not block the window for ever.
+constexpr int kAdbTimeoutMs = 60000;
+
+QString latin1UpToZero(const QByteArray &bytes)
+{
+    const int end = bytes.indexOf('\0');
+    return QString::fromLatin1(end < 0 ? bytes : bytes.left(end));
+}
+
+bool hasTrimmedLine(const QString &text, const QString &wanted)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    return std::any_of(lines.cbegin(), lines.cend(), [&](const QString &line) {
+        return line.trimmed().compare(wanted, Qt::CaseInsensitive) == 0;
+    });
+}
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toUtf8().toStdString());
+}
+
+} // namespace
+
+AdbBridge::AdbBridge()
+    : process(std::make_unique<QProcess>())
+    , adbProgram(QStringLiteral("adb"))
+{
+}
+
+AdbBridge::~AdbBridge() = default;
+
+QString AdbBridge::run(const QStringList &arguments, bool throwOnError)
+{
+    process->start(adbProgram, arguments, QIODevice::ReadWrite);
+    // A missing adb is a failure, not an empty answer that would pass for "no devices".
+    if (!process->waitForStarted())
+        fail(QStringLiteral("Cannot run adb: %1").arg(process->errorString()));
+    if (!process->waitForFinished(kAdbTimeoutMs)) {
+        process->kill();
+        process->waitForFinished();
+        fail(QStringLiteral("adb did not finish within %1 seconds.").arg(kAdbTimeoutMs / 1000));
+    }
+    const QString errorText = withoutDaemonNotices(latin1UpToZero(process->readAllStandardError()));
+    const QString output = latin1UpToZero(process->readAllStandardOutput());
+    if (errorText.isEmpty())
+        return output;
+    if (throwOnError)
+        fail(errorText);
+    return QStringLiteral("%0\n%1").arg(errorText, output);
+}
+
+QString AdbBridge::withoutDaemonNotices(const QString &errorText)
+{
+    QStringList kept;
+    for (const QString &line : errorText.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1String("* daemon not running"))
+            || trimmed.startsWith(QLatin1String("* daemon started successfully")))
+            continue;
+        kept.append(line);
+    }
+    const QString rest = kept.join(QLatin1Char('\n'));
+    return rest.trimmed().isEmpty() ? QString() : rest;
+}
+
+QSet<QString> AdbBridge::parseDevices(const QString &output)
+{
+    QSet<QString> serials;
+    bool listed = false;
+    for (const QString &line : output.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (!listed) {
+            listed = trimmed.compare(QLatin1String("List of devices attached"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        // "serial<TAB>device": the last six characters are the state word and its separator.
+        if (trimmed.size() > 6)
+            serials.insert(trimmed.left(trimmed.size() - 6).trimmed());
+    }
+    return serials;
+}
+
+QSet<QString> AdbBridge::devices()
+{
+    return parseDevices(run({QStringLiteral("devices")}, true));
+}
+
+void AdbBridge::forward(const QString &serial, int localPort, int remotePort)
+{
+    run({QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:%0").arg(localPort),
+         QStringLiteral("tcp:%0").arg(remotePort)},
+        true);
+}
+
+void AdbBridge::install(const QString &serial, const QString &packageFile)
+{
+    const QString text = run({QStringLiteral("-s"), serial, QStringLiteral("install"), packageFile}, false);
+    if (!hasTrimmedLine(text, QStringLiteral("Success")))
+        fail(text);
+}
+
+void AdbBridge::uninstall(const QString &serial, const QString &packageName)
+{
+    const QString text = run({QStringLiteral("-s"), serial, QStringLiteral("uninstall"), packageName}, true);
+    if (!hasTrimmedLine(text, QStringLiteral("Success")))
+        fail(text);
+}
+
+QSet<QString> AdbBridge::installedPackages(const QString &serial)
+{
+    const QString text =
+        run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"), QStringLiteral("-l")}, true);
+    QSet<QString> packages;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1String("package:")))
+            packages.insert(trimmed.mid(8).trimmed());
+    }
+    return packages;
+}
+
+QString AdbBridge::logcat(const QString &serial)
+{
+    return run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("logcat"), QStringLiteral("-d")},
+               false);
+}
+
+void AdbBridge::killServer()
+{
+    run({QStringLiteral("kill-server")}, false);
+}
+
+void AdbBridge::activityManager(const QString &serial, const QString &command, const QString &component,
+                                const QString &action, const QString &dataUri, const QStringList &categories,
+                                const QString &mimeType)
+{
+    QStringList arguments{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), command};
+    auto addPair = [&](const char *option, const QString &value) {
+        if (!value.isEmpty())
+            arguments << QLatin1String(option) << value;
+    };
+    addPair("-n", component);
+    addPair("-a", action);
+    addPair("-d", dataUri);
+    for (const QString &category : categories)
+        addPair("-c", category);
+    addPair("-t", mimeType);
+    const QString text = run(arguments, false);
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.trimmed().toLower().startsWith(QLatin1String("error:")))
+            fail(text);
+    }
+}

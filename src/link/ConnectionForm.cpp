@@ -1,0 +1,128 @@
+#include "ConnectionForm.h"
+
+#include "AdbBridge.h"
+#include "Catalogue.h"
+#include "MessageBoxes.h"
+#include "SimpleProtocol.h"
+#include "SyncClient.h"
+#include "ui_ConnectionForm.h"
+
+#include <QRegularExpression>
+
+#include <stdexcept>
+
+namespace {
+
+std::function<void()> &backupCommand()
+{
+    static std::function<void()> command;
+    return command;
+}
+
+constexpr int kHeightWithoutMethod = 200;
+constexpr int kHeightWithMethod = 260;
+
+} // namespace
+
+void ConnectionForm::setBackupCommand(std::function<void()> command)
+{
+    backupCommand() = std::move(command);
+}
+
+ConnectionForm::ConnectionForm(QWidget *parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::ConnectionForm>())
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    connect(m_ui->raUsb, &QRadioButton::clicked, this, &ConnectionForm::onChooseConnectMethod);
+    connect(m_ui->raWifi, &QRadioButton::clicked, this, &ConnectionForm::onChooseConnectMethod);
+    connect(m_ui->aRefreshUsbDevices, &QLabel::linkActivated, this, &ConnectionForm::onBtnRefreshClicked);
+    connect(m_ui->btnConnect, &QPushButton::pressed, this, &ConnectionForm::onBtnConnectClicked);
+    connect(m_ui->btnCancel, &QPushButton::pressed, this, &QDialog::reject);
+    setWindowTitle(tr("%1-Connection").arg(productTitle()));
+    onChooseConnectMethod(false);
+}
+
+ConnectionForm::~ConnectionForm() = default;
+
+void ConnectionForm::onChooseConnectMethod(bool checked)
+{
+    Q_UNUSED(checked);
+    const bool usb = m_ui->raUsb->isChecked();
+    const bool wifi = !usb && m_ui->raWifi->isChecked();
+    m_ui->gbUsb->setVisible(usb);
+    m_ui->gbWifi->setVisible(wifi);
+    if (usb)
+        onBtnRefreshClicked(QString());
+    setFixedSize(width(), usb || wifi ? kHeightWithMethod : kHeightWithoutMethod);
+}
+
+void ConnectionForm::onBtnRefreshClicked(const QString &link)
+{
+    Q_UNUSED(link);
+    QSet<QString> serials;
+    try {
+        serials = AdbBridge().devices();
+    } catch (const std::runtime_error &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return;
+    }
+    m_ui->cbUsbDevices->clear();
+    if (serials.isEmpty()) {
+        showWarning(tr("IDS_USB_CONNECTION_CAN_NOT_FIND_ANY_DEVICES"));
+        return;
+    }
+    for (const QString &serial : std::as_const(serials))
+        m_ui->cbUsbDevices->addItem(serial);
+    m_ui->cbUsbDevices->setCurrentIndex(0);
+}
+
+bool ConnectionForm::chooseEndpoint(QString &serial, QString &address)
+{
+    if (m_ui->raUsb->isChecked()) {
+        if (m_ui->cbUsbDevices->currentIndex() < 0) {
+            showWarning(tr("IDS_PLEASE_SELECT_CONNECT_DEVICE"));
+            return false;
+        }
+        serial = m_ui->cbUsbDevices->currentText();
+        try {
+            AdbBridge().forward(serial, kServicePort, kServicePort);
+        } catch (const std::runtime_error &e) {
+            showErrorDialog(QString::fromUtf8(e.what()));
+            return false;
+        }
+        address = QStringLiteral("127.0.0.1");
+        return true;
+    }
+    if (m_ui->raWifi->isChecked()) {
+        address = m_ui->txtWifiAddr->text().trimmed();
+        static const QRegularExpression pattern(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+"));
+        if (!pattern.match(address).hasMatch()) {
+            showErrorDialog(tr("IDS_INVALID_WIFI_ADDR_WHEN_CONNECT_TO_DEVICE"));
+            return false;
+        }
+        serial = address;
+        return true;
+    }
+    showWarning(tr("IDS_PLEASE_SELECT_CONNECT_METHOD"));
+    return false;
+}
+
+void ConnectionForm::onBtnConnectClicked()
+{
+    QString serial;
+    QString address;
+    if (!chooseEndpoint(serial, address))
+        return;
+    try {
+        SyncClient::connectTo(serial, address, m_ui->raUsb->isChecked());
+    } catch (const std::exception &e) {
+        // An error reply from the service is reported like a connection that failed.
+        showCritical(tr("IDS_CAN_NOT_MAKE_CONNECTION_START_SYNC_FIRST_ERR_%1").arg(QString::fromUtf8(e.what())));
+        return;
+    }
+    if (askYesNo(tr("IDS_CONNECT_SUC_NEED_SYNC")) && backupCommand())
+        backupCommand()();
+    accept();
+}

@@ -1,0 +1,151 @@
+#include "SimpleProtocol.h"
+
+#include "SyncTiming.h"
+
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+
+namespace simpleprotocol {
+
+namespace {
+
+// Unflushed writes (attachment data) are pushed out once this much is buffered, so an
+// attachment is never held whole in memory.
+constexpr qint64 kMaxBufferedWrite = 1 << 20;
+
+std::string utf8(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+
+QString upToZero(const QByteArray &utf8Bytes)
+{
+    const int end = utf8Bytes.indexOf('\0');
+    return QString::fromUtf8(end < 0 ? utf8Bytes : utf8Bytes.left(end));
+}
+
+} // namespace
+
+SocketDataTransferException::SocketDataTransferException(const QString &message)
+    : std::runtime_error(utf8(message))
+{
+}
+
+RemoteException::RemoteException(const QString &message)
+    : std::runtime_error(utf8(message))
+{
+}
+
+LocalException::LocalException(QTcpSocket &socket, const QString &message)
+    : std::runtime_error(utf8(message))
+{
+    writeCommand(socket, QStringLiteral("$error:"), encodeText(message), true);
+}
+
+QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
+{
+    const QDeadlineTimer deadline(timeoutMs < 0 ? SyncTiming::kReplyTimeoutMs : timeoutMs);
+    while (!socket.canReadLine()) {
+        if (cancelled && cancelled->load())
+            throw Cancelled();
+        const qint64 remaining = qMax<qint64>(0, deadline.remainingTime());
+        const int wait = int(cancelled ? qMin<qint64>(SyncTiming::kCancelCheckMs, remaining) : remaining);
+        if (socket.waitForReadyRead(wait))
+            continue;
+        const bool sliceEnded = socket.error() == QAbstractSocket::SocketTimeoutError && !deadline.hasExpired();
+        if (!sliceEnded)
+            throw SocketDataTransferException(socket.errorString());
+    }
+    QByteArray line = socket.readLine();
+    if (line.endsWith('\n'))
+        line.chop(1);
+    line.replace('\r', QByteArray());
+    return QString::fromLatin1(line);
+}
+
+QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
+{
+    const QString line = readLine(socket, timeoutMs, cancelled);
+    if (line.isEmpty())
+        throw SocketDataTransferException(QStringLiteral("Null command."));
+    if (line.startsWith(QLatin1String("$error:")))
+        throw RemoteException(decodeText(line.mid(7)));
+    return line;
+}
+
+void writeText(QTcpSocket &socket, const QString &text)
+{
+    const QByteArray bytes = text.toLatin1();
+    if (socket.write(bytes) != bytes.size())
+        throw SocketDataTransferException(socket.errorString());
+    if (socket.bytesToWrite() > kMaxBufferedWrite)
+        flush(socket);
+}
+
+void writeCommand(QTcpSocket &socket, const QString &command, const QString &argument, bool flushNow)
+{
+    writeText(socket, command + argument + QLatin1Char('\n'));
+    if (flushNow)
+        flush(socket);
+}
+
+void writeLine(QTcpSocket &socket, const QString &argument, bool flushNow)
+{
+    writeCommand(socket, QString(), argument, flushNow);
+}
+
+void flush(QTcpSocket &socket)
+{
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(SyncTiming::kReplyTimeoutMs))
+            throw SocketDataTransferException(socket.errorString());
+    }
+}
+
+QString encodeText(const QString &text)
+{
+    return QString::fromLatin1(text.toUtf8().toBase64());
+}
+
+QString decodeText(const QString &field)
+{
+    return upToZero(decodeData(field));
+}
+
+QByteArray decodeData(const QString &line)
+{
+    // The default mode skips every character outside the alphabet, padding included.
+    return QByteArray::fromBase64(line.toLatin1());
+}
+
+PhoneRecord parseSMSRecord(const QString &record)
+{
+    PhoneRecord parsed;
+    parsed.fields = record.split(QLatin1Char(','));
+    if (parsed.fields.size() < 5) {
+        parsed.error = QStringLiteral("SMS raw format wrong, less then 5 fields, raw:") + record;
+        return parsed;
+    }
+    const qint64 date = parsed.fields.at(0).toLongLong();
+    if (date == 0) {
+        parsed.error = QStringLiteral("SMS 'date' field eq zero, raw:") + record;
+        return parsed;
+    }
+    SMSInfo &sms = parsed.sms;
+    sms.date = QDateTime::fromMSecsSinceEpoch(date, Qt::UTC);
+    sms.isSend = parsed.fields.at(1).toInt() == 1;
+    sms.address = decodeText(parsed.fields.at(2));
+    sms.person = decodeText(parsed.fields.at(3));
+    sms.body = decodeText(parsed.fields.at(4));
+    return parsed;
+}
+
+QString restoreRecord(const SMSInfo &sms)
+{
+    return QStringLiteral("%0,%1,%2,%3,%4,%5")
+        .arg(QString::number(sms.date.toMSecsSinceEpoch()), sms.isSend ? QStringLiteral("1") : QStringLiteral("0"),
+             encodeText(sms.address), encodeText(sms.body), encodeText(sms.subject),
+             QString::number(sms.attachments.size()));
+}
+
+} // namespace simpleprotocol

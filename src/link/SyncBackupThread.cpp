@@ -1,0 +1,115 @@
+#include "SyncBackupThread.h"
+
+#include "DataSession.h"
+#include "SimpleProtocol.h"
+#include "SyncTiming.h"
+
+#include <QFile>
+#include <QTcpSocket>
+
+using namespace simpleprotocol;
+
+namespace {
+constexpr int kReportIntervalMs = 100;
+} // namespace
+
+SyncBackupThread::SyncBackupThread(const QList<SMSInfo> &messages, QObject *progressReceiver)
+    : ProgressThread(progressReceiver)
+    , smsList(messages)
+{
+}
+
+void SyncBackupThread::run()
+{
+    try {
+        runSession();
+    } catch (const Cancelled &) {
+        qDebug("SyncBackupThread: User canceled.");
+    } catch (const std::exception &e) {
+        emit errorOccurred(QString::fromUtf8(e.what()));
+    }
+}
+
+void SyncBackupThread::checkCancelled() const
+{
+    if (cancelled)
+        throw Cancelled();
+}
+
+void SyncBackupThread::runSession()
+{
+    DataSession session(QStringLiteral("restore://127.0.0.1:%1/"), kDataPort, &cancelled);
+    QTcpSocket &data = session.data();
+    const int total = int(smsList.size());
+    int sent = 0;
+    if (total > 0)
+        checkCancelled();
+    lastReport.start();
+    while (sent < total) {
+        const int batch = qMin(total - sent, kBatchSize);
+        writeCommand(data, QStringLiteral("$batch:"), QString(), true);
+        int i = sent;
+        for (; i - sent < batch; ++i) {
+            checkCancelled();
+            sendRecord(data, i);
+        }
+        checkCancelled();
+        writeCommand(data, QStringLiteral("$end:"), QString(), true);
+        emit updateProgress(percent(i, total), tr("SMS %1:%2").arg(i).arg(total));
+        waitForNextBatch(data);
+        sent = i;
+    }
+    writeCommand(data, QStringLiteral("$bye:"), QString(), true);
+    data.disconnectFromHost();
+    QThread::msleep(SyncTiming::closingPauseMs());
+    emit succeed(tr("IDS_EXPORT_SMS_TO_ANDROID_SUC_%1").arg(sent));
+}
+
+void SyncBackupThread::sendRecord(QTcpSocket &data, int index)
+{
+    const SMSInfo &sms = smsList.at(index);
+    writeCommand(data, QStringLiteral("$sms:"), restoreRecord(sms), false);
+    if (sms.attachments.isEmpty())
+        return;
+    flush(data);
+    if (readCommand(data, -1, &cancelled).toInt() != 1)
+        return;
+    for (const AttachmentInfo &attachment : sms.attachments) {
+        checkCancelled();
+        sendAttachment(data, index, attachment);
+    }
+}
+
+void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const AttachmentInfo &attachment)
+{
+    writeCommand(data, QStringLiteral("$atta:"), QStringLiteral("%1,%2").arg(attachment.mimeType, attachment.fileName),
+                 true);
+    if (!attachment.filePath.isEmpty()) {
+        QFile file(attachment.filePath);
+        if (!file.open(QIODevice::ReadOnly))
+            throw LocalException(data, file.errorString());
+        for (;;) {
+            checkCancelled();
+            const QByteArray chunk = file.read(kChunkBytes);
+            if (chunk.isEmpty())
+                break;
+            writeLine(data, QString::fromLatin1(chunk.toBase64()), false);
+            if (lastReport.elapsed() >= kReportIntervalMs) {
+                lastReport.restart();
+                emit updateProgress(percent(index, smsList.size()),
+                                    tr("SMS %1:%2, Sending %3").arg(index).arg(smsList.size()).arg(attachment.fileName));
+            }
+        }
+    }
+    writeLine(data, QStringLiteral("."), true);
+    readCommand(data, -1, &cancelled);
+}
+
+void SyncBackupThread::waitForNextBatch(QTcpSocket &data)
+{
+    for (;;) {
+        if (readCommand(data, -1, &cancelled).startsWith(QLatin1String("$batch:")))
+            return;
+        checkCancelled();
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ProgressThread.h"
+#include "SMSInfo.h"
+
+#include <QElapsedTimer>
+#include <QList>
+
+class QTcpSocket;
+
+// Restores messages to the phone: one restore session sending the records in batches
+// of 100 and streaming the attachments the phone asks for. The local store is not touched.
+class SyncBackupThread : public ProgressThread
+{
+    Q_OBJECT
+
+public:
+    SyncBackupThread(const QList<SMSInfo> &messages, QObject *progressReceiver);
+
+    static constexpr int kDataPort = 32422;
+    static constexpr int kBatchSize = 100;
+    static constexpr int kChunkBytes = 8192;
+
+protected:
+    void run() override;
+
+private:
+    void runSession();
+    void sendRecord(QTcpSocket &data, int index);
+    void sendAttachment(QTcpSocket &data, int index, const AttachmentInfo &attachment);
+    void waitForNextBatch(QTcpSocket &data);
+    void checkCancelled() const;
+
+    QList<SMSInfo> smsList;
+    QElapsedTimer lastReport;
+};

@@ -1,0 +1,110 @@
+#include "SyncClient.h"
+
+#include "Accounts.h"
+#include "ConnectionForm.h"
+#include "MmsDB.h"
+#include "SimpleProtocol.h"
+#include "SyncListenSMSThread.h"
+#include "SyncTiming.h"
+
+#include <QMutex>
+#include <QTcpSocket>
+
+using namespace simpleprotocol;
+
+namespace {
+
+QMutex currentMutex;
+std::shared_ptr<SyncClient> currentClient;
+
+constexpr int kPieceBytes = 140;
+
+} // namespace
+
+SyncClient::SyncClient(const QString &device, const QString &host, bool usb)
+    : m_host(host)
+    , m_device(device)
+    , m_usb(usb)
+{
+    QTcpSocket socket;
+    open(socket, QStringLiteral("hello://127.0.0.1/"));
+    readCommand(socket, -1);
+}
+
+void SyncClient::open(QTcpSocket &socket, const QString &url) const
+{
+    socket.connectToHost(m_host, kServicePort, QIODevice::ReadWrite);
+    if (!socket.waitForConnected(SyncTiming::kConnectTimeoutMs))
+        throw SocketDataTransferException(socket.errorString());
+    const QByteArray line = url.toUtf8() + '\n';
+    if (socket.write(line) != line.size())
+        throw SocketDataTransferException(socket.errorString());
+    flush(socket);
+}
+
+QStringList SyncClient::splitIntoPieces(const QString &text)
+{
+    QStringList pieces;
+    QByteArray piece;
+    for (int i = 0; i < text.size(); ++i) {
+        // A surrogate pair is one character.
+        const int length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QByteArray bytes = text.mid(i, length).toLocal8Bit();
+        i += length - 1;
+        if (piece.size() + bytes.size() > kPieceBytes) {
+            pieces.append(QString::fromLocal8Bit(piece));
+            piece.clear();
+        }
+        piece += bytes;
+    }
+    if (!piece.isEmpty())
+        pieces.append(QString::fromLocal8Bit(piece));
+    return pieces;
+}
+
+QList<SMSInfo> SyncClient::sendSMS(const QString &number, const QString &text) const
+{
+    QList<SMSInfo> sent;
+    for (const QString &piece : splitIntoPieces(text))
+        sent.append(sendOneSMS(number, piece));
+    return sent;
+}
+
+SMSInfo SyncClient::sendOneSMS(const QString &number, const QString &text) const
+{
+    QTcpSocket socket;
+    open(socket, QStringLiteral("sendsms://127.0.0.1/"));
+    writeText(socket, encodeText(number) + QLatin1Char(',') + encodeText(text) + QLatin1Char('\n'));
+    flush(socket);
+    const QString reply = readCommand(socket, -1);
+    writeCommand(socket, QStringLiteral("$bye:"), QString(), true);
+    const PhoneRecord record = parseSMSRecord(reply.mid(5));
+    if (!record.error.isEmpty())
+        throw LocalException(socket, record.error);
+    if (const std::shared_ptr<MmsDB> store = currentStore())
+        store->insertSMS(record.sms);
+    return record.sms;
+}
+
+std::shared_ptr<SyncClient> SyncClient::current(bool ask)
+{
+    {
+        QMutexLocker locker(&currentMutex);
+        if (currentClient || !ask)
+            return currentClient;
+    }
+    ConnectionForm form;
+    form.exec();
+    QMutexLocker locker(&currentMutex);
+    return currentClient;
+}
+
+void SyncClient::connectTo(const QString &device, const QString &host, bool usb)
+{
+    auto client = std::make_shared<SyncClient>(device, host, usb);
+    {
+        QMutexLocker locker(&currentMutex);
+        currentClient = std::move(client);
+    }
+    SyncListenSMSThread::instance()->restart();
+}

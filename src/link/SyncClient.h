@@ -1,0 +1,48 @@
+#pragma once
+
+#include "SMSInfo.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class QTcpSocket;
+
+// The settings of one phone connection, and the sessions that run on the caller's
+// thread: the greeting and sending an SMS. One of them is the current connection.
+class SyncClient
+{
+public:
+    static constexpr int kServicePort = 39580;
+
+    // Greets the phone's service; throws when it does not answer.
+    SyncClient(const QString &device, const QString &host, bool usb);
+
+    QString host() const { return m_host; }
+    QString device() const { return m_device; }
+    bool isUsb() const { return m_usb; }
+
+    // Connects the socket to the service port and sends the session URL.
+    void open(QTcpSocket &socket, const QString &url) const;
+
+    // Sends the text in pieces of at most 140 bytes and files each piece the phone
+    // reports in the current store. Returns the pieces' records, in order.
+    QList<SMSInfo> sendSMS(const QString &number, const QString &text) const;
+    SMSInfo sendOneSMS(const QString &number, const QString &text) const;
+
+    // The current connection; when there is none and ask is true, the connection dialog
+    // runs first (only on the GUI thread).
+    static std::shared_ptr<SyncClient> current(bool ask);
+    // Greets the phone and, when it answers, makes it the current connection and
+    // restarts the incoming-message listener. Throws and keeps the old one otherwise.
+    static void connectTo(const QString &device, const QString &host, bool usb);
+
+    // The 140-byte pieces a text is sent in (local 8-bit encoding; never splits a character).
+    static QStringList splitIntoPieces(const QString &text);
+
+private:
+    QString m_host;
+    QString m_device;
+    bool m_usb;
+};

@@ -1,0 +1,193 @@
+#include "SyncRestoreThread.h"
+
+#include "Accounts.h"
+#include "DataSession.h"
+#include "FileHelpers.h"
+#include "MmsDB.h"
+#include "SimpleProtocol.h"
+#include "SyncTiming.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpSocket>
+
+#include <stdexcept>
+
+using namespace simpleprotocol;
+
+namespace {
+// Progress while an attachment streams in is shown at most this often.
+constexpr int kReportIntervalMs = 100;
+} // namespace
+
+QString safeAttachmentName(const QString &fileName)
+{
+    QString name = fileName;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    name = QFileInfo(name).fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("attachment");
+    return name;
+}
+
+SyncRestoreThread::SyncRestoreThread(QObject *progressReceiver)
+    : ProgressThread(progressReceiver)
+{
+}
+
+void SyncRestoreThread::run()
+{
+    try {
+        runSession();
+    } catch (const Cancelled &) {
+        qDebug("SyncRestoreThread: User canceled.");
+        undo();
+    } catch (const std::exception &e) {
+        undo();
+        emit errorOccurred(QString::fromUtf8(e.what()));
+    }
+}
+
+void SyncRestoreThread::undo()
+{
+    if (store) {
+        try {
+            store->rollbackTran();
+        } catch (const std::exception &e) {
+            qWarning("SyncRestoreThread: rollback failed: %s", e.what());
+        }
+        removeDirRecursively(tempFolder());
+    }
+}
+
+void SyncRestoreThread::checkCancelled() const
+{
+    if (cancelled)
+        throw Cancelled();
+}
+
+QString SyncRestoreThread::tempFolder() const
+{
+    return store->folder().filePath(QStringLiteral("temp"));
+}
+
+void SyncRestoreThread::runSession()
+{
+    const std::shared_ptr<MmsDB> account = currentStore();
+    if (!account)
+        throw std::runtime_error("No account is open.");
+    DataSession session(QStringLiteral("backup://127.0.0.1:%1/"), kDataPort, &cancelled);
+    store = account;
+    store->beginTran();
+    session.closeControl();
+    total = 0;
+    received = 0;
+
+    QTcpSocket &data = session.data();
+    for (;;) {
+        checkCancelled();
+        const QString line = readCommand(data, -1, &cancelled);
+        if (line.startsWith(QLatin1String("$count:")))
+            total = line.mid(7).toInt();
+        else if (line.startsWith(QLatin1String("$batch:")))
+            readBatch(data);
+        else if (line.startsWith(QLatin1String("$bye:")))
+            break;
+    }
+
+    store->commitTran();
+    data.disconnectFromHost();
+    QThread::msleep(SyncTiming::closingPauseMs());
+    emit succeed(tr("IDS_RESTORE_SUC_%1").arg(received));
+}
+
+void SyncRestoreThread::readBatch(QTcpSocket &data)
+{
+    for (;;) {
+        checkCancelled();
+        const QString line = readCommand(data, -1, &cancelled);
+        if (line.startsWith(QLatin1String("$sms:"))) {
+            receiveSMS(data, line.mid(5));
+            ++received;
+            reportCount();
+        } else if (line.startsWith(QLatin1String("$end:"))) {
+            writeCommand(data, QStringLiteral("$batch:"), QString(), true);
+            return;
+        }
+    }
+}
+
+void SyncRestoreThread::reportCount()
+{
+    emit updateProgress(percent(received, total), tr("SMS %1:%2").arg(received).arg(total));
+}
+
+void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)
+{
+    PhoneRecord parsed = parseSMSRecord(record);
+    if (!parsed.error.isEmpty())
+        throw LocalException(data, parsed.error);
+    SMSInfo &sms = parsed.sms;
+    if (parsed.fields.size() > 5)
+        sms.subject = decodeText(parsed.fields.at(5));
+    const int attachments = parsed.fields.size() > 6 ? parsed.fields.at(6).toInt() : 0;
+
+    if (attachments >= 1) {
+        if (store->contains(sms)) {
+            writeLine(data, QStringLiteral("0"), true);
+        } else {
+            writeLine(data, QStringLiteral("1"), true);
+            removeDirRecursively(tempFolder());
+            QDir().mkpath(tempFolder());
+            const QDir temp(tempFolder());
+            for (int i = 0; i < attachments; ++i) {
+                checkCancelled();
+                sms.attachments.append(receiveAttachment(data, temp));
+            }
+        }
+    }
+    store->insertSMS(sms);
+    removeDirRecursively(tempFolder());
+}
+
+AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir &temp)
+{
+    const QString header = readCommand(data, -1, &cancelled);
+    if (!header.startsWith(QLatin1String("$atta:")))
+        throw LocalException(data, QStringLiteral("must follow $atta: command."));
+    const QStringList parts = header.mid(6).split(QLatin1Char(','));
+    if (parts.size() < 2)
+        throw LocalException(data, QStringLiteral("$atta: command invalid param."));
+
+    AttachmentInfo attachment;
+    attachment.mimeType = parts.at(0);
+    attachment.fileName = parts.at(1);
+    attachment.filePath = uniqueFilePath(temp.filePath(safeAttachmentName(attachment.fileName)));
+    QFile file(attachment.filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        throw LocalException(data, QStringLiteral("Create %1 error. %2").arg(attachment.filePath, file.errorString()));
+
+    qint64 bytes = 0;
+    lastReport.start();
+    for (;;) {
+        checkCancelled();
+        const QString line = readCommand(data, -1, &cancelled);
+        if (line.startsWith(QLatin1Char('.')))
+            break;
+        const QByteArray chunk = decodeData(line);
+        if (file.write(chunk) != chunk.size())
+            throw LocalException(data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
+        bytes += chunk.size();
+        if (lastReport.elapsed() >= kReportIntervalMs) {
+            lastReport.restart();
+            emit updateProgress(percent(received, total), tr("SMS %1:%2, Receiving %3 (%4 KB)")
+                                                              .arg(received)
+                                                              .arg(total)
+                                                              .arg(attachment.fileName)
+                                                              .arg(bytes / 1024));
+        }
+    }
+    writeLine(data, QStringLiteral("."), true);
+    file.close();
+    return attachment;
+}

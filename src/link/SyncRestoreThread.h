@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ProgressThread.h"
+#include "SMSInfo.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+#include <memory>
+
+class MmsDB;
+class QTcpSocket;
+
+// Backs the phone's messages up into the current store: one backup session, every
+// record filed in one transaction that is committed when the phone says goodbye and
+// rolled back on failure or cancellation.
+class SyncRestoreThread : public ProgressThread
+{
+    Q_OBJECT
+
+public:
+    explicit SyncRestoreThread(QObject *progressReceiver);
+
+    static constexpr int kDataPort = 32421;
+
+protected:
+    void run() override;
+
+private:
+    void runSession();
+    void readBatch(QTcpSocket &data);
+    void receiveSMS(QTcpSocket &data, const QString &record);
+    AttachmentInfo receiveAttachment(QTcpSocket &data, const QDir &temp);
+    void checkCancelled() const;
+    void undo();
+    QString tempFolder() const;
+    void reportCount();
+
+    std::shared_ptr<MmsDB> store;
+    int total = 0;
+    int received = 0;
+    QElapsedTimer lastReport;
+};
+
+// The last part of a file name from the phone, never a way out of its folder.
+QString safeAttachmentName(const QString &fileName);

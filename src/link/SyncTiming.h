@@ -1,0 +1,21 @@
+#pragma once
+
+// Waits and pauses of the phone sessions.
+namespace SyncTiming {
+
+// Connecting to the service port or a data port.
+constexpr int kConnectTimeoutMs = 10000;
+// A reply the phone owes us: generous, but a dead phone must not hold a thread for ever.
+constexpr int kReplyTimeoutMs = 60000;
+// One read of the incoming-message listener; a time-out there is no failure.
+constexpr int kListenReadTimeoutMs = 1000;
+// How often a blocked read looks at its cancel flag.
+constexpr int kCancelCheckMs = 200;
+
+// After the session URL (and the USB forward), before connecting the data port:
+// the phone's service needs it to open that port. 5 s.
+int dataPortPauseMs();
+// After the end of a backup or restore, before reporting success. 1 s.
+int closingPauseMs();
+
+} // namespace SyncTiming
