@@ -1,0 +1,195 @@
+#include "SimpleProtocol.h"
+#include "SyncClient.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace simpleprotocol;
+
+// A connected pair of sockets on loopback: the test writes raw bytes on one end and
+// reads them through the protocol functions on the other.
+class TestProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void linesAtTheByteLevel();
+    void commandsAndErrors();
+    void writingIsLatin1();
+    void localExceptionTellsThePhone();
+    void base64SkipsJunk();
+    void phoneRecords();
+    void restoreRecords();
+    void piecesOf140Bytes();
+    void cancelledReadStops();
+
+private:
+    void send(const QByteArray &bytes);
+    QByteArray received();
+
+    QTcpServer m_server;
+    std::unique_ptr<QTcpSocket> m_client;
+    QTcpSocket *m_peer = nullptr;
+};
+
+void TestProtocol::init()
+{
+    QVERIFY(m_server.listen(QHostAddress(QStringLiteral("127.0.0.4"))));
+    m_client = std::make_unique<QTcpSocket>();
+    m_client->connectToHost(m_server.serverAddress(), m_server.serverPort());
+    QVERIFY(m_client->waitForConnected(5000));
+    QVERIFY(m_server.waitForNewConnection(5000));
+    m_peer = m_server.nextPendingConnection();
+}
+
+void TestProtocol::cleanup()
+{
+    m_client.reset();
+    delete m_peer;
+    m_server.close();
+}
+
+void TestProtocol::send(const QByteArray &bytes)
+{
+    m_peer->write(bytes);
+    QVERIFY(m_peer->waitForBytesWritten(5000));
+}
+
+QByteArray TestProtocol::received()
+{
+    QByteArray all;
+    while (m_peer->waitForReadyRead(200))
+        all += m_peer->readAll();
+    return all;
+}
+
+void TestProtocol::linesAtTheByteLevel()
+{
+    send("abc\r\na\rb\n\xe9t\xe9\nlast");
+    QCOMPARE(readLine(*m_client, 1000), QStringLiteral("abc"));
+    QCOMPARE(readLine(*m_client, 1000), QStringLiteral("ab"));
+    QCOMPARE(readLine(*m_client, 1000), QStringLiteral("été"));
+    // A partial line stays buffered until its end arrives.
+    QVERIFY_THROWS_EXCEPTION(SocketDataTransferException, readLine(*m_client, 100));
+    send(" part\n");
+    QCOMPARE(readLine(*m_client, 1000), QStringLiteral("last part"));
+    // The peer goes away: the socket's own error text.
+    m_peer->disconnectFromHost();
+    try {
+        readLine(*m_client, 2000);
+        QFAIL("no failure");
+    } catch (const SocketDataTransferException &e) {
+        QVERIFY(!QString::fromUtf8(e.what()).isEmpty());
+    }
+}
+
+void TestProtocol::commandsAndErrors()
+{
+    send("\r\n$error:" + QByteArray("Phone storage full").toBase64() + "\n$error:\n$count:3\n");
+    try {
+        readCommand(*m_client, 1000);
+        QFAIL("empty line accepted");
+    } catch (const SocketDataTransferException &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Null command."));
+    }
+    try {
+        readCommand(*m_client, 1000);
+        QFAIL("no remote failure");
+    } catch (const RemoteException &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Phone storage full"));
+    }
+    QVERIFY_THROWS_EXCEPTION(RemoteException, readCommand(*m_client, 1000));
+    QCOMPARE(readCommand(*m_client, 1000), QStringLiteral("$count:3"));
+}
+
+void TestProtocol::writingIsLatin1()
+{
+    writeCommand(*m_client, QStringLiteral("$atta:"), QStringLiteral("image/jpeg,été 😀.jpg"), true);
+    writeLine(*m_client, QStringLiteral("1"), true);
+    // Each UTF-16 unit outside Latin-1 becomes "?".
+    QCOMPARE(received(), QByteArray("$atta:image/jpeg,\xe9t\xe9 ??.jpg\n1\n"));
+}
+
+void TestProtocol::localExceptionTellsThePhone()
+{
+    try {
+        throw LocalException(*m_client, QStringLiteral("must follow $atta: command."));
+    } catch (const LocalException &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("must follow $atta: command."));
+    }
+    QCOMPARE(received(), "$error:" + QByteArray("must follow $atta: command.").toBase64() + "\n");
+}
+
+void TestProtocol::base64SkipsJunk()
+{
+    QCOMPARE(decodeText(QStringLiteral("aG\u00e9Vs*bG8=")), QStringLiteral("hello"));
+    QCOMPARE(decodeText(encodeText(QStringLiteral("Grüße 你好"))), QStringLiteral("Grüße 你好"));
+    QCOMPARE(decodeText(QString::fromLatin1(QByteArray("ab\0cd", 5).toBase64())), QStringLiteral("ab"));
+    QCOMPARE(encodeText(QString()), QString());
+    QCOMPARE(decodeData(QStringLiteral("AAEC\u00ff/w==")), QByteArray("\x00\x01\x02\xff", 4));
+}
+
+void TestProtocol::phoneRecords()
+{
+    const QString b64of123 = encodeText(QStringLiteral("123"));
+    const QString b64ofHi = encodeText(QStringLiteral("hi"));
+    PhoneRecord record = parseSMSRecord(QStringLiteral("1700000000123,1,%1,,%2").arg(b64of123, b64ofHi));
+    QVERIFY(record.error.isEmpty());
+    QCOMPARE(record.sms.date.toMSecsSinceEpoch(), Q_INT64_C(1700000000123));
+    QVERIFY(record.sms.isSend);
+    QCOMPARE(record.sms.address, QStringLiteral("123"));
+    QVERIFY(record.sms.person.isEmpty());
+    QCOMPARE(record.sms.body, QStringLiteral("hi"));
+    QCOMPARE(record.sms.rowid, 0);
+    QVERIFY(!parseSMSRecord(QStringLiteral("1700000000123,2,%1,,%2").arg(b64of123, b64ofHi)).sms.isSend);
+
+    QCOMPARE(parseSMSRecord(QStringLiteral("1,1,a,b")).error,
+             QStringLiteral("SMS raw format wrong, less then 5 fields, raw:1,1,a,b"));
+    QCOMPARE(parseSMSRecord(QStringLiteral("0,1,a,b,c")).error, QStringLiteral("SMS 'date' field eq zero, raw:0,1,a,b,c"));
+    QCOMPARE(parseSMSRecord(QStringLiteral("soon,1,a,b,c")).error,
+             QStringLiteral("SMS 'date' field eq zero, raw:soon,1,a,b,c"));
+}
+
+void TestProtocol::restoreRecords()
+{
+    SMSInfo sms;
+    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1600000000000), Qt::UTC);
+    sms.isSend = false;
+    sms.address = QStringLiteral("+44 7700");
+    sms.person = QStringLiteral("never sent");
+    sms.body = QStringLiteral("hi");
+    sms.attachments.append(AttachmentInfo());
+    QCOMPARE(restoreRecord(sms), QStringLiteral("1600000000000,0,%1,%2,,1")
+                                     .arg(encodeText(QStringLiteral("+44 7700")), encodeText(QStringLiteral("hi"))));
+}
+
+void TestProtocol::piecesOf140Bytes()
+{
+    QCOMPARE(SyncClient::splitIntoPieces(QString()), QStringList());
+    const QStringList ascii = SyncClient::splitIntoPieces(QString(141, QLatin1Char('a')));
+    QCOMPARE(ascii.size(), 2);
+    QCOMPARE(ascii.at(0).size(), 140);
+    QCOMPARE(ascii.at(1).size(), 1);
+    // Two bytes each in the local (UTF-8) encoding: 70 fit in a piece.
+    const QStringList accented = SyncClient::splitIntoPieces(QString(71, QChar(0xe9)));
+    QCOMPARE(accented.size(), 2);
+    QCOMPARE(accented.at(0).size(), 70);
+    // Four-byte characters are never cut in half: 35 per piece.
+    const QStringList emoji = SyncClient::splitIntoPieces(QStringLiteral("😀").repeated(36));
+    QCOMPARE(emoji.size(), 2);
+    QCOMPARE(emoji.at(0), QStringLiteral("😀").repeated(35));
+    QCOMPARE(emoji.join(QString()), QStringLiteral("😀").repeated(36));
+}
+
+void TestProtocol::cancelledReadStops()
+{
+    std::atomic_bool cancelled{true};
+    QVERIFY_THROWS_EXCEPTION(Cancelled, readLine(*m_client, -1, &cancelled));
+}
+
+QTEST_GUILESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"
