@@ -99,12 +99,14 @@ std::shared_ptr<SyncClient> SyncClient::current(bool ask)
     return currentClient;
 }
 
+void SyncClient::setCurrent(std::shared_ptr<SyncClient> client)
+{
+    QMutexLocker locker(&currentMutex);
+    currentClient = std::move(client);
+}
+
 void SyncClient::connectTo(const QString &device, const QString &host, bool usb)
 {
-    auto client = std::make_shared<SyncClient>(device, host, usb);
-    {
-        QMutexLocker locker(&currentMutex);
-        currentClient = std::move(client);
-    }
+    setCurrent(std::make_shared<SyncClient>(device, host, usb));
     SyncListenSMSThread::instance()->restart();
 }

@@ -37,6 +37,8 @@ public:
     // Greets the phone and, when it answers, makes it the current connection and
     // restarts the incoming-message listener. Throws and keeps the old one otherwise.
     static void connectTo(const QString &device, const QString &host, bool usb);
+    // Makes an already greeted connection current, without touching the listener.
+    static void setCurrent(std::shared_ptr<SyncClient> client);
 
     // The 140-byte pieces a text is sent in (local 8-bit encoding; never splits a character).
     static QStringList splitIntoPieces(const QString &text);

@@ -1,0 +1,272 @@
+#include "CliCommands.h"
+
+#include "Accounts.h"
+#include "AdbBridge.h"
+#include "CliProgress.h"
+#include "MmsDB.h"
+#include "SyncBackupThread.h"
+#include "SyncClient.h"
+#include "SyncListenSMSThread.h"
+#include "SyncRestoreThread.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace CliCommands {
+
+std::atomic_bool interrupted{false};
+
+namespace {
+
+constexpr int kInterrupted = 130;
+
+const char kUsage[] =
+    "usage:\n"
+    "  parlowick-cli accounts\n"
+    "  parlowick-cli create ACCOUNT\n"
+    "  parlowick-cli backup ACCOUNT (--wifi HOST | --usb SERIAL)\n"
+    "  parlowick-cli restore ACCOUNT (--wifi HOST | --usb SERIAL) [--conversation KEY]...\n"
+    "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT [--account ACCOUNT]\n"
+    "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
+    "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n";
+
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+int usageError(const QString &why)
+{
+    printError(why);
+    std::fputs(kUsage, stderr);
+    return 1;
+}
+
+// Greets the phone named by --wifi or --usb and makes it the current connection.
+void connectPhone(const QCommandLineParser &options)
+{
+    if (options.isSet(QStringLiteral("usb"))) {
+        const QString serial = options.value(QStringLiteral("usb"));
+        AdbBridge().forward(serial, SyncClient::kServicePort, SyncClient::kServicePort);
+        SyncClient::setCurrent(std::make_shared<SyncClient>(serial, QStringLiteral("127.0.0.1"), true));
+    } else if (options.isSet(QStringLiteral("wifi"))) {
+        const QString host = options.value(QStringLiteral("wifi"));
+        SyncClient::setCurrent(std::make_shared<SyncClient>(host, host, false));
+    } else {
+        throw std::invalid_argument("Name the phone with --wifi HOST or --usb SERIAL.");
+    }
+}
+
+// Runs a worker until it ends, cancelling it as the progress dialog's close would
+// when the user interrupts.
+int runWorker(ProgressThread &worker, CliProgress &progress)
+{
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &progress, [&progress] {
+        if (interrupted.exchange(false))
+            emit progress.finished(0);
+    });
+    poll.start(100);
+    worker.start();
+    loop.exec();
+    QCoreApplication::sendPostedEvents(); // reports queued before the thread ended
+    if (worker.isCancelled())
+        return kInterrupted;
+    if (progress.outcome() == CliProgress::Outcome::Succeeded) {
+        std::printf("%s\n", qPrintable(progress.text()));
+        return 0;
+    }
+    printError(progress.text());
+    return 1;
+}
+
+QString messageLine(const SMSInfo &sms)
+{
+    QString body = sms.body;
+    body.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    QString line = QStringLiteral("%1\t%2\t%3\t%4")
+                       .arg(sms.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                            sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox"), displayName(sms), body);
+    if (!sms.attachments.isEmpty())
+        line += QStringLiteral("\t[%1 attachment(s)]").arg(sms.attachments.size());
+    return line;
+}
+
+QJsonObject messageJson(const SMSInfo &sms)
+{
+    QJsonArray attachments;
+    for (const AttachmentInfo &a : sms.attachments) {
+        attachments.append(QJsonObject{{QStringLiteral("fileName"), a.fileName},
+                                       {QStringLiteral("mimeType"), a.mimeType},
+                                       {QStringLiteral("filePath"), a.filePath},
+                                       {QStringLiteral("thumbPath"), a.thumbPath}});
+    }
+    return QJsonObject{{QStringLiteral("rowid"), sms.rowid},
+                       {QStringLiteral("date"), sms.date.toLocalTime().toString(Qt::ISODate)},
+                       {QStringLiteral("sent"), sms.isSend},
+                       {QStringLiteral("address"), sms.address},
+                       {QStringLiteral("person"), sms.person},
+                       {QStringLiteral("body"), sms.body},
+                       {QStringLiteral("subject"), sms.subject},
+                       {QStringLiteral("attachments"), attachments}};
+}
+
+int printAccounts()
+{
+    for (const QDir &account : listAccounts())
+        std::printf("%s\n", qPrintable(account.dirName()));
+    return 0;
+}
+
+int backup(const QCommandLineParser &options, const QString &account)
+{
+    openAccount(account);
+    connectPhone(options);
+    CliProgress progress;
+    SyncRestoreThread worker(&progress);
+    return runWorker(worker, progress);
+}
+
+int restore(const QCommandLineParser &options, const QString &account)
+{
+    openAccount(account);
+    const QList<SMSInfo> messages = currentStore()->querySMS(options.values(QStringLiteral("conversation")));
+    connectPhone(options);
+    CliProgress progress;
+    SyncBackupThread worker(messages, &progress);
+    return runWorker(worker, progress);
+}
+
+int send(const QCommandLineParser &options)
+{
+    const QString text = options.value(QStringLiteral("text"));
+    QStringList numbers;
+    for (const QString &number : options.value(QStringLiteral("to")).split(QLatin1Char(','))) {
+        if (!number.trimmed().isEmpty())
+            numbers.append(number.trimmed());
+    }
+    if (numbers.isEmpty() || text.trimmed().isEmpty())
+        return usageError(QStringLiteral("send needs --to NUMBER and a non-blank --text."));
+    if (options.isSet(QStringLiteral("account")))
+        openAccount(options.value(QStringLiteral("account")));
+    connectPhone(options);
+    const std::shared_ptr<SyncClient> phone = SyncClient::current(false);
+    for (const QString &number : numbers) {
+        for (const SMSInfo &sms : phone->sendSMS(number, text))
+            std::printf("%s\n", qPrintable(messageLine(sms)));
+    }
+    return 0;
+}
+
+int listen(const QCommandLineParser &options, const QString &account)
+{
+    openAccount(account);
+    connectPhone(options);
+    SyncListenSMSThread *listener = SyncListenSMSThread::instance();
+    QEventLoop loop;
+    int status = kInterrupted;
+    QObject::connect(listener, &SyncListenSMSThread::receivedSMS, &loop, [](const SMSInfo &sms) {
+        currentStore()->insertSMS(sms);
+        std::printf("%s\n", qPrintable(messageLine(sms)));
+        std::fflush(stdout);
+    });
+    QObject::connect(listener, &SyncListenSMSThread::errorOccurred, &loop, [&](const QString &text) {
+        printError(text);
+        status = 1;
+        loop.quit();
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
+        if (interrupted)
+            loop.quit();
+    });
+    poll.start(100);
+    listener->restart();
+    loop.exec();
+    SyncListenSMSThread::shutdown();
+    return status;
+}
+
+int printMessages(const QCommandLineParser &options, const QString &account)
+{
+    openAccount(account);
+    const QList<SMSInfo> messages = currentStore()->querySMS(options.values(QStringLiteral("conversation")));
+    if (options.isSet(QStringLiteral("json"))) {
+        QJsonArray array;
+        for (const SMSInfo &sms : messages)
+            array.append(messageJson(sms));
+        std::printf("%s\n", QJsonDocument(array).toJson(QJsonDocument::Indented).constData());
+        return 0;
+    }
+    for (const SMSInfo &sms : messages)
+        std::printf("%s\n", qPrintable(messageLine(sms)));
+    return 0;
+}
+
+int dispatch(const QCommandLineParser &options)
+{
+    const QStringList positional = options.positionalArguments();
+    const QString command = positional.value(0);
+    const QString account = positional.value(1);
+    const bool needsAccount = command != QLatin1String("accounts") && command != QLatin1String("send");
+    if (needsAccount && account.isEmpty())
+        return usageError(command.isEmpty() ? QStringLiteral("Name a command.") : QStringLiteral("Name the account."));
+    if (command == QLatin1String("accounts"))
+        return printAccounts();
+    if (command == QLatin1String("create")) {
+        createAccount(account);
+        return 0;
+    }
+    if (command == QLatin1String("backup"))
+        return backup(options, account);
+    if (command == QLatin1String("restore"))
+        return restore(options, account);
+    if (command == QLatin1String("send"))
+        return send(options);
+    if (command == QLatin1String("listen"))
+        return listen(options, account);
+    if (command == QLatin1String("messages"))
+        return printMessages(options, account);
+    return usageError(QStringLiteral("Unknown command: %1").arg(command));
+}
+
+} // namespace
+
+int run(const QStringList &arguments)
+{
+    QCommandLineParser options;
+    options.addOptions({
+        {QStringLiteral("wifi"), QStringLiteral("The phone's WiFi address."), QStringLiteral("HOST")},
+        {QStringLiteral("usb"), QStringLiteral("The adb serial of the phone on the USB cable."), QStringLiteral("SERIAL")},
+        {QStringLiteral("conversation"), QStringLiteral("Only this conversation (repeatable)."), QStringLiteral("KEY")},
+        {QStringLiteral("to"), QStringLiteral("Recipients, separated by commas."), QStringLiteral("NUMBERS")},
+        {QStringLiteral("text"), QStringLiteral("The message to send."), QStringLiteral("TEXT")},
+        {QStringLiteral("account"), QStringLiteral("The account that keeps sent messages."), QStringLiteral("ACCOUNT")},
+        {QStringLiteral("json"), QStringLiteral("Print messages as JSON.")},
+    });
+    options.addHelpOption();
+    if (!options.parse(arguments))
+        return usageError(options.errorText());
+    if (options.isSet(QStringLiteral("help"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    try {
+        return dispatch(options);
+    } catch (const std::exception &e) {
+        printError(QString::fromUtf8(e.what()));
+        return 1;
+    }
+}
+
+} // namespace CliCommands
