@@ -78,6 +78,12 @@ void ConnectionForm::onBtnRefreshClicked(const QString &link)
     m_ui->cbUsbDevices->setCurrentIndex(0);
 }
 
+bool ConnectionForm::isWifiAddress(const QString &trimmedText)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+"));
+    return pattern.match(trimmedText).hasMatch();
+}
+
 bool ConnectionForm::chooseEndpoint(QString &serial, QString &address)
 {
     if (m_ui->raUsb->isChecked()) {
@@ -97,8 +103,7 @@ bool ConnectionForm::chooseEndpoint(QString &serial, QString &address)
     }
     if (m_ui->raWifi->isChecked()) {
         address = m_ui->txtWifiAddr->text().trimmed();
-        static const QRegularExpression pattern(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+"));
-        if (!pattern.match(address).hasMatch()) {
+        if (!isWifiAddress(address)) {
             showErrorDialog(tr("IDS_INVALID_WIFI_ADDR_WHEN_CONNECT_TO_DEVICE"));
             return false;
         }

@@ -25,6 +25,9 @@ public:
     // It returns when the backup has ended.
     static void setBackupCommand(std::function<void()> command);
 
+    // Four dot-separated digit groups at the start; the numbers are not range-checked.
+    static bool isWifiAddress(const QString &trimmedText);
+
 private slots:
     void onChooseConnectMethod(bool checked);
     void onBtnRefreshClicked(const QString &link);
