@@ -77,6 +77,8 @@ private slots:
     void aboutAndHelp();
     void doubleClickOnAccountRowOpensNothing();
     void selectingAMessageScrollsTheBubbles();
+    void receivedMessagesAreFiledAndShown();
+    void listenerFailureOffersARestart();
 
 public slots:
     void recordOpenedUrl(const QUrl &url) { m_opened.append(url); }
@@ -456,6 +458,40 @@ void TestMainWindow::selectingAMessageScrollsTheBubbles()
     QCOMPARE(bubbles->currentPage(), 1);
     QCOMPARE(bubbles->currentPage(), 1);
     QCOMPARE(bubbles->currentAnchor(), QStringLiteral("sms_4"));
+}
+
+void TestMainWindow::receivedMessagesAreFiledAndShown()
+{
+    auto receive = [&](const SMSInfo &sms) {
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onReceivedSMS", Q_ARG(SMSInfo, sms)));
+    };
+    // A new conversation is listed (and the account row shows every message again).
+    receive(message(QStringLiteral("Dee"), QStringLiteral("5550400400"), QStringLiteral("new here"), 50));
+    QCOMPARE(rowOf(QStringLiteral("Dee(5550400400)")), 0);
+    QCOMPARE(status(), QStringLiteral("Total:8"));
+
+    // The current conversation is shown again with the new message; a duplicate is not stored twice.
+    const int ann = rowOf(QStringLiteral("Ann(+1 555 010 0100)"));
+    contacts()->setCurrentIndex(contactsModel()->index(ann, 0, contactsModel()->accountIndex()));
+    const SMSInfo reply = message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("again?"), 51);
+    receive(reply);
+    receive(reply);
+    QCOMPARE(status(), QStringLiteral("Total:4"));
+    QCOMPARE(currentStore()->querySMS({}).size(), 9);
+
+    // Another conversation's message leaves the view alone.
+    receive(message(QStringLiteral("Bob"), QStringLiteral("5550200200"), QStringLiteral("hi"), 52));
+    QCOMPARE(status(), QStringLiteral("Total:4"));
+    QCOMPARE(title(), QStringLiteral("Ann(5550100100)")); // labelled as the message that came in
+}
+
+void TestMainWindow::listenerFailureOffersARestart()
+{
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onListenSMSerrorOccurred", Q_ARG(QString, QStringLiteral("Connection reset"))));
+    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Error occurred during monitoring message receiving. "
+                                                           "Connection reset"),
+                                            QStringLiteral("Want to restart monitoring message receiving?")}));
+    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
 }
 
 PARLOWICK_TEST_MAIN(TestMainWindow)
