@@ -1,0 +1,366 @@
+#include "Accounts.h"
+#include "Catalogue.h"
+#include "MmsDB.h"
+#include "ParlowickResources.h"
+#include "PhoneGenerator.h"
+#include "PhoneSimulator.h"
+#include "ProgressRecorder.h"
+#include "SyncBackupThread.h"
+#include "SyncClient.h"
+#include "SyncListenSMSThread.h"
+#include "SyncRestoreThread.h"
+#include "SyncTimingForTests.h"
+#include "TestDataHome.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QHostAddress kPhone(QStringLiteral("127.0.0.5"));
+
+// Every file below the account folder except the store itself: what a failed backup
+// must not leave behind.
+QStringList accountFiles()
+{
+    QStringList files;
+    const QDir account = currentStore()->folder();
+    QDirIterator it(account.absolutePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = account.relativeFilePath(it.next());
+        if (path != QLatin1String("mms.db"))
+            files.append(path);
+    }
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+// Backup, restore, sending and listening against the test phone on loopback.
+class TestSync : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void greetingAndSending();
+    void backupFilesEverything();
+    void secondBackupTransfersNoAttachments();
+    void emptyPhone();
+    void disconnectAtEveryLine();
+    void badDataFailsTheWholeBackup_data();
+    void badDataFailsTheWholeBackup();
+    void cancelledBackupRollsBack();
+    void restoreInBatches();
+    void restoreAttachments();
+    void noConnection();
+    void listenerDeliversMessages();
+
+private:
+    void usePhone(int sms, int mms, int conversations);
+    int backup(ProgressRecorder &progress);
+
+    QTemporaryDir m_phoneFiles;
+    std::unique_ptr<TestDataHome> m_home;
+    std::unique_ptr<PhoneSimulator> m_phone;
+};
+
+void TestSync::initTestCase()
+{
+    initParlowickResources();
+    installCatalogue(*QCoreApplication::instance());
+    SyncTiming::setPausesForTests(0, 0);
+}
+
+void TestSync::init()
+{
+    m_home = std::make_unique<TestDataHome>();
+    createAccount(QStringLiteral("phone"));
+    openAccount(QStringLiteral("phone"));
+    m_phone = std::make_unique<PhoneSimulator>();
+    m_phone->setAddress(kPhone);
+    QString error;
+    QVERIFY2(m_phone->start(&error), qPrintable(error));
+    SyncClient::setCurrent(std::make_shared<SyncClient>(kPhone.toString(), kPhone.toString(), false));
+}
+
+void TestSync::cleanup()
+{
+    SyncListenSMSThread::shutdown();
+    SyncClient::setCurrent(nullptr);
+    m_phone.reset();
+    setCurrentStore(nullptr);
+    m_home.reset();
+}
+
+void TestSync::usePhone(int sms, int mms, int conversations)
+{
+    PhoneGenerator::Options options;
+    options.smsCount = sms;
+    options.mmsCount = mms;
+    options.conversations = conversations;
+    options.pictureKb = 30;
+    PhoneStore store;
+    QVERIFY(PhoneGenerator::generate(options, m_phoneFiles.filePath(QStringLiteral("pictures")), &store));
+    m_phone->setStore(store);
+}
+
+int TestSync::backup(ProgressRecorder &progress)
+{
+    SyncRestoreThread worker(&progress);
+    if (!progress.run(worker))
+        return -1;
+    return int(currentStore()->querySMS({}).size());
+}
+
+void TestSync::greetingAndSending()
+{
+    QCOMPARE(m_phone->sessions().first().kind, PhoneSessionKind::Hello);
+    const std::shared_ptr<SyncClient> phone = SyncClient::current(false);
+    QVERIFY(phone->sendSMS(QStringLiteral("5550100100"), QString()).isEmpty());
+    QCOMPARE(m_phone->sessions().size(), 1);
+
+    const QString text = QString(141, QLatin1Char('x'));
+    const QList<SMSInfo> sent = phone->sendSMS(QStringLiteral("+1 555 010 0100"), text);
+    QCOMPARE(sent.size(), 2);
+    QCOMPARE(sent.at(0).body.size() + sent.at(1).body.size(), 141);
+    QVERIFY(sent.at(0).isSend);
+    QCOMPARE(sent.at(0).address, QStringLiteral("+1 555 010 0100"));
+    // Both pieces are filed in the store and kept by the phone.
+    QCOMPARE(currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
+    QCOMPARE(m_phone->store().size(), 2);
+    QCOMPARE(m_phone->sessions().last().received.last(), QStringLiteral("$bye:"));
+}
+
+void TestSync::backupFilesEverything()
+{
+    usePhone(7, 2, 3);
+    ProgressRecorder progress;
+    QCOMPARE(backup(progress), 9);
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully import 9 SMS & MMS.")});
+    QCOMPARE(progress.texts.last(), QStringLiteral("SMS(MMS) 9:9"));
+    QCOMPARE(progress.percents.last(), 100);
+
+    int pictures = 0;
+    for (const SMSInfo &sms : currentStore()->querySMS({})) {
+        for (const AttachmentInfo &a : sms.attachments) {
+            QVERIFY(QFileInfo(a.filePath).size() > 1000);
+            QCOMPARE(QImage(a.thumbPath).width(), 200);
+            ++pictures;
+        }
+    }
+    QCOMPARE(pictures, 2);
+    QVERIFY(!currentStore()->folder().exists(QStringLiteral("temp")));
+}
+
+void TestSync::secondBackupTransfersNoAttachments()
+{
+    usePhone(3, 2, 2);
+    ProgressRecorder first;
+    QCOMPARE(backup(first), 5);
+    m_phone->clearSessions();
+    ProgressRecorder second;
+    QCOMPARE(backup(second), 5);
+    QCOMPARE(second.successes, QStringList{QStringLiteral("Successfully import 5 SMS & MMS.")});
+    // The messages are already stored: their attachments are declined with "0".
+    const PhoneSessionLog session = m_phone->sessions().last();
+    QCOMPARE(session.received.count(QStringLiteral("0")), 2);
+    QVERIFY(!session.received.contains(QStringLiteral("1")));
+    QVERIFY(!session.sent.join(QLatin1Char('\n')).contains(QLatin1String("$atta:")));
+}
+
+void TestSync::emptyPhone()
+{
+    usePhone(0, 0, 1);
+    ProgressRecorder progress;
+    QCOMPARE(backup(progress), 0);
+    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully import 0 SMS & MMS.")});
+}
+
+void TestSync::disconnectAtEveryLine()
+{
+    usePhone(3, 1, 2);
+    m_phone->setBatchSize(2);
+    m_phone->setChunkSize(4096);
+    ProgressRecorder clean;
+    QCOMPARE(backup(clean), 4);
+    const int lines = m_phone->sessions().last().linesSent;
+    QVERIFY(lines > 10);
+
+    for (int line = 0; line < lines; ++line) {
+        setCurrentStore(nullptr);
+        deleteAccount(QStringLiteral("phone"));
+        createAccount(QStringLiteral("phone"));
+        openAccount(QStringLiteral("phone"));
+        PhoneFault fault;
+        fault.dropAfterLine = line;
+        m_phone->setFault(PhoneSessionKind::Backup, fault);
+        ProgressRecorder progress;
+        QCOMPARE(backup(progress), 0);
+        QVERIFY2(progress.successes.isEmpty() && progress.errors.size() == 1, qPrintable(QString::number(line)));
+        QCOMPARE(accountFiles(), QStringList());
+        QVERIFY(!currentStore()->inTransaction());
+    }
+}
+
+void TestSync::badDataFailsTheWholeBackup_data()
+{
+    QTest::addColumn<int>("malformation");
+    QTest::addColumn<QString>("error");
+    using M = PhoneFault::Malformation;
+    QTest::newRow("short record") << int(M::ShortRecord) << QStringLiteral("SMS raw format wrong, less then 5 fields, raw:");
+    QTest::newRow("zero date") << int(M::ZeroDate) << QStringLiteral("SMS 'date' field eq zero, raw:");
+    QTest::newRow("text date") << int(M::TextDate) << QStringLiteral("SMS 'date' field eq zero, raw:");
+    QTest::newRow("no $atta:") << int(M::DataInsteadOfAtta) << QStringLiteral("must follow $atta: command.");
+    QTest::newRow("$atta: one field") << int(M::AttaOneField) << QStringLiteral("$atta: command invalid param.");
+    QTest::newRow("bad Base64") << int(M::BadBase64) << QStringLiteral("Invalid attachment data for ");
+    QTest::newRow("empty line") << int(M::EmptyLine) << QStringLiteral("Null command.");
+    QTest::newRow("phone error") << -1 << QStringLiteral("Simulated phone failure");
+}
+
+void TestSync::badDataFailsTheWholeBackup()
+{
+    QFETCH(int, malformation);
+    QFETCH(QString, error);
+    usePhone(4, 2, 2);
+    PhoneFault fault;
+    if (malformation < 0)
+        fault.errorAtLine = 6;
+    else
+        fault.malformation = PhoneFault::Malformation(malformation);
+    m_phone->setFault(PhoneSessionKind::Backup, fault);
+    ProgressRecorder progress;
+    QCOMPARE(backup(progress), 0);
+    QCOMPARE(progress.errors.size(), 1);
+    QVERIFY2(progress.errors.first().startsWith(error), qPrintable(progress.errors.first()));
+    QCOMPARE(accountFiles(), QStringList());
+    // Data this side cannot use is reported to the phone too.
+    if (malformation >= 0 && malformation != int(PhoneFault::Malformation::EmptyLine)) {
+        QVERIFY(m_phone->waitForFinishedSessions(2, 10000));
+        QCOMPARE(m_phone->sessions().last().outcome, PhoneSessionLog::Outcome::RemoteError);
+    }
+}
+
+void TestSync::cancelledBackupRollsBack()
+{
+    usePhone(40, 2, 3);
+    PhoneFault slow;
+    slow.delayMs = 20;
+    m_phone->setFault(PhoneSessionKind::Backup, slow);
+    ProgressRecorder progress;
+    progress.cancelAt(QStringLiteral("SMS(MMS) 5:"));
+    QCOMPARE(backup(progress), 0);
+    QVERIFY(progress.successes.isEmpty());
+    QVERIFY(progress.errors.isEmpty());
+    QCOMPARE(accountFiles(), QStringList());
+}
+
+void TestSync::restoreInBatches()
+{
+    QList<SMSInfo> messages;
+    for (int i = 0; i < 250; ++i) {
+        SMSInfo sms;
+        sms.address = QStringLiteral("5550%1").arg(i % 7);
+        sms.person = QStringLiteral("never sent");
+        sms.body = QStringLiteral("restored %1").arg(i);
+        sms.isSend = i % 2;
+        sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1600000000000) + i * 1000, Qt::UTC);
+        messages.append(sms);
+    }
+    ProgressRecorder progress;
+    SyncBackupThread worker(messages, &progress);
+    QVERIFY(progress.run(worker));
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully restore 250 SMS & MMS to Android.")});
+    QCOMPARE(progress.texts, (QStringList{QStringLiteral("SMS(MMS) 100:250"), QStringLiteral("SMS(MMS) 200:250"),
+                                          QStringLiteral("SMS(MMS) 250:250")}));
+    QCOMPARE(progress.percents, (QList<int>{40, 80, 100}));
+    const PhoneSessionLog session = m_phone->sessions().last();
+    QCOMPARE(session.received.count(QStringLiteral("$batch:")), 3);
+    QCOMPARE(session.received.count(QStringLiteral("$end:")), 3);
+    QCOMPARE(session.received.last(), QStringLiteral("$bye:"));
+    const PhoneStore phone = m_phone->store();
+    QCOMPARE(phone.size(), 250);
+    QCOMPARE(phone.messages().at(3).body, QStringLiteral("restored 3"));
+    QVERIFY(phone.messages().at(3).person.isEmpty()); // the contact name is not sent
+    QVERIFY(currentStore()->querySMS({}).isEmpty()); // the local store is not touched
+}
+
+void TestSync::restoreAttachments()
+{
+    auto file = [&](const QString &name, int size) {
+        const QString path = m_phoneFiles.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray(size, 'z'));
+        return path;
+    };
+    SMSInfo mms;
+    mms.address = QStringLiteral("5550111");
+    mms.body = QStringLiteral("three files");
+    mms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1600000000000), Qt::UTC);
+    mms.attachments = {{QStringLiteral("exact.bin"), QString(), file(QStringLiteral("exact.bin"), 8192), QStringLiteral("application/octet-stream")},
+                       {QStringLiteral("over.bin"), QString(), file(QStringLiteral("over.bin"), 8193), QStringLiteral("application/octet-stream")},
+                       {QStringLiteral("empty.bin"), QString(), file(QStringLiteral("empty.bin"), 0), QStringLiteral("application/octet-stream")},
+                       {QStringLiteral("nofile.txt"), QString(), QString(), QStringLiteral("text/plain")}};
+    ProgressRecorder progress;
+    SyncBackupThread worker({mms}, &progress);
+    QVERIFY(progress.run(worker));
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(m_phone->sessions().last().dataLinesReceived, 3); // 1 + 2 + 0 + 0
+    const PhoneMessage stored = m_phone->store().messages().last();
+    QCOMPARE(stored.attachments.size(), 4);
+    QCOMPARE(QFileInfo(stored.attachments.at(1).filePath).size(), 8193);
+
+    // Any answer but 1 declines the attachments.
+    m_phone->setRestoreAnswer("2");
+    m_phone->clearSessions();
+    ProgressRecorder declined;
+    SyncBackupThread again({mms}, &declined);
+    QVERIFY(declined.run(again));
+    QCOMPARE(declined.successes.size(), 1);
+    QCOMPARE(m_phone->sessions().last().dataLinesReceived, 0);
+    QVERIFY(!m_phone->sessions().last().received.join(QLatin1Char('\n')).contains(QLatin1String("$atta:")));
+}
+
+void TestSync::noConnection()
+{
+    SyncClient::setCurrent(nullptr);
+    ProgressRecorder progress;
+    SyncRestoreThread worker(&progress);
+    QVERIFY(progress.run(worker));
+    QCOMPARE(progress.errors, QStringList{QStringLiteral("No connection.")});
+}
+
+void TestSync::listenerDeliversMessages()
+{
+    SyncListenSMSThread *listener = SyncListenSMSThread::instance();
+    QSignalSpy received(listener, &SyncListenSMSThread::receivedSMS);
+    QSignalSpy failed(listener, &SyncListenSMSThread::errorOccurred);
+    listener->restart();
+    QVERIFY(m_phone->waitForListeners(1, 20000));
+    m_phone->pushIncoming(QStringLiteral("+44 7700 900123"), QStringLiteral("are you there?"), QStringLiteral("Maya"));
+    QVERIFY(received.wait(20000));
+    const SMSInfo sms = received.first().first().value<SMSInfo>();
+    QCOMPARE(sms.body, QStringLiteral("are you there?"));
+    QCOMPARE(sms.person, QStringLiteral("Maya"));
+    QVERIFY(!sms.isSend);
+
+    // A restart ends the running session and opens a new one.
+    listener->restart();
+    QVERIFY(m_phone->waitForListeners(1, 20000));
+    m_phone->stop();
+    QVERIFY(failed.wait(20000));
+    QCOMPARE(received.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestSync)
+#include "tst_sync.moc"
