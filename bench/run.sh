@@ -7,3 +7,5 @@ echo "== store: insert and read back"
 build/bin/bench_store
 echo "== main window: ready and conversation switch"
 build/bin/bench_window
+echo "== phone link: backup and restore over loopback"
+build/bin/bench_sync

@@ -35,6 +35,7 @@ DataSession::DataSession(const QString &urlTemplate, int dataPort, const std::at
     m_data->connectToHost(m_client->host(), quint16(dataPort), QIODevice::ReadWrite);
     if (!m_data->waitForConnected(SyncTiming::kConnectTimeoutMs))
         throw std::runtime_error(m_data->errorString().toUtf8().toStdString());
+    m_data->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 DataSession::~DataSession() = default;

@@ -36,6 +36,8 @@ void SyncClient::open(QTcpSocket &socket, const QString &url) const
     socket.connectToHost(m_host, kServicePort, QIODevice::ReadWrite);
     if (!socket.waitForConnected(SyncTiming::kConnectTimeoutMs))
         throw SocketDataTransferException(socket.errorString());
+    // Sessions are short lines answered one by one: Nagle's delay would stall each of them.
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QByteArray line = url.toUtf8() + '\n';
     if (socket.write(line) != line.size())
         throw SocketDataTransferException(socket.errorString());

@@ -174,7 +174,11 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
         const QString line = readCommand(data, -1, &cancelled);
         if (line.startsWith(QLatin1Char('.')))
             break;
-        const QByteArray chunk = decodeData(line);
+        const auto decoded = QByteArray::fromBase64Encoding(line.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        // Damaged data would be stored as a damaged picture: the backup fails instead.
+        if (!decoded)
+            throw LocalException(data, QStringLiteral("Invalid attachment data for %1.").arg(attachment.fileName));
+        const QByteArray &chunk = *decoded;
         if (file.write(chunk) != chunk.size())
             throw LocalException(data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
         bytes += chunk.size();
