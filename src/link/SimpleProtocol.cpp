@@ -59,7 +59,8 @@ QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *canc
     QByteArray line = socket.readLine();
     if (line.endsWith('\n'))
         line.chop(1);
-    line.replace('\r', QByteArray());
+    if (line.contains('\r'))
+        line.replace('\r', QByteArray());
     return QString::fromLatin1(line);
 }
 

@@ -96,6 +96,7 @@ void SyncRestoreThread::runSession()
     }
 
     store->commitTran();
+    removeDirRecursively(tempFolder());
     data.disconnectFromHost();
     QThread::msleep(SyncTiming::closingPauseMs());
     emit succeed(tr("IDS_RESTORE_SUC_%1").arg(received));
@@ -119,7 +120,14 @@ void SyncRestoreThread::readBatch(QTcpSocket &data)
 
 void SyncRestoreThread::reportCount()
 {
-    emit updateProgress(percent(received, total), tr("SMS %1:%2").arg(received).arg(total));
+    // A hundred thousand reports would keep the window busy for nothing: one per
+    // percent, and in between at most one per interval.
+    const int now = percent(received, total);
+    if (now == lastPercent && lastCountReport.isValid() && lastCountReport.elapsed() < kReportIntervalMs)
+        return;
+    lastPercent = now;
+    lastCountReport.start();
+    emit updateProgress(now, tr("SMS %1:%2").arg(received).arg(total));
 }
 
 void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)
@@ -137,17 +145,33 @@ void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)
             writeLine(data, QStringLiteral("0"), true);
         } else {
             writeLine(data, QStringLiteral("1"), true);
-            removeDirRecursively(tempFolder());
-            QDir().mkpath(tempFolder());
-            const QDir temp(tempFolder());
+            const QDir temp = emptyTempFolder();
             for (int i = 0; i < attachments; ++i) {
                 checkCancelled();
                 sms.attachments.append(receiveAttachment(data, temp));
             }
         }
     }
-    store->insertSMS(sms);
-    removeDirRecursively(tempFolder());
+    // The received files are ours: the store takes them over instead of copying them.
+    store->insertSMS(sms, MmsDB::AttachmentFiles::Move);
+}
+
+QDir SyncRestoreThread::emptyTempFolder() const
+{
+    // Kept for the whole backup and only emptied per message: creating and deleting a
+    // folder for every MMS costs more than receiving it.
+    const QDir temp(tempFolder());
+    if (temp.exists()) {
+        for (const QFileInfo &entry : temp.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            if (entry.isDir() && !entry.isSymLink())
+                removeDirRecursively(entry.absoluteFilePath());
+            else
+                QFile::remove(entry.absoluteFilePath());
+        }
+    } else {
+        QDir().mkpath(temp.absolutePath());
+    }
+    return temp;
 }
 
 AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir &temp)

@@ -34,12 +34,15 @@ private:
     void checkCancelled() const;
     void undo();
     QString tempFolder() const;
+    QDir emptyTempFolder() const;
     void reportCount();
 
     std::shared_ptr<MmsDB> store;
     int total = 0;
     int received = 0;
     QElapsedTimer lastReport;
+    QElapsedTimer lastCountReport;
+    int lastPercent = -1;
 };
 
 // The last part of a file name from the phone, never a way out of its folder.

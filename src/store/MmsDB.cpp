@@ -171,7 +171,7 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
     settleFiles();
 }
 
-void MmsDB::insertSMS(const SMSInfo &sms)
+void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
 {
     QMutexLocker locker(&mutex());
     const QString key = addressSuffix(sms.address);
@@ -189,7 +189,7 @@ void MmsDB::insertSMS(const SMSInfo &sms)
             handleId = insertHandle(sms, key);
         const qint64 messageId = insertMessage(handleId, sms);
         for (const AttachmentInfo &attachment : sms.attachments)
-            insertAttachment(messageId, attachment);
+            insertAttachment(messageId, attachment, files);
     });
 }
 
@@ -246,7 +246,7 @@ qint64 MmsDB::insertMessage(qint64 handleId, const SMSInfo &sms)
     return lastInsertId();
 }
 
-void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment)
+void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files)
 {
     const QString guid = QUuid::createUuid().toString(QUuid::WithBraces);
     const QDir attachments = attachmentDir();
@@ -254,17 +254,22 @@ void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment)
     m_journal.noteCreatedFolder(attachments.absoluteFilePath(guid));
 
     QString filename;
+    QString imageSource = attachment.filePath;
     if (!attachment.filePath.isEmpty()) {
         filename = guid + QLatin1Char('/') + storedFileName(attachment.fileName);
-        QFile::copy(attachment.filePath, attachments.absoluteFilePath(filename));
+        const QString target = attachments.absoluteFilePath(filename);
+        // A rename is one directory entry; a copy makes a whole new file.
+        const bool moved = files == AttachmentFiles::Move && QFile::rename(attachment.filePath, target);
+        if (moved || QFile::copy(attachment.filePath, target))
+            imageSource = target;
     }
     QString thumb;
     if (attachment.mimeType.startsWith(QLatin1String("image/"))) {
         thumb = guid + QLatin1Char('/') + thumbnailName(attachment);
         if (!attachment.thumbPath.isEmpty())
             QFile::copy(attachment.thumbPath, attachments.absoluteFilePath(thumb));
-        else if (!attachment.filePath.isEmpty())
-            makeThumbnail(attachment.filePath, attachments.absoluteFilePath(thumb));
+        else if (!imageSource.isEmpty())
+            makeThumbnail(imageSource, attachments.absoluteFilePath(thumb));
     }
 
     executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values(?, ?, ?, ?)")

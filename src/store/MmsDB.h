@@ -36,9 +36,15 @@ public:
     // Closes the store and deletes the whole account folder.
     void removeFolder();
 
-    // Files one message with copies of its attachment files; a duplicate (same second,
-    // direction, body and conversation) is silently skipped.
-    void insertSMS(const SMSInfo &sms);
+    // What becomes of the attachment files a new message names.
+    enum class AttachmentFiles {
+        Copy, // the files stay where they are
+        Move, // the files are the caller's temporary copies: moved into the store
+    };
+
+    // Files one message with its attachment files; a duplicate (same second, direction,
+    // body and conversation) is silently skipped.
+    void insertSMS(const SMSInfo &sms, AttachmentFiles files = AttachmentFiles::Copy);
     bool contains(const SMSInfo &sms);
     // Messages of the given conversations (every message when empty), oldest first.
     QList<SMSInfo> querySMS(const QStringList &suffixes);
@@ -53,7 +59,7 @@ private:
     qint64 findMessage(qint64 handleId, const SMSInfo &sms);
     qint64 insertHandle(const SMSInfo &sms, const QString &suffix);
     qint64 insertMessage(qint64 handleId, const SMSInfo &sms);
-    void insertAttachment(qint64 messageId, const AttachmentInfo &attachment);
+    void insertAttachment(qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files);
     static QString attachmentFilter(const QList<SMSInfo> &messages, const QString &suffixFilter);
     QHash<qint64, QList<AttachmentInfo>> queryAttachments(const QString &messageFilter);
     // Runs one store operation as a unit: its rows and its attachment files are all
