@@ -1,0 +1,197 @@
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString kPhone = QStringLiteral("127.0.0.7");
+
+QString program(const char *name)
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
+}
+
+struct Result
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+// parlowick-cli and parlowick-phonesim as their users run them: real processes, real
+// sessions with their real pauses.
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void accountsAndUsage();
+    void backupRestoreAndSend();
+    void failureAndInterruption();
+    void listening();
+
+private:
+    void startPhone(const QStringList &extra = {});
+    Result cli(const QStringList &arguments);
+    void startCli(QProcess &process, const QStringList &arguments);
+    QJsonArray storedMessages(const QString &account);
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    QProcess m_phone;
+};
+
+void TestCli::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+}
+
+void TestCli::cleanup()
+{
+    if (m_phone.state() != QProcess::NotRunning) {
+        m_phone.terminate();
+        m_phone.waitForFinished(10000);
+    }
+    m_home.reset();
+}
+
+void TestCli::startPhone(const QStringList &extra)
+{
+    m_phone.setProcessChannelMode(QProcess::SeparateChannels);
+    m_phone.start(program("parlowick-phonesim"),
+                  QStringList{QStringLiteral("--address"), kPhone, QStringLiteral("--generate"), QStringLiteral("20,3,4"),
+                              QStringLiteral("--picture-kb"), QStringLiteral("10"), QStringLiteral("--save"),
+                              m_home->filePath(QStringLiteral("phone.json"))}
+                      + extra);
+    QVERIFY(m_phone.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += m_phone.readAllStandardOutput()).contains("listening on"), 20000);
+}
+
+void TestCli::startCli(QProcess &process, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home->filePath(QStringLiteral("share")));
+    process.setProcessEnvironment(environment);
+    process.start(program("parlowick-cli"), arguments);
+    QVERIFY(process.waitForStarted());
+}
+
+Result TestCli::cli(const QStringList &arguments)
+{
+    QProcess process;
+    startCli(process, arguments);
+    Result result;
+    if (!process.waitForFinished(120000))
+        return result;
+    result.status = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QJsonArray TestCli::storedMessages(const QString &account)
+{
+    const Result result = cli({QStringLiteral("messages"), account, QStringLiteral("--json")});
+    return QJsonDocument::fromJson(result.out.toUtf8()).array();
+}
+
+void TestCli::accountsAndUsage()
+{
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("first")}).status, 0);
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("second")}).status, 0);
+    const Result accounts = cli({QStringLiteral("accounts")});
+    QCOMPARE(accounts.status, 0);
+    QCOMPARE(accounts.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
+    QVERIFY(storedMessages(QStringLiteral("first")).isEmpty());
+
+    const Result unknown = cli({QStringLiteral("fly"), QStringLiteral("first")});
+    QCOMPARE(unknown.status, 1);
+    QVERIFY(unknown.err.contains(QLatin1String("usage:")));
+    const Result missing = cli({QStringLiteral("messages"), QStringLiteral("nobody")});
+    QCOMPARE(missing.status, 1);
+    QVERIFY(missing.err.contains(QLatin1String("unable to open database file")));
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("../out")}).status, 1);
+}
+
+void TestCli::backupRestoreAndSend()
+{
+    startPhone();
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    const Result backup = cli({QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone});
+    QCOMPARE(backup.status, 0);
+    QCOMPARE(backup.out.trimmed(), QStringLiteral("Successfully import 23 SMS & MMS."));
+    QVERIFY(backup.err.contains(QLatin1String("SMS(MMS) 23:23")));
+    const QJsonArray stored = storedMessages(QStringLiteral("cli"));
+    QCOMPARE(stored.size(), 23);
+    int attachments = 0;
+    for (const QJsonValue &message : stored)
+        attachments += int(message.toObject().value(QStringLiteral("attachments")).toArray().size());
+    QCOMPARE(attachments, 3);
+
+    const QString number = stored.first().toObject().value(QStringLiteral("address")).toString();
+    const Result sent = cli({QStringLiteral("send"), QStringLiteral("--wifi"), kPhone, QStringLiteral("--to"),
+                             number + QStringLiteral(", ,+1 555 0199"), QStringLiteral("--text"),
+                             QStringLiteral("on my way"), QStringLiteral("--account"), QStringLiteral("cli")});
+    QCOMPARE(sent.status, 0);
+    QCOMPARE(sent.out.count(QLatin1String("\tSent\t")), 2);
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 25);
+
+    const Result restore = cli({QStringLiteral("restore"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone});
+    QCOMPARE(restore.status, 0);
+    QCOMPARE(restore.out.trimmed(), QStringLiteral("Successfully restore 25 SMS & MMS to Android."));
+}
+
+void TestCli::failureAndInterruption()
+{
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    const Result refused = cli({QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"),
+                                QStringLiteral("127.0.0.98")});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains(QLatin1String("Connection refused")), qPrintable(refused.err));
+
+    startPhone({QStringLiteral("--slow"), QStringLiteral("backup:150")});
+    QProcess backup;
+    startCli(backup, {QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone});
+    QByteArray progress;
+    QTRY_VERIFY_WITH_TIMEOUT((progress += backup.readAllStandardError()).contains("SMS(MMS) 2:23"), 60000);
+    ::kill(pid_t(backup.processId()), SIGINT);
+    QVERIFY(backup.waitForFinished(10000));
+    QCOMPARE(backup.exitCode(), 130);
+    QVERIFY(storedMessages(QStringLiteral("cli")).isEmpty());
+}
+
+void TestCli::listening()
+{
+    startPhone();
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    QProcess listen;
+    startCli(listen, {QStringLiteral("listen"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone});
+    // The listener's session is open once the phone has one listener; push until it arrives.
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            m_phone.write("push 5550123123 knock knock\n");
+            QTest::qWait(500);
+            out += listen.readAllStandardOutput();
+            return out.contains("knock knock");
+        }(),
+        30000);
+    ::kill(pid_t(listen.processId()), SIGINT);
+    QVERIFY(listen.waitForFinished(10000));
+    QCOMPARE(listen.exitCode(), 130);
+    QVERIFY(!storedMessages(QStringLiteral("cli")).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
