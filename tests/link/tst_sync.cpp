@@ -60,6 +60,8 @@ private slots:
     void cancelledBackupRollsBack();
     void restoreInBatches();
     void restoreAttachments();
+    void restoreFailures();
+    void attachmentNamesStayInTheTemporaryFolder();
     void noConnection();
     void listenerDeliversMessages();
 
@@ -332,6 +334,52 @@ void TestSync::restoreAttachments()
     QCOMPARE(declined.successes.size(), 1);
     QCOMPARE(m_phone->sessions().last().dataLinesReceived, 0);
     QVERIFY(!m_phone->sessions().last().received.join(QLatin1Char('\n')).contains(QLatin1String("$atta:")));
+}
+
+void TestSync::restoreFailures()
+{
+    SMSInfo sms;
+    sms.address = QStringLiteral("5550111");
+    sms.body = QStringLiteral("x");
+    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1600000000000), Qt::UTC);
+    const QList<SMSInfo> messages(150, sms);
+
+    PhoneFault drop;
+    drop.dropAfterLine = 0;
+    m_phone->setFault(PhoneSessionKind::Restore, drop);
+    ProgressRecorder dropped;
+    SyncBackupThread first(messages, &dropped);
+    QVERIFY(dropped.run(first));
+    QCOMPARE(dropped.errors.size(), 1);
+
+    PhoneFault error;
+    error.errorAtLine = 1; // instead of releasing the second batch
+    m_phone->setFault(PhoneSessionKind::Restore, error);
+    ProgressRecorder refused;
+    SyncBackupThread second(messages, &refused);
+    QVERIFY(refused.run(second));
+    QCOMPARE(refused.errors, QStringList{QStringLiteral("Simulated phone failure")});
+    QCOMPARE(refused.texts, QStringList{QStringLiteral("SMS(MMS) 100:150")});
+
+    // A missing attachment file is reported to the user and to the phone.
+    m_phone->clearFaults();
+    sms.attachments = {{QStringLiteral("gone.jpg"), QString(), QStringLiteral("/nonexistent/gone.jpg"), QStringLiteral("image/jpeg")}};
+    ProgressRecorder missing;
+    SyncBackupThread third({sms}, &missing);
+    QVERIFY(missing.run(third));
+    QCOMPARE(missing.errors.size(), 1);
+    QVERIFY(m_phone->waitForFinishedSessions(int(m_phone->sessions().size()), 10000));
+    QCOMPARE(m_phone->sessions().last().outcome, PhoneSessionLog::Outcome::RemoteError);
+}
+
+void TestSync::attachmentNamesStayInTheTemporaryFolder()
+{
+    QCOMPARE(safeAttachmentName(QStringLiteral("IMG_1.jpg")), QStringLiteral("IMG_1.jpg"));
+    QCOMPARE(safeAttachmentName(QStringLiteral("../../etc/passwd")), QStringLiteral("passwd"));
+    QCOMPARE(safeAttachmentName(QStringLiteral("C:\\Users\\x\\photo.png")), QStringLiteral("photo.png"));
+    QCOMPARE(safeAttachmentName(QStringLiteral("..")), QStringLiteral("attachment"));
+    QCOMPARE(safeAttachmentName(QStringLiteral("dir/..")), QStringLiteral("attachment"));
+    QCOMPARE(safeAttachmentName(QString()), QStringLiteral("attachment"));
 }
 
 void TestSync::noConnection()
