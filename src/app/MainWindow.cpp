@@ -163,16 +163,23 @@ void MainWindow::refreshConversationList()
     ui->listContacts->setCurrentIndex(contactsModel->accountIndex());
 }
 
+bool MainWindow::withStore(const std::function<void(MmsDB &)> &work)
+{
+    try {
+        if (const std::shared_ptr<MmsDB> store = currentStore())
+            work(*store);
+        return true;
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
 void MainWindow::showConversations(const QStringList &keys, const QString &title)
 {
     QList<SMSInfo> messages;
-    try {
-        if (const std::shared_ptr<MmsDB> store = currentStore())
-            messages = store->querySMS(keys);
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+    if (!withStore([&](MmsDB &store) { messages = store.querySMS(keys); }))
         return;
-    }
     smsModel->setSMSList(messages);
     bubbleViewMgr->showBubble(messages, keys.size() != 1);
     ui->lbConversationStatus->setText(tr("Total:%1").arg(messages.size()));
@@ -370,11 +377,7 @@ void MainWindow::miSMSDelete()
         return;
     if (!askYesNo(tr("IDS_CONFIRM_DEL_SEL_MSG")))
         return;
-    try {
-        if (const std::shared_ptr<MmsDB> store = currentStore())
-            store->deleteMessages(messages);
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+    if (!withStore([&](MmsDB &store) { store.deleteMessages(messages); })) {
         refreshConversationList();
         return;
     }
@@ -418,14 +421,8 @@ void MainWindow::restoreToPhone(const QList<SMSInfo> &messages)
 void MainWindow::miSyncToAndroid()
 {
     QList<SMSInfo> messages;
-    try {
-        if (const std::shared_ptr<MmsDB> store = currentStore())
-            messages = store->querySMS({});
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
-        return;
-    }
-    restoreToPhone(messages);
+    if (withStore([&](MmsDB &store) { messages = store.querySMS({}); }))
+        restoreToPhone(messages);
 }
 
 void MainWindow::miThreadToAndroid()
@@ -442,13 +439,8 @@ void MainWindow::miSMSRestore()
 
 void MainWindow::onReceivedSMS(const SMSInfo &sms)
 {
-    try {
-        if (const std::shared_ptr<MmsDB> store = currentStore())
-            store->insertSMS(sms);
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+    if (!withStore([&](MmsDB &store) { store.insertSMS(sms); }))
         return;
-    }
     const QString key = addressSuffix(sms.address);
     const QModelIndex account = contactsModel->accountIndex();
     int row = -1;

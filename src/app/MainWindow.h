@@ -6,12 +6,15 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
 class BubbleViewMgr;
+class MmsDB;
 class ItemModelContacts;
 class ItemModelSms;
 class SearchArea;
@@ -70,6 +73,8 @@ private:
     QList<SMSInfo> selectedMessages() const;
     void showCurrentConversation();
     void restoreToPhone(const QList<SMSInfo> &messages);
+    // Runs work on the open store; a failure is shown in the error dialog and gives false.
+    bool withStore(const std::function<void(MmsDB &)> &work);
 
     std::unique_ptr<Ui::MainWindow> ui;
     ItemModelContacts *contactsModel;

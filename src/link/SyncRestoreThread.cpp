@@ -161,16 +161,10 @@ QDir SyncRestoreThread::emptyTempFolder() const
     // Kept for the whole backup and only emptied per message: creating and deleting a
     // folder for every MMS costs more than receiving it.
     const QDir temp(tempFolder());
-    if (temp.exists()) {
-        for (const QFileInfo &entry : temp.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-            if (entry.isDir() && !entry.isSymLink())
-                removeDirRecursively(entry.absoluteFilePath());
-            else
-                QFile::remove(entry.absoluteFilePath());
-        }
-    } else {
+    if (temp.exists())
+        removeDirContents(temp.absolutePath());
+    else
         QDir().mkpath(temp.absolutePath());
-    }
     return temp;
 }
 

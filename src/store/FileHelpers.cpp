@@ -3,13 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-void removeDirRecursively(const QString &path)
+void removeDirContents(const QString &path)
 {
-    QDir dir(path);
-    if (!dir.exists())
-        return;
     const QFileInfoList entries =
-        dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot, QDir::Unsorted);
+        QDir(path).entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo &entry : entries) {
         // A link to a folder elsewhere must not lead the removal out of this folder.
         if (entry.isDir() && !entry.isSymLink())
@@ -17,6 +14,14 @@ void removeDirRecursively(const QString &path)
         else
             QFile::remove(entry.absoluteFilePath());
     }
+}
+
+void removeDirRecursively(const QString &path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return;
+    removeDirContents(path);
     dir.rmdir(dir.absolutePath());
 }
 
