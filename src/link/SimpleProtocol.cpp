@@ -24,25 +24,7 @@ QString upToZero(const QByteArray &utf8Bytes)
     return QString::fromUtf8(end < 0 ? utf8Bytes : utf8Bytes.left(end));
 }
 
-} // namespace
-
-SocketDataTransferException::SocketDataTransferException(const QString &message)
-    : std::runtime_error(utf8(message))
-{
-}
-
-RemoteException::RemoteException(const QString &message)
-    : std::runtime_error(utf8(message))
-{
-}
-
-LocalException::LocalException(QTcpSocket &socket, const QString &message)
-    : std::runtime_error(utf8(message))
-{
-    writeCommand(socket, QStringLiteral("$error:"), encodeText(message), true);
-}
-
-QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
+QByteArray readRawLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
 {
     const QDeadlineTimer deadline(timeoutMs < 0 ? SyncTiming::kReplyTimeoutMs : timeoutMs);
     while (!socket.canReadLine()) {
@@ -61,26 +43,72 @@ QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *canc
         line.chop(1);
     if (line.contains('\r'))
         line.replace('\r', QByteArray());
-    return QString::fromLatin1(line);
-}
-
-QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
-{
-    const QString line = readLine(socket, timeoutMs, cancelled);
-    if (line.isEmpty())
-        throw SocketDataTransferException(QStringLiteral("Null command."));
-    if (line.startsWith(QLatin1String("$error:")))
-        throw RemoteException(decodeText(line.mid(7)));
     return line;
 }
 
-void writeText(QTcpSocket &socket, const QString &text)
+void checkCommand(const QByteArray &line)
 {
-    const QByteArray bytes = text.toLatin1();
+    if (line.isEmpty())
+        throw SocketDataTransferException(QStringLiteral("Null command."));
+    if (line.startsWith("$error:"))
+        throw RemoteException(decodeText(QString::fromLatin1(line.mid(7))));
+}
+
+void writeBytes(QTcpSocket &socket, const QByteArray &bytes)
+{
     if (socket.write(bytes) != bytes.size())
         throw SocketDataTransferException(socket.errorString());
     if (socket.bytesToWrite() > kMaxBufferedWrite)
         flush(socket);
+}
+
+} // namespace
+
+SocketDataTransferException::SocketDataTransferException(const QString &message)
+    : std::runtime_error(utf8(message))
+{
+}
+
+RemoteException::RemoteException(const QString &message)
+    : std::runtime_error(utf8(message))
+{
+}
+
+LocalException::LocalException(QTcpSocket &socket, const QString &message)
+    : std::runtime_error(utf8(message))
+{
+    writeCommand(socket, QStringLiteral("$error:"), encodeText(message), true);
+}
+
+
+QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
+{
+    return QString::fromLatin1(readRawLine(socket, timeoutMs, cancelled));
+}
+
+QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
+{
+    const QByteArray line = readRawLine(socket, timeoutMs, cancelled);
+    checkCommand(line);
+    return QString::fromLatin1(line);
+}
+
+QByteArray readDataCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
+{
+    QByteArray line = readRawLine(socket, timeoutMs, cancelled);
+    checkCommand(line);
+    return line;
+}
+
+
+void writeText(QTcpSocket &socket, const QString &text)
+{
+    writeBytes(socket, text.toLatin1());
+}
+
+void writeDataLine(QTcpSocket &socket, const QByteArray &line)
+{
+    writeBytes(socket, line + '\n');
 }
 
 void writeCommand(QTcpSocket &socket, const QString &command, const QString &argument, bool flushNow)

@@ -50,11 +50,15 @@ public:
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
 // readLine, then an empty line is "Null command." and "$error:" raises RemoteException.
 QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
+// readCommand for attachment data: the line's bytes as they came, without a detour through text.
+QByteArray readDataCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
 
 // Text as Latin-1 bytes ("?" for other characters).
 void writeText(QTcpSocket &socket, const QString &text);
 void writeCommand(QTcpSocket &socket, const QString &command, const QString &argument, bool flush);
 void writeLine(QTcpSocket &socket, const QString &argument, bool flush);
+// A line of attachment data, already ASCII.
+void writeDataLine(QTcpSocket &socket, const QByteArray &line);
 // Pushes everything written so far to the network.
 void flush(QTcpSocket &socket);
 

@@ -93,7 +93,7 @@ void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const Attachm
             const QByteArray chunk = file.read(kChunkBytes);
             if (chunk.isEmpty())
                 break;
-            writeLine(data, QString::fromLatin1(chunk.toBase64()), false);
+            writeDataLine(data, chunk.toBase64());
             if (lastReport.elapsed() >= kReportIntervalMs) {
                 lastReport.restart();
                 emit updateProgress(percent(index, smsList.size()),

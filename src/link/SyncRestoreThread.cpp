@@ -189,10 +189,10 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
     lastReport.start();
     for (;;) {
         checkCancelled();
-        const QString line = readCommand(data, -1, &cancelled);
-        if (line.startsWith(QLatin1Char('.')))
+        const QByteArray line = readDataCommand(data, -1, &cancelled);
+        if (line.startsWith('.'))
             break;
-        const auto decoded = QByteArray::fromBase64Encoding(line.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        const auto decoded = QByteArray::fromBase64Encoding(line, QByteArray::AbortOnBase64DecodingErrors);
         // Damaged data would be stored as a damaged picture: the backup fails instead.
         if (!decoded)
             throw LocalException(data, QStringLiteral("Invalid attachment data for %1.").arg(attachment.fileName));
