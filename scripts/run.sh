@@ -22,4 +22,6 @@ if [ -z "${PARLOWICK_NO_DEMO_PHONE:-}" ]; then
     echo "Demo phone on 127.0.0.2 (Menu > Connection > WiFi). Log: $demo_dir/phone.log"
 fi
 
+# The web engine's sandbox refuses to run as root (containers, CI machines).
+if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 build/bin/parlowick "$@"
