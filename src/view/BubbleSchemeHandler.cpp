@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QMimeDatabase>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
@@ -16,6 +18,26 @@ namespace {
 QString bubbleFolder()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/bubble/");
+}
+
+// The style sheet's frame pictures, written into it as data URLs: every page would
+// otherwise fetch eighteen small files through the handler again.
+QByteArray withPicturesInline(QByteArray css, const QString &folder)
+{
+    static const QRegularExpression picture(QStringLiteral("url\\(([A-Za-z0-9_.-]+\\.png)\\)"));
+    const QString text = QString::fromUtf8(css);
+    QString result;
+    qsizetype last = 0;
+    for (const QRegularExpressionMatch &match : picture.globalMatch(text)) {
+        QFile file(QDir(folder).filePath(match.captured(1)));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        result += QStringView(text).mid(last, match.capturedStart() - last);
+        result += QStringLiteral("url(data:image/png;base64,%1)").arg(QString::fromLatin1(file.readAll().toBase64()));
+        last = match.capturedEnd();
+    }
+    result += QStringView(text).mid(last);
+    return result.toUtf8();
 }
 
 void replyWith(QWebEngineUrlRequestJob *job, const QByteArray &mimeType, const QByteArray &data)
@@ -79,6 +101,8 @@ BubbleSchemeHandler::BubbleFile BubbleSchemeHandler::bubbleFile(const QString &p
     if (source.open(QIODevice::ReadOnly)) {
         file.data = source.readAll();
         file.mimeType = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
+        if (path.endsWith(QLatin1String(".css")))
+            file.data = withPicturesInline(file.data, QFileInfo(path).absolutePath());
         m_files.insert(path, file);
     }
     return file;
