@@ -368,6 +368,10 @@
 <context>
     <name>ConversationForm</name>
     <message>
+        <source>(Press Alt + Enter to send SMS)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>IDS_SEND_SMS_NO_CONTENT</source>
         <translation>Your message is blank.Please compose it first.</translation>
     </message>
@@ -386,6 +390,10 @@
 </context>
 <context>
     <name>DraftSMSForm</name>
+    <message>
+        <source>(Press Alt + Enter to send SMS)</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>IDS_SEND_SMS_NO_RECIPIENTS</source>
         <translation>Please enter recepient.</translation>

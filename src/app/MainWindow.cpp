@@ -5,6 +5,8 @@
 #include "BubbleViewMgr.h"
 #include "Catalogue.h"
 #include "ConnectionForm.h"
+#include "ConversationForm.h"
+#include "DraftSMSForm.h"
 #include "DesktopShell.h"
 #include "ItemModelContacts.h"
 #include "ItemModelSms.h"
@@ -61,11 +63,13 @@ MainWindow::MainWindow(QWidget *parent)
     refreshConversationList();
     ui->listContacts->setFocus();
     ConnectionForm::setBackupCommand([this] { backupFromPhone(); });
+    ConversationForm::setConversationsChangedHandler([this] { refreshConversationList(); });
 }
 
 MainWindow::~MainWindow()
 {
     ConnectionForm::setBackupCommand({});
+    ConversationForm::setConversationsChangedHandler({});
 }
 
 void MainWindow::setUpViews()
@@ -89,6 +93,7 @@ void MainWindow::setUpViews()
 void MainWindow::connectViews()
 {
     connect(ui->listContacts, &MyTreeView::onSelectionChanged, this, &MainWindow::onContactSelectionChanged);
+    connect(ui->listContacts, &QTreeView::doubleClicked, this, &MainWindow::onContactDoubleClicked);
     connect(ui->btnFindContact, &QPushButton::pressed, this, &MainWindow::onBtnFindContactPressed);
     connect(ui->txtSearchContact, &QLineEdit::returnPressed, this, &MainWindow::onBtnFindContactPressed);
     connect(searchArea, &SearchArea::searchLocalNext, this, &MainWindow::onSearchNextSMS);
@@ -126,8 +131,9 @@ void MainWindow::createMenus()
     QAction *contactUs = addCommand("actionContactUs", tr("Contact us"), nullptr);
     QAction *about = addCommand("actionAbout", tr("About Software"), nullptr);
 
-    for (QAction *pending : {import, exportAll, print, fromOther, compose})
+    for (QAction *pending : {import, exportAll, print, fromOther})
         pending->setEnabled(false);
+    connect(compose, &QAction::triggered, this, &MainWindow::miComposeMsg);
     connect(backup, &QAction::triggered, this, &MainWindow::miSyncFromAndroid);
     connect(restore, &QAction::triggered, this, &MainWindow::miSyncToAndroid);
     connect(connection, &QAction::triggered, this, &MainWindow::miConnection);
@@ -302,7 +308,9 @@ void MainWindow::onlistContactsContextMenu()
     if (contactsModel->handleAt(current)) {
         QAction *remove = menu.addAction(resourceIcon("delete.png"), tr("IDS_DELETE_THREAD(s)"));
         connect(remove, &QAction::triggered, this, &MainWindow::miThreadDelete);
-        addPendingEntry(menu, tr("Chat"), nullptr);
+        QAction *chat = menu.addAction(tr("Chat"));
+        chat->setEnabled(ui->listContacts->selectionModel()->selectedRows().size() <= 1);
+        connect(chat, &QAction::triggered, this, &MainWindow::miThreadChat);
     }
     showPopupMenu(menu);
 }
@@ -454,6 +462,30 @@ void MainWindow::onReceivedSMS(const SMSInfo &sms)
         showConversations({key}, displayName(sms));
     activateWindow();
     raise();
+    ConversationForm::open(this, displayName(sms), sms.address, key);
+}
+
+void MainWindow::openChat(const QModelIndex &conversation)
+{
+    if (const HandleInfo *handle = contactsModel->handleAt(conversation))
+        ConversationForm::open(this, displayName(*handle), handle->address, handle->suffix);
+}
+
+void MainWindow::onContactDoubleClicked(const QModelIndex &index)
+{
+    openChat(index);
+}
+
+void MainWindow::miThreadChat()
+{
+    openChat(ui->listContacts->currentIndex());
+}
+
+void MainWindow::miComposeMsg()
+{
+    DraftSMSForm form;
+    if (form.exec() == QDialog::Accepted)
+        refreshConversationList();
 }
 
 void MainWindow::onListenSMSerrorOccurred(const QString &text)

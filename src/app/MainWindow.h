@@ -59,6 +59,9 @@ private slots:
     void miThreadToAndroid();
     void miSMSRestore();
     void onReceivedSMS(const SMSInfo &sms);
+    void onContactDoubleClicked(const QModelIndex &index);
+    void miThreadChat();
+    void miComposeMsg();
     void onListenSMSerrorOccurred(const QString &text);
 
 protected:
@@ -73,6 +76,7 @@ private:
     QList<SMSInfo> selectedMessages() const;
     void showCurrentConversation();
     void restoreToPhone(const QList<SMSInfo> &messages);
+    void openChat(const QModelIndex &conversation);
     // Runs work on the open store; a failure is shown in the error dialog and gives false.
     bool withStore(const std::function<void(MmsDB &)> &work);
 

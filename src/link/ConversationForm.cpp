@@ -1,0 +1,112 @@
+#include "ConversationForm.h"
+
+#include "Accounts.h"
+#include "AltReturn.h"
+#include "BubbleViewMgr.h"
+#include "MessageBoxes.h"
+#include "MmsDB.h"
+#include "SyncClient.h"
+#include "ui_ConversationForm.h"
+
+#include <QHash>
+#include <QPointer>
+
+namespace {
+
+// One window per conversation key; the windows belong to their parent (the main window).
+QHash<QString, QPointer<ConversationForm>> &chatWindows()
+{
+    static QHash<QString, QPointer<ConversationForm>> windows;
+    return windows;
+}
+
+std::function<void()> &conversationsChanged()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+} // namespace
+
+ConversationForm *ConversationForm::open(QWidget *parent, const QString &title, const QString &address,
+                                         const QString &key)
+{
+    QPointer<ConversationForm> &window = chatWindows()[key];
+    if (window) {
+        window->refresh();
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return window;
+    }
+    window = new ConversationForm(title, address, parent);
+    window->show();
+    return window;
+}
+
+void ConversationForm::setConversationsChangedHandler(std::function<void()> handler)
+{
+    conversationsChanged() = std::move(handler);
+}
+
+ConversationForm::ConversationForm(const QString &title, const QString &address, QWidget *parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::ConversationForm>())
+    , m_address(address)
+    , m_bubbles(new BubbleViewMgr(this))
+{
+    m_ui->setupUi(this);
+    m_bubbles->setWebView(m_ui->webView);
+    m_ui->txtSendSMS->installEventFilter(this);
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+    setWindowTitle(title);
+    connect(m_ui->btnSendSMS, &QPushButton::pressed, this, &ConversationForm::onBtnSendSMSPressed);
+    refresh();
+}
+
+ConversationForm::~ConversationForm() = default;
+
+void ConversationForm::refresh()
+{
+    try {
+        QList<SMSInfo> messages;
+        if (const std::shared_ptr<MmsDB> store = currentStore())
+            messages = store->querySMS({addressSuffix(m_address)});
+        m_bubbles->showBubble(messages, false);
+        m_ui->lbConversationStatus->setText(tr("Total:%1").arg(messages.size()));
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+    }
+}
+
+void ConversationForm::onBtnSendSMSPressed()
+{
+    const QString text = m_ui->txtSendSMS->toPlainText().trimmed();
+    if (text.isEmpty()) {
+        showWarning(tr("IDS_SEND_SMS_NO_CONTENT"));
+        return;
+    }
+    const std::shared_ptr<SyncClient> phone = SyncClient::current(true);
+    if (!phone)
+        return;
+    try {
+        phone->sendSMS(m_address, text);
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return;
+    }
+    showInformation(tr("IDS_SEND_SMS_SUC"));
+    refresh();
+    m_ui->txtSendSMS->clear();
+    if (conversationsChanged())
+        conversationsChanged()();
+}
+
+bool ConversationForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->txtSendSMS && isAltReturn(event)) {
+        onBtnSendSMSPressed();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,149 @@
+#include "DraftSMSForm.h"
+
+#include "Accounts.h"
+#include "AltReturn.h"
+#include "Catalogue.h"
+#include "MessageBoxes.h"
+#include "MmsDB.h"
+#include "SyncClient.h"
+#include "ui_DraftSMSForm.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// Wildcards typed by the user are searched for as themselves.
+QString likePattern(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+} // namespace
+
+DraftSMSForm::DraftSMSForm(QWidget *parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::DraftSMSForm>())
+{
+    m_ui->setupUi(this);
+    m_ui->txtSMSContent->installEventFilter(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+    setWindowTitle(tr("%1 - Sending Message").arg(productTitle()));
+    connect(m_ui->txtRecipients, &QLineEdit::textChanged, this, &DraftSMSForm::onRecipientTextChanged);
+    connect(m_ui->listSearchResult, &QListWidget::itemClicked, this, &DraftSMSForm::onSearchResultItemClicked);
+    connect(m_ui->btnSend, &QPushButton::pressed, this, &DraftSMSForm::onBtnSendPressed);
+    m_ui->listSearchResult->hide();
+}
+
+DraftSMSForm::~DraftSMSForm() = default;
+
+QString DraftSMSForm::recipientNumber(const QString &recipient)
+{
+    static const QRegularExpression nameAndNumber(QStringLiteral("^[^()]+\\(([^()]+)\\)$"));
+    const QRegularExpressionMatch match = nameAndNumber.match(recipient);
+    return match.hasMatch() ? match.captured(1) : recipient;
+}
+
+QString DraftSMSForm::withCompletion(const QString &recipients, const QString &completion)
+{
+    static const QRegularExpression lastRecipient(QStringLiteral(",*[^,]+$"));
+    QString result = recipients;
+    const QRegularExpressionMatch match = lastRecipient.match(result);
+    if (match.hasMatch())
+        result.replace(match.capturedStart(), match.capturedLength(), QLatin1Char(',') + completion + QLatin1Char(','));
+    if (result.startsWith(QLatin1Char(',')))
+        result.remove(0, 1);
+    return result;
+}
+
+void DraftSMSForm::onRecipientTextChanged(const QString &text)
+{
+    m_ui->listSearchResult->hide();
+    static const QRegularExpression typing(QStringLiteral("([^,]+)$"));
+    const QRegularExpressionMatch match = typing.match(text);
+    const std::shared_ptr<MmsDB> store = currentStore();
+    if (!match.hasMatch() || !store)
+        return;
+    QStringList labels;
+    try {
+        const QString pattern = likePattern(match.captured(1));
+        Sqlite3Cursor rows = store->queryThrow(
+            Sqlite3Sql("select * from handle where person like ? escape '\\' or address like ? escape '\\'"
+                       " order by last_date desc")
+                .addTextParam(pattern)
+                .addTextParam(pattern));
+        while (rows.moveNext()) {
+            SMSInfo contact;
+            contact.person = rows.getText(QStringLiteral("person"));
+            contact.address = rows.getText(QStringLiteral("address"));
+            labels.append(displayName(contact));
+        }
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return;
+    }
+    if (labels.isEmpty())
+        return;
+    m_ui->listSearchResult->clear();
+    m_ui->listSearchResult->show();
+    m_ui->listSearchResult->raise();
+    m_ui->listSearchResult->addItems(labels);
+}
+
+void DraftSMSForm::onSearchResultItemClicked(QListWidgetItem *item)
+{
+    const QString result = withCompletion(m_ui->txtRecipients->text(), item->text());
+    m_ui->txtRecipients->setText(result);
+    m_ui->txtRecipients->setCursorPosition(int(result.size()));
+    m_ui->listSearchResult->hide();
+}
+
+void DraftSMSForm::mousePressEvent(QMouseEvent *event)
+{
+    m_ui->listSearchResult->hide();
+    QDialog::mousePressEvent(event);
+}
+
+void DraftSMSForm::onBtnSendPressed()
+{
+    QStringList recipients;
+    for (const QString &part : m_ui->txtRecipients->text().trimmed().split(QLatin1Char(','))) {
+        // Blanks between two commas are no recipient either.
+        if (!part.trimmed().isEmpty())
+            recipients.append(part);
+    }
+    if (recipients.isEmpty()) {
+        showWarning(tr("IDS_SEND_SMS_NO_RECIPIENTS"));
+        return;
+    }
+    const QString text = m_ui->txtSMSContent->toPlainText().trimmed();
+    if (text.isEmpty()) {
+        showWarning(tr("IDS_SEND_SMS_NO_SMS_CONTENT"));
+        return;
+    }
+    const std::shared_ptr<SyncClient> phone = SyncClient::current(true);
+    if (!phone)
+        return;
+    try {
+        for (const QString &recipient : recipients)
+            phone->sendSMS(recipientNumber(recipient), text);
+    } catch (const std::exception &e) {
+        showErrorDialog(QString::fromUtf8(e.what()));
+        return;
+    }
+    showInformation(tr("IDS_SEND_SMS_SUC"));
+    accept();
+}
+
+bool DraftSMSForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->txtSMSContent && isAltReturn(event)) {
+        onBtnSendPressed();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class DraftSMSForm;
+}
+class QListWidgetItem;
+
+// Composes a new SMS for one or more recipients, completing names and numbers from the
+// archive's conversations, and sends it through the phone. Accepted once sent.
+class DraftSMSForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit DraftSMSForm(QWidget *parent = nullptr);
+    ~DraftSMSForm() override;
+
+    // The number a recipient stands for: the number of "name(number)", else the text as typed.
+    static QString recipientNumber(const QString &recipient);
+    // The recipient text after choosing a completion for the recipient being typed.
+    static QString withCompletion(const QString &recipients, const QString &completion);
+
+private slots:
+    void onRecipientTextChanged(const QString &text);
+    void onSearchResultItemClicked(QListWidgetItem *item);
+    void mousePressEvent(QMouseEvent *event) override;
+    void onBtnSendPressed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    std::unique_ptr<Ui::DraftSMSForm> m_ui;
+};
