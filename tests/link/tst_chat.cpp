@@ -1,0 +1,275 @@
+#include "Accounts.h"
+#include "Catalogue.h"
+#include "ConversationForm.h"
+#include "DraftSMSForm.h"
+#include "MainWindow.h"
+#include "MessageBoxRecorder.h"
+#include "MmsDB.h"
+#include "ParlowickResources.h"
+#include "ParlowickTestMain.h"
+#include "PhoneSimulator.h"
+#include "SyncClient.h"
+#include "SyncListenSMSThread.h"
+#include "TestDataHome.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+const QHostAddress kPhone(QStringLiteral("127.0.0.10"));
+
+SMSInfo message(const QString &person, const QString &address, const QString &body, int minute)
+{
+    SMSInfo sms;
+    sms.person = person;
+    sms.address = address;
+    sms.body = body;
+    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1700000000000) + minute * 60000, Qt::UTC);
+    return sms;
+}
+
+QStringList listed(QListWidget *list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items.append(list->item(i)->text());
+    return items;
+}
+
+} // namespace
+
+// Composing and chatting through the simulated phone.
+class TestChat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void recipientForms();
+    void completion();
+    void sendingToTwoRecipients();
+    void nothingToSend();
+    void failurePartWayThroughTheRecipients();
+    void altReturnSends();
+    void oneChatWindowPerConversation();
+
+private:
+    QStringList sentNumbers() const;
+
+    std::unique_ptr<TestDataHome> m_home;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<PhoneSimulator> m_phone;
+};
+
+void TestChat::initTestCase()
+{
+    initParlowickResources();
+    installCatalogue(*qApp);
+}
+
+void TestChat::init()
+{
+    m_home = std::make_unique<TestDataHome>();
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    createAccount(QStringLiteral("phone"));
+    openAccount(QStringLiteral("phone"));
+    const std::shared_ptr<MmsDB> store = currentStore();
+    store->insertSMS(message(QStringLiteral("Ann Lee"), QStringLiteral("5550100100"), QStringLiteral("a"), 1));
+    store->insertSMS(message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"), QStringLiteral("b"), 2));
+    store->insertSMS(message(QStringLiteral("O'Brien 100%"), QStringLiteral("5550300300"), QStringLiteral("c"), 3));
+    m_phone = std::make_unique<PhoneSimulator>();
+    m_phone->setAddress(kPhone);
+    QVERIFY(m_phone->start());
+    SyncClient::setCurrent(std::make_shared<SyncClient>(kPhone.toString(), kPhone.toString(), false));
+}
+
+void TestChat::cleanup()
+{
+    SyncClient::setCurrent(nullptr);
+    m_phone.reset();
+    setCurrentStore(nullptr);
+    m_boxes.reset();
+    m_home.reset();
+}
+
+QStringList TestChat::sentNumbers() const
+{
+    QStringList numbers;
+    const PhoneStore phone = m_phone->store();
+    for (const PhoneMessage &sms : phone.messages())
+        numbers.append(sms.address);
+    return numbers;
+}
+
+void TestChat::recipientForms()
+{
+    QCOMPARE(DraftSMSForm::recipientNumber(QStringLiteral(" Ann Lee(5550100100)")), QStringLiteral("5550100100"));
+    QCOMPARE(DraftSMSForm::recipientNumber(QStringLiteral("5550100100")), QStringLiteral("5550100100"));
+    QCOMPARE(DraftSMSForm::recipientNumber(QStringLiteral("Ann (home) (555)")), QStringLiteral("Ann (home) (555)"));
+    QCOMPARE(DraftSMSForm::withCompletion(QStringLiteral("An"), QStringLiteral("Ann Lee(5550100100)")),
+             QStringLiteral("Ann Lee(5550100100),"));
+    QCOMPARE(DraftSMSForm::withCompletion(QStringLiteral("Ann Lee(5550100100), Jo"), QStringLiteral("Jo Nash(5550200200)")),
+             QStringLiteral("Ann Lee(5550100100),Jo Nash(5550200200),"));
+}
+
+void TestChat::completion()
+{
+    DraftSMSForm form;
+    form.show();
+    auto *recipients = form.findChild<QLineEdit *>(QStringLiteral("txtRecipients"));
+    auto *list = form.findChild<QListWidget *>(QStringLiteral("listSearchResult"));
+    QVERIFY(!list->isVisible());
+
+    // The text after the last comma is searched, blank included; most recent first.
+    recipients->setText(QStringLiteral("x,n"));
+    QCOMPARE(listed(list), (QStringList{QStringLiteral("O'Brien 100%(5550300300)"), QStringLiteral("Jo Nash(5550200200)"),
+                                        QStringLiteral("Ann Lee(5550100100)")}));
+    recipients->setText(QStringLiteral("x, n"));
+    QCOMPARE(listed(list), QStringList{QStringLiteral("Jo Nash(5550200200)")});
+    QVERIFY(list->isVisible());
+    recipients->setText(QStringLiteral("x,"));
+    QVERIFY(!list->isVisible());
+
+    // Quotes and wildcards are searched as themselves.
+    recipients->setText(QStringLiteral("O'B"));
+    QCOMPARE(listed(list), QStringList{QStringLiteral("O'Brien 100%(5550300300)")});
+    recipients->setText(QStringLiteral("0%"));
+    QCOMPARE(listed(list), QStringList{QStringLiteral("O'Brien 100%(5550300300)")});
+    recipients->setText(QStringLiteral("_"));
+    QVERIFY(!list->isVisible());
+
+    recipients->setText(QStringLiteral("An"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QCOMPARE(recipients->text(), QStringLiteral("Ann Lee(5550100100),"));
+    QVERIFY(!list->isVisible());
+
+    // A press on the dialog itself closes the list.
+    recipients->setText(QStringLiteral("Jo"));
+    QVERIFY(list->isVisible());
+    QTest::mousePress(&form, Qt::LeftButton, {}, QPoint(5, 300));
+    QVERIFY(!list->isVisible());
+    QVERIFY(m_boxes->texts().isEmpty());
+}
+
+void TestChat::sendingToTwoRecipients()
+{
+    DraftSMSForm form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("Parlowick - Sending Message"));
+    form.findChild<QLineEdit *>(QStringLiteral("txtRecipients"))
+        ->setText(QStringLiteral("Ann Lee(5550100100), Jo Nash(5550200200)"));
+    form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QStringLiteral("  dinner at 8?  "));
+    QTest::mousePress(form.findChild<QPushButton *>(QStringLiteral("btnSend")), Qt::LeftButton);
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Message sent successfully.")});
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(sentNumbers(), (QStringList{QStringLiteral("5550100100"), QStringLiteral("5550200200")}));
+    QCOMPARE(m_phone->store().messages().first().body, QStringLiteral("dinner at 8?"));
+    QCOMPARE(currentStore()->querySMS({QStringLiteral("550200200")}).size(), 2);
+
+    // 2,000 characters go out in pieces of at most 140 bytes.
+    DraftSMSForm longer;
+    longer.findChild<QLineEdit *>(QStringLiteral("txtRecipients"))->setText(QStringLiteral("5550400400"));
+    longer.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QString(2000, QLatin1Char('y')));
+    QTest::mousePress(longer.findChild<QPushButton *>(QStringLiteral("btnSend")), Qt::LeftButton);
+    QCOMPARE(m_phone->store().size(), 2 + 15);
+}
+
+void TestChat::nothingToSend()
+{
+    DraftSMSForm form;
+    auto *recipients = form.findChild<QLineEdit *>(QStringLiteral("txtRecipients"));
+    auto *send = form.findChild<QPushButton *>(QStringLiteral("btnSend"));
+    recipients->setText(QStringLiteral(" , ,, "));
+    form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QStringLiteral("hi"));
+    QTest::mousePress(send, Qt::LeftButton);
+    recipients->setText(QStringLiteral("5550100100"));
+    form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QStringLiteral(" \n "));
+    QTest::mousePress(send, Qt::LeftButton);
+    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Please enter recepient."),
+                                            QStringLiteral("Your message is blank.Please compose it first.")}));
+    QCOMPARE(m_phone->store().size(), 0);
+}
+
+void TestChat::failurePartWayThroughTheRecipients()
+{
+    // The phone goes away after the first message it sends.
+    connect(m_phone.get(), &PhoneSimulator::sessionFinished, this, [this](int id) {
+        if (m_phone->session(id).kind == PhoneSessionKind::SendSms) {
+            PhoneFault drop;
+            drop.dropAfterLine = 0;
+            m_phone->setFault(PhoneSessionKind::SendSms, drop);
+        }
+    }, Qt::DirectConnection);
+    DraftSMSForm form;
+    form.findChild<QLineEdit *>(QStringLiteral("txtRecipients"))->setText(QStringLiteral("5550100100,5550200200"));
+    auto *content = form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"));
+    content->setPlainText(QStringLiteral("are you coming?"));
+    QTest::mousePress(form.findChild<QPushButton *>(QStringLiteral("btnSend")), Qt::LeftButton);
+    QCOMPARE(m_boxes->boxes().size(), 1);
+    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
+    QVERIFY(form.result() != QDialog::Accepted);
+    QCOMPARE(content->toPlainText(), QStringLiteral("are you coming?"));
+    QCOMPARE(sentNumbers(), QStringList{QStringLiteral("5550100100")});
+    QCOMPARE(currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
+}
+
+void TestChat::altReturnSends()
+{
+    ConversationForm *chat =
+        ConversationForm::open(nullptr, QStringLiteral("Ann Lee(5550100100)"), QStringLiteral("5550100100"),
+                               QStringLiteral("550100100"));
+    auto *text = chat->findChild<QPlainTextEdit *>(QStringLiteral("txtSendSMS"));
+    text->setPlainText(QStringLiteral("hello"));
+    text->moveCursor(QTextCursor::End);
+    QTest::keyClick(text, Qt::Key_Return);
+    QTest::keyClick(text, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+    QCOMPARE(m_phone->store().size(), 0);
+    QTest::keyClick(text, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(m_phone->store().size(), 1);
+    QCOMPARE(m_phone->store().messages().first().body, QStringLiteral("hello"));
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Message sent successfully.")});
+    QVERIFY(text->toPlainText().isEmpty());
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(), QStringLiteral("Total:2"));
+
+    // A blank reply is refused.
+    text->setPlainText(QStringLiteral("   "));
+    QTest::mousePress(chat->findChild<QPushButton *>(QStringLiteral("btnSendSMS")), Qt::LeftButton);
+    QCOMPARE(m_boxes->texts().last(), QStringLiteral("Your message is blank.Please compose it first."));
+    delete chat;
+}
+
+void TestChat::oneChatWindowPerConversation()
+{
+    MainWindow window;
+    window.show();
+    ConversationForm *first = ConversationForm::open(&window, QStringLiteral("Jo"), QStringLiteral("5550200200"),
+                                                     QStringLiteral("550200200"));
+    QVERIFY(first->isVisible());
+    first->close();
+    QVERIFY(!first->isVisible());
+    currentStore()->insertSMS(message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"), QStringLiteral("more"), 9));
+    ConversationForm *again = ConversationForm::open(&window, QStringLiteral("other title"), QStringLiteral("x"),
+                                                     QStringLiteral("550200200"));
+    QCOMPARE(again, first);
+    QVERIFY(again->isVisible());
+    QCOMPARE(again->windowTitle(), QStringLiteral("Jo"));
+    QCOMPARE(again->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(), QStringLiteral("Total:2"));
+
+    // A message arriving for the conversation refreshes the same window.
+    again->close();
+    QVERIFY(QMetaObject::invokeMethod(&window, "onReceivedSMS",
+                                      Q_ARG(SMSInfo, message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"),
+                                                             QStringLiteral("ping"), 10))));
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(), QStringLiteral("Total:3"));
+}
+
+PARLOWICK_TEST_MAIN(TestChat)
+#include "tst_chat.moc"
