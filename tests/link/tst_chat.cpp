@@ -200,11 +200,12 @@ void TestChat::nothingToSend()
 void TestChat::failurePartWayThroughTheRecipients()
 {
     // The phone goes away after the first message it sends.
-    connect(m_phone.get(), &PhoneSimulator::sessionFinished, this, [this](int id) {
-        if (m_phone->session(id).kind == PhoneSessionKind::SendSms) {
+    PhoneSimulator *phone = m_phone.get();
+    const QMetaObject::Connection goesAway = connect(phone, &PhoneSimulator::sessionFinished, phone, [phone](int id) {
+        if (phone->session(id).kind == PhoneSessionKind::SendSms) {
             PhoneFault drop;
             drop.dropAfterLine = 0;
-            m_phone->setFault(PhoneSessionKind::SendSms, drop);
+            phone->setFault(PhoneSessionKind::SendSms, drop);
         }
     }, Qt::DirectConnection);
     DraftSMSForm form;
@@ -218,6 +219,7 @@ void TestChat::failurePartWayThroughTheRecipients()
     QCOMPARE(content->toPlainText(), QStringLiteral("are you coming?"));
     QCOMPARE(sentNumbers(), QStringList{QStringLiteral("5550100100")});
     QCOMPARE(currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
+    disconnect(goesAway);
 }
 
 void TestChat::altReturnSends()
