@@ -199,10 +199,12 @@ void TestChat::nothingToSend()
 
 void TestChat::failurePartWayThroughTheRecipients()
 {
-    // The phone goes away after the first message it sends.
+    // The phone goes away at the second message: the fault is set as that session starts,
+    // before the session looks it up.
     PhoneSimulator *phone = m_phone.get();
-    const QMetaObject::Connection goesAway = connect(phone, &PhoneSimulator::sessionFinished, phone, [phone](int id) {
-        if (phone->session(id).kind == PhoneSessionKind::SendSms) {
+    auto sends = std::make_shared<std::atomic_int>(0);
+    const QMetaObject::Connection goesAway = connect(phone, &PhoneSimulator::sessionStarted, phone, [phone, sends](int id) {
+        if (phone->session(id).kind == PhoneSessionKind::SendSms && ++*sends == 2) {
             PhoneFault drop;
             drop.dropAfterLine = 0;
             phone->setFault(PhoneSessionKind::SendSms, drop);
