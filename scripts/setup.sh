@@ -23,5 +23,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-}
+# An existing build folder keeps the generator it was made with.
+generator=(-G Ninja)
+[ -f "$BUILD_DIR/CMakeCache.txt" ] && generator=()
+cmake -S . -B "$BUILD_DIR" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-}
 cmake --build "$BUILD_DIR" --parallel "$(nproc)"
