@@ -10,6 +10,8 @@
 #include <QScopeGuard>
 #include <QTcpSocket>
 
+#include <functional>
+
 namespace phonesim {
 
 namespace {
@@ -267,6 +269,17 @@ Ending incoming(LineChannel &ch, SimState &state)
     }
 }
 
+// A session under its fault plan: the plan's opening, a silent phone, or the session itself.
+Ending runSession(LineChannel &ch, const PhoneFault &fault, const std::function<Ending()> &session)
+{
+    ch.setFault(fault);
+    if (!ch.begin())
+        return ch.ending();
+    if (fault.silent)
+        return ch.holdSilently();
+    return session();
+}
+
 } // namespace
 
 void serveServiceConnection(const std::shared_ptr<SimState> &state, qintptr descriptor)
@@ -290,15 +303,9 @@ void serveServiceConnection(const std::shared_ptr<SimState> &state, qintptr desc
     }
     case PhoneSessionKind::Hello:
     case PhoneSessionKind::SendSms: {
-        const PhoneFault fault = state->takeFault(kind);
-        ch.setFault(fault);
-        Ending e;
-        if (!ch.begin())
-            e = ch.ending();
-        else if (fault.silent)
-            e = ch.holdSilently();
-        else
-            e = kind == PhoneSessionKind::Hello ? hello(ch, *state) : sendSms(ch, *state);
+        const Ending e = runSession(ch, state->takeFault(kind), [&] {
+            return kind == PhoneSessionKind::Hello ? hello(ch, *state) : sendSms(ch, *state);
+        });
         state->finish(id, e.outcome, e.detail);
         return;
     }
@@ -331,18 +338,13 @@ void serveDataConnection(const std::shared_ptr<SimState> &state, qintptr descrip
     const PhoneFault fault = state->takeFault(kind);
     LineChannel ch(socket, *state);
     ch.setSession(*id);
-    ch.setFault(fault);
-    Ending e;
-    if (!ch.begin())
-        e = ch.ending();
-    else if (fault.silent)
-        e = ch.holdSilently();
-    else if (kind == PhoneSessionKind::Backup)
-        e = backup(ch, *state);
-    else if (kind == PhoneSessionKind::Restore)
-        e = restore(ch, *state);
-    else
-        e = incoming(ch, *state);
+    const Ending e = runSession(ch, fault, [&] {
+        if (kind == PhoneSessionKind::Backup)
+            return backup(ch, *state);
+        if (kind == PhoneSessionKind::Restore)
+            return restore(ch, *state);
+        return incoming(ch, *state);
+    });
     state->finish(*id, e.outcome, e.detail);
 }
 
