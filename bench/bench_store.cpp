@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
 
     QElapsedTimer one;
     one.start();
-    const QList<SMSInfo> conversation = store.querySMS({addressSuffix(BenchData::message(7, conversations).address)});
+    const QList<SMSInfo> conversation = store.querySMS({Sms::addressSuffix(BenchData::message(7, conversations).address)});
     const qint64 conversationNs = one.nsecsElapsed();
 
     std::printf("messages inserted      %d (%d SMS, %d MMS with one picture) in %d conversations\n", total, smsCount,

@@ -29,12 +29,14 @@ namespace {
 const QHostAddress kPhone(QStringLiteral("127.0.0.20"));
 
 // Receives a worker's reports; only the outcome matters here.
-class Outcome : public QObject
+class Outcome : public QObject, public ProgressReceiver
 {
     Q_OBJECT
 
 public:
     QString error;
+
+    void attach(ProgressThread &worker) override { connectProgress(worker, this); }
 
 signals:
     void finished(int result);
@@ -75,8 +77,8 @@ void usePhone(PhoneSimulator &phone, int sms, int mms, int pictureKb, const QStr
 
 double backup(const QString &account)
 {
-    createAccount(account);
-    openAccount(account);
+    Accounts::createAccount(account);
+    Accounts::openAccount(account);
     Outcome outcome;
     SyncRestoreThread worker(&outcome);
     return runWorker(worker, outcome);
@@ -95,7 +97,7 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
     initParlowickResources();
-    installCatalogue(app);
+    Catalogue::install(app);
     SyncTiming::setPausesForTests(0, 0);
 
     PhoneSimulator phone;
@@ -115,9 +117,9 @@ int main(int argc, char *argv[])
     const double mmsMegabytes = phone.store().attachmentBytes() / 1e6;
     const double mmsSeconds = backup(QStringLiteral("mms"));
 
-    QList<SMSInfo> messages = currentStore()->querySMS({});
-    openAccount(QStringLiteral("sms"));
-    for (const SMSInfo &sms : currentStore()->querySMS({})) {
+    QList<SMSInfo> messages = Accounts::currentStore()->querySMS({});
+    Accounts::openAccount(QStringLiteral("sms"));
+    for (const SMSInfo &sms : Accounts::currentStore()->querySMS({})) {
         if (messages.size() >= restoreCount)
             break;
         messages.append(sms);

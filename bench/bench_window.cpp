@@ -44,18 +44,18 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    prepareParlowick();
+    Startup::prepare();
     QApplication app(argc, argv);
     initParlowickResources();
-    installCatalogue(app);
+    Catalogue::install(app);
 
     const int total = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int conversations = argc > 2 ? std::atoi(argv[2]) : 500;
     const int switches = argc > 3 ? std::atoi(argv[3]) : 20;
 
-    createAccount(QStringLiteral("bench"));
-    openAccount(QStringLiteral("bench"));
-    BenchData::fill(*currentStore(), total, conversations, 5,
+    Accounts::createAccount(QStringLiteral("bench"));
+    Accounts::openAccount(QStringLiteral("bench"));
+    BenchData::fill(*Accounts::currentStore(), total, conversations, 5,
                     BenchData::writePicture(home.filePath(QStringLiteral("picture.jpg"))));
     const long storeMiB = BenchData::peakRssMiB();
 

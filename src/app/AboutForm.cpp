@@ -12,15 +12,15 @@ AboutForm::AboutForm(QWidget *parent)
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
-    setWindowTitle(tr("%1 - About").arg(productTitle()));
+    setWindowTitle(tr("%1 - About").arg(Catalogue::productTitle()));
 
     m_scene.addPixmap(QPixmap(QStringLiteral(":/res/main_icon.png")).scaledToHeight(64, Qt::SmoothTransformation));
     m_ui->graphicsView->setScene(&m_scene);
-    m_ui->lbProdAndVer->setText(productTitle() + QLatin1Char(' ') + ProductInfo::version());
+    m_ui->lbProdAndVer->setText(Catalogue::productTitle() + QLatin1Char(' ') + ProductInfo::version());
     const QString home = ProductInfo::homePage().toString();
     m_ui->lbHomePage->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(home.toHtmlEscaped()));
 
-    connect(m_ui->lbHomePage, &QLabel::linkActivated, this, [](const QString &link) { openUrl(QUrl(link)); });
+    connect(m_ui->lbHomePage, &QLabel::linkActivated, this, [](const QString &link) { DesktopShell::openUrl(QUrl(link)); });
     connect(m_ui->btnOK, &QPushButton::pressed, this, &QDialog::accept);
 }
 

@@ -18,12 +18,9 @@ constexpr int kRowHeight = 18;
 
 } // namespace
 
-QString displayName(const HandleInfo &handle)
+QString HandleInfo::displayName() const
 {
-    SMSInfo sms;
-    sms.person = handle.person;
-    sms.address = handle.address;
-    return displayName(sms);
+    return Sms::contactLabel(person, address);
 }
 
 ItemModelContacts::ItemModelContacts(QObject *parent)
@@ -73,10 +70,10 @@ QVariant ItemModelContacts::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (account) {
-            const auto store = currentStore();
+            const auto store = Accounts::currentStore();
             return store ? store->folder().dirName() : QString();
         }
-        return displayName(*handle);
+        return handle->displayName();
     case Qt::DecorationRole:
         return account ? m_accountIcon : m_contactIcon;
     case Qt::FontRole:
@@ -106,13 +103,13 @@ void ItemModelContacts::reloadContacts()
     bool failed = false;
     QString failure;
     try {
-        if (const auto store = currentStore()) {
+        if (const auto store = Accounts::currentStore()) {
             Sqlite3Cursor cursor = store->queryThrow(Sqlite3Sql("select * from handle order by last_date desc"));
             while (cursor.moveNext()) {
                 HandleInfo handle;
                 handle.address = cursor.getText(QStringLiteral("address"));
                 handle.person = cursor.getText(QStringLiteral("person"));
-                handle.suffix = addressSuffix(handle.address);
+                handle.suffix = Sms::addressSuffix(handle.address);
                 loaded.append(handle);
             }
         }
@@ -146,7 +143,7 @@ void ItemModelContacts::reloadContacts()
     // Shown only once the model is consistent again: the dialog runs an event loop
     // in which the views repaint.
     if (failed)
-        showErrorDialog(failure);
+        MessageBoxes::showErrorDialog(failure);
 }
 
 QModelIndex ItemModelContacts::accountIndex() const

@@ -12,10 +12,10 @@ struct HandleInfo
     QString address;
     QString person;
     QString suffix;
-};
 
-// The contact label of a conversation, by the same rule as for a message.
-QString displayName(const HandleInfo &handle);
+    // The contact label of the conversation, by the same rule as for a message.
+    QString displayName() const;
+};
 
 // The conversation tree: one account row at the top (its internal pointer is the
 // model) with one child per conversation (internal pointer: its HandleInfo), newest

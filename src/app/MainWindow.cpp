@@ -55,6 +55,7 @@ MainWindow::MainWindow(QWidget *parent)
     , smsModel(new ItemModelSms(this))
     , bubbleViewMgr(new BubbleViewMgr(this))
     , searchArea(new SearchArea(this))
+    , listener(std::make_unique<SyncListenSMSThread>())
 {
     ui->setupUi(this);
     setUpViews();
@@ -62,15 +63,9 @@ MainWindow::MainWindow(QWidget *parent)
     createMenus();
     refreshConversationList();
     ui->listContacts->setFocus();
-    ConnectionForm::setBackupCommand([this] { backupFromPhone(); });
-    ConversationForm::setConversationsChangedHandler([this] { refreshConversationList(); });
 }
 
-MainWindow::~MainWindow()
-{
-    ConnectionForm::setBackupCommand({});
-    ConversationForm::setConversationsChangedHandler({});
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::setUpViews()
 {
@@ -85,7 +80,7 @@ void MainWindow::setUpViews()
     // Wide system fonts would cut the seconds off the date.
     const int dateWidth = ui->listSMS->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16;
     ui->listSMS->setColumnWidth(3, qMax(widths[3], dateWidth));
-    setWindowTitle(productTitle());
+    setWindowTitle(Catalogue::productTitle());
     ui->splitter_2->setSizes({220, 420});
     ui->splitter->setSizes({240, 760});
 }
@@ -98,10 +93,9 @@ void MainWindow::connectViews()
     connect(ui->txtSearchContact, &QLineEdit::returnPressed, this, &MainWindow::onBtnFindContactPressed);
     connect(searchArea, &SearchArea::searchLocalNext, this, &MainWindow::onSearchNextSMS);
     connect(ui->listContacts, &MyTreeView::createContextMenu, this, &MainWindow::onlistContactsContextMenu);
-    registerSMSInfoType();
-    SyncListenSMSThread *listener = SyncListenSMSThread::instance();
-    connect(listener, &SyncListenSMSThread::receivedSMS, this, &MainWindow::onReceivedSMS);
-    connect(listener, &SyncListenSMSThread::errorOccurred, this, &MainWindow::onListenSMSerrorOccurred);
+    Sms::registerSMSInfoType();
+    connect(listener.get(), &SyncListenSMSThread::receivedSMS, this, &MainWindow::onReceivedSMS);
+    connect(listener.get(), &SyncListenSMSThread::errorOccurred, this, &MainWindow::onListenSMSerrorOccurred);
     connect(ui->listSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSListSelectionChanged);
     connect(ui->listSMS, &MyTreeView::createContextMenu, this, &MainWindow::SMSListcreateContextMenu);
 }
@@ -171,14 +165,10 @@ void MainWindow::refreshConversationList()
 
 bool MainWindow::withStore(const std::function<void(MmsDB &)> &work)
 {
-    try {
-        if (const std::shared_ptr<MmsDB> store = currentStore())
+    return MessageBoxes::runOrReport([&] {
+        if (const std::shared_ptr<MmsDB> store = Accounts::currentStore())
             work(*store);
-        return true;
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
-        return false;
-    }
+    });
 }
 
 void MainWindow::showConversations(const QStringList &keys, const QString &title)
@@ -208,7 +198,7 @@ void MainWindow::onContactSelectionChanged(const QItemSelection &selected, const
         }
     }
     if (last && rows.size() == 1)
-        showConversations({last->suffix}, displayName(*last));
+        showConversations({last->suffix}, last->displayName());
     else
         showConversations(keys, QString());
 }
@@ -229,12 +219,12 @@ void MainWindow::onBtnFindContactPressed()
     const QModelIndex current = ui->listContacts->currentIndex();
     const int start = contactsModel->handleAt(current) ? current.row() + 1 : 0;
     const QModelIndex account = contactsModel->accountIndex();
-    const int row = nextMatchingRow(contactsModel->rowCount(account), start, [&](int i) {
+    const int row = RowSearch::nextMatchingRow(contactsModel->rowCount(account), start, [&](int i) {
         const HandleInfo *handle = contactsModel->handleAt(contactsModel->index(i, 0, account));
         return handle->person.contains(text, Qt::CaseInsensitive) || handle->address.contains(text, Qt::CaseInsensitive);
     });
     if (row < 0) {
-        showInformation(tr("IDS_CAN_NOT_FIND_ANY_CONTACTS"));
+        MessageBoxes::showInformation(tr("IDS_CAN_NOT_FIND_ANY_CONTACTS"));
         return;
     }
     ui->listContacts->setCurrentIndex(contactsModel->index(row, 0, account));
@@ -246,16 +236,16 @@ void MainWindow::onSearchNextSMS(const QString &keyword)
         return;
     const int count = int(smsModel->smsList().size());
     if (count == 0) {
-        showInformation(tr("IDS_CAN_NOT_FOUND_AND_SMS"));
+        MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUND_AND_SMS"));
         return;
     }
     const QModelIndex current = ui->listSMS->currentIndex();
     const int start = current.isValid() ? current.row() + 1 : 0;
-    const int row = nextMatchingRow(count, start, [&](int i) {
+    const int row = RowSearch::nextMatchingRow(count, start, [&](int i) {
         return smsModel->smsAt(i).body.contains(keyword, Qt::CaseSensitive);
     });
     if (row < 0) {
-        showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
+        MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
         return;
     }
     ui->listSMS->clearSelection();
@@ -271,17 +261,17 @@ void MainWindow::miSearch()
 
 void MainWindow::miHowToUse()
 {
-    openUrl(ProductInfo::howToPage());
+    DesktopShell::openUrl(ProductInfo::howToPage());
 }
 
 void MainWindow::miHomePage()
 {
-    openUrl(ProductInfo::homePage());
+    DesktopShell::openUrl(ProductInfo::homePage());
 }
 
 void MainWindow::miContactUs()
 {
-    openUrl(ProductInfo::supportPage());
+    DesktopShell::openUrl(ProductInfo::supportPage());
 }
 
 void MainWindow::miAbout()
@@ -292,7 +282,7 @@ void MainWindow::miAbout()
 
 void MainWindow::miOpenLocalDataBaseFolder()
 {
-    openInExplorer(dataFolder().absolutePath());
+    DesktopShell::openInExplorer(Accounts::dataFolder().absolutePath());
 }
 
 void MainWindow::onlistContactsContextMenu()
@@ -312,7 +302,7 @@ void MainWindow::onlistContactsContextMenu()
         chat->setEnabled(ui->listContacts->selectionModel()->selectedRows().size() <= 1);
         connect(chat, &QAction::triggered, this, &MainWindow::miThreadChat);
     }
-    showPopupMenu(menu);
+    PopupMenus::show(menu);
 }
 
 void MainWindow::SMSListcreateContextMenu()
@@ -326,7 +316,7 @@ void MainWindow::SMSListcreateContextMenu()
     addPendingEntry(menu, tr("IDS_PRINT_SEL_MSG"), "print.png");
     QAction *remove = menu.addAction(resourceIcon("delete.png"), tr("IDS_DELETE_SEL_MSG"));
     connect(remove, &QAction::triggered, this, &MainWindow::miSMSDelete);
-    showPopupMenu(menu);
+    PopupMenus::show(menu);
 }
 
 QStringList MainWindow::selectedConversationKeys() const
@@ -349,31 +339,39 @@ QList<SMSInfo> MainWindow::selectedMessages() const
 
 void MainWindow::miThreadDelete()
 {
-    if (!askYesNo(tr("IDS_CONFIRM_DEL_THREAD(s)")))
+    if (!MessageBoxes::askYesNo(tr("IDS_CONFIRM_DEL_THREAD(s)")))
         return;
     const QStringList keys = selectedConversationKeys();
-    const std::shared_ptr<MmsDB> store = currentStore();
-    if (!store)
-        return;
-    try {
-        store->beginTran();
-        for (const QString &key : keys)
-            store->deleteConversation(key);
-        store->commitTran();
-    } catch (const std::exception &e) {
-        store->rollbackTran();
-        showErrorDialog(QString::fromUtf8(e.what()));
-        refreshConversationList();
-        return;
-    }
+    const bool deleted = withStore([&](MmsDB &store) { deleteConversations(store, keys); });
     refreshConversationList();
-    showInformation(tr("IDS_SUC_DELETE_SMS_THREAD(s)"));
+    if (!deleted)
+        return;
+    MessageBoxes::showInformation(tr("IDS_SUC_DELETE_SMS_THREAD(s)"));
+}
+
+void MainWindow::deleteConversations(MmsDB &store, const QStringList &keys)
+{
+    store.beginTran();
+    try {
+        for (const QString &key : keys)
+            store.deleteConversation(key);
+        store.commitTran();
+    } catch (...) {
+        // The deletion's failure is the one to report; a failed rollback only leaves the
+        // transaction to the store's own clean-up, so it is logged and not thrown.
+        try {
+            store.rollbackTran();
+        } catch (const std::exception &e) {
+            qWarning("Rollback after a failed deletion failed: %s", e.what());
+        }
+        throw;
+    }
 }
 
 void MainWindow::showCurrentConversation()
 {
     if (const HandleInfo *handle = contactsModel->handleAt(ui->listContacts->currentIndex()))
-        showConversations({handle->suffix}, displayName(*handle));
+        showConversations({handle->suffix}, handle->displayName());
     else
         showConversations({}, QString());
 }
@@ -383,47 +381,48 @@ void MainWindow::miSMSDelete()
     const QList<SMSInfo> messages = selectedMessages();
     if (messages.isEmpty())
         return;
-    if (!askYesNo(tr("IDS_CONFIRM_DEL_SEL_MSG")))
+    if (!MessageBoxes::askYesNo(tr("IDS_CONFIRM_DEL_SEL_MSG")))
         return;
     if (!withStore([&](MmsDB &store) { store.deleteMessages(messages); })) {
         refreshConversationList();
         return;
     }
     showCurrentConversation();
-    showInformation(tr("IDS_SUC_DELETE_SEL_MSG"));
+    MessageBoxes::showInformation(tr("IDS_SUC_DELETE_SEL_MSG"));
 }
 
 void MainWindow::miConnection()
 {
     ConnectionForm form;
+    connect(&form, &ConnectionForm::backupRequested, this, &MainWindow::backupFromPhone);
     form.exec();
 }
 
 void MainWindow::miSyncFromAndroid()
 {
     // Without a connection the connection dialog offers the backup itself once connected.
-    if (SyncClient::current(false))
+    if (SyncClient::current())
         backupFromPhone();
     else
-        SyncClient::current(true);
+        ConnectionForm::currentOrAsk(this, &MainWindow::backupFromPhone);
 }
 
 void MainWindow::backupFromPhone()
 {
-    if (!SyncClient::current(false))
+    if (!SyncClient::current())
         return;
     ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_IMPORT_SMS_FROM_ANDROID"));
     SyncRestoreThread worker(&form);
-    runProgressJob(form, worker, [this] { refreshConversationList(); });
+    form.run(worker, [this] { refreshConversationList(); });
 }
 
 void MainWindow::restoreToPhone(const QList<SMSInfo> &messages)
 {
-    if (!SyncClient::current(true))
+    if (!ConnectionForm::currentOrAsk(this, &MainWindow::backupFromPhone))
         return;
     ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_EXPORT_SMS_TO_ANDROID"));
     SyncBackupThread worker(messages, &form);
-    runProgressJob(form, worker);
+    form.run(worker);
 }
 
 void MainWindow::miSyncToAndroid()
@@ -449,7 +448,7 @@ void MainWindow::onReceivedSMS(const SMSInfo &sms)
 {
     if (!withStore([&](MmsDB &store) { store.insertSMS(sms); }))
         return;
-    const QString key = addressSuffix(sms.address);
+    const QString key = Sms::addressSuffix(sms.address);
     const QModelIndex account = contactsModel->accountIndex();
     int row = -1;
     for (int i = 0; i < contactsModel->rowCount(account) && row < 0; ++i) {
@@ -459,16 +458,24 @@ void MainWindow::onReceivedSMS(const SMSInfo &sms)
     if (row < 0)
         refreshConversationList();
     else if (ui->listContacts->currentIndex() == contactsModel->index(row, 0, account))
-        showConversations({key}, displayName(sms));
+        showConversations({key}, Sms::displayName(sms));
     activateWindow();
     raise();
-    ConversationForm::open(this, displayName(sms), sms.address, key);
+    openChatWindow(Sms::displayName(sms), sms.address, key);
+}
+
+void MainWindow::openChatWindow(const QString &title, const QString &address, const QString &key)
+{
+    ConversationForm *chat = ConversationForm::open(this, title, address, key);
+    connect(chat, &ConversationForm::conversationsChanged, this, &MainWindow::refreshConversationList,
+            Qt::UniqueConnection);
+    connect(chat, &ConversationForm::backupRequested, this, &MainWindow::backupFromPhone, Qt::UniqueConnection);
 }
 
 void MainWindow::openChat(const QModelIndex &conversation)
 {
     if (const HandleInfo *handle = contactsModel->handleAt(conversation))
-        ConversationForm::open(this, displayName(*handle), handle->address, handle->suffix);
+        openChatWindow(handle->displayName(), handle->address, handle->suffix);
 }
 
 void MainWindow::onContactDoubleClicked(const QModelIndex &index)
@@ -484,15 +491,16 @@ void MainWindow::miThreadChat()
 void MainWindow::miComposeMsg()
 {
     DraftSMSForm form;
+    connect(&form, &DraftSMSForm::backupRequested, this, &MainWindow::backupFromPhone);
     if (form.exec() == QDialog::Accepted)
         refreshConversationList();
 }
 
 void MainWindow::onListenSMSerrorOccurred(const QString &text)
 {
-    showCritical(tr("IDS_ERROR_OCCURRED_WHEN_LISTENING_SMS_%1").arg(text));
-    if (askYesNo(tr("IDS_ASK_RESTART_SYNCLISTENSMSTHREAD")))
-        SyncListenSMSThread::instance()->restart();
+    MessageBoxes::showCritical(tr("IDS_ERROR_OCCURRED_WHEN_LISTENING_SMS_%1").arg(text));
+    if (MessageBoxes::askYesNo(tr("IDS_ASK_RESTART_SYNCLISTENSMSTHREAD")))
+        listener->restart();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -501,12 +509,12 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
 }
 
-MainWindow *mainWindowInstance()
+MainWindow *MainWindow::instance()
 {
     return windowInstance.data();
 }
 
-void setMainWindowInstance(MainWindow *window)
+void MainWindow::setInstance(MainWindow *window)
 {
     windowInstance = window;
 }

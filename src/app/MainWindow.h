@@ -7,7 +7,6 @@
 #include <QStringList>
 
 #include <functional>
-
 #include <memory>
 
 namespace Ui {
@@ -18,6 +17,7 @@ class MmsDB;
 class ItemModelContacts;
 class ItemModelSms;
 class SearchArea;
+class SyncListenSMSThread;
 
 // The program's window: the account's conversations on the left, the messages of the
 // selected ones as a list and as chat bubbles on the right, and every command.
@@ -37,6 +37,10 @@ public:
     // Runs the backup from the current phone under its progress dialog, then shows the
     // new messages; returns once the backup has ended.
     void backupFromPhone();
+
+    // The one main window, once start-up has built it.
+    static MainWindow *instance();
+    static void setInstance(MainWindow *window);
 
 private slots:
     void onContactSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
@@ -77,16 +81,17 @@ private:
     void showCurrentConversation();
     void restoreToPhone(const QList<SMSInfo> &messages);
     void openChat(const QModelIndex &conversation);
+    // Opens (or raises) a conversation's chat window, connected to this window.
+    void openChatWindow(const QString &title, const QString &address, const QString &key);
     // Runs work on the open store; a failure is shown in the error dialog and gives false.
     bool withStore(const std::function<void(MmsDB &)> &work);
+    void deleteConversations(MmsDB &store, const QStringList &keys);
 
     std::unique_ptr<Ui::MainWindow> ui;
     ItemModelContacts *contactsModel;
     ItemModelSms *smsModel;
     BubbleViewMgr *bubbleViewMgr;
     SearchArea *searchArea;
+    // The process's incoming-message listener lives as long as the window.
+    std::unique_ptr<SyncListenSMSThread> listener;
 };
-
-// The one main window, once start-up has built it; dialogs use it to refresh the views.
-MainWindow *mainWindowInstance();
-void setMainWindowInstance(MainWindow *window);

@@ -1,5 +1,7 @@
 #include "RowSearch.h"
 
+namespace RowSearch {
+
 int nextMatchingRow(int rowCount, int startRow, const std::function<bool(int)> &matches)
 {
     for (int row = startRow; row < rowCount; ++row) {
@@ -12,3 +14,5 @@ int nextMatchingRow(int rowCount, int startRow, const std::function<bool(int)> &
     }
     return -1;
 }
+
+} // namespace RowSearch

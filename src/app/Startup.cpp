@@ -6,24 +6,23 @@
 #include "Catalogue.h"
 #include "MainWindow.h"
 #include "ParlowickResources.h"
-#include "SyncListenSMSThread.h"
 
 #include <QApplication>
 #include <QIcon>
 
 #include <memory>
 
-void prepareParlowick()
+namespace Startup {
+
+void prepare()
 {
-    BubbleSchemeHandler::registerScheme();
-    // The conversation views share OpenGL contexts.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    BubbleSchemeHandler::prepareApplication();
 }
 
-int runParlowick(QApplication &app)
+int run(QApplication &app)
 {
     initParlowickResources();
-    installCatalogue(app);
+    Catalogue::install(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/main_icon.png")));
 
     {
@@ -33,11 +32,12 @@ int runParlowick(QApplication &app)
     }
 
     const auto window = std::make_unique<MainWindow>();
-    setMainWindowInstance(window.get());
+    MainWindow::setInstance(window.get());
     window->show();
     const int exitCode = QApplication::exec();
-    setMainWindowInstance(nullptr);
-    SyncListenSMSThread::shutdown();
-    setCurrentStore(nullptr);
+    MainWindow::setInstance(nullptr);
+    Accounts::setCurrentStore(nullptr);
     return exitCode;
 }
+
+} // namespace Startup

@@ -2,9 +2,13 @@
 
 class QApplication;
 
+namespace Startup {
+
 // Call before the application object exists: sets up what the web views need.
-void prepareParlowick();
+void prepare();
 
 // Installs the catalogue, runs the account dialog and, once an account is open,
 // the main window. Returns the exit code: 0 when the account dialog is cancelled.
-int runParlowick(QApplication &app);
+int run(QApplication &app);
+
+} // namespace Startup

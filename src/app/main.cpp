@@ -4,7 +4,7 @@
 
 int main(int argc, char *argv[])
 {
-    prepareParlowick();
+    Startup::prepare();
     QApplication app(argc, argv);
-    return runParlowick(app);
+    return Startup::run(app);
 }

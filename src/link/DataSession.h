@@ -16,7 +16,7 @@ class DataSession
 public:
     // urlTemplate holds "%1" for the data port. Throws "No connection." without a
     // current connection, the socket's error text when a connection fails, and
-    // simpleprotocol::Cancelled when the flag is set during the pause.
+    // JobCancelled when the flag is set during the pause.
     DataSession(const QString &urlTemplate, int dataPort, const std::atomic_bool *cancelled);
     ~DataSession();
 
@@ -29,6 +29,3 @@ private:
     std::unique_ptr<QTcpSocket> m_control;
     std::unique_ptr<QTcpSocket> m_data;
 };
-
-// Sleeps, waking early with simpleprotocol::Cancelled when the flag is set.
-void pauseUnlessCancelled(int milliseconds, const std::atomic_bool *cancelled);

@@ -29,7 +29,7 @@ QByteArray readRawLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool
     const QDeadlineTimer deadline(timeoutMs < 0 ? SyncTiming::kReplyTimeoutMs : timeoutMs);
     while (!socket.canReadLine()) {
         if (cancelled && cancelled->load())
-            throw Cancelled();
+            throw JobCancelled();
         const qint64 remaining = qMax<qint64>(0, deadline.remainingTime());
         const int wait = int(cancelled ? qMin<qint64>(SyncTiming::kCancelCheckMs, remaining) : remaining);
         if (socket.waitForReadyRead(wait))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JobCancelled.h"
 #include "SMSInfo.h"
 
 #include <QString>
@@ -37,16 +38,9 @@ public:
     LocalException(QTcpSocket &socket, const QString &message);
 };
 
-// The user cancelled while a read was waiting for the phone.
-class Cancelled : public std::exception
-{
-public:
-    const char *what() const noexcept override { return "Cancelled."; }
-};
-
 // Reads one line: carriage returns dropped, bytes as Latin-1. Waits at most timeoutMs
 // (-1: the reply bound of SyncTiming) whenever no full line is buffered; a set cancel
-// flag ends the wait with Cancelled within SyncTiming::kCancelCheckMs.
+// flag ends the wait with JobCancelled within SyncTiming::kCancelCheckMs.
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
 // readLine, then an empty line is "Null command." and "$error:" raises RemoteException.
 QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);

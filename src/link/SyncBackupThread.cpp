@@ -9,11 +9,7 @@
 
 using namespace simpleprotocol;
 
-namespace {
-constexpr int kReportIntervalMs = 100;
-} // namespace
-
-SyncBackupThread::SyncBackupThread(const QList<SMSInfo> &messages, QObject *progressReceiver)
+SyncBackupThread::SyncBackupThread(const QList<SMSInfo> &messages, ProgressReceiver *progressReceiver)
     : ProgressThread(progressReceiver)
     , smsList(messages)
 {
@@ -23,17 +19,11 @@ void SyncBackupThread::run()
 {
     try {
         runSession();
-    } catch (const Cancelled &) {
+    } catch (const JobCancelled &) {
         qDebug("SyncBackupThread: User canceled.");
     } catch (const std::exception &e) {
         emit errorOccurred(QString::fromUtf8(e.what()));
     }
-}
-
-void SyncBackupThread::checkCancelled() const
-{
-    if (cancelled)
-        throw Cancelled();
 }
 
 void SyncBackupThread::runSession()
@@ -44,7 +34,7 @@ void SyncBackupThread::runSession()
     int sent = 0;
     if (total > 0)
         checkCancelled();
-    lastReport.start();
+    restartReportClock();
     while (sent < total) {
         const int batch = qMin(total - sent, kBatchSize);
         writeCommand(data, QStringLiteral("$batch:"), QString(), true);
@@ -94,8 +84,7 @@ void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const Attachm
             if (chunk.isEmpty())
                 break;
             writeDataLine(data, chunk.toBase64());
-            if (lastReport.elapsed() >= kReportIntervalMs) {
-                lastReport.restart();
+            if (reportDue()) {
                 emit updateProgress(percent(index, smsList.size()),
                                     tr("SMS %1:%2, Sending %3").arg(index).arg(smsList.size()).arg(attachment.fileName));
             }

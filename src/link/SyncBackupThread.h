@@ -3,7 +3,6 @@
 #include "ProgressThread.h"
 #include "SMSInfo.h"
 
-#include <QElapsedTimer>
 #include <QList>
 
 class QTcpSocket;
@@ -15,7 +14,7 @@ class SyncBackupThread : public ProgressThread
     Q_OBJECT
 
 public:
-    SyncBackupThread(const QList<SMSInfo> &messages, QObject *progressReceiver);
+    SyncBackupThread(const QList<SMSInfo> &messages, ProgressReceiver *progressReceiver);
 
     static constexpr int kDataPort = 32422;
     static constexpr int kBatchSize = 100;
@@ -29,8 +28,6 @@ private:
     void sendRecord(QTcpSocket &data, int index);
     void sendAttachment(QTcpSocket &data, int index, const AttachmentInfo &attachment);
     void waitForNextBatch(QTcpSocket &data);
-    void checkCancelled() const;
 
     QList<SMSInfo> smsList;
-    QElapsedTimer lastReport;
 };

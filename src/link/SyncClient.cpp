@@ -1,7 +1,6 @@
 #include "SyncClient.h"
 
 #include "Accounts.h"
-#include "ConnectionForm.h"
 #include "MmsDB.h"
 #include "SimpleProtocol.h"
 #include "SyncListenSMSThread.h"
@@ -83,20 +82,13 @@ SMSInfo SyncClient::sendOneSMS(const QString &number, const QString &text) const
     const PhoneRecord record = parseSMSRecord(reply.mid(5));
     if (!record.error.isEmpty())
         throw LocalException(socket, record.error);
-    if (const std::shared_ptr<MmsDB> store = currentStore())
+    if (const std::shared_ptr<MmsDB> store = Accounts::currentStore())
         store->insertSMS(record.sms);
     return record.sms;
 }
 
-std::shared_ptr<SyncClient> SyncClient::current(bool ask)
+std::shared_ptr<SyncClient> SyncClient::current()
 {
-    {
-        QMutexLocker locker(&currentMutex);
-        if (currentClient || !ask)
-            return currentClient;
-    }
-    ConnectionForm form;
-    form.exec();
     QMutexLocker locker(&currentMutex);
     return currentClient;
 }
@@ -110,5 +102,6 @@ void SyncClient::setCurrent(std::shared_ptr<SyncClient> client)
 void SyncClient::connectTo(const QString &device, const QString &host, bool usb)
 {
     setCurrent(std::make_shared<SyncClient>(device, host, usb));
-    SyncListenSMSThread::instance()->restart();
+    if (SyncListenSMSThread *listener = SyncListenSMSThread::instance())
+        listener->restart();
 }

@@ -31,9 +31,8 @@ public:
     QList<SMSInfo> sendSMS(const QString &number, const QString &text) const;
     SMSInfo sendOneSMS(const QString &number, const QString &text) const;
 
-    // The current connection; when there is none and ask is true, the connection dialog
-    // runs first (only on the GUI thread).
-    static std::shared_ptr<SyncClient> current(bool ask);
+    // The current connection; empty until the first one is made.
+    static std::shared_ptr<SyncClient> current();
     // Greets the phone and, when it answers, makes it the current connection and
     // restarts the incoming-message listener. Throws and keeps the old one otherwise.
     static void connectTo(const QString &device, const QString &host, bool usb);

@@ -4,35 +4,39 @@
 #include "SimpleProtocol.h"
 #include "SyncTiming.h"
 
+#include <QMutex>
 #include <QTcpSocket>
-
-#include <memory>
 
 using namespace simpleprotocol;
 
 namespace {
-std::unique_ptr<SyncListenSMSThread> listener;
+
+QMutex instanceMutex;
+SyncListenSMSThread *liveListener = nullptr;
+
 } // namespace
 
 SyncListenSMSThread *SyncListenSMSThread::instance()
 {
-    if (!listener)
-        listener.reset(new SyncListenSMSThread);
-    return listener.get();
+    QMutexLocker locker(&instanceMutex);
+    return liveListener;
 }
 
-void SyncListenSMSThread::shutdown()
+SyncListenSMSThread::SyncListenSMSThread(QObject *parent)
+    : QThread(parent)
 {
-    listener.reset();
-}
-
-SyncListenSMSThread::SyncListenSMSThread()
-{
-    registerSMSInfoType();
+    Sms::registerSMSInfoType();
+    QMutexLocker locker(&instanceMutex);
+    liveListener = this;
 }
 
 SyncListenSMSThread::~SyncListenSMSThread()
 {
+    {
+        QMutexLocker locker(&instanceMutex);
+        if (liveListener == this)
+            liveListener = nullptr;
+    }
     stop();
 }
 
@@ -53,7 +57,7 @@ void SyncListenSMSThread::run()
 {
     try {
         listen();
-    } catch (const Cancelled &) {
+    } catch (const JobCancelled &) {
         qDebug("SyncListenSMSThread: end");
     } catch (const std::exception &e) {
         qDebug("SyncListenSMSThread::run, error Occurred, %s", e.what());
@@ -72,14 +76,14 @@ void SyncListenSMSThread::listen()
             line = readCommand(data, SyncTiming::kListenReadTimeoutMs);
         } catch (const SocketDataTransferException &) {
             if (stopRequested)
-                throw Cancelled();
+                throw JobCancelled();
             // A quiet phone is no failure; the time-out also covers an empty line after it.
             if (data.error() == QAbstractSocket::SocketTimeoutError)
                 continue;
             throw;
         }
         if (stopRequested)
-            throw Cancelled();
+            throw JobCancelled();
         if (!line.startsWith(QLatin1String("$sms:")))
             continue;
         const PhoneRecord record = parseSMSRecord(line.mid(5));

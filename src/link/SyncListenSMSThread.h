@@ -7,7 +7,9 @@
 #include <atomic>
 
 // Keeps a connection to the phone open and hands over every newly received message.
-// One process-wide listener, started again by each successful connection.
+// Whoever runs the program's phone link owns the one listener (the main window, the
+// command line's listen): constructing it makes it the process's listener, which each
+// successful connection restarts, and destroying it stops it.
 class SyncListenSMSThread : public QThread
 {
     Q_OBJECT
@@ -15,11 +17,11 @@ class SyncListenSMSThread : public QThread
 public:
     static constexpr int kDataPort = 43256;
 
-    static SyncListenSMSThread *instance();
-    // Stops and destroys the listener (at exit, while the application still exists).
-    static void shutdown();
-
+    explicit SyncListenSMSThread(QObject *parent = nullptr);
     ~SyncListenSMSThread() override;
+
+    // The listener alive now, or nullptr when nobody owns one.
+    static SyncListenSMSThread *instance();
 
     // Ends a running session (within about a second) and starts a new one with the
     // current connection.
@@ -33,7 +35,6 @@ protected:
     void run() override;
 
 private:
-    SyncListenSMSThread();
     void listen();
     void stop();
 

@@ -15,22 +15,7 @@
 
 using namespace simpleprotocol;
 
-namespace {
-// Progress while an attachment streams in is shown at most this often.
-constexpr int kReportIntervalMs = 100;
-} // namespace
-
-QString safeAttachmentName(const QString &fileName)
-{
-    QString name = fileName;
-    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    name = QFileInfo(name).fileName();
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return QStringLiteral("attachment");
-    return name;
-}
-
-SyncRestoreThread::SyncRestoreThread(QObject *progressReceiver)
+SyncRestoreThread::SyncRestoreThread(ProgressReceiver *progressReceiver)
     : ProgressThread(progressReceiver)
 {
 }
@@ -39,7 +24,7 @@ void SyncRestoreThread::run()
 {
     try {
         runSession();
-    } catch (const Cancelled &) {
+    } catch (const JobCancelled &) {
         qDebug("SyncRestoreThread: User canceled.");
         undo();
     } catch (const std::exception &e) {
@@ -56,14 +41,8 @@ void SyncRestoreThread::undo()
         } catch (const std::exception &e) {
             qWarning("SyncRestoreThread: rollback failed: %s", e.what());
         }
-        removeDirRecursively(tempFolder());
+        FileHelpers::removeDirRecursively(tempFolder());
     }
-}
-
-void SyncRestoreThread::checkCancelled() const
-{
-    if (cancelled)
-        throw Cancelled();
 }
 
 QString SyncRestoreThread::tempFolder() const
@@ -73,7 +52,7 @@ QString SyncRestoreThread::tempFolder() const
 
 void SyncRestoreThread::runSession()
 {
-    const std::shared_ptr<MmsDB> account = currentStore();
+    const std::shared_ptr<MmsDB> account = Accounts::currentStore();
     if (!account)
         throw std::runtime_error("No account is open.");
     DataSession session(QStringLiteral("backup://127.0.0.1:%1/"), kDataPort, &cancelled);
@@ -96,7 +75,7 @@ void SyncRestoreThread::runSession()
     }
 
     store->commitTran();
-    removeDirRecursively(tempFolder());
+    FileHelpers::removeDirRecursively(tempFolder());
     data.disconnectFromHost();
     QThread::msleep(SyncTiming::closingPauseMs());
     emit succeed(tr("IDS_RESTORE_SUC_%1").arg(received));
@@ -162,7 +141,7 @@ QDir SyncRestoreThread::emptyTempFolder() const
     // folder for every MMS costs more than receiving it.
     const QDir temp(tempFolder());
     if (temp.exists())
-        removeDirContents(temp.absolutePath());
+        FileHelpers::removeDirContents(temp.absolutePath());
     else
         QDir().mkpath(temp.absolutePath());
     return temp;
@@ -180,13 +159,13 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
     AttachmentInfo attachment;
     attachment.mimeType = parts.at(0);
     attachment.fileName = parts.at(1);
-    attachment.filePath = uniqueFilePath(temp.filePath(safeAttachmentName(attachment.fileName)));
+    attachment.filePath = FileHelpers::uniqueFilePath(temp.filePath(FileHelpers::safeFileName(attachment.fileName)));
     QFile file(attachment.filePath);
     if (!file.open(QIODevice::WriteOnly))
         throw LocalException(data, QStringLiteral("Create %1 error. %2").arg(attachment.filePath, file.errorString()));
 
     qint64 bytes = 0;
-    lastReport.start();
+    restartReportClock();
     for (;;) {
         checkCancelled();
         const QByteArray line = readDataCommand(data, -1, &cancelled);
@@ -200,8 +179,7 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
         if (file.write(chunk) != chunk.size())
             throw LocalException(data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
         bytes += chunk.size();
-        if (lastReport.elapsed() >= kReportIntervalMs) {
-            lastReport.restart();
+        if (reportDue()) {
             emit updateProgress(percent(received, total), tr("SMS %1:%2, Receiving %3 (%4 KB)")
                                                               .arg(received)
                                                               .arg(total)

@@ -19,7 +19,7 @@ class SyncRestoreThread : public ProgressThread
     Q_OBJECT
 
 public:
-    explicit SyncRestoreThread(QObject *progressReceiver);
+    explicit SyncRestoreThread(ProgressReceiver *progressReceiver);
 
     static constexpr int kDataPort = 32421;
 
@@ -31,7 +31,6 @@ private:
     void readBatch(QTcpSocket &data);
     void receiveSMS(QTcpSocket &data, const QString &record);
     AttachmentInfo receiveAttachment(QTcpSocket &data, const QDir &temp);
-    void checkCancelled() const;
     void undo();
     QString tempFolder() const;
     QDir emptyTempFolder() const;
@@ -40,10 +39,6 @@ private:
     std::shared_ptr<MmsDB> store;
     int total = 0;
     int received = 0;
-    QElapsedTimer lastReport;
     QElapsedTimer lastCountReport;
     int lastPercent = -1;
 };
-
-// The last part of a file name from the phone, never a way out of its folder.
-QString safeAttachmentName(const QString &fileName);

@@ -1,8 +1,10 @@
 #include "SyncTiming.h"
 
+#include "JobCancelled.h"
 #include "SyncTimingForTests.h"
 
-#include <atomic>
+#include <QDeadlineTimer>
+#include <QThread>
 
 namespace {
 std::atomic_int dataPortPause{5000};
@@ -19,6 +21,16 @@ int dataPortPauseMs()
 int closingPauseMs()
 {
     return closingPause.load();
+}
+
+void pauseUnlessCancelled(int milliseconds, const std::atomic_bool *cancelled)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        if (cancelled && cancelled->load())
+            throw JobCancelled();
+        QThread::msleep(qMin<qint64>(kCancelCheckMs, qMax<qint64>(1, deadline.remainingTime())));
+    }
 }
 
 void setPausesForTests(int dataPortPauseMs, int closingPauseMs)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 // Waits and pauses of the phone sessions.
 namespace SyncTiming {
 
@@ -17,5 +19,8 @@ constexpr int kCancelCheckMs = 200;
 int dataPortPauseMs();
 // After the end of a backup or restore, before reporting success. 1 s.
 int closingPauseMs();
+
+// Sleeps, waking early with JobCancelled when the flag is set.
+void pauseUnlessCancelled(int milliseconds, const std::atomic_bool *cancelled);
 
 } // namespace SyncTiming

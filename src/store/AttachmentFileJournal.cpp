@@ -33,7 +33,7 @@ void AttachmentFileJournal::rollbackTo(int mark)
 {
     for (int i = int(m_entries.size()) - 1; i >= mark; --i) {
         if (m_entries.at(i).created)
-            removeDirRecursively(m_entries.at(i).path);
+            FileHelpers::removeDirRecursively(m_entries.at(i).path);
     }
     m_entries.resize(qMin(mark, int(m_entries.size())));
 }

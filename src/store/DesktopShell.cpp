@@ -9,6 +9,8 @@
 #include <shellapi.h>
 #endif
 
+namespace DesktopShell {
+
 void openInExplorer(const QString &folderPath)
 {
 #ifdef Q_OS_WIN
@@ -30,3 +32,5 @@ void openUrl(const QUrl &url)
     QDesktopServices::openUrl(url);
 #endif
 }
+
+} // namespace DesktopShell

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace FileHelpers {
+
 void removeDirContents(const QString &path)
 {
     const QFileInfoList entries =
@@ -10,7 +12,7 @@ void removeDirContents(const QString &path)
     for (const QFileInfo &entry : entries) {
         // A link to a folder elsewhere must not lead the removal out of this folder.
         if (entry.isDir() && !entry.isSymLink())
-            removeDirRecursively(entry.absoluteFilePath());
+            FileHelpers::removeDirRecursively(entry.absoluteFilePath());
         else
             QFile::remove(entry.absoluteFilePath());
     }
@@ -21,7 +23,7 @@ void removeDirRecursively(const QString &path)
     QDir dir(path);
     if (!dir.exists())
         return;
-    removeDirContents(path);
+    FileHelpers::removeDirContents(path);
     dir.rmdir(dir.absolutePath());
 }
 
@@ -42,3 +44,15 @@ QString uniqueFilePath(const QString &path)
             return candidate;
     }
 }
+
+QString safeFileName(const QString &fileName)
+{
+    QString name = fileName;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    name = QFileInfo(name).fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("attachment");
+    return name;
+}
+
+} // namespace FileHelpers

@@ -20,19 +20,9 @@ namespace {
 const char kTemplatePath[] = ":/res/mms2.db";
 constexpr int kThumbnailWidth = 200;
 
-// Attachment names come from the phone or from files; only their last part is used,
-// and names that are no file name at all get a neutral one.
-QString storedFileName(const QString &fileName)
-{
-    const QString name = QFileInfo(fileName).fileName();
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return QStringLiteral("attachment");
-    return name;
-}
-
 QString thumbnailName(const AttachmentInfo &attachment)
 {
-    const QFileInfo info(storedFileName(attachment.fileName));
+    const QFileInfo info(FileHelpers::safeFileName(attachment.fileName));
     QString ext = info.suffix();
     if (ext.isEmpty())
         ext = attachment.mimeType.mid(6).toLower();
@@ -64,7 +54,7 @@ QImage readImage(const QString &path, const QByteArray &format)
 
 } // namespace
 
-bool makeThumbnail(const QString &imagePath, const QString &thumbPath)
+bool MmsDB::makeThumbnail(const QString &imagePath, const QString &thumbPath)
 {
     QImage image = readImage(imagePath, QByteArray());
     if (image.isNull())
@@ -133,7 +123,7 @@ QDir MmsDB::attachmentDir() const
 void MmsDB::removeFolder()
 {
     close();
-    removeDirRecursively(m_folder.absolutePath());
+    FileHelpers::removeDirRecursively(m_folder.absolutePath());
 }
 
 void MmsDB::transactionFinished(bool committed)
@@ -174,7 +164,7 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
 void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
 {
     QMutexLocker locker(&mutex());
-    const QString key = addressSuffix(sms.address);
+    const QString key = Sms::addressSuffix(sms.address);
     qint64 handleId = findHandle(key);
     if (handleId != 0 && findMessage(handleId, sms) != 0)
         return;
@@ -196,7 +186,7 @@ void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
 bool MmsDB::contains(const SMSInfo &sms)
 {
     QMutexLocker locker(&mutex());
-    const qint64 handleId = findHandle(addressSuffix(sms.address));
+    const qint64 handleId = findHandle(Sms::addressSuffix(sms.address));
     return handleId != 0 && findMessage(handleId, sms) != 0;
 }
 
@@ -211,7 +201,7 @@ qint64 MmsDB::findMessage(qint64 handleId, const SMSInfo &sms)
 {
     Sqlite3Cursor cursor =
         queryThrow(Sqlite3Sql("select rowid from message where date=? and is_send=? and body=? and handle_id=?")
-                       .addInt64Param(toStoreSeconds(sms.date))
+                       .addInt64Param(Sms::toStoreSeconds(sms.date))
                        .addIntParam(sms.isSend ? 1 : 0)
                        .addTextParam(sms.body)
                        .addInt64Param(handleId));
@@ -231,14 +221,14 @@ qint64 MmsDB::insertMessage(qint64 handleId, const SMSInfo &sms)
 {
     if (m_hasSubject) {
         executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id, subject) values(?, ?, ?, ?, ?)")
-                         .addInt64Param(toStoreSeconds(sms.date))
+                         .addInt64Param(Sms::toStoreSeconds(sms.date))
                          .addIntParam(sms.isSend ? 1 : 0)
                          .addTextParam(sms.body)
                          .addInt64Param(handleId)
                          .addTextParam(sms.subject));
     } else {
         executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(?, ?, ?, ?)")
-                         .addInt64Param(toStoreSeconds(sms.date))
+                         .addInt64Param(Sms::toStoreSeconds(sms.date))
                          .addIntParam(sms.isSend ? 1 : 0)
                          .addTextParam(sms.body)
                          .addInt64Param(handleId));
@@ -256,7 +246,7 @@ void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment,
     QString filename;
     QString imageSource = attachment.filePath;
     if (!attachment.filePath.isEmpty()) {
-        filename = guid + QLatin1Char('/') + storedFileName(attachment.fileName);
+        filename = guid + QLatin1Char('/') + FileHelpers::safeFileName(attachment.fileName);
         const QString target = attachments.absoluteFilePath(filename);
         // A rename is one directory entry; a copy makes a whole new file.
         const bool moved = files == AttachmentFiles::Move && QFile::rename(attachment.filePath, target);
@@ -269,7 +259,7 @@ void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment,
         if (!attachment.thumbPath.isEmpty())
             QFile::copy(attachment.thumbPath, attachments.absoluteFilePath(thumb));
         else if (!imageSource.isEmpty())
-            makeThumbnail(imageSource, attachments.absoluteFilePath(thumb));
+            MmsDB::makeThumbnail(imageSource, attachments.absoluteFilePath(thumb));
     }
 
     executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values(?, ?, ?, ?)")
@@ -307,7 +297,7 @@ QList<SMSInfo> MmsDB::querySMS(const QStringList &suffixes)
     while (cursor.moveNext()) {
         SMSInfo sms;
         sms.rowid = qint32(cursor.getInt64(colRowid));
-        sms.date = fromStoreSeconds(cursor.getInt64(colDate));
+        sms.date = Sms::fromStoreSeconds(cursor.getInt64(colDate));
         sms.isSend = cursor.getInt64(colIsSend) == 1;
         sms.body = cursor.getText(colBody);
         sms.address = cursor.getText(colAddress);

@@ -46,6 +46,10 @@ public:
     // body and conversation) is silently skipped.
     void insertSMS(const SMSInfo &sms, AttachmentFiles files = AttachmentFiles::Copy);
     bool contains(const SMSInfo &sms);
+
+    // Makes a thumbnail of an image file: scaled to 200 pixels wide when wider, saved in
+    // the format the target's extension names. Returns false when nothing could be made.
+    static bool makeThumbnail(const QString &imagePath, const QString &thumbPath);
     // Messages of the given conversations (every message when empty), oldest first.
     QList<SMSInfo> querySMS(const QStringList &suffixes);
     void deleteConversation(const QString &suffix);
@@ -75,7 +79,3 @@ private:
     bool m_hasSubject = false;
     AttachmentFileJournal m_journal;
 };
-
-// Makes a thumbnail of an image file: scaled to 200 pixels wide when wider, saved in
-// the format the target's extension names. Returns false when nothing could be made.
-bool makeThumbnail(const QString &imagePath, const QString &thumbPath);

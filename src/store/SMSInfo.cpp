@@ -14,22 +14,29 @@ bool isAsciiDigit(QChar c)
 
 } // namespace
 
+namespace Sms {
+
 int registerSMSInfoType()
 {
     static const int id = qRegisterMetaType<SMSInfo>("SMSInfo");
     return id;
 }
 
+QString contactLabel(const QString &person, const QString &address)
+{
+    if (!person.isEmpty()) {
+        if (address.isEmpty())
+            return person;
+        return person + QLatin1Char('(') + address + QLatin1Char(')');
+    }
+    if (!address.isEmpty())
+        return address;
+    return QStringLiteral("Unknown");
+}
+
 QString displayName(const SMSInfo &sms)
 {
-    if (!sms.person.isEmpty()) {
-        if (sms.address.isEmpty())
-            return sms.person;
-        return sms.person + QLatin1Char('(') + sms.address + QLatin1Char(')');
-    }
-    if (!sms.address.isEmpty())
-        return sms.address;
-    return QStringLiteral("Unknown");
+    return contactLabel(sms.person, sms.address);
 }
 
 QString addressSuffix(const QString &address)
@@ -56,3 +63,5 @@ QDateTime fromStoreSeconds(qint64 seconds)
     // UTC avoids a time-zone look-up per message when a large store is read.
     return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }
+
+} // namespace Sms

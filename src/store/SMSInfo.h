@@ -32,10 +32,14 @@ struct SMSInfo
 
 Q_DECLARE_METATYPE(SMSInfo)
 
+// Helpers of the message record shared by every part of the program.
+namespace Sms {
+
 // Registers SMSInfo for queued connections; the id is cached, later calls return it.
 int registerSMSInfoType();
 
 // The contact label: "person(address)", person, address, or "Unknown".
+QString contactLabel(const QString &person, const QString &address);
 QString displayName(const SMSInfo &sms);
 
 // The conversation key of an address: an address with ASCII letters is its own key;
@@ -45,3 +49,5 @@ QString addressSuffix(const QString &address);
 // Whole seconds since the epoch, truncated toward zero, as the store keeps dates.
 qint64 toStoreSeconds(const QDateTime &date);
 QDateTime fromStoreSeconds(qint64 seconds);
+
+} // namespace Sms

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+namespace BubbleHtml {
+
 namespace {
 
 const char kHead[] =
@@ -44,8 +46,8 @@ void appendTextBubble(QString &html, const SMSInfo &sms)
     openBubble(html, sms);
     // The subject comes from whoever sent the message: escaped like the body.
     if (!sms.subject.isEmpty())
-        html += QStringLiteral("&lt;Subject:%1&gt; <br/>").arg(escapeHtml(sms.subject));
-    html += escapeHtml(sms.body);
+        html += QStringLiteral("&lt;Subject:%1&gt; <br/>").arg(BubbleHtml::escapeHtml(sms.subject));
+    html += BubbleHtml::escapeHtml(sms.body);
     closeBubble(html);
 }
 
@@ -98,14 +100,14 @@ QString escapeHtml(const QString &text)
     return escaped;
 }
 
-int bubblePageCount(int messageCount)
+int pageCount(int messageCount)
 {
-    return (messageCount + kBubblePageSize - 1) / kBubblePageSize;
+    return (messageCount + BubbleHtml::kPageSize - 1) / BubbleHtml::kPageSize;
 }
 
-QString bubblePageHtml(const QList<SMSInfo> &messages, int page, bool multiContact)
+QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact)
 {
-    const int pages = bubblePageCount(int(messages.size()));
+    const int pages = BubbleHtml::pageCount(int(messages.size()));
     if (page < 1 || page > pages)
         return QString();
 
@@ -114,8 +116,8 @@ QString bubblePageHtml(const QList<SMSInfo> &messages, int page, bool multiConta
         html += QLatin1String("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
 
     qint64 lastDateLine = 0;
-    const int first = kBubblePageSize * (page - 1);
-    const int last = qMin(first + kBubblePageSize, int(messages.size()));
+    const int first = BubbleHtml::kPageSize * (page - 1);
+    const int last = qMin(first + BubbleHtml::kPageSize, int(messages.size()));
     for (int i = first; i < last; ++i) {
         const SMSInfo &sms = messages.at(i);
         html += QStringLiteral("<a name=\"sms_%1\"></a>").arg(sms.rowid);
@@ -128,7 +130,7 @@ QString bubblePageHtml(const QList<SMSInfo> &messages, int page, bool multiConta
         if (multiContact) {
             html += QStringLiteral("<div class=\"%1\">%2</div><div class=\"clear\"></div>")
                         .arg(sms.isSend ? QLatin1String("ct_right") : QLatin1String("ct_left"),
-                             escapeHtml(displayName(sms)));
+                             BubbleHtml::escapeHtml(Sms::displayName(sms)));
         }
         if (!sms.body.isEmpty() || sms.attachments.isEmpty())
             appendTextBubble(html, sms);
@@ -140,3 +142,5 @@ QString bubblePageHtml(const QList<SMSInfo> &messages, int page, bool multiConta
     html += QLatin1String("<a name=\"end\"></a></body></html>");
     return html;
 }
+
+} // namespace BubbleHtml

@@ -50,6 +50,12 @@ void replyWith(QWebEngineUrlRequestJob *job, const QByteArray &mimeType, const Q
 
 } // namespace
 
+void BubbleSchemeHandler::prepareApplication()
+{
+    registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
 void BubbleSchemeHandler::registerScheme()
 {
     QWebEngineUrlScheme bubbleScheme(scheme);

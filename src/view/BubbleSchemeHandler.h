@@ -19,6 +19,9 @@ public:
 
     // Registers the scheme; must run before the application object is created.
     static void registerScheme();
+    // Everything the conversation views need before the application object exists:
+    // the scheme, and OpenGL contexts shared between views.
+    static void prepareApplication();
     // The handler installed in the default profile (created on first use).
     static BubbleSchemeHandler *instance();
 

@@ -48,7 +48,7 @@ void BubbleViewMgr::showBubble(const QList<SMSInfo> &messages, bool severalConve
             webView->setHtml(QString());
         return;
     }
-    pageCount = bubblePageCount(int(smslist.size()));
+    pageCount = BubbleHtml::pageCount(int(smslist.size()));
     lastPage();
 }
 
@@ -87,7 +87,7 @@ void BubbleViewMgr::scrollToPos(int ipos)
     if (ipos < 0 || ipos >= smslist.size())
         return;
     anchor = QStringLiteral("sms_%1").arg(smslist.at(ipos).rowid);
-    const int page = ipos / kBubblePageSize + 1;
+    const int page = ipos / BubbleHtml::kPageSize + 1;
     if (page == curPage) {
         scrollToAnchor();
         return;
@@ -110,14 +110,14 @@ void BubbleViewMgr::onLinkClicked(const QUrl &url)
     else if (url.path() == QLatin1String("/next_page"))
         nextPage();
     else if (url.isLocalFile())
-        openInExplorer(url.toLocalFile());
+        DesktopShell::openInExplorer(url.toLocalFile());
 }
 
 void BubbleViewMgr::showPage(int page)
 {
     if (page < 1 || page > pageCount || !webView)
         return;
-    const QString html = bubblePageHtml(smslist, page, multiContact);
+    const QString html = BubbleHtml::pageHtml(smslist, page, multiContact);
     webView->load(BubbleSchemeHandler::instance()->publish(viewKey(this), html));
 }
 

@@ -80,19 +80,19 @@ private:
 void TestAccounts::initTestCase()
 {
     initParlowickResources();
-    QVERIFY(installCatalogue(*qApp));
+    QVERIFY(Catalogue::install(*qApp));
 }
 
 void TestAccounts::init()
 {
     m_home = std::make_unique<TestDataHome>();
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
 }
 
 void TestAccounts::cleanup()
 {
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
     m_boxes.reset();
     m_home.reset();
 }
@@ -105,16 +105,16 @@ void TestAccounts::defaultAccountQuestion()
     QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("No account existing. Want to create default Account?")});
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Question);
     QVERIFY(!form.isVisible() && form.result() != QDialog::Accepted);
-    QVERIFY(listAccounts().isEmpty());
+    QVERIFY(Accounts::listAccounts().isEmpty());
 
     m_boxes->clear();
     m_boxes->answer(QMessageBox::Yes);
     pressEnter(form, QStringLiteral("   "));
     QCOMPARE(m_boxes->boxes().size(), 1);
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QVERIFY(currentStore());
-    QCOMPARE(currentStore()->folder().dirName(), QStringLiteral("default"));
-    QVERIFY(currentStore()->isOpen());
+    QVERIFY(Accounts::currentStore());
+    QCOMPARE(Accounts::currentStore()->folder().dirName(), QStringLiteral("default"));
+    QVERIFY(Accounts::currentStore()->isOpen());
 }
 
 void TestAccounts::typedNameCreatesAccount()
@@ -129,7 +129,7 @@ void TestAccounts::typedNameCreatesAccount()
     pressEnter(form, name);
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QVERIFY(m_home->dataFolder().exists(name + QStringLiteral("/mms.db")));
-    QCOMPARE(currentStore()->folder().dirName(), name);
+    QCOMPARE(Accounts::currentStore()->folder().dirName(), name);
 
     // With an account present, an empty name gets a warning instead of the default question.
     AccountForm second;
@@ -160,30 +160,30 @@ void TestAccounts::invalidNamesAreRefused()
     pressEnter(form, name);
     QCOMPARE(m_boxes->texts(), QStringList{kInvalidName});
     QVERIFY(form.result() != QDialog::Accepted);
-    QVERIFY(!currentStore());
+    QVERIFY(!Accounts::currentStore());
     QCOMPARE(m_home->dataFolder().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     QCOMPARE(parent.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 
     // Names that would reach outside the data folder are refused by the account operations too.
     if (leavesDataFolder) {
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, openAccount(name));
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, deleteAccount(name));
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, createAccount(name));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Accounts::openAccount(name));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Accounts::deleteAccount(name));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Accounts::createAccount(name));
         QCOMPARE(parent.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
     }
 }
 
 void TestAccounts::enterTrimsButDeleteDoesNot()
 {
-    createAccount(QStringLiteral("alpha"));
+    Accounts::createAccount(QStringLiteral("alpha"));
     {
         AccountForm form;
         pressEnter(form, QStringLiteral("  alpha  "));
         QCOMPARE(m_boxes->texts(), QStringList());
         QCOMPARE(form.result(), int(QDialog::Accepted));
-        QCOMPARE(currentStore()->folder().dirName(), QStringLiteral("alpha"));
+        QCOMPARE(Accounts::currentStore()->folder().dirName(), QStringLiteral("alpha"));
     }
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
 
     AccountForm form;
     clickDelete(form, QStringLiteral(" alpha"));
@@ -207,7 +207,7 @@ void TestAccounts::enterTrimsButDeleteDoesNot()
 void TestAccounts::accountsNewestFirst()
 {
     for (const char *name : {"old", "newest", "middle"})
-        createAccount(QString::fromLatin1(name));
+        Accounts::createAccount(QString::fromLatin1(name));
     QVERIFY(m_home->dataFolder().mkdir(QStringLiteral("not-an-account")));
     setModified(QDir(m_home->dataFolder().filePath(QStringLiteral("old"))), 1'000'000'000);
     setModified(QDir(m_home->dataFolder().filePath(QStringLiteral("middle"))), 1'500'000'000);
@@ -222,9 +222,9 @@ void TestAccounts::accountsNewestFirst()
 
 void TestAccounts::unusableStoresKeepTheCurrentOne()
 {
-    createAccount(QStringLiteral("good"));
-    openAccount(QStringLiteral("good"));
-    const std::shared_ptr<MmsDB> good = currentStore();
+    Accounts::createAccount(QStringLiteral("good"));
+    Accounts::openAccount(QStringLiteral("good"));
+    const std::shared_ptr<MmsDB> good = Accounts::currentStore();
 
     QVERIFY(m_home->dataFolder().mkdir(QStringLiteral("empty folder")));
     QVERIFY(m_home->dataFolder().mkdir(QStringLiteral("damaged")));
@@ -246,7 +246,7 @@ void TestAccounts::unusableStoresKeepTheCurrentOne()
         QVERIFY2(text.startsWith(QLatin1String("Error occurred. Please contact ")) && text.contains(cause),
                  qPrintable(text));
         QVERIFY(form.result() != QDialog::Accepted);
-        QCOMPARE(currentStore(), good);
+        QCOMPARE(Accounts::currentStore(), good);
     }
     QVERIFY(!m_home->dataFolder().exists(QStringLiteral("empty folder/mms.db")));
 }
@@ -265,7 +265,7 @@ void TestAccounts::unwritableDataFolderIsReported()
     QCOMPARE(m_boxes->boxes().at(1).icon, QMessageBox::Critical);
     QVERIFY(m_boxes->texts().at(1).contains(QLatin1String("Error info:")));
     QVERIFY(form.result() != QDialog::Accepted);
-    QVERIFY(!currentStore());
+    QVERIFY(!Accounts::currentStore());
 }
 
 void TestAccounts::cancellingStartUpExitsWithZero()
@@ -275,31 +275,31 @@ void TestAccounts::cancellingStartUpExitsWithZero()
         sawAccountDialog = qobject_cast<AccountForm *>(modal) != nullptr;
         modal->close();
     });
-    QCOMPARE(runParlowick(*qApp), 0);
+    QCOMPARE(Startup::run(*qApp), 0);
     QVERIFY(sawAccountDialog);
-    QVERIFY(!mainWindowInstance());
-    QVERIFY(!currentStore());
+    QVERIFY(!MainWindow::instance());
+    QVERIFY(!Accounts::currentStore());
 }
 
 void TestAccounts::enteringOpensTheMainWindow()
 {
-    createAccount(QStringLiteral("home"));
+    Accounts::createAccount(QStringLiteral("home"));
     onNextModal([](QWidget *modal) { pressEnter(*qobject_cast<AccountForm *>(modal), QStringLiteral("home")); });
     QString title;
     bool storeOpen = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (mainWindowInstance() && mainWindowInstance()->isVisible()) {
-            title = mainWindowInstance()->windowTitle();
-            storeOpen = currentStore() && currentStore()->isOpen();
-            mainWindowInstance()->close();
+        if (MainWindow::instance() && MainWindow::instance()->isVisible()) {
+            title = MainWindow::instance()->windowTitle();
+            storeOpen = Accounts::currentStore() && Accounts::currentStore()->isOpen();
+            MainWindow::instance()->close();
         }
     });
     poll.start(5);
-    QCOMPARE(runParlowick(*qApp), 0);
+    QCOMPARE(Startup::run(*qApp), 0);
     QCOMPARE(title, QStringLiteral("Parlowick"));
     QVERIFY(storeOpen);
-    QVERIFY(!mainWindowInstance());
+    QVERIFY(!MainWindow::instance());
 }
 
 PARLOWICK_TEST_MAIN(TestAccounts)

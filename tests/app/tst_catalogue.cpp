@@ -65,7 +65,7 @@ void TestCatalogue::sourcesShowUntilInstalled()
 {
     QCOMPARE(lookUp("ConnectionForm", "连接"), QStringLiteral("连接"));
     QCOMPARE(lookUp("AccountForm", "IDS_DEL_ACCOUNT_SUC"), QStringLiteral("IDS_DEL_ACCOUNT_SUC"));
-    QVERIFY(installCatalogue(*qApp));
+    QVERIFY(Catalogue::install(*qApp));
 }
 
 void TestCatalogue::lookUpsAfterInstalling()
@@ -86,7 +86,7 @@ void TestCatalogue::lookUpsAfterInstalling()
     // No entry, or an empty one: the source shows, placeholders filled.
     QCOMPARE(lookUp("MainWindow", "Total:%1").arg(7), QStringLiteral("Total:7"));
     QCOMPARE(lookUp("QObject", "Parlowick"), QStringLiteral("Parlowick"));
-    QCOMPARE(productTitle(), QStringLiteral("Parlowick"));
+    QCOMPARE(Catalogue::productTitle(), QStringLiteral("Parlowick"));
     // A key looked up in the wrong context is not translated.
     QCOMPARE(lookUp("MainWindow", "IDS_DEL_ACCOUNT_SUC"), QStringLiteral("IDS_DEL_ACCOUNT_SUC"));
 
@@ -102,7 +102,7 @@ void TestCatalogue::lookUpsAfterInstalling()
 void TestCatalogue::errorDialogWrapsTheDetail()
 {
     MessageBoxRecorder boxes;
-    showErrorDialog(QStringLiteral("disk full"));
+    MessageBoxes::showErrorDialog(QStringLiteral("disk full"));
     QCOMPARE(boxes.boxes().size(), 1);
     QCOMPARE(boxes.boxes().first().icon, QMessageBox::Critical);
     QCOMPARE(boxes.boxes().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));

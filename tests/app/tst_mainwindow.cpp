@@ -102,16 +102,16 @@ private:
 void TestMainWindow::initTestCase()
 {
     initParlowickResources();
-    installCatalogue(*qApp);
+    Catalogue::install(*qApp);
 }
 
 void TestMainWindow::init()
 {
     m_home = std::make_unique<TestDataHome>();
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    createAccount(QStringLiteral("phone"));
-    openAccount(QStringLiteral("phone"));
-    const std::shared_ptr<MmsDB> store = currentStore();
+    Accounts::createAccount(QStringLiteral("phone"));
+    Accounts::openAccount(QStringLiteral("phone"));
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
     store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 010 0100"), QStringLiteral("Hello there"), 1));
     store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("hello again "), 2, true));
     store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("Bye"), 3));
@@ -125,9 +125,8 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    setPopupMenuHandler({});
     m_window.reset();
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
     m_boxes.reset();
     m_home.reset();
 }
@@ -159,7 +158,7 @@ QList<MenuEntry> TestMainWindow::popup(MyTreeView *view, QAction **trigger, cons
 {
     QList<MenuEntry> entries;
     bool shown = false;
-    setPopupMenuHandler([&](QMenu &menu) {
+    const PopupMenus::ScopedHandler display([&](QMenu &menu) {
         shown = true;
         for (QAction *action : menu.actions()) {
             entries.append({action->text(), action->isEnabled()});
@@ -216,8 +215,8 @@ void TestMainWindow::selectionDecidesWhatIsShown()
 void TestMainWindow::emptyStore()
 {
     m_window.reset();
-    createAccount(QStringLiteral("empty"));
-    openAccount(QStringLiteral("empty"));
+    Accounts::createAccount(QStringLiteral("empty"));
+    Accounts::openAccount(QStringLiteral("empty"));
     m_window = std::make_unique<MainWindow>();
     QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 0);
     QCOMPARE(contactsModel()->accountIndex().data().toString(), QStringLiteral("empty"));
@@ -310,7 +309,7 @@ void TestMainWindow::deletingConversations()
     QCOMPARE(rowOf(QStringLiteral("Bob(5550200200)")), -1);
     QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
     QCOMPARE(status(), QStringLiteral("Total:4"));
-    QCOMPARE(currentStore()->querySMS({}).size(), 4);
+    QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 4);
 }
 
 void TestMainWindow::deletingMessages()
@@ -341,7 +340,7 @@ void TestMainWindow::deletingMessages()
 
 void TestMainWindow::failedDeletionChangesNothing()
 {
-    currentStore()->executeThrow(Sqlite3Sql("create trigger no_delete before delete on message "
+    Accounts::currentStore()->executeThrow(Sqlite3Sql("create trigger no_delete before delete on message "
                                             "begin select raise(abort, 'store is read-only'); end"));
     selectConversations({0, 1});
     contacts()->selectionModel()->setCurrentIndex(contactsModel()->index(0, 0, contactsModel()->accountIndex()),
@@ -352,8 +351,8 @@ void TestMainWindow::failedDeletionChangesNothing()
     QCOMPARE(m_boxes->boxes().size(), 2);
     QCOMPARE(m_boxes->boxes().at(1).icon, QMessageBox::Critical);
     QVERIFY(m_boxes->texts().at(1).contains(QLatin1String("store is read-only")));
-    QVERIFY(!currentStore()->inTransaction());
-    QCOMPARE(currentStore()->querySMS({}).size(), 7);
+    QVERIFY(!Accounts::currentStore()->inTransaction());
+    QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 7);
     QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
     QCOMPARE(status(), QStringLiteral("Total:7"));
 }
@@ -452,7 +451,7 @@ void TestMainWindow::doubleClickOnAccountRowOpensNothing()
 
 void TestMainWindow::selectingAMessageScrollsTheBubbles()
 {
-    const std::shared_ptr<MmsDB> store = currentStore();
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
     for (int i = 0; i < 60; ++i)
         store->insertSMS(message(QStringLiteral("Cy"), QStringLiteral("5550300300"), QStringLiteral("n%1").arg(i), 100 + i));
     m_window->refreshConversationList();
@@ -482,7 +481,7 @@ void TestMainWindow::receivedMessagesAreFiledAndShown()
     receive(reply);
     receive(reply);
     QCOMPARE(status(), QStringLiteral("Total:4"));
-    QCOMPARE(currentStore()->querySMS({}).size(), 9);
+    QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 9);
 
     // Another conversation's message leaves the view alone.
     receive(message(QStringLiteral("Bob"), QStringLiteral("5550200200"), QStringLiteral("hi"), 52));

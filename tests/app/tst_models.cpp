@@ -70,13 +70,13 @@ void TestModels::init()
 {
     m_home = std::make_unique<TestDataHome>();
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    createAccount(QStringLiteral("Kim phone"));
-    openAccount(QStringLiteral("Kim phone"));
+    Accounts::createAccount(QStringLiteral("Kim phone"));
+    Accounts::openAccount(QStringLiteral("Kim phone"));
 }
 
 void TestModels::cleanup()
 {
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
     m_boxes.reset();
     m_home.reset();
 }
@@ -92,10 +92,10 @@ void TestModels::emptyLists()
     QVERIFY(contacts.isAccountRow(account) && !contacts.handleAt(account));
 
     // Without an open store the list simply empties.
-    currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
+    Accounts::currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
     contacts.reloadContacts();
     QCOMPARE(contacts.rowCount(account), 1);
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
     contacts.reloadContacts();
     QCOMPARE(contacts.rowCount(account), 0);
     QVERIFY(m_boxes->boxes().isEmpty());
@@ -112,7 +112,7 @@ void TestModels::emptyLists()
 
 void TestModels::conversationsNewestFirstWithTheirLabels()
 {
-    const auto store = currentStore();
+    const auto store = Accounts::currentStore();
     store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 0100"), utc(2021, 5, 1)));
     store->insertSMS(message(QString(), QStringLiteral("12345"), utc(2023, 1, 1)));
     store->insertSMS(message(QString(), QString(), utc(2022, 1, 1)));
@@ -149,7 +149,7 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
 
 void TestModels::selectionFollowsAConversationAcrossReloads()
 {
-    const auto store = currentStore();
+    const auto store = Accounts::currentStore();
     for (int year : {2021, 2022, 2023})
         store->insertSMS(message(QString(), QString::number(year), utc(year, 1, 1)));
     ItemModelContacts model;
@@ -171,10 +171,10 @@ void TestModels::selectionFollowsAConversationAcrossReloads()
 
 void TestModels::storeFailureIsShownAndTheLayoutStillChanges()
 {
-    currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
+    Accounts::currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
     ItemModelContacts model;
     model.reloadContacts();
-    currentStore()->executeThrow(Sqlite3Sql("drop table handle"));
+    Accounts::currentStore()->executeThrow(Sqlite3Sql("drop table handle"));
 
     QSignalSpy layoutChanged(&model, &QAbstractItemModel::layoutChanged);
     model.reloadContacts();
@@ -188,7 +188,7 @@ void TestModels::storeFailureIsShownAndTheLayoutStillChanges()
 
 void TestModels::messageRows()
 {
-    const auto store = currentStore();
+    const auto store = Accounts::currentStore();
     store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 3, 4, 22), true));
     store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 3, 5)));
     ItemModelSms model;
@@ -242,7 +242,7 @@ void TestModels::messageRows()
 
 void TestModels::modelsPassTheModelTester()
 {
-    const auto store = currentStore();
+    const auto store = Accounts::currentStore();
     store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 1, 1), true));
     store->insertSMS(message(QString(), QStringLiteral("5550199"), utc(2022, 1, 1)));
 

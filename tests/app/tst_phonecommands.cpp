@@ -58,7 +58,7 @@ private:
 void TestPhoneCommands::initTestCase()
 {
     initParlowickResources();
-    installCatalogue(*qApp);
+    Catalogue::install(*qApp);
     SyncTiming::setPausesForTests(0, 0);
 }
 
@@ -66,8 +66,8 @@ void TestPhoneCommands::init()
 {
     m_home = std::make_unique<TestDataHome>();
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    createAccount(QStringLiteral("phone"));
-    openAccount(QStringLiteral("phone"));
+    Accounts::createAccount(QStringLiteral("phone"));
+    Accounts::openAccount(QStringLiteral("phone"));
     PhoneGenerator::Options options;
     options.smsCount = 12;
     options.mmsCount = 2;
@@ -85,12 +85,10 @@ void TestPhoneCommands::init()
 
 void TestPhoneCommands::cleanup()
 {
-    setPopupMenuHandler({});
     m_window.reset();
-    SyncListenSMSThread::shutdown();
     SyncClient::setCurrent(nullptr);
     m_phone.reset();
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
     m_boxes.reset();
     m_home.reset();
 }
@@ -112,7 +110,7 @@ void TestPhoneCommands::backupWithoutConnectionConnectsFirst()
     connectAndBackUp();
     QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Connect successfully. Want to sync SMS & MMS to computer now?"),
                                             QStringLiteral("Successfully import 14 SMS & MMS.")}));
-    QVERIFY(SyncClient::current(false));
+    QVERIFY(SyncClient::current());
     // The window shows what arrived.
     QCOMPARE(status(), QStringLiteral("Total:14"));
     auto *contacts = m_window->findChild<MyTreeView *>(QStringLiteral("listContacts"));
@@ -123,7 +121,7 @@ void TestPhoneCommands::backupWithoutConnectionConnectsFirst()
     m_boxes->clear();
     m_window->findChild<QAction *>(QStringLiteral("actionSyncFromAndroid"))->trigger();
     QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Successfully import 14 SMS & MMS.")});
-    QCOMPARE(currentStore()->querySMS({}).size(), 14);
+    QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 14);
 }
 
 void TestPhoneCommands::restoreSelectedMessages()
@@ -133,7 +131,7 @@ void TestPhoneCommands::restoreSelectedMessages()
     auto *messages = m_window->findChild<MyTreeView *>(QStringLiteral("listSMS"));
     messages->selectionModel()->select(QItemSelection(messages->model()->index(0, 0), messages->model()->index(1, 4)),
                                        QItemSelectionModel::ClearAndSelect);
-    setPopupMenuHandler([](QMenu &menu) {
+    const PopupMenus::ScopedHandler restore([](QMenu &menu) {
         for (QAction *action : menu.actions()) {
             if (action->text() == QLatin1String("Restore selected SMS && MMS to Android"))
                 action->trigger();
@@ -144,7 +142,7 @@ void TestPhoneCommands::restoreSelectedMessages()
     QCoreApplication::sendEvent(messages->viewport(), &event);
     QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Successfully restore 2 SMS & MMS to Android.")});
     QCOMPARE(m_phone->store().size(), before + 2);
-    QCOMPARE(currentStore()->querySMS({}).size(), 14); // the archive is unchanged
+    QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 14); // the archive is unchanged
 }
 
 void TestPhoneCommands::arrivingMessagesAreShown()
@@ -153,7 +151,7 @@ void TestPhoneCommands::arrivingMessagesAreShown()
     QVERIFY(m_phone->waitForListeners(1, 20000));
     m_phone->pushIncoming(QStringLiteral("+44 7700 900999"), QStringLiteral("new number, who dis"), QStringLiteral("Zed"));
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Total:15"), 20000);
-    QCOMPARE(currentStore()->querySMS({addressSuffix(QStringLiteral("+44 7700 900999"))}).size(), 1);
+    QCOMPARE(Accounts::currentStore()->querySMS({Sms::addressSuffix(QStringLiteral("+44 7700 900999"))}).size(), 1);
 }
 
 PARLOWICK_TEST_MAIN(TestPhoneCommands)

@@ -188,7 +188,7 @@ void TestProtocol::piecesOf140Bytes()
 void TestProtocol::cancelledReadStops()
 {
     std::atomic_bool cancelled{true};
-    QVERIFY_THROWS_EXCEPTION(Cancelled, readLine(*m_client, -1, &cancelled));
+    QVERIFY_THROWS_EXCEPTION(JobCancelled, readLine(*m_client, -1, &cancelled));
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)

@@ -1,4 +1,5 @@
 #include "Accounts.h"
+#include "FileHelpers.h"
 #include "Catalogue.h"
 #include "MmsDB.h"
 #include "ParlowickResources.h"
@@ -27,7 +28,7 @@ const QHostAddress kPhone(QStringLiteral("127.0.0.5"));
 QStringList accountFiles()
 {
     QStringList files;
-    const QDir account = currentStore()->folder();
+    const QDir account = Accounts::currentStore()->folder();
     QDirIterator it(account.absolutePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = account.relativeFilePath(it.next());
@@ -77,15 +78,15 @@ private:
 void TestSync::initTestCase()
 {
     initParlowickResources();
-    installCatalogue(*QCoreApplication::instance());
+    Catalogue::install(*QCoreApplication::instance());
     SyncTiming::setPausesForTests(0, 0);
 }
 
 void TestSync::init()
 {
     m_home = std::make_unique<TestDataHome>();
-    createAccount(QStringLiteral("phone"));
-    openAccount(QStringLiteral("phone"));
+    Accounts::createAccount(QStringLiteral("phone"));
+    Accounts::openAccount(QStringLiteral("phone"));
     m_phone = std::make_unique<PhoneSimulator>();
     m_phone->setAddress(kPhone);
     QString error;
@@ -95,10 +96,9 @@ void TestSync::init()
 
 void TestSync::cleanup()
 {
-    SyncListenSMSThread::shutdown();
     SyncClient::setCurrent(nullptr);
     m_phone.reset();
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
     m_home.reset();
 }
 
@@ -119,13 +119,13 @@ int TestSync::backup(ProgressRecorder &progress)
     SyncRestoreThread worker(&progress);
     if (!progress.run(worker))
         return -1;
-    return int(currentStore()->querySMS({}).size());
+    return int(Accounts::currentStore()->querySMS({}).size());
 }
 
 void TestSync::greetingAndSending()
 {
     QCOMPARE(m_phone->sessions().first().kind, PhoneSessionKind::Hello);
-    const std::shared_ptr<SyncClient> phone = SyncClient::current(false);
+    const std::shared_ptr<SyncClient> phone = SyncClient::current();
     QVERIFY(phone->sendSMS(QStringLiteral("5550100100"), QString()).isEmpty());
     QCOMPARE(m_phone->sessions().size(), 1);
 
@@ -136,7 +136,7 @@ void TestSync::greetingAndSending()
     QVERIFY(sent.at(0).isSend);
     QCOMPARE(sent.at(0).address, QStringLiteral("+1 555 010 0100"));
     // Both pieces are filed in the store and kept by the phone.
-    QCOMPARE(currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
+    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
     QCOMPARE(m_phone->store().size(), 2);
     QCOMPARE(m_phone->sessions().last().received.last(), QStringLiteral("$bye:"));
 }
@@ -152,7 +152,7 @@ void TestSync::backupFilesEverything()
     QCOMPARE(progress.percents.last(), 100);
 
     int pictures = 0;
-    for (const SMSInfo &sms : currentStore()->querySMS({})) {
+    for (const SMSInfo &sms : Accounts::currentStore()->querySMS({})) {
         for (const AttachmentInfo &a : sms.attachments) {
             QVERIFY(QFileInfo(a.filePath).size() > 1000);
             QCOMPARE(QImage(a.thumbPath).width(), 200);
@@ -160,7 +160,7 @@ void TestSync::backupFilesEverything()
         }
     }
     QCOMPARE(pictures, 2);
-    QVERIFY(!currentStore()->folder().exists(QStringLiteral("temp")));
+    QVERIFY(!Accounts::currentStore()->folder().exists(QStringLiteral("temp")));
 }
 
 void TestSync::secondBackupTransfersNoAttachments()
@@ -198,10 +198,10 @@ void TestSync::disconnectAtEveryLine()
     QVERIFY(lines > 10);
 
     for (int line = 0; line < lines; ++line) {
-        setCurrentStore(nullptr);
-        deleteAccount(QStringLiteral("phone"));
-        createAccount(QStringLiteral("phone"));
-        openAccount(QStringLiteral("phone"));
+        Accounts::setCurrentStore(nullptr);
+        Accounts::deleteAccount(QStringLiteral("phone"));
+        Accounts::createAccount(QStringLiteral("phone"));
+        Accounts::openAccount(QStringLiteral("phone"));
         PhoneFault fault;
         fault.dropAfterLine = line;
         m_phone->setFault(PhoneSessionKind::Backup, fault);
@@ -209,7 +209,7 @@ void TestSync::disconnectAtEveryLine()
         QCOMPARE(backup(progress), 0);
         QVERIFY2(progress.successes.isEmpty() && progress.errors.size() == 1, qPrintable(QString::number(line)));
         QCOMPARE(accountFiles(), QStringList());
-        QVERIFY(!currentStore()->inTransaction());
+        QVERIFY(!Accounts::currentStore()->inTransaction());
     }
 }
 
@@ -296,7 +296,7 @@ void TestSync::restoreInBatches()
     QCOMPARE(phone.size(), 250);
     QCOMPARE(phone.messages().at(3).body, QStringLiteral("restored 3"));
     QVERIFY(phone.messages().at(3).person.isEmpty()); // the contact name is not sent
-    QVERIFY(currentStore()->querySMS({}).isEmpty()); // the local store is not touched
+    QVERIFY(Accounts::currentStore()->querySMS({}).isEmpty()); // the local store is not touched
 }
 
 void TestSync::restoreAttachments()
@@ -374,12 +374,12 @@ void TestSync::restoreFailures()
 
 void TestSync::attachmentNamesStayInTheTemporaryFolder()
 {
-    QCOMPARE(safeAttachmentName(QStringLiteral("IMG_1.jpg")), QStringLiteral("IMG_1.jpg"));
-    QCOMPARE(safeAttachmentName(QStringLiteral("../../etc/passwd")), QStringLiteral("passwd"));
-    QCOMPARE(safeAttachmentName(QStringLiteral("C:\\Users\\x\\photo.png")), QStringLiteral("photo.png"));
-    QCOMPARE(safeAttachmentName(QStringLiteral("..")), QStringLiteral("attachment"));
-    QCOMPARE(safeAttachmentName(QStringLiteral("dir/..")), QStringLiteral("attachment"));
-    QCOMPARE(safeAttachmentName(QString()), QStringLiteral("attachment"));
+    QCOMPARE(FileHelpers::safeFileName(QStringLiteral("IMG_1.jpg")), QStringLiteral("IMG_1.jpg"));
+    QCOMPARE(FileHelpers::safeFileName(QStringLiteral("../../etc/passwd")), QStringLiteral("passwd"));
+    QCOMPARE(FileHelpers::safeFileName(QStringLiteral("C:\\Users\\x\\photo.png")), QStringLiteral("photo.png"));
+    QCOMPARE(FileHelpers::safeFileName(QStringLiteral("..")), QStringLiteral("attachment"));
+    QCOMPARE(FileHelpers::safeFileName(QStringLiteral("dir/..")), QStringLiteral("attachment"));
+    QCOMPARE(FileHelpers::safeFileName(QString()), QStringLiteral("attachment"));
 }
 
 void TestSync::noConnection()
@@ -393,9 +393,10 @@ void TestSync::noConnection()
 
 void TestSync::listenerDeliversMessages()
 {
-    SyncListenSMSThread *listener = SyncListenSMSThread::instance();
-    QSignalSpy received(listener, &SyncListenSMSThread::receivedSMS);
-    QSignalSpy failed(listener, &SyncListenSMSThread::errorOccurred);
+    const auto listener = std::make_unique<SyncListenSMSThread>();
+    QCOMPARE(SyncListenSMSThread::instance(), listener.get());
+    QSignalSpy received(listener.get(), &SyncListenSMSThread::receivedSMS);
+    QSignalSpy failed(listener.get(), &SyncListenSMSThread::errorOccurred);
     listener->restart();
     QVERIFY(m_phone->waitForListeners(1, 20000));
     m_phone->pushIncoming(QStringLiteral("+44 7700 900123"), QStringLiteral("are you there?"), QStringLiteral("Maya"));

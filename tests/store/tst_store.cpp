@@ -155,25 +155,25 @@ void TestStore::conversationKeys()
 {
     QFETCH(QString, address);
     QFETCH(QString, key);
-    QCOMPARE(addressSuffix(address), key);
+    QCOMPARE(Sms::addressSuffix(address), key);
 }
 
 void TestStore::contactLabels()
 {
     SMSInfo sms;
-    QCOMPARE(displayName(sms), QStringLiteral("Unknown"));
+    QCOMPARE(Sms::displayName(sms), QStringLiteral("Unknown"));
     sms.address = QStringLiteral("+4412");
-    QCOMPARE(displayName(sms), QStringLiteral("+4412"));
+    QCOMPARE(Sms::displayName(sms), QStringLiteral("+4412"));
     sms.person = QStringLiteral("Ann");
-    QCOMPARE(displayName(sms), QStringLiteral("Ann(+4412)"));
+    QCOMPARE(Sms::displayName(sms), QStringLiteral("Ann(+4412)"));
     sms.address.clear();
-    QCOMPARE(displayName(sms), QStringLiteral("Ann"));
+    QCOMPARE(Sms::displayName(sms), QStringLiteral("Ann"));
 }
 
 void TestStore::recordTravelsThroughQueuedSignals()
 {
-    const int id = registerSMSInfoType();
-    QCOMPARE(registerSMSInfoType(), id);
+    const int id = Sms::registerSMSInfoType();
+    QCOMPARE(Sms::registerSMSInfoType(), id);
     QCOMPARE(QMetaType::fromName("SMSInfo").id(), id);
     SMSInfo sms = message(QStringLiteral("1"), QStringLiteral("hi"), 1000);
     sms.attachments.append(picture(QStringLiteral("/p"), QStringLiteral("p.png")));
@@ -569,31 +569,31 @@ void TestStore::removeDirDoesNotFollowLinks()
     inner.close();
     QVERIFY(QFile::link(outside.absolutePath(), doomed.filePath(QStringLiteral("a/link"))));
 
-    removeDirRecursively(doomed.absolutePath());
+    FileHelpers::removeDirRecursively(doomed.absolutePath());
     QVERIFY(!doomed.exists());
     QVERIFY(QFile::exists(outside.filePath(QStringLiteral("precious.txt"))));
-    removeDirRecursively(doomed.absolutePath()); // gone already: nothing happens
+    FileHelpers::removeDirRecursively(doomed.absolutePath()); // gone already: nothing happens
 }
 
 void TestStore::uniqueFilePathCounts()
 {
     const QString path = m_dir->filePath(QStringLiteral("report.tar.csv"));
-    QCOMPARE(uniqueFilePath(path), path);
+    QCOMPARE(FileHelpers::uniqueFilePath(path), path);
     QFile(path).open(QIODevice::WriteOnly);
-    QCOMPARE(uniqueFilePath(path), m_dir->filePath(QStringLiteral("report(1).csv")));
+    QCOMPARE(FileHelpers::uniqueFilePath(path), m_dir->filePath(QStringLiteral("report(1).csv")));
     QFile(m_dir->filePath(QStringLiteral("report(1).csv"))).open(QIODevice::WriteOnly);
-    QCOMPARE(uniqueFilePath(path), m_dir->filePath(QStringLiteral("report(2).csv")));
+    QCOMPARE(FileHelpers::uniqueFilePath(path), m_dir->filePath(QStringLiteral("report(2).csv")));
     const QString bare = m_dir->filePath(QStringLiteral("notes"));
     QFile(bare).open(QIODevice::WriteOnly);
-    QCOMPARE(uniqueFilePath(bare), m_dir->filePath(QStringLiteral("notes(1)")));
+    QCOMPARE(FileHelpers::uniqueFilePath(bare), m_dir->filePath(QStringLiteral("notes(1)")));
 }
 
 void TestStore::desktopOpensFoldersAndPages()
 {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordOpenedUrl");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "recordOpenedUrl");
-    openInExplorer(m_dir->path());
-    openUrl(QUrl(QStringLiteral("https://parlowick.example/howto")));
+    DesktopShell::openInExplorer(m_dir->path());
+    DesktopShell::openUrl(QUrl(QStringLiteral("https://parlowick.example/howto")));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QCOMPARE(m_openedUrls, (QList<QUrl>{QUrl::fromLocalFile(m_dir->path()),

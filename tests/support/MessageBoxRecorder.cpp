@@ -1,21 +1,17 @@
 #include "MessageBoxRecorder.h"
 
-#include "MessageBoxes.h"
 
 MessageBoxRecorder::MessageBoxRecorder()
-{
-    setMessageBoxHandler([this](QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons) {
+    : m_handler([this](QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons) {
         m_boxes.append({icon, text, buttons});
         if (!m_answers.isEmpty())
             return m_answers.takeFirst();
         return buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
-    });
+    })
+{
 }
 
-MessageBoxRecorder::~MessageBoxRecorder()
-{
-    setMessageBoxHandler({});
-}
+MessageBoxRecorder::~MessageBoxRecorder() = default;
 
 QStringList MessageBoxRecorder::texts() const
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageBoxes.h"
+
 #include <QList>
 #include <QMessageBox>
 #include <QString>
@@ -29,4 +31,5 @@ public:
 private:
     QList<Box> m_boxes;
     QList<QMessageBox::StandardButton> m_answers;
+    MessageBoxes::ScopedHandler m_handler;
 };

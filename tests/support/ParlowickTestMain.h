@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Startup.h"
+#include "BubbleSchemeHandler.h"
 
 #include <QApplication>
 #include <QTest>
@@ -10,7 +10,7 @@
 #define PARLOWICK_TEST_MAIN(TestClass)                                                                                 \
     int main(int argc, char *argv[])                                                                                   \
     {                                                                                                                  \
-        prepareParlowick();                                                                                            \
+        BubbleSchemeHandler::prepareApplication();                                                                                        \
         QApplication app(argc, argv);                                                                                  \
         TestClass test;                                                                                                \
         return QTest::qExec(&test, argc, argv);                                                                        \

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "ProgressThread.h"
+
 #include <QObject>
 #include <QStringList>
 
-class ProgressThread;
-
 // A progress receiver for workers under test: records every report, and closes (cancels)
 // like the dialog when asked.
-class ProgressRecorder : public QObject
+class ProgressRecorder : public QObject, public ProgressReceiver
 {
     Q_OBJECT
 
@@ -18,6 +18,8 @@ public:
     QStringList successes;
 
     // Starts the worker and returns once it has ended and its reports have arrived.
+    void attach(ProgressThread &worker) override { connectProgress(worker, this); }
+
     bool run(ProgressThread &worker, int timeoutMs = 120000);
     // Cancels the worker at its first report whose text starts with the prefix.
     void cancelAt(const QString &textPrefix) { m_cancelPrefix = textPrefix; }

@@ -4,6 +4,7 @@
 #include "AdbBridge.h"
 #include "CliProgress.h"
 #include "MmsDB.h"
+#include "ProductInfo.h"
 #include "SyncBackupThread.h"
 #include "SyncClient.h"
 #include "SyncListenSMSThread.h"
@@ -96,7 +97,7 @@ QString messageLine(const SMSInfo &sms)
     body.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     QString line = QStringLiteral("%1\t%2\t%3\t%4")
                        .arg(sms.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-                            sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox"), displayName(sms), body);
+                            sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox"), Sms::displayName(sms), body);
     if (!sms.attachments.isEmpty())
         line += QStringLiteral("\t[%1 attachment(s)]").arg(sms.attachments.size());
     return line;
@@ -123,14 +124,14 @@ QJsonObject messageJson(const SMSInfo &sms)
 
 int printAccounts()
 {
-    for (const QDir &account : listAccounts())
+    for (const QDir &account : Accounts::listAccounts())
         std::printf("%s\n", qPrintable(account.dirName()));
     return 0;
 }
 
 int backup(const QCommandLineParser &options, const QString &account)
 {
-    openAccount(account);
+    Accounts::openAccount(account);
     connectPhone(options);
     CliProgress progress;
     SyncRestoreThread worker(&progress);
@@ -139,8 +140,8 @@ int backup(const QCommandLineParser &options, const QString &account)
 
 int restore(const QCommandLineParser &options, const QString &account)
 {
-    openAccount(account);
-    const QList<SMSInfo> messages = currentStore()->querySMS(options.values(QStringLiteral("conversation")));
+    Accounts::openAccount(account);
+    const QList<SMSInfo> messages = Accounts::currentStore()->querySMS(options.values(QStringLiteral("conversation")));
     connectPhone(options);
     CliProgress progress;
     SyncBackupThread worker(messages, &progress);
@@ -158,9 +159,9 @@ int send(const QCommandLineParser &options)
     if (numbers.isEmpty() || text.trimmed().isEmpty())
         return usageError(QStringLiteral("send needs --to NUMBER and a non-blank --text."));
     if (options.isSet(QStringLiteral("account")))
-        openAccount(options.value(QStringLiteral("account")));
+        Accounts::openAccount(options.value(QStringLiteral("account")));
     connectPhone(options);
-    const std::shared_ptr<SyncClient> phone = SyncClient::current(false);
+    const std::shared_ptr<SyncClient> phone = SyncClient::current();
     for (const QString &number : numbers) {
         for (const SMSInfo &sms : phone->sendSMS(number, text))
             std::printf("%s\n", qPrintable(messageLine(sms)));
@@ -170,37 +171,43 @@ int send(const QCommandLineParser &options)
 
 int listen(const QCommandLineParser &options, const QString &account)
 {
-    openAccount(account);
+    Accounts::openAccount(account);
     connectPhone(options);
-    SyncListenSMSThread *listener = SyncListenSMSThread::instance();
+    SyncListenSMSThread listener;
     QEventLoop loop;
     int status = kInterrupted;
-    QObject::connect(listener, &SyncListenSMSThread::receivedSMS, &loop, [](const SMSInfo &sms) {
-        currentStore()->insertSMS(sms);
-        std::printf("%s\n", qPrintable(messageLine(sms)));
-        std::fflush(stdout);
-    });
-    QObject::connect(listener, &SyncListenSMSThread::errorOccurred, &loop, [&](const QString &text) {
+    const auto fail = [&](const QString &text) {
         printError(text);
         status = 1;
         loop.quit();
+    };
+    QObject::connect(&listener, &SyncListenSMSThread::receivedSMS, &loop, [&](const SMSInfo &sms) {
+        // Nothing may leave a slot: a message that cannot be filed ends the command.
+        try {
+            Accounts::currentStore()->insertSMS(sms);
+        } catch (const std::exception &e) {
+            fail(QString::fromUtf8(e.what()));
+            return;
+        }
+        std::printf("%s\n", qPrintable(messageLine(sms)));
+        std::fflush(stdout);
     });
+    QObject::connect(&listener, &SyncListenSMSThread::errorOccurred, &loop, fail);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
         if (interrupted)
             loop.quit();
     });
     poll.start(100);
-    listener->restart();
+    listener.restart();
     loop.exec();
-    SyncListenSMSThread::shutdown();
     return status;
 }
 
 int printMessages(const QCommandLineParser &options, const QString &account)
 {
-    openAccount(account);
-    const QList<SMSInfo> messages = currentStore()->querySMS(options.values(QStringLiteral("conversation")));
+    Accounts::openAccount(account);
+    const QList<SMSInfo> messages = Accounts::currentStore()->querySMS(options.values(QStringLiteral("conversation")));
     if (options.isSet(QStringLiteral("json"))) {
         QJsonArray array;
         for (const SMSInfo &sms : messages)
@@ -224,7 +231,7 @@ int dispatch(const QCommandLineParser &options)
     if (command == QLatin1String("accounts"))
         return printAccounts();
     if (command == QLatin1String("create")) {
-        createAccount(account);
+        Accounts::createAccount(account);
         return 0;
     }
     if (command == QLatin1String("backup"))
@@ -255,10 +262,15 @@ int run(const QStringList &arguments)
         {QStringLiteral("json"), QStringLiteral("Print messages as JSON.")},
     });
     options.addHelpOption();
+    options.addVersionOption();
     if (!options.parse(arguments))
         return usageError(options.errorText());
     if (options.isSet(QStringLiteral("help"))) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (options.isSet(QStringLiteral("version"))) {
+        std::printf("parlowick-cli %s\n", qPrintable(ProductInfo::version()));
         return 0;
     }
     try {

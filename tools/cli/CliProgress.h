@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgressThread.h"
+
 #include <QObject>
 #include <QString>
 
@@ -7,7 +9,7 @@
 
 // The command line's progress receiver: the three report slots a worker connects to,
 // and finished(int), which cancels the worker, as closing the progress dialog does.
-class CliProgress : public QObject
+class CliProgress : public QObject, public ProgressReceiver
 {
     Q_OBJECT
 
@@ -15,6 +17,8 @@ public:
     enum class Outcome { Running, Succeeded, Failed };
 
     explicit CliProgress(std::FILE *out = stderr);
+
+    void attach(ProgressThread &worker) override { connectProgress(worker, this); }
 
     Outcome outcome() const { return m_outcome; }
     QString text() const { return m_text; }

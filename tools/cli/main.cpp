@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     initParlowickResources();
-    installCatalogue(app);
+    Catalogue::install(app);
     std::signal(SIGINT, [](int) { CliCommands::interrupted = true; });
     std::signal(SIGTERM, [](int) { CliCommands::interrupted = true; });
     return CliCommands::run(QCoreApplication::arguments());

@@ -2,6 +2,7 @@
 
 #include "PhoneGenerator.h"
 #include "PhoneSimulator.h"
+#include "Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -78,6 +79,7 @@ bool parseArguments(const QCoreApplication &app, Options *o, QString *error)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Listen on ADDR (default 127.0.0.1)."),
         QStringLiteral("ADDR"), o->address);
     const QCommandLineOption load(
@@ -194,6 +196,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parlowick-phonesim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWICK_VERSION_STRING));
 
     Options options;
     QString error;

@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 
+namespace KeyEvents {
+
 bool isAltReturn(const QEvent *event)
 {
     if (event->type() != QEvent::KeyPress)
@@ -10,3 +12,5 @@ bool isAltReturn(const QEvent *event)
     return key->key() == Qt::Key_Return && key->modifiers().testFlag(Qt::AltModifier)
         && !key->modifiers().testFlag(Qt::KeypadModifier);
 }
+
+} // namespace KeyEvents

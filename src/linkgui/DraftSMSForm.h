@@ -24,6 +24,10 @@ public:
     // The recipient text after choosing a completion for the recipient being typed.
     static QString withCompletion(const QString &recipients, const QString &completion);
 
+signals:
+    // Connected while sending, and the user wants a backup now.
+    void backupRequested();
+
 private slots:
     void onRecipientTextChanged(const QString &text);
     void onSearchResultItemClicked(QListWidgetItem *item);

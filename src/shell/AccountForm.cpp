@@ -15,14 +15,14 @@ namespace {
 bool isValidNewAccountName(const QString &name)
 {
     static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|]"));
-    return !forbidden.match(name).hasMatch() && isSafeAccountName(name);
+    return !forbidden.match(name).hasMatch() && Accounts::isSafeAccountName(name);
 }
 
 // An existing file or folder of that name is taken as the account, as long as the name
 // cannot lead outside the data folder.
 bool accountPathExists(const QString &name)
 {
-    return isSafeAccountName(name) && QFileInfo::exists(dataFolder().filePath(name));
+    return Accounts::isSafeAccountName(name) && QFileInfo::exists(Accounts::dataFolder().filePath(name));
 }
 
 } // namespace
@@ -34,7 +34,7 @@ AccountForm::AccountForm(QWidget *parent)
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(400, 220);
-    setWindowTitle(tr("%1 - Account").arg(productTitle()));
+    setWindowTitle(tr("%1 - Account").arg(Catalogue::productTitle()));
 
     m_scene.addPixmap(QPixmap(QStringLiteral(":/res/banner.jpg")));
     m_ui->graphicsView->setScene(&m_scene);
@@ -49,7 +49,7 @@ AccountForm::~AccountForm() = default;
 
 void AccountForm::reloadAccounts()
 {
-    m_accounts = listAccounts();
+    m_accounts = Accounts::listAccounts();
     m_ui->cbAccount->clear();
     const QIcon icon(QStringLiteral(":/res/db.png"));
     for (const QDir &account : std::as_const(m_accounts))
@@ -59,25 +59,12 @@ void AccountForm::reloadAccounts()
 
 bool AccountForm::tryCreateAccount(const QString &name)
 {
-    try {
-        createAccount(name);
-        return true;
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
-        return false;
-    }
+    return MessageBoxes::runOrReport([&] { Accounts::createAccount(name); });
 }
 
 bool AccountForm::tryOpenAccount(const QString &name)
 {
-    try {
-        openAccount(name);
-        return true;
-    } catch (const std::exception &e) {
-        qWarning("Cannot open account: %s", e.what());
-        showErrorDialog(QString::fromUtf8(e.what()));
-        return false;
-    }
+    return MessageBoxes::runOrReport([&] { Accounts::openAccount(name); });
 }
 
 void AccountForm::onBtnEnterClicked()
@@ -85,20 +72,20 @@ void AccountForm::onBtnEnterClicked()
     QString name = m_ui->cbAccount->currentText().trimmed();
     if (name.isEmpty()) {
         if (!m_accounts.isEmpty()) {
-            showWarning(tr("IDS_PLEASE_SEL_OR_CREATE_ACCOUNT"));
+            MessageBoxes::showWarning(tr("IDS_PLEASE_SEL_OR_CREATE_ACCOUNT"));
             return;
         }
-        if (!askYesNo(tr("IDS_ASK_CREATE_A_DEFAULT_ACCOUNT_WHEN_NO_ACCOUNTS")))
+        if (!MessageBoxes::askYesNo(tr("IDS_ASK_CREATE_A_DEFAULT_ACCOUNT_WHEN_NO_ACCOUNTS")))
             return;
         name = QStringLiteral("default");
         if (!tryCreateAccount(name))
             return;
     } else if (!accountPathExists(name)) {
         if (!isValidNewAccountName(name)) {
-            showWarning(tr("IDS_INVALID_ACCOUNT_NAME"));
+            MessageBoxes::showWarning(tr("IDS_INVALID_ACCOUNT_NAME"));
             return;
         }
-        if (!askYesNo(tr("IDS_CONFIRM_CREATE_ACCOUNT_%1").arg(name)))
+        if (!MessageBoxes::askYesNo(tr("IDS_CONFIRM_CREATE_ACCOUNT_%1").arg(name)))
             return;
         if (!tryCreateAccount(name))
             return;
@@ -113,17 +100,13 @@ void AccountForm::onDeleteAccountClicked(const QString &link)
     // Deliberately untrimmed: only an account exactly as listed can be deleted.
     const QString name = m_ui->cbAccount->currentText();
     if (m_ui->cbAccount->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
-        showWarning(tr("IDS_SEL_EXIST_ACCOUNT"));
+        MessageBoxes::showWarning(tr("IDS_SEL_EXIST_ACCOUNT"));
         return;
     }
-    if (!askYesNo(tr("IDS_CONFIRM_DEL_THIS_ACCOUNT")))
+    if (!MessageBoxes::askYesNo(tr("IDS_CONFIRM_DEL_THIS_ACCOUNT")))
         return;
-    try {
-        deleteAccount(name);
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+    if (!MessageBoxes::runOrReport([&] { Accounts::deleteAccount(name); }))
         return;
-    }
-    showInformation(tr("IDS_DEL_ACCOUNT_SUC"));
+    MessageBoxes::showInformation(tr("IDS_DEL_ACCOUNT_SUC"));
     reloadAccounts();
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "ProgressThread.h"
+
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -9,13 +12,20 @@ class ProgressForm;
 }
 
 // The modal dialog a worker reports to. Closing it cancels the worker (finished(0)).
-class ProgressForm : public QDialog
+class ProgressForm : public QDialog, public ProgressReceiver
 {
     Q_OBJECT
 
 public:
     explicit ProgressForm(const QString &title, QWidget *parent = nullptr);
     ~ProgressForm() override;
+
+    void attach(ProgressThread &worker) override;
+
+    // Runs a job the same way at every caller: starts the worker, waits in this modal
+    // dialog, calls onSucceeded if the worker succeeded, then waits for the worker to end.
+    // Returns the dialog's result (1 on success).
+    int run(ProgressThread &worker, const std::function<void()> &onSucceeded = {});
 
 public slots:
     void updateProgress(int curProgress, const QString &progressText);

@@ -4,9 +4,13 @@
 
 class QCoreApplication;
 
+namespace Catalogue {
+
 // Loads the English catalogue ":/en.qm" and installs it application-wide.
 // Returns false when the catalogue could not be loaded (texts then show their sources).
-bool installCatalogue(QCoreApplication &app);
+bool install(QCoreApplication &app);
 
 // "Parlowick", through the catalogue.
 QString productTitle();
+
+} // namespace Catalogue

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QTranslator>
 
-bool installCatalogue(QCoreApplication &app)
+namespace Catalogue {
+
+bool install(QCoreApplication &app)
 {
     // Owned by the application, so it lives exactly as long as the texts it translates.
     auto *translator = new QTranslator(&app);
@@ -18,3 +20,5 @@ QString productTitle()
 {
     return QCoreApplication::translate("QObject", "Parlowick");
 }
+
+} // namespace Catalogue

@@ -72,16 +72,16 @@ private:
 void TestChat::initTestCase()
 {
     initParlowickResources();
-    installCatalogue(*qApp);
+    Catalogue::install(*qApp);
 }
 
 void TestChat::init()
 {
     m_home = std::make_unique<TestDataHome>();
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    createAccount(QStringLiteral("phone"));
-    openAccount(QStringLiteral("phone"));
-    const std::shared_ptr<MmsDB> store = currentStore();
+    Accounts::createAccount(QStringLiteral("phone"));
+    Accounts::openAccount(QStringLiteral("phone"));
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
     store->insertSMS(message(QStringLiteral("Ann Lee"), QStringLiteral("5550100100"), QStringLiteral("a"), 1));
     store->insertSMS(message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"), QStringLiteral("b"), 2));
     store->insertSMS(message(QStringLiteral("O'Brien 100%"), QStringLiteral("5550300300"), QStringLiteral("c"), 3));
@@ -95,7 +95,7 @@ void TestChat::cleanup()
 {
     SyncClient::setCurrent(nullptr);
     m_phone.reset();
-    setCurrentStore(nullptr);
+    Accounts::setCurrentStore(nullptr);
     m_boxes.reset();
     m_home.reset();
 }
@@ -171,7 +171,7 @@ void TestChat::sendingToTwoRecipients()
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(sentNumbers(), (QStringList{QStringLiteral("5550100100"), QStringLiteral("5550200200")}));
     QCOMPARE(m_phone->store().messages().first().body, QStringLiteral("dinner at 8?"));
-    QCOMPARE(currentStore()->querySMS({QStringLiteral("550200200")}).size(), 2);
+    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550200200")}).size(), 2);
 
     // 2,000 characters go out in pieces of at most 140 bytes.
     DraftSMSForm longer;
@@ -220,7 +220,7 @@ void TestChat::failurePartWayThroughTheRecipients()
     QVERIFY(form.result() != QDialog::Accepted);
     QCOMPARE(content->toPlainText(), QStringLiteral("are you coming?"));
     QCOMPARE(sentNumbers(), QStringList{QStringLiteral("5550100100")});
-    QCOMPARE(currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
+    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
     disconnect(goesAway);
 }
 
@@ -258,7 +258,7 @@ void TestChat::oneChatWindowPerConversation()
     QVERIFY(first->isVisible());
     first->close();
     QVERIFY(!first->isVisible());
-    currentStore()->insertSMS(message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"), QStringLiteral("more"), 9));
+    Accounts::currentStore()->insertSMS(message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"), QStringLiteral("more"), 9));
     ConversationForm *again = ConversationForm::open(&window, QStringLiteral("other title"), QStringLiteral("x"),
                                                      QStringLiteral("550200200"));
     QCOMPARE(again, first);

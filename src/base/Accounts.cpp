@@ -8,6 +8,8 @@
 
 #include <stdexcept>
 
+namespace Accounts {
+
 namespace {
 
 QMutex storeMutex;
@@ -15,9 +17,9 @@ std::shared_ptr<MmsDB> storeInstance;
 
 QDir accountFolder(const QString &name)
 {
-    if (!isSafeAccountName(name))
+    if (!Accounts::isSafeAccountName(name))
         throw std::runtime_error(QStringLiteral("Invalid account name: %1").arg(name).toStdString());
-    return QDir(dataFolder().filePath(name));
+    return QDir(Accounts::dataFolder().filePath(name));
 }
 
 } // namespace
@@ -38,7 +40,7 @@ QDir dataFolder()
 
 QList<QDir> listAccounts()
 {
-    const QDir folder = dataFolder();
+    const QDir folder = Accounts::dataFolder();
     QList<QDir> accounts;
     const QFileInfoList entries = folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time);
     for (const QFileInfo &entry : entries) {
@@ -76,7 +78,7 @@ void openAccount(const QString &name)
 {
     auto store = std::make_shared<MmsDB>(accountFolder(name));
     store->open();
-    setCurrentStore(std::move(store));
+    Accounts::setCurrentStore(std::move(store));
 }
 
 std::shared_ptr<MmsDB> currentStore()
@@ -94,3 +96,5 @@ void setCurrentStore(std::shared_ptr<MmsDB> store)
     }
     // previous is released here, outside the lock: closing a store may take a while.
 }
+
+} // namespace Accounts

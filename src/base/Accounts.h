@@ -8,6 +8,9 @@
 
 class MmsDB;
 
+// The data folder, its accounts, and the one open store.
+namespace Accounts {
+
 // The folder that holds one sub-folder per account; created when missing.
 QDir dataFolder();
 
@@ -29,3 +32,5 @@ void openAccount(const QString &name);
 // The open store shared by every part of the program; empty until an account is open.
 std::shared_ptr<MmsDB> currentStore();
 void setCurrentStore(std::shared_ptr<MmsDB> store);
+
+} // namespace Accounts

@@ -3,9 +3,9 @@
 #include "Accounts.h"
 #include "AltReturn.h"
 #include "BubbleViewMgr.h"
+#include "ConnectionForm.h"
 #include "MessageBoxes.h"
 #include "MmsDB.h"
-#include "SyncClient.h"
 #include "ui_ConversationForm.h"
 
 #include <QHash>
@@ -18,12 +18,6 @@ QHash<QString, QPointer<ConversationForm>> &chatWindows()
 {
     static QHash<QString, QPointer<ConversationForm>> windows;
     return windows;
-}
-
-std::function<void()> &conversationsChanged()
-{
-    static std::function<void()> handler;
-    return handler;
 }
 
 } // namespace
@@ -42,11 +36,6 @@ ConversationForm *ConversationForm::open(QWidget *parent, const QString &title, 
     window = new ConversationForm(title, address, parent);
     window->show();
     return window;
-}
-
-void ConversationForm::setConversationsChangedHandler(std::function<void()> handler)
-{
-    conversationsChanged() = std::move(handler);
 }
 
 ConversationForm::ConversationForm(const QString &title, const QString &address, QWidget *parent)
@@ -68,43 +57,36 @@ ConversationForm::~ConversationForm() = default;
 
 void ConversationForm::refresh()
 {
-    try {
+    MessageBoxes::runOrReport([this] {
         QList<SMSInfo> messages;
-        if (const std::shared_ptr<MmsDB> store = currentStore())
-            messages = store->querySMS({addressSuffix(m_address)});
+        if (const std::shared_ptr<MmsDB> store = Accounts::currentStore())
+            messages = store->querySMS({Sms::addressSuffix(m_address)});
         m_bubbles->showBubble(messages, false);
         m_ui->lbConversationStatus->setText(tr("Total:%1").arg(messages.size()));
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 void ConversationForm::onBtnSendSMSPressed()
 {
     const QString text = m_ui->txtSendSMS->toPlainText().trimmed();
     if (text.isEmpty()) {
-        showWarning(tr("IDS_SEND_SMS_NO_CONTENT"));
+        MessageBoxes::showWarning(tr("IDS_SEND_SMS_NO_CONTENT"));
         return;
     }
-    const std::shared_ptr<SyncClient> phone = SyncClient::current(true);
+    const std::shared_ptr<SyncClient> phone = ConnectionForm::currentOrAsk(this, &ConversationForm::backupRequested);
     if (!phone)
         return;
-    try {
-        phone->sendSMS(m_address, text);
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+    if (!MessageBoxes::runOrReport([&] { phone->sendSMS(m_address, text); }))
         return;
-    }
-    showInformation(tr("IDS_SEND_SMS_SUC"));
+    MessageBoxes::showInformation(tr("IDS_SEND_SMS_SUC"));
     refresh();
     m_ui->txtSendSMS->clear();
-    if (conversationsChanged())
-        conversationsChanged()();
+    emit conversationsChanged();
 }
 
 bool ConversationForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_ui->txtSendSMS && isAltReturn(event)) {
+    if (watched == m_ui->txtSendSMS && KeyEvents::isAltReturn(event)) {
         onBtnSendSMSPressed();
         return true;
     }

@@ -4,30 +4,16 @@
 #include "Catalogue.h"
 #include "MessageBoxes.h"
 #include "SimpleProtocol.h"
-#include "SyncClient.h"
 #include "ui_ConnectionForm.h"
 
 #include <QRegularExpression>
 
-#include <stdexcept>
-
 namespace {
-
-std::function<void()> &backupCommand()
-{
-    static std::function<void()> command;
-    return command;
-}
 
 constexpr int kHeightWithoutMethod = 200;
 constexpr int kHeightWithMethod = 260;
 
 } // namespace
-
-void ConnectionForm::setBackupCommand(std::function<void()> command)
-{
-    backupCommand() = std::move(command);
-}
 
 ConnectionForm::ConnectionForm(QWidget *parent)
     : QDialog(parent)
@@ -40,7 +26,7 @@ ConnectionForm::ConnectionForm(QWidget *parent)
     connect(m_ui->aRefreshUsbDevices, &QLabel::linkActivated, this, &ConnectionForm::onBtnRefreshClicked);
     connect(m_ui->btnConnect, &QPushButton::pressed, this, &ConnectionForm::onBtnConnectClicked);
     connect(m_ui->btnCancel, &QPushButton::pressed, this, &QDialog::reject);
-    setWindowTitle(tr("%1-Connection").arg(productTitle()));
+    setWindowTitle(tr("%1-Connection").arg(Catalogue::productTitle()));
     onChooseConnectMethod(false);
 }
 
@@ -62,15 +48,11 @@ void ConnectionForm::onBtnRefreshClicked(const QString &link)
 {
     Q_UNUSED(link);
     QSet<QString> serials;
-    try {
-        serials = AdbBridge().devices();
-    } catch (const std::runtime_error &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+    if (!MessageBoxes::runOrReport([&] { serials = AdbBridge().devices(); }))
         return;
-    }
     m_ui->cbUsbDevices->clear();
     if (serials.isEmpty()) {
-        showWarning(tr("IDS_USB_CONNECTION_CAN_NOT_FIND_ANY_DEVICES"));
+        MessageBoxes::showWarning(tr("IDS_USB_CONNECTION_CAN_NOT_FIND_ANY_DEVICES"));
         return;
     }
     for (const QString &serial : std::as_const(serials))
@@ -88,29 +70,26 @@ bool ConnectionForm::chooseEndpoint(QString &serial, QString &address)
 {
     if (m_ui->raUsb->isChecked()) {
         if (m_ui->cbUsbDevices->currentIndex() < 0) {
-            showWarning(tr("IDS_PLEASE_SELECT_CONNECT_DEVICE"));
+            MessageBoxes::showWarning(tr("IDS_PLEASE_SELECT_CONNECT_DEVICE"));
             return false;
         }
         serial = m_ui->cbUsbDevices->currentText();
-        try {
-            AdbBridge().forward(serial, kServicePort, kServicePort);
-        } catch (const std::runtime_error &e) {
-            showErrorDialog(QString::fromUtf8(e.what()));
+        if (!MessageBoxes::runOrReport(
+                [&] { AdbBridge().forward(serial, SyncClient::kServicePort, SyncClient::kServicePort); }))
             return false;
-        }
         address = QStringLiteral("127.0.0.1");
         return true;
     }
     if (m_ui->raWifi->isChecked()) {
         address = m_ui->txtWifiAddr->text().trimmed();
         if (!isWifiAddress(address)) {
-            showErrorDialog(tr("IDS_INVALID_WIFI_ADDR_WHEN_CONNECT_TO_DEVICE"));
+            MessageBoxes::showErrorDialog(tr("IDS_INVALID_WIFI_ADDR_WHEN_CONNECT_TO_DEVICE"));
             return false;
         }
         serial = address;
         return true;
     }
-    showWarning(tr("IDS_PLEASE_SELECT_CONNECT_METHOD"));
+    MessageBoxes::showWarning(tr("IDS_PLEASE_SELECT_CONNECT_METHOD"));
     return false;
 }
 
@@ -124,10 +103,10 @@ void ConnectionForm::onBtnConnectClicked()
         SyncClient::connectTo(serial, address, m_ui->raUsb->isChecked());
     } catch (const std::exception &e) {
         // An error reply from the service is reported like a connection that failed.
-        showCritical(tr("IDS_CAN_NOT_MAKE_CONNECTION_START_SYNC_FIRST_ERR_%1").arg(QString::fromUtf8(e.what())));
+        MessageBoxes::showCritical(tr("IDS_CAN_NOT_MAKE_CONNECTION_START_SYNC_FIRST_ERR_%1").arg(QString::fromUtf8(e.what())));
         return;
     }
-    if (askYesNo(tr("IDS_CONNECT_SUC_NEED_SYNC")) && backupCommand())
-        backupCommand()();
+    if (MessageBoxes::askYesNo(tr("IDS_CONNECT_SUC_NEED_SYNC")))
+        emit backupRequested();
     accept();
 }

@@ -15,6 +15,21 @@ ProgressForm::ProgressForm(const QString &title, QWidget *parent)
 
 ProgressForm::~ProgressForm() = default;
 
+void ProgressForm::attach(ProgressThread &worker)
+{
+    connectProgress(worker, this);
+}
+
+int ProgressForm::run(ProgressThread &worker, const std::function<void()> &onSucceeded)
+{
+    worker.start(QThread::InheritPriority);
+    const int result = exec();
+    if (result == QDialog::Accepted && onSucceeded)
+        onSucceeded();
+    worker.wait();
+    return result;
+}
+
 void ProgressForm::done(int result)
 {
     m_closed = true;
@@ -33,7 +48,7 @@ void ProgressForm::errorOccurred(const QString &text)
 {
     if (m_closed)
         return;
-    showErrorDialog(text);
+    MessageBoxes::showErrorDialog(text);
     reject();
 }
 
@@ -42,6 +57,6 @@ void ProgressForm::succeed(const QString &tipsStr)
     if (m_closed)
         return;
     if (!tipsStr.isEmpty())
-        showInformation(tipsStr);
+        MessageBoxes::showInformation(tipsStr);
     accept();
 }

@@ -16,7 +16,7 @@ namespace {
 class ScriptedThread : public ProgressThread
 {
 public:
-    ScriptedThread(QObject *receiver, std::function<void(ScriptedThread &)> script)
+    ScriptedThread(ProgressReceiver *receiver, std::function<void(ScriptedThread &)> script)
         : ProgressThread(receiver)
         , m_script(std::move(script))
     {
@@ -35,12 +35,14 @@ private:
 };
 
 // The command-line front end's kind of receiver: the three slots and finished(int), no dialog.
-class PlainReceiver : public QObject
+class PlainReceiver : public QObject, public ProgressReceiver
 {
     Q_OBJECT
 
 public:
     QStringList log;
+
+    void attach(ProgressThread &worker) override { connectProgress(worker, this); }
 
 signals:
     void finished(int result);
@@ -83,7 +85,7 @@ void TestProgress::successWithEmptyTextShowsNoBox()
         t.done(QString());
     });
     bool followedUp = false;
-    QCOMPARE(runProgressJob(form, worker, [&] { followedUp = true; }), 1);
+    QCOMPARE(form.run(worker, [&] { followedUp = true; }), 1);
     QVERIFY(followedUp);
     QVERIFY(worker.isFinished());
     QCOMPARE(boxes.boxes().size(), 0);
@@ -94,7 +96,7 @@ void TestProgress::successWithTextShowsIt()
     MessageBoxRecorder boxes;
     ProgressForm form(QStringLiteral("t"));
     ScriptedThread worker(&form, [](ScriptedThread &t) { t.done(QStringLiteral("Successfully import 3 SMS & MMS.")); });
-    QCOMPARE(runProgressJob(form, worker), 1);
+    QCOMPARE(form.run(worker), 1);
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Successfully import 3 SMS & MMS.")});
     QCOMPARE(boxes.boxes().first().icon, QMessageBox::Information);
 }
@@ -105,7 +107,7 @@ void TestProgress::errorMeansResultZeroAndNoFollowUp()
     ProgressForm form(QStringLiteral("t"));
     ScriptedThread worker(&form, [](ScriptedThread &t) { t.fail(QStringLiteral("connection reset")); });
     bool followedUp = false;
-    QCOMPARE(runProgressJob(form, worker, [&] { followedUp = true; }), 0);
+    QCOMPARE(form.run(worker, [&] { followedUp = true; }), 0);
     QVERIFY(!followedUp);
     QCOMPARE(boxes.boxes().size(), 1);
     QCOMPARE(boxes.boxes().first().icon, QMessageBox::Critical);
@@ -138,7 +140,7 @@ void TestProgress::closingWaitsForTheWorkerToStop()
         t.done(QStringLiteral("too late"));
     });
     QTimer::singleShot(50, &form, &QDialog::close);
-    QCOMPARE(runProgressJob(form, worker), 0);
+    QCOMPARE(form.run(worker), 0);
     QVERIFY(stopped);
     QVERIFY(worker.sawCancel);
     QCoreApplication::processEvents();
@@ -159,7 +161,7 @@ void TestProgress::progressReachesBarAndLabel()
         }
         t.done(QString());
     });
-    QCOMPARE(runProgressJob(form, worker), 1);
+    QCOMPARE(form.run(worker), 1);
     QCOMPARE(bar->value(), 100);
     QCOMPARE(label->text(), QStringLiteral("SMS 4:4"));
 }

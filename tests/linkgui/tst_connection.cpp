@@ -46,7 +46,7 @@ private:
 void TestConnection::initTestCase()
 {
     initParlowickResources();
-    installCatalogue(*qApp);
+    Catalogue::install(*qApp);
 }
 
 void TestConnection::init()
@@ -160,7 +160,7 @@ void TestConnection::refusedGreetingKeepsTheDialogOpen()
                                                                "retry.Connection refused")),
              qPrintable(m_boxes->texts().first()));
     QVERIFY(m_form->isVisible());
-    QVERIFY(!SyncClient::current(false));
+    QVERIFY(!SyncClient::current());
 }
 
 QTEST_MAIN(TestConnection)

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -13,6 +12,7 @@ class BubbleViewMgr;
 
 // The chat window of one conversation: its messages as bubbles and a box to reply.
 // One window per conversation, kept (hidden when closed) until the program ends.
+// What it needs of the main window it asks with signals the window connects.
 class ConversationForm : public QDialog
 {
     Q_OBJECT
@@ -20,13 +20,17 @@ class ConversationForm : public QDialog
 public:
     // Shows the conversation's window, refreshed and raised if it exists already.
     static ConversationForm *open(QWidget *parent, const QString &title, const QString &address, const QString &key);
-    // What runs after a reply was sent and filed: the main window reloads its lists.
-    static void setConversationsChangedHandler(std::function<void()> handler);
 
     ~ConversationForm() override;
 
     QString address() const { return m_address; }
     void refresh();
+
+signals:
+    // A reply was sent and filed: the conversation lists are out of date.
+    void conversationsChanged();
+    // Connected while sending, and the user wants a backup now.
+    void backupRequested();
 
 private slots:
     void onBtnSendSMSPressed();

@@ -3,9 +3,9 @@
 #include "Accounts.h"
 #include "AltReturn.h"
 #include "Catalogue.h"
+#include "ConnectionForm.h"
 #include "MessageBoxes.h"
 #include "MmsDB.h"
-#include "SyncClient.h"
 #include "ui_DraftSMSForm.h"
 
 #include <QRegularExpression>
@@ -32,7 +32,7 @@ DraftSMSForm::DraftSMSForm(QWidget *parent)
     m_ui->txtSMSContent->installEventFilter(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
-    setWindowTitle(tr("%1 - Sending Message").arg(productTitle()));
+    setWindowTitle(tr("%1 - Sending Message").arg(Catalogue::productTitle()));
     connect(m_ui->txtRecipients, &QLineEdit::textChanged, this, &DraftSMSForm::onRecipientTextChanged);
     connect(m_ui->listSearchResult, &QListWidget::itemClicked, this, &DraftSMSForm::onSearchResultItemClicked);
     connect(m_ui->btnSend, &QPushButton::pressed, this, &DraftSMSForm::onBtnSendPressed);
@@ -65,27 +65,23 @@ void DraftSMSForm::onRecipientTextChanged(const QString &text)
     m_ui->listSearchResult->hide();
     static const QRegularExpression typing(QStringLiteral("([^,]+)$"));
     const QRegularExpressionMatch match = typing.match(text);
-    const std::shared_ptr<MmsDB> store = currentStore();
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
     if (!match.hasMatch() || !store)
         return;
     QStringList labels;
-    try {
+    const bool read = MessageBoxes::runOrReport([&] {
         const QString pattern = likePattern(match.captured(1));
         Sqlite3Cursor rows = store->queryThrow(
             Sqlite3Sql("select * from handle where person like ? escape '\\' or address like ? escape '\\'"
                        " order by last_date desc")
                 .addTextParam(pattern)
                 .addTextParam(pattern));
-        while (rows.moveNext()) {
-            SMSInfo contact;
-            contact.person = rows.getText(QStringLiteral("person"));
-            contact.address = rows.getText(QStringLiteral("address"));
-            labels.append(displayName(contact));
-        }
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+        while (rows.moveNext())
+            labels.append(Sms::contactLabel(rows.getText(QStringLiteral("person")),
+                                            rows.getText(QStringLiteral("address"))));
+    });
+    if (!read)
         return;
-    }
     if (labels.isEmpty())
         return;
     m_ui->listSearchResult->clear();
@@ -117,31 +113,29 @@ void DraftSMSForm::onBtnSendPressed()
             recipients.append(part);
     }
     if (recipients.isEmpty()) {
-        showWarning(tr("IDS_SEND_SMS_NO_RECIPIENTS"));
+        MessageBoxes::showWarning(tr("IDS_SEND_SMS_NO_RECIPIENTS"));
         return;
     }
     const QString text = m_ui->txtSMSContent->toPlainText().trimmed();
     if (text.isEmpty()) {
-        showWarning(tr("IDS_SEND_SMS_NO_SMS_CONTENT"));
+        MessageBoxes::showWarning(tr("IDS_SEND_SMS_NO_SMS_CONTENT"));
         return;
     }
-    const std::shared_ptr<SyncClient> phone = SyncClient::current(true);
+    const std::shared_ptr<SyncClient> phone = ConnectionForm::currentOrAsk(this, &DraftSMSForm::backupRequested);
     if (!phone)
         return;
-    try {
-        for (const QString &recipient : recipients)
-            phone->sendSMS(recipientNumber(recipient), text);
-    } catch (const std::exception &e) {
-        showErrorDialog(QString::fromUtf8(e.what()));
+    if (!MessageBoxes::runOrReport([&] {
+            for (const QString &recipient : recipients)
+                phone->sendSMS(recipientNumber(recipient), text);
+        }))
         return;
-    }
-    showInformation(tr("IDS_SEND_SMS_SUC"));
+    MessageBoxes::showInformation(tr("IDS_SEND_SMS_SUC"));
     accept();
 }
 
 bool DraftSMSForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_ui->txtSMSContent && isAltReturn(event)) {
+    if (watched == m_ui->txtSMSContent && KeyEvents::isAltReturn(event)) {
         onBtnSendPressed();
         return true;
     }
