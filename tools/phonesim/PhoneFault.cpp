@@ -19,7 +19,7 @@ std::optional<QList<PhoneSessionKind>> kindsNamed(const QString &name)
 {
     if (name == QLatin1String("all"))
         return kKinds;
-    const auto kind = phoneSessionKindFromName(name);
+    const auto kind = phonesim::phoneSessionKindFromName(name);
     if (!kind || *kind == PhoneSessionKind::Unknown)
         return std::nullopt;
     return QList<PhoneSessionKind> { *kind };
@@ -36,7 +36,7 @@ std::optional<int> number(const QString &text, int minimum)
 
 } // namespace
 
-QString phoneSessionKindName(PhoneSessionKind kind)
+QString phonesim::phoneSessionKindName(PhoneSessionKind kind)
 {
     switch (kind) {
     case PhoneSessionKind::Hello:
@@ -55,7 +55,7 @@ QString phoneSessionKindName(PhoneSessionKind kind)
     return QStringLiteral("unknown");
 }
 
-std::optional<PhoneSessionKind> phoneSessionKindFromName(const QString &name)
+std::optional<PhoneSessionKind> phonesim::phoneSessionKindFromName(const QString &name)
 {
     for (PhoneSessionKind kind : kKinds) {
         if (phoneSessionKindName(kind) == name)
@@ -66,7 +66,7 @@ std::optional<PhoneSessionKind> phoneSessionKindFromName(const QString &name)
     return std::nullopt;
 }
 
-std::optional<PhoneFault::Malformation> phoneMalformationFromName(const QString &name)
+std::optional<PhoneFault::Malformation> phonesim::phoneMalformationFromName(const QString &name)
 {
     using M = PhoneFault::Malformation;
     static const QMap<QString, M> names = {
@@ -130,7 +130,7 @@ bool applyPhoneFaultOption(
         if (rest.contains(QLatin1Char(':')))
             change.errorText = rest.section(QLatin1Char(':'), 1);
     } else if (option == QLatin1String("malform")) {
-        const auto type = phoneMalformationFromName(rest.section(QLatin1Char('@'), 0, 0));
+        const auto type = phonesim::phoneMalformationFromName(rest.section(QLatin1Char('@'), 0, 0));
         const auto from = rest.contains(QLatin1Char('@')) ? number(rest.section(QLatin1Char('@'), 1), 1) : 1;
         if (!type || !from)
             return fail(error,

@@ -8,9 +8,11 @@
 // The kinds of session, named after the URL the PC opens them with.
 enum class PhoneSessionKind { Hello, SendSms, Backup, Restore, SmsRecv, Unknown };
 
+namespace phonesim {
 // "hello", "sendsms", "backup", "restore", "smsrecv", "unknown"
 QString phoneSessionKindName(PhoneSessionKind kind);
 std::optional<PhoneSessionKind> phoneSessionKindFromName(const QString &name);
+} // namespace phonesim
 
 // What goes wrong in the sessions of one kind.
 //
@@ -44,7 +46,9 @@ struct PhoneFault
 };
 
 // "short", "zerodate", "textdate", "noatta", "attaonefield", "badbase64", "empty"
+namespace phonesim {
 std::optional<PhoneFault::Malformation> phoneMalformationFromName(const QString &name);
+} // namespace phonesim
 
 // One fault option of the command line, applied to the plans of the kinds it names
 // (KIND is one kind's name or "all"):

@@ -138,7 +138,7 @@ private:
 
 using phonesim::SimState;
 
-QString phoneOutcomeName(PhoneSessionLog::Outcome outcome)
+QString phonesim::phoneOutcomeName(PhoneSessionLog::Outcome outcome)
 {
     using O = PhoneSessionLog::Outcome;
     switch (outcome) {

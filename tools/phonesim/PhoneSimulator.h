@@ -41,7 +41,9 @@ struct PhoneSessionLog
     bool finished() const { return outcome != Outcome::Running; }
 };
 
+namespace phonesim {
 QString phoneOutcomeName(PhoneSessionLog::Outcome outcome);
+} // namespace phonesim
 
 // The phone's service: listens on the service port and the three data ports of one
 // address and answers the PC's sessions from a PhoneStore.

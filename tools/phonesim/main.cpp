@@ -182,7 +182,7 @@ QString describe(const PhoneSessionLog &log)
 {
     QString text = QStringLiteral("session %1 %2: %3, %4 lines sent, %5 received")
                        .arg(log.id)
-                       .arg(phoneSessionKindName(log.kind), phoneOutcomeName(log.outcome))
+                       .arg(phonesim::phoneSessionKindName(log.kind), phonesim::phoneOutcomeName(log.outcome))
                        .arg(log.linesSent)
                        .arg(log.received.size() + log.dataLinesReceived);
     if (!log.detail.isEmpty())
@@ -256,7 +256,7 @@ int main(int argc, char *argv[])
     };
 
     QObject::connect(&simulator, &PhoneSimulator::sessionStarted, &app, [&simulator](int id) {
-        err() << "session " << id << " " << phoneSessionKindName(simulator.session(id).kind) << ": started" << Qt::endl;
+        err() << "session " << id << " " << phonesim::phoneSessionKindName(simulator.session(id).kind) << ": started" << Qt::endl;
     });
     QObject::connect(&simulator, &PhoneSimulator::sessionFinished, &app, [&](int id) {
         const PhoneSessionLog log = simulator.session(id);
