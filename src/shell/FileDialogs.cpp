@@ -1,0 +1,39 @@
+#include "FileDialogs.h"
+
+#include <QFileDialog>
+
+namespace FileDialogs {
+
+namespace {
+
+SaveHandler &saveHandler()
+{
+    static SaveHandler instance;
+    return instance;
+}
+
+} // namespace
+
+ScopedSaveHandler::ScopedSaveHandler(SaveHandler handler)
+    : m_previous(std::exchange(saveHandler(), std::move(handler)))
+{
+}
+
+ScopedSaveHandler::~ScopedSaveHandler()
+{
+    saveHandler() = std::move(m_previous);
+}
+
+SaveChoice getSaveFileName(const QString &caption, const QString &initialPath, const QStringList &filters,
+                           const QString &selectedFilter)
+{
+    if (saveHandler())
+        return saveHandler()(caption, initialPath, filters, selectedFilter);
+    SaveChoice choice;
+    choice.selectedFilter = selectedFilter;
+    choice.fileName = QFileDialog::getSaveFileName(nullptr, caption, initialPath, filters.join(QStringLiteral(";;")),
+                                                   &choice.selectedFilter);
+    return choice;
+}
+
+} // namespace FileDialogs

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The program's file dialogs, without a parent window. Every file dialog of the program
+// goes through here, so tests choose the answer instead of a person.
+namespace FileDialogs {
+
+struct SaveChoice
+{
+    QString fileName; // empty when the user cancelled
+    QString selectedFilter;
+};
+
+// The save-file dialog with the filters offered in order and one of them preselected.
+SaveChoice getSaveFileName(const QString &caption, const QString &initialPath, const QStringList &filters,
+                           const QString &selectedFilter);
+
+using SaveHandler = std::function<SaveChoice(const QString &caption, const QString &initialPath,
+                                             const QStringList &filters, const QString &selectedFilter)>;
+
+// Answers the save dialogs while it lives; the previous handler comes back at the end.
+class ScopedSaveHandler
+{
+public:
+    explicit ScopedSaveHandler(SaveHandler handler);
+    ~ScopedSaveHandler();
+    ScopedSaveHandler(const ScopedSaveHandler &) = delete;
+    ScopedSaveHandler &operator=(const ScopedSaveHandler &) = delete;
+
+private:
+    SaveHandler m_previous;
+};
+
+} // namespace FileDialogs
