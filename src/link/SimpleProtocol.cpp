@@ -80,7 +80,6 @@ LocalException::LocalException(QTcpSocket &socket, const QString &message)
     writeCommand(socket, QStringLiteral("$error:"), encodeText(message), true);
 }
 
-
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
 {
     return QString::fromLatin1(readRawLine(socket, timeoutMs, cancelled));
@@ -99,7 +98,6 @@ QByteArray readDataCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_
     checkCommand(line);
     return line;
 }
-
 
 void writeText(QTcpSocket &socket, const QString &text)
 {
@@ -173,8 +171,8 @@ QString restoreRecord(const SMSInfo &sms)
 {
     return QStringLiteral("%0,%1,%2,%3,%4,%5")
         .arg(QString::number(sms.date.toMSecsSinceEpoch()), sms.isSend ? QStringLiteral("1") : QStringLiteral("0"),
-             encodeText(sms.address), encodeText(sms.body), encodeText(sms.subject),
-             QString::number(sms.attachments.size()));
+            encodeText(sms.address), encodeText(sms.body), encodeText(sms.subject),
+            QString::number(sms.attachments.size()));
 }
 
 } // namespace simpleprotocol

@@ -17,23 +17,20 @@ namespace simpleprotocol {
 
 // Messages of these exceptions are UTF-8.
 // The connection failed, closed, timed out, or an empty command line arrived.
-class SocketDataTransferException : public std::runtime_error
-{
+class SocketDataTransferException : public std::runtime_error {
 public:
     explicit SocketDataTransferException(const QString &message);
 };
 
 // The phone reported a failure with "$error:"; the message is the phone's text.
-class RemoteException : public std::runtime_error
-{
+class RemoteException : public std::runtime_error {
 public:
     explicit RemoteException(const QString &message);
 };
 
 // This side found the phone's data unusable. Constructing it tells the phone first,
 // with an "$error:" line on the socket.
-class LocalException : public std::runtime_error
-{
+class LocalException : public std::runtime_error {
 public:
     LocalException(QTcpSocket &socket, const QString &message);
 };
@@ -65,8 +62,7 @@ QByteArray decodeData(const QString &line);
 
 // A "$sms:" record from the phone: date ms, sent flag, address, person, body and,
 // for a backup, subject and attachment count.
-struct PhoneRecord
-{
+struct PhoneRecord {
     SMSInfo sms;
     QStringList fields;
     QString error; // empty when the record is usable

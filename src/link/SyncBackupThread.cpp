@@ -72,8 +72,8 @@ void SyncBackupThread::sendRecord(QTcpSocket &data, int index)
 
 void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const AttachmentInfo &attachment)
 {
-    writeCommand(data, QStringLiteral("$atta:"), QStringLiteral("%1,%2").arg(attachment.mimeType, attachment.fileName),
-                 true);
+    writeCommand(
+        data, QStringLiteral("$atta:"), QStringLiteral("%1,%2").arg(attachment.mimeType, attachment.fileName), true);
     if (!attachment.filePath.isEmpty()) {
         QFile file(attachment.filePath);
         if (!file.open(QIODevice::ReadOnly))
@@ -86,7 +86,7 @@ void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const Attachm
             writeDataLine(data, chunk.toBase64());
             if (reportDue()) {
                 emit updateProgress(percent(index, smsList.size()),
-                                    tr("SMS %1:%2, Sending %3").arg(index).arg(smsList.size()).arg(attachment.fileName));
+                    tr("SMS %1:%2, Sending %3").arg(index).arg(smsList.size()).arg(attachment.fileName));
             }
         }
     }

@@ -177,14 +177,16 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
             throw LocalException(data, QStringLiteral("Invalid attachment data for %1.").arg(attachment.fileName));
         const QByteArray &chunk = *decoded;
         if (file.write(chunk) != chunk.size())
-            throw LocalException(data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
+            throw LocalException(
+                data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
         bytes += chunk.size();
         if (reportDue()) {
-            emit updateProgress(percent(received, total), tr("SMS %1:%2, Receiving %3 (%4 KB)")
-                                                              .arg(received)
-                                                              .arg(total)
-                                                              .arg(attachment.fileName)
-                                                              .arg(bytes / 1024));
+            emit updateProgress(percent(received, total),
+                tr("SMS %1:%2, Receiving %3 (%4 KB)")
+                    .arg(received)
+                    .arg(total)
+                    .arg(attachment.fileName)
+                    .arg(bytes / 1024));
         }
     }
     writeLine(data, QStringLiteral("."), true);

@@ -9,8 +9,7 @@ using namespace simpleprotocol;
 
 // A connected pair of sockets on loopback: the test writes raw bytes on one end and
 // reads them through the protocol functions on the other.
-class TestProtocol : public QObject
-{
+class TestProtocol : public QObject {
     Q_OBJECT
 
 private slots:
@@ -148,10 +147,11 @@ void TestProtocol::phoneRecords()
     QVERIFY(!parseSMSRecord(QStringLiteral("1700000000123,2,%1,,%2").arg(b64of123, b64ofHi)).sms.isSend);
 
     QCOMPARE(parseSMSRecord(QStringLiteral("1,1,a,b")).error,
-             QStringLiteral("SMS raw format wrong, less then 5 fields, raw:1,1,a,b"));
-    QCOMPARE(parseSMSRecord(QStringLiteral("0,1,a,b,c")).error, QStringLiteral("SMS 'date' field eq zero, raw:0,1,a,b,c"));
+        QStringLiteral("SMS raw format wrong, less then 5 fields, raw:1,1,a,b"));
+    QCOMPARE(
+        parseSMSRecord(QStringLiteral("0,1,a,b,c")).error, QStringLiteral("SMS 'date' field eq zero, raw:0,1,a,b,c"));
     QCOMPARE(parseSMSRecord(QStringLiteral("soon,1,a,b,c")).error,
-             QStringLiteral("SMS 'date' field eq zero, raw:soon,1,a,b,c"));
+        QStringLiteral("SMS 'date' field eq zero, raw:soon,1,a,b,c"));
 }
 
 void TestProtocol::restoreRecords()
@@ -163,8 +163,9 @@ void TestProtocol::restoreRecords()
     sms.person = QStringLiteral("never sent");
     sms.body = QStringLiteral("hi");
     sms.attachments.append(AttachmentInfo());
-    QCOMPARE(restoreRecord(sms), QStringLiteral("1600000000000,0,%1,%2,,1")
-                                     .arg(encodeText(QStringLiteral("+44 7700")), encodeText(QStringLiteral("hi"))));
+    QCOMPARE(restoreRecord(sms),
+        QStringLiteral("1600000000000,0,%1,%2,,1")
+            .arg(encodeText(QStringLiteral("+44 7700")), encodeText(QStringLiteral("hi"))));
 }
 
 void TestProtocol::piecesOf140Bytes()
@@ -187,7 +188,7 @@ void TestProtocol::piecesOf140Bytes()
 
 void TestProtocol::cancelledReadStops()
 {
-    std::atomic_bool cancelled{true};
+    std::atomic_bool cancelled { true };
     QVERIFY_THROWS_EXCEPTION(JobCancelled, readLine(*m_client, -1, &cancelled));
 }
 
