@@ -3,7 +3,11 @@
 #include "SyncTiming.h"
 
 #include <QDeadlineTimer>
+#include <QStringList>
 #include <QTcpSocket>
+
+#include <algorithm>
+#include <iterator>
 
 namespace simpleprotocol {
 
@@ -12,6 +16,28 @@ namespace {
 // Unflushed writes (attachment data) are pushed out once this much is buffered, so an
 // attachment is never held whole in memory.
 constexpr qint64 kMaxBufferedWrite = 1 << 20;
+
+struct KnownCommand {
+    Command command;
+    QLatin1String word;
+};
+
+constexpr KnownCommand kKnownCommands[] = {
+    { Command::Sms, kSmsCommand },
+    { Command::Count, kCountCommand },
+    { Command::Batch, kBatchCommand },
+    { Command::End, kEndCommand },
+    { Command::Bye, kByeCommand },
+    { Command::Atta, kAttaCommand },
+    { Command::Error, kErrorCommand },
+};
+
+Command commandOf(QStringView word)
+{
+    const auto known = std::find_if(std::begin(kKnownCommands), std::end(kKnownCommands),
+        [word](const KnownCommand &entry) { return word == entry.word; });
+    return known == std::end(kKnownCommands) ? Command::Unknown : known->command;
+}
 
 std::string utf8(const QString &text)
 {
@@ -50,8 +76,12 @@ void checkCommand(const QByteArray &line)
 {
     if (line.isEmpty())
         throw SocketDataTransferException(QStringLiteral("Null command."));
-    if (line.startsWith("$error:"))
-        throw RemoteException(decodeText(QString::fromLatin1(line.mid(7))));
+    // Data lines are Base64 and never start with "$": only command lines become text.
+    if (!line.startsWith('$'))
+        return;
+    const CommandLine command = parseCommandLine(QString::fromLatin1(line));
+    if (command.command == Command::Error)
+        throw RemoteException(decodeText(command.argument));
 }
 
 void writeBytes(QTcpSocket &socket, const QByteArray &bytes)
@@ -77,9 +107,8 @@ RemoteException::RemoteException(const QString &message)
 LocalException::LocalException(QTcpSocket &socket, const QString &message)
     : std::runtime_error(utf8(message))
 {
-    writeCommand(socket, QStringLiteral("$error:"), encodeText(message), true);
+    writeCommand(socket, kErrorCommand, encodeText(message), true);
 }
-
 
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
 {
@@ -99,7 +128,6 @@ QByteArray readDataCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_
     checkCommand(line);
     return line;
 }
-
 
 void writeText(QTcpSocket &socket, const QString &text)
 {
@@ -147,34 +175,62 @@ QByteArray decodeData(const QString &line)
     return QByteArray::fromBase64(line.toLatin1());
 }
 
+CommandLine parseCommandLine(const QString &line)
+{
+    if (!line.startsWith(QLatin1Char('$')))
+        return { Command::Bare, line };
+    // The word ends with the first colon; a line without one has no argument.
+    const qsizetype colon = line.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return { Command::Unknown, QString() };
+    return { commandOf(QStringView(line).left(colon + 1)), line.sliced(colon + 1) };
+}
+
 PhoneRecord parseSMSRecord(const QString &record)
 {
     PhoneRecord parsed;
-    parsed.fields = record.split(QLatin1Char(','));
-    if (parsed.fields.size() < 5) {
+    const QStringList fields = record.split(QLatin1Char(','));
+    if (fields.size() < 5) {
         parsed.error = QStringLiteral("SMS raw format wrong, less then 5 fields, raw:") + record;
         return parsed;
     }
-    const qint64 date = parsed.fields.at(0).toLongLong();
+    const qint64 date = fields.at(0).toLongLong();
     if (date == 0) {
         parsed.error = QStringLiteral("SMS 'date' field eq zero, raw:") + record;
         return parsed;
     }
     SMSInfo &sms = parsed.sms;
     sms.date = QDateTime::fromMSecsSinceEpoch(date, Qt::UTC);
-    sms.isSend = parsed.fields.at(1).toInt() == 1;
-    sms.address = decodeText(parsed.fields.at(2));
-    sms.person = decodeText(parsed.fields.at(3));
-    sms.body = decodeText(parsed.fields.at(4));
+    sms.isSend = fields.at(1).toInt() == 1;
+    sms.address = decodeText(fields.at(2));
+    sms.person = decodeText(fields.at(3));
+    sms.body = decodeText(fields.at(4));
+    if (fields.size() > 5)
+        parsed.subject = decodeText(fields.at(5));
+    if (fields.size() > 6)
+        parsed.attachmentCount = fields.at(6).toInt();
     return parsed;
+}
+
+AttachmentHeader parseAttachmentHeader(const QString &argument)
+{
+    AttachmentHeader header;
+    const QStringList parts = argument.split(QLatin1Char(','));
+    if (parts.size() < 2) {
+        header.error = QStringLiteral("$atta: command invalid param.");
+        return header;
+    }
+    header.mimeType = parts.at(0);
+    header.fileName = parts.at(1);
+    return header;
 }
 
 QString restoreRecord(const SMSInfo &sms)
 {
     return QStringLiteral("%0,%1,%2,%3,%4,%5")
         .arg(QString::number(sms.date.toMSecsSinceEpoch()), sms.isSend ? QStringLiteral("1") : QStringLiteral("0"),
-             encodeText(sms.address), encodeText(sms.body), encodeText(sms.subject),
-             QString::number(sms.attachments.size()));
+            encodeText(sms.address), encodeText(sms.body), encodeText(sms.subject),
+            QString::number(sms.attachments.size()));
 }
 
 } // namespace simpleprotocol

@@ -3,8 +3,8 @@
 #include "JobCancelled.h"
 #include "SMSInfo.h"
 
+#include <QLatin1String>
 #include <QString>
-#include <QStringList>
 
 #include <atomic>
 #include <stdexcept>
@@ -17,23 +17,20 @@ namespace simpleprotocol {
 
 // Messages of these exceptions are UTF-8.
 // The connection failed, closed, timed out, or an empty command line arrived.
-class SocketDataTransferException : public std::runtime_error
-{
+class SocketDataTransferException : public std::runtime_error {
 public:
     explicit SocketDataTransferException(const QString &message);
 };
 
 // The phone reported a failure with "$error:"; the message is the phone's text.
-class RemoteException : public std::runtime_error
-{
+class RemoteException : public std::runtime_error {
 public:
     explicit RemoteException(const QString &message);
 };
 
 // This side found the phone's data unusable. Constructing it tells the phone first,
 // with an "$error:" line on the socket.
-class LocalException : public std::runtime_error
-{
+class LocalException : public std::runtime_error {
 public:
     LocalException(QTcpSocket &socket, const QString &message);
 };
@@ -63,15 +60,43 @@ QString decodeText(const QString &field);
 // Base64 of a data line, skipping characters outside the alphabet.
 QByteArray decodeData(const QString &line);
 
+// The command words. A command line starts with its word; the argument follows directly.
+inline constexpr QLatin1String kSmsCommand("$sms:");
+inline constexpr QLatin1String kCountCommand("$count:");
+inline constexpr QLatin1String kBatchCommand("$batch:");
+inline constexpr QLatin1String kEndCommand("$end:");
+inline constexpr QLatin1String kByeCommand("$bye:");
+inline constexpr QLatin1String kAttaCommand("$atta:");
+inline constexpr QLatin1String kErrorCommand("$error:");
+
+// Bare: a line without a word (an acknowledgement, a data line, "."); Unknown: a line
+// starting with "$" whose word is none of the above.
+enum class Command { Bare, Unknown, Sms, Count, Batch, End, Bye, Atta, Error };
+
+struct CommandLine {
+    Command command = Command::Bare;
+    QString argument; // a bare line whole
+};
+CommandLine parseCommandLine(const QString &line);
+
 // A "$sms:" record from the phone: date ms, sent flag, address, person, body and,
 // for a backup, subject and attachment count.
-struct PhoneRecord
-{
-    SMSInfo sms;
-    QStringList fields;
+struct PhoneRecord {
+    SMSInfo sms; // without the subject
+    // Kept apart from sms: only a backup files them.
+    QString subject;
+    int attachmentCount = 0;
     QString error; // empty when the record is usable
 };
 PhoneRecord parseSMSRecord(const QString &record);
+
+// The argument of "$atta:": "mime,fileName".
+struct AttachmentHeader {
+    QString mimeType;
+    QString fileName;
+    QString error; // empty when both are there
+};
+AttachmentHeader parseAttachmentHeader(const QString &argument);
 
 // The six-field "$sms:" record a restore sends to the phone (no contact name).
 QString restoreRecord(const SMSInfo &sms);

@@ -37,19 +37,19 @@ void SyncBackupThread::runSession()
     restartReportClock();
     while (sent < total) {
         const int batch = qMin(total - sent, kBatchSize);
-        writeCommand(data, QStringLiteral("$batch:"), QString(), true);
+        writeCommand(data, kBatchCommand, QString(), true);
         int i = sent;
         for (; i - sent < batch; ++i) {
             checkCancelled();
             sendRecord(data, i);
         }
         checkCancelled();
-        writeCommand(data, QStringLiteral("$end:"), QString(), true);
+        writeCommand(data, kEndCommand, QString(), true);
         emit updateProgress(percent(i, total), tr("SMS %1:%2").arg(i).arg(total));
         waitForNextBatch(data);
         sent = i;
     }
-    writeCommand(data, QStringLiteral("$bye:"), QString(), true);
+    writeCommand(data, kByeCommand, QString(), true);
     data.disconnectFromHost();
     QThread::msleep(SyncTiming::closingPauseMs());
     emit succeed(tr("IDS_EXPORT_SMS_TO_ANDROID_SUC_%1").arg(sent));
@@ -58,7 +58,7 @@ void SyncBackupThread::runSession()
 void SyncBackupThread::sendRecord(QTcpSocket &data, int index)
 {
     const SMSInfo &sms = smsList.at(index);
-    writeCommand(data, QStringLiteral("$sms:"), restoreRecord(sms), false);
+    writeCommand(data, kSmsCommand, restoreRecord(sms), false);
     if (sms.attachments.isEmpty())
         return;
     flush(data);
@@ -72,8 +72,7 @@ void SyncBackupThread::sendRecord(QTcpSocket &data, int index)
 
 void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const AttachmentInfo &attachment)
 {
-    writeCommand(data, QStringLiteral("$atta:"), QStringLiteral("%1,%2").arg(attachment.mimeType, attachment.fileName),
-                 true);
+    writeCommand(data, kAttaCommand, QStringLiteral("%1,%2").arg(attachment.mimeType, attachment.fileName), true);
     if (!attachment.filePath.isEmpty()) {
         QFile file(attachment.filePath);
         if (!file.open(QIODevice::ReadOnly))
@@ -86,7 +85,7 @@ void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const Attachm
             writeDataLine(data, chunk.toBase64());
             if (reportDue()) {
                 emit updateProgress(percent(index, smsList.size()),
-                                    tr("SMS %1:%2, Sending %3").arg(index).arg(smsList.size()).arg(attachment.fileName));
+                    tr("SMS %1:%2, Sending %3").arg(index).arg(smsList.size()).arg(attachment.fileName));
             }
         }
     }
@@ -97,7 +96,7 @@ void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const Attachm
 void SyncBackupThread::waitForNextBatch(QTcpSocket &data)
 {
     for (;;) {
-        if (readCommand(data, -1, &cancelled).startsWith(QLatin1String("$batch:")))
+        if (parseCommandLine(readCommand(data, -1, &cancelled)).command == Command::Batch)
             return;
         checkCancelled();
     }

@@ -77,9 +77,10 @@ SMSInfo SyncClient::sendOneSMS(const QString &number, const QString &text) const
     open(socket, QStringLiteral("sendsms://127.0.0.1/"));
     writeText(socket, encodeText(number) + QLatin1Char(',') + encodeText(text) + QLatin1Char('\n'));
     flush(socket);
-    const QString reply = readCommand(socket, -1);
-    writeCommand(socket, QStringLiteral("$bye:"), QString(), true);
-    const PhoneRecord record = parseSMSRecord(reply.mid(5));
+    const CommandLine reply = parseCommandLine(readCommand(socket, -1));
+    writeCommand(socket, kByeCommand, QString(), true);
+    // Any other reply is no record: it fails as an empty one.
+    const PhoneRecord record = parseSMSRecord(reply.command == Command::Sms ? reply.argument : QString());
     if (!record.error.isEmpty())
         throw LocalException(socket, record.error);
     if (const std::shared_ptr<MmsDB> store = Accounts::currentStore())

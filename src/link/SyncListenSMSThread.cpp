@@ -84,9 +84,10 @@ void SyncListenSMSThread::listen()
         }
         if (stopRequested)
             throw JobCancelled();
-        if (!line.startsWith(QLatin1String("$sms:")))
+        const CommandLine command = parseCommandLine(line);
+        if (command.command != Command::Sms)
             continue;
-        const PhoneRecord record = parseSMSRecord(line.mid(5));
+        const PhoneRecord record = parseSMSRecord(command.argument);
         if (!record.error.isEmpty()) {
             qDebug("%s", qPrintable(record.error));
             return;

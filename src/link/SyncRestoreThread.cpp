@@ -65,12 +65,12 @@ void SyncRestoreThread::runSession()
     QTcpSocket &data = session.data();
     for (;;) {
         checkCancelled();
-        const QString line = readCommand(data, -1, &cancelled);
-        if (line.startsWith(QLatin1String("$count:")))
-            total = line.mid(7).toInt();
-        else if (line.startsWith(QLatin1String("$batch:")))
+        const CommandLine line = parseCommandLine(readCommand(data, -1, &cancelled));
+        if (line.command == Command::Count)
+            total = line.argument.toInt();
+        else if (line.command == Command::Batch)
             readBatch(data);
-        else if (line.startsWith(QLatin1String("$bye:")))
+        else if (line.command == Command::Bye)
             break;
     }
 
@@ -85,13 +85,13 @@ void SyncRestoreThread::readBatch(QTcpSocket &data)
 {
     for (;;) {
         checkCancelled();
-        const QString line = readCommand(data, -1, &cancelled);
-        if (line.startsWith(QLatin1String("$sms:"))) {
-            receiveSMS(data, line.mid(5));
+        const CommandLine line = parseCommandLine(readCommand(data, -1, &cancelled));
+        if (line.command == Command::Sms) {
+            receiveSMS(data, line.argument);
             ++received;
             reportCount();
-        } else if (line.startsWith(QLatin1String("$end:"))) {
-            writeCommand(data, QStringLiteral("$batch:"), QString(), true);
+        } else if (line.command == Command::End) {
+            writeCommand(data, kBatchCommand, QString(), true);
             return;
         }
     }
@@ -115,17 +115,15 @@ void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)
     if (!parsed.error.isEmpty())
         throw LocalException(data, parsed.error);
     SMSInfo &sms = parsed.sms;
-    if (parsed.fields.size() > 5)
-        sms.subject = decodeText(parsed.fields.at(5));
-    const int attachments = parsed.fields.size() > 6 ? parsed.fields.at(6).toInt() : 0;
+    sms.subject = parsed.subject;
 
-    if (attachments >= 1) {
+    if (parsed.attachmentCount >= 1) {
         if (store->contains(sms)) {
             writeLine(data, QStringLiteral("0"), true);
         } else {
             writeLine(data, QStringLiteral("1"), true);
             const QDir temp = emptyTempFolder();
-            for (int i = 0; i < attachments; ++i) {
+            for (int i = 0; i < parsed.attachmentCount; ++i) {
                 checkCancelled();
                 sms.attachments.append(receiveAttachment(data, temp));
             }
@@ -149,16 +147,16 @@ QDir SyncRestoreThread::emptyTempFolder() const
 
 AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir &temp)
 {
-    const QString header = readCommand(data, -1, &cancelled);
-    if (!header.startsWith(QLatin1String("$atta:")))
+    const CommandLine line = parseCommandLine(readCommand(data, -1, &cancelled));
+    if (line.command != Command::Atta)
         throw LocalException(data, QStringLiteral("must follow $atta: command."));
-    const QStringList parts = header.mid(6).split(QLatin1Char(','));
-    if (parts.size() < 2)
-        throw LocalException(data, QStringLiteral("$atta: command invalid param."));
+    const AttachmentHeader header = parseAttachmentHeader(line.argument);
+    if (!header.error.isEmpty())
+        throw LocalException(data, header.error);
 
     AttachmentInfo attachment;
-    attachment.mimeType = parts.at(0);
-    attachment.fileName = parts.at(1);
+    attachment.mimeType = header.mimeType;
+    attachment.fileName = header.fileName;
     attachment.filePath = FileHelpers::uniqueFilePath(temp.filePath(FileHelpers::safeFileName(attachment.fileName)));
     QFile file(attachment.filePath);
     if (!file.open(QIODevice::WriteOnly))
@@ -177,14 +175,16 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
             throw LocalException(data, QStringLiteral("Invalid attachment data for %1.").arg(attachment.fileName));
         const QByteArray &chunk = *decoded;
         if (file.write(chunk) != chunk.size())
-            throw LocalException(data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
+            throw LocalException(
+                data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
         bytes += chunk.size();
         if (reportDue()) {
-            emit updateProgress(percent(received, total), tr("SMS %1:%2, Receiving %3 (%4 KB)")
-                                                              .arg(received)
-                                                              .arg(total)
-                                                              .arg(attachment.fileName)
-                                                              .arg(bytes / 1024));
+            emit updateProgress(percent(received, total),
+                tr("SMS %1:%2, Receiving %3 (%4 KB)")
+                    .arg(received)
+                    .arg(total)
+                    .arg(attachment.fileName)
+                    .arg(bytes / 1024));
         }
     }
     writeLine(data, QStringLiteral("."), true);

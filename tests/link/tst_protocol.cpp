@@ -7,10 +7,11 @@
 
 using namespace simpleprotocol;
 
+Q_DECLARE_METATYPE(simpleprotocol::Command)
+
 // A connected pair of sockets on loopback: the test writes raw bytes on one end and
 // reads them through the protocol functions on the other.
-class TestProtocol : public QObject
-{
+class TestProtocol : public QObject {
     Q_OBJECT
 
 private slots:
@@ -22,7 +23,11 @@ private slots:
     void writingIsLatin1();
     void localExceptionTellsThePhone();
     void base64SkipsJunk();
+    void commandLines_data();
+    void commandLines();
+    void phoneRecords_data();
     void phoneRecords();
+    void attachmentHeaders();
     void restoreRecords();
     void piecesOf140Bytes();
     void cancelledReadStops();
@@ -133,25 +138,92 @@ void TestProtocol::base64SkipsJunk()
     QCOMPARE(decodeData(QStringLiteral("AAEC\u00ff/w==")), QByteArray("\x00\x01\x02\xff", 4));
 }
 
+void TestProtocol::commandLines_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<QString>("argument");
+
+    QTest::newRow("sms") << "$sms:1,0,a,b,c" << Command::Sms << "1,0,a,b,c";
+    QTest::newRow("count") << "$count:12" << Command::Count << "12";
+    QTest::newRow("batch") << "$batch:" << Command::Batch << "";
+    QTest::newRow("end") << "$end:" << Command::End << "";
+    QTest::newRow("bye") << "$bye:" << Command::Bye << "";
+    QTest::newRow("atta, colon in the name") << "$atta:text/plain,a:b.txt" << Command::Atta << "text/plain,a:b.txt";
+    QTest::newRow("error") << "$error:b29wcw==" << Command::Error << "b29wcw==";
+    QTest::newRow("unknown word") << "$hello:bmFtZQ==" << Command::Unknown << "bmFtZQ==";
+    QTest::newRow("known word inside a longer one") << "$smsx:1,0,a,b,c" << Command::Unknown << "1,0,a,b,c";
+    QTest::newRow("word without colon") << "$sms" << Command::Unknown << "";
+    QTest::newRow("word in other case") << "$SMS:1" << Command::Unknown << "1";
+    QTest::newRow("word not at the start") << " $sms:1" << Command::Bare << " $sms:1";
+    QTest::newRow("acknowledgement") << "1" << Command::Bare << "1";
+    QTest::newRow("end of data") << "." << Command::Bare << ".";
+}
+
+void TestProtocol::commandLines()
+{
+    QFETCH(QString, line);
+    const CommandLine parsed = parseCommandLine(line);
+    QTEST(parsed.command, "command");
+    QTEST(parsed.argument, "argument");
+}
+
+void TestProtocol::phoneRecords_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<int>("attachments");
+
+    // date,sent,address,person,body[,subject[,count]]
+    const auto record = [](const QString &sent, const QString &tail) {
+        return QStringLiteral("1700000000123,%1,%2,,%3%4")
+            .arg(sent, encodeText(QStringLiteral("123")), encodeText(QStringLiteral("hi")), tail);
+    };
+    const QString one = QStringLiteral("1");
+    const QString subject = QLatin1Char(',') + encodeText(QStringLiteral("Re: x"));
+    const QString fewFields = QStringLiteral("SMS raw format wrong, less then 5 fields, raw:");
+    const QString zeroDate = QStringLiteral("SMS 'date' field eq zero, raw:");
+
+    QTest::newRow("five fields") << record(one, QString()) << QString() << true << QString() << 0;
+    QTest::newRow("sent flag 2") << record(QStringLiteral("2"), QString()) << QString() << false << QString() << 0;
+    QTest::newRow("six fields") << record(one, subject) << QString() << true << "Re: x" << 0;
+    QTest::newRow("seven fields") << record(one, subject + QStringLiteral(",3")) << QString() << true << "Re: x" << 3;
+    QTest::newRow("count not a number") << record(one, subject + QStringLiteral(",two")) << QString() << true << "Re: x"
+                                        << 0;
+    QTest::newRow("four fields") << "1,1,a,b" << fewFields + QStringLiteral("1,1,a,b") << false << QString() << 0;
+    QTest::newRow("date zero") << "0,1,a,b,c" << zeroDate + QStringLiteral("0,1,a,b,c") << false << QString() << 0;
+    QTest::newRow("date not a number") << "soon,1,a,b,c" << zeroDate + QStringLiteral("soon,1,a,b,c") << false
+                                       << QString() << 0;
+}
+
 void TestProtocol::phoneRecords()
 {
-    const QString b64of123 = encodeText(QStringLiteral("123"));
-    const QString b64ofHi = encodeText(QStringLiteral("hi"));
-    PhoneRecord record = parseSMSRecord(QStringLiteral("1700000000123,1,%1,,%2").arg(b64of123, b64ofHi));
-    QVERIFY(record.error.isEmpty());
-    QCOMPARE(record.sms.date.toMSecsSinceEpoch(), Q_INT64_C(1700000000123));
-    QVERIFY(record.sms.isSend);
-    QCOMPARE(record.sms.address, QStringLiteral("123"));
-    QVERIFY(record.sms.person.isEmpty());
-    QCOMPARE(record.sms.body, QStringLiteral("hi"));
-    QCOMPARE(record.sms.rowid, 0);
-    QVERIFY(!parseSMSRecord(QStringLiteral("1700000000123,2,%1,,%2").arg(b64of123, b64ofHi)).sms.isSend);
+    QFETCH(QString, record);
+    const PhoneRecord parsed = parseSMSRecord(record);
+    QTEST(parsed.error, "error");
+    if (!parsed.error.isEmpty())
+        return;
+    QCOMPARE(parsed.sms.date.toMSecsSinceEpoch(), Q_INT64_C(1700000000123));
+    QTEST(parsed.sms.isSend, "sent");
+    QCOMPARE(parsed.sms.address, QStringLiteral("123"));
+    QVERIFY(parsed.sms.person.isEmpty());
+    QCOMPARE(parsed.sms.body, QStringLiteral("hi"));
+    QCOMPARE(parsed.sms.rowid, 0);
+    QTEST(parsed.subject, "subject");
+    QTEST(parsed.attachmentCount, "attachments");
+}
 
-    QCOMPARE(parseSMSRecord(QStringLiteral("1,1,a,b")).error,
-             QStringLiteral("SMS raw format wrong, less then 5 fields, raw:1,1,a,b"));
-    QCOMPARE(parseSMSRecord(QStringLiteral("0,1,a,b,c")).error, QStringLiteral("SMS 'date' field eq zero, raw:0,1,a,b,c"));
-    QCOMPARE(parseSMSRecord(QStringLiteral("soon,1,a,b,c")).error,
-             QStringLiteral("SMS 'date' field eq zero, raw:soon,1,a,b,c"));
+void TestProtocol::attachmentHeaders()
+{
+    // A comma in the name cuts it short: the phone sends names as they are.
+    const AttachmentHeader header = parseAttachmentHeader(QStringLiteral("image/jpeg,été.jpg,x"));
+    QCOMPARE(header.mimeType, QStringLiteral("image/jpeg"));
+    QCOMPARE(header.fileName, QStringLiteral("été.jpg"));
+    QVERIFY(header.error.isEmpty());
+    QCOMPARE(
+        parseAttachmentHeader(QStringLiteral("image/jpeg")).error, QStringLiteral("$atta: command invalid param."));
 }
 
 void TestProtocol::restoreRecords()
@@ -163,8 +235,9 @@ void TestProtocol::restoreRecords()
     sms.person = QStringLiteral("never sent");
     sms.body = QStringLiteral("hi");
     sms.attachments.append(AttachmentInfo());
-    QCOMPARE(restoreRecord(sms), QStringLiteral("1600000000000,0,%1,%2,,1")
-                                     .arg(encodeText(QStringLiteral("+44 7700")), encodeText(QStringLiteral("hi"))));
+    QCOMPARE(restoreRecord(sms),
+        QStringLiteral("1600000000000,0,%1,%2,,1")
+            .arg(encodeText(QStringLiteral("+44 7700")), encodeText(QStringLiteral("hi"))));
 }
 
 void TestProtocol::piecesOf140Bytes()
@@ -187,7 +260,7 @@ void TestProtocol::piecesOf140Bytes()
 
 void TestProtocol::cancelledReadStops()
 {
-    std::atomic_bool cancelled{true};
+    std::atomic_bool cancelled { true };
     QVERIFY_THROWS_EXCEPTION(JobCancelled, readLine(*m_client, -1, &cancelled));
 }
 
