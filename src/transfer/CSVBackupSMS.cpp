@@ -1,0 +1,71 @@
+#include "CSVBackupSMS.h"
+
+#include "DeviceOutput.h"
+#include "ExportFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+CSVBackupSMS::CSVBackupSMS(const QString &exportFilePath)
+    : m_rootDir(QFileInfo(exportFilePath).absolutePath())
+    , m_dataDir(QDir(m_rootDir).filePath(QStringLiteral("data")))
+{
+    // A folder that cannot be made shows up as a failed copy once a message needs it.
+    m_created.makePath(m_dataDir);
+}
+
+void CSVBackupSMS::writeHeader(QIODevice &device)
+{
+    DeviceOutput::write(device, QStringLiteral("send,date,number,person,subject,content,mime,cl,atta\n"));
+}
+
+void CSVBackupSMS::writeSMS(QIODevice &device, const SMSInfo &sms)
+{
+    const AttachmentFields attachments = copyAttachments(sms);
+    const QString record = (sms.isSend ? QLatin1String("1") : QLatin1String("0")) + QLatin1Char(',')
+        + sms.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QLatin1Char(',')
+        + escapeField(sms.address) + QLatin1Char(',') + escapeField(sms.person) + QLatin1Char(',')
+        + escapeField(sms.subject) + QLatin1Char(',') + escapeField(sms.body) + QLatin1Char(',')
+        + escapeField(attachments.mimeTypes) + QLatin1Char(',') + escapeField(attachments.names) + QLatin1Char(',')
+        + escapeField(attachments.copies) + QLatin1Char('\n');
+    DeviceOutput::write(device, record);
+}
+
+void CSVBackupSMS::discard()
+{
+    m_created.removeAll();
+}
+
+CSVBackupSMS::AttachmentFields CSVBackupSMS::copyAttachments(const SMSInfo &sms)
+{
+    AttachmentFields fields;
+    for (const AttachmentInfo &attachment : sms.attachments) {
+        // Parts without a file of their own have nothing to copy and are left out.
+        if (attachment.filePath.isEmpty())
+            continue;
+        fields.mimeTypes += attachment.mimeType + QLatin1Char(';');
+        fields.names += attachment.fileName + QLatin1Char(';');
+        fields.copies += copyAttachment(attachment) + QLatin1Char(';');
+    }
+    return fields;
+}
+
+QString CSVBackupSMS::copyAttachment(const AttachmentInfo &attachment)
+{
+    const QString copyName = ExportFiles::copyInto(attachment.filePath, m_dataDir, attachment.fileName, m_created);
+    // The copies are the user's own messages: nobody else should read them.
+    QFile::setPermissions(QDir(m_dataDir).filePath(copyName), QFile::ReadUser | QFile::WriteUser);
+    return copyName;
+}
+
+QString CSVBackupSMS::escapeField(const QString &text)
+{
+    QString field = text;
+    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    const bool quoted
+        = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('"'));
+    if (!quoted)
+        return field;
+    return QLatin1Char('"') + field + QLatin1Char('"');
+}

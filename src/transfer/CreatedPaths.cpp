@@ -1,0 +1,42 @@
+#include "CreatedPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool CreatedPaths::makePath(const QString &dir)
+{
+    // Walk up to the first folder that exists; everything below it is ours to make.
+    QStringList missing;
+    QString path = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
+    while (!QFileInfo::exists(path)) {
+        missing.prepend(path);
+        const QString parent = QFileInfo(path).path();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    for (const QString &folder : std::as_const(missing)) {
+        if (!QDir().mkdir(folder))
+            return false;
+        m_folders.append(folder);
+    }
+    return QFileInfo(dir).isDir();
+}
+
+void CreatedPaths::addFile(const QString &path)
+{
+    m_files.append(path);
+}
+
+void CreatedPaths::removeAll()
+{
+    for (const QString &file : std::as_const(m_files))
+        QFile::remove(file);
+    m_files.clear();
+    for (auto it = m_folders.crbegin(); it != m_folders.crend(); ++it) {
+        // rmdir refuses a folder that is not empty: someone else's file keeps it.
+        QDir().rmdir(*it);
+    }
+    m_folders.clear();
+}
