@@ -445,6 +445,30 @@
         <source>SMS %1:%2</source>
         <translation>SMS(MMS) %1:%2</translation>
     </message>
+    <message>
+        <source>Text Files(*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV Files(*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PDF Files(*.pdf)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Word Files(*.doc)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HTML Files(*.html)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HTML(Thread) Files(*.html)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>LocalPreviewCSVThread</name>

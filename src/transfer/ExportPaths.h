@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// Where an export goes: the save dialog's filters, the default name, and the rules that
+// turn the name the user chose into the file the export writes. Shared by the window
+// and the command line, so both write the same files.
+namespace ExportPaths {
+
+// The filters in the order the save dialog offers them: TXT, CSV, PDF, Word, HTML, HTML(Thread).
+enum Filter { TxtFilter, CsvFilter, PdfFilter, DocFilter, HtmlFilter, ThreadFilter, FilterCount };
+
+QStringList filters();
+// "sms(yyyyMMddhhmmss)" in the user's home folder.
+QString defaultFileName(const QDateTime &now);
+
+struct Target
+{
+    QString outputPath;   // the file the export writes
+    QString exportFolder; // made before writing (CSV and both HTML formats); empty otherwise
+    int format = -1;      // the writer's format code; -1 for PDF, which the printer paints
+};
+
+// The chosen name gains the filter's extension when it has none (any other suffix stays);
+// CSV and both HTML formats are written inside a folder named like the chosen file.
+Target target(const QString &chosenPath, Filter filter);
+
+} // namespace ExportPaths

@@ -1,0 +1,244 @@
+#include "Catalogue.h"
+#include "ExportFormat.h"
+#include "ExportPaths.h"
+#include "LocalBackupThread.h"
+#include "ParlowickResources.h"
+#include "ProgressRecorder.h"
+
+#include <QDirIterator>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+SMSInfo textMessage(int minute, const QString &body)
+{
+    SMSInfo sms;
+    sms.address = QStringLiteral("5550100");
+    sms.body = body;
+    sms.date = QDateTime(QDate(2024, 3, 1), QTime(10, minute), Qt::UTC);
+    return sms;
+}
+
+QList<SMSInfo> threeMessages()
+{
+    return {textMessage(0, QStringLiteral("one")), textMessage(1, QStringLiteral("two")),
+            textMessage(2, QStringLiteral("three"))};
+}
+
+// Every file below root with its bytes, so a test can tell that nothing changed.
+QMap<QString, QByteArray> snapshot(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        QFile file(entry.filePath());
+        const QByteArray bytes = entry.isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        files.insert(QDir(root).relativeFilePath(entry.filePath()), bytes);
+    }
+    return files;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Cancels the worker from inside its n-th progress report: the report blocks the worker
+// until the flag is set, so the cancel lands exactly after that message.
+class CancellingReceiver : public QObject, public ProgressReceiver
+{
+    Q_OBJECT
+
+public:
+    explicit CancellingReceiver(int cancelAt)
+        : m_cancelAt(cancelAt)
+    {
+    }
+
+    void attach(ProgressThread &worker) override
+    {
+        connect(&worker, &ProgressThread::updateProgress, this, [this, &worker] {
+            if (++m_reports == m_cancelAt)
+                worker.onProgressClose(0);
+        }, Qt::BlockingQueuedConnection);
+        connect(&worker, &ProgressThread::succeed, this, [this] { succeeded = true; });
+        connect(&worker, &ProgressThread::errorOccurred, this, [this] { failed = true; });
+    }
+
+    bool succeeded = false;
+    bool failed = false;
+
+private:
+    int m_cancelAt;
+    int m_reports = 0;
+};
+
+} // namespace
+
+class TestExportJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void targets_data();
+    void targets();
+    void filtersAndDefaultName();
+    void progressAndSuccess();
+    void emptyListWritesHeaderOnly();
+    void cancelKeepsWhatWasThere_data();
+    void cancelKeepsWhatWasThere();
+    void unwritableTargetFailsAndKeepsWhatWasThere();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestExportJob::initTestCase()
+{
+    initParlowickResources();
+    QVERIFY(Catalogue::install(*QCoreApplication::instance()));
+}
+
+void TestExportJob::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestExportJob::targets_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("format");
+
+    QTest::newRow("csv gains its extension and a folder")
+        << "out/a" << int(ExportPaths::CsvFilter) << "out/a.csv/a.csv" << "out/a.csv" << int(ExportFormat::Csv);
+    QTest::newRow("any suffix stays, folder of that name")
+        << "out/report.txt" << int(ExportPaths::CsvFilter) << "out/report.txt/report.txt" << "out/report.txt"
+        << int(ExportFormat::Csv);
+    QTest::newRow("txt at the chosen path") << "a" << int(ExportPaths::TxtFilter) << "a.txt" << "" << int(ExportFormat::Txt);
+    QTest::newRow("word") << "a.doc" << int(ExportPaths::DocFilter) << "a.doc" << "" << int(ExportFormat::Doc);
+    QTest::newRow("pdf goes to the printer") << "p" << int(ExportPaths::PdfFilter) << "p.pdf" << "" << -1;
+    QTest::newRow("html") << "h" << int(ExportPaths::HtmlFilter) << "h.html/h.html" << "h.html" << int(ExportFormat::Html);
+    QTest::newRow("threaded html") << "t" << int(ExportPaths::ThreadFilter) << "t.html/t.html" << "t.html"
+                                   << int(ExportFormat::ThreadedHtml);
+    QTest::newRow("a trailing dot is no suffix") << "x." << int(ExportPaths::TxtFilter) << "x..txt" << "" << int(ExportFormat::Txt);
+}
+
+void TestExportJob::targets()
+{
+    QFETCH(QString, chosen);
+    QFETCH(int, filter);
+    QFETCH(QString, output);
+    QFETCH(QString, folder);
+    QFETCH(int, format);
+    const QDir base(m_dir->path());
+    const ExportPaths::Target target = ExportPaths::target(base.filePath(chosen), ExportPaths::Filter(filter));
+    QCOMPARE(target.outputPath, base.filePath(output));
+    QCOMPARE(target.exportFolder, folder.isEmpty() ? QString() : base.filePath(folder));
+    QCOMPARE(target.format, format);
+}
+
+void TestExportJob::filtersAndDefaultName()
+{
+    QCOMPARE(ExportPaths::filters(),
+             (QStringList{QStringLiteral("Text Files(*.txt)"), QStringLiteral("CSV Files(*.csv)"),
+                          QStringLiteral("PDF Files(*.pdf)"), QStringLiteral("Word Files(*.doc)"),
+                          QStringLiteral("HTML Files(*.html)"), QStringLiteral("HTML(Thread) Files(*.html)")}));
+    const QDateTime when(QDate(2024, 3, 1), QTime(9, 5, 7));
+    QCOMPARE(ExportPaths::defaultFileName(when), QDir::home().filePath(QStringLiteral("sms(20240301090507)")));
+}
+
+void TestExportJob::progressAndSuccess()
+{
+    const QString path = m_dir->filePath(QStringLiteral("a.txt"));
+    ProgressRecorder progress;
+    LocalBackupThread worker(threeMessages(), path, QString(), int(ExportFormat::Txt), &progress);
+    QVERIFY(progress.run(worker));
+    QCOMPARE(progress.percents, (QList<int>{33, 66, 100}));
+    QCOMPARE(progress.texts, (QStringList{QStringLiteral("SMS(MMS) 1:3"), QStringLiteral("SMS(MMS) 2:3"),
+                                          QStringLiteral("SMS(MMS) 3:3")}));
+    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully export 3 SMS & MMS.")});
+    QVERIFY(progress.errors.isEmpty());
+    QVERIFY(QFileInfo(path).size() > 0);
+}
+
+void TestExportJob::emptyListWritesHeaderOnly()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("out/e.csv"));
+    ProgressRecorder progress;
+    LocalBackupThread worker({}, folder + QStringLiteral("/e.csv"), folder, int(ExportFormat::Csv), &progress);
+    QVERIFY(progress.run(worker));
+    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully export 0 SMS & MMS.")});
+    QFile file(folder + QStringLiteral("/e.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("send,date,number,person,subject,content,mime,cl,atta\n"));
+}
+
+void TestExportJob::cancelKeepsWhatWasThere_data()
+{
+    QTest::addColumn<int>("cancelAt");
+    QTest::addColumn<bool>("earlierExport");
+    QTest::newRow("before the first, into a new folder") << 0 << false;
+    QTest::newRow("after the first, over an earlier export") << 1 << true;
+    QTest::newRow("after the second") << 2 << true;
+    QTest::newRow("after the last") << 3 << true;
+}
+
+void TestExportJob::cancelKeepsWhatWasThere()
+{
+    QFETCH(int, cancelAt);
+    QFETCH(bool, earlierExport);
+    const QString folder = m_dir->filePath(QStringLiteral("out/a.csv"));
+    if (earlierExport) {
+        writeFile(folder + QStringLiteral("/a.csv"), "an earlier export\n");
+        writeFile(folder + QStringLiteral("/data/IMG_1.jpg"), "an earlier copy");
+    }
+    QList<SMSInfo> messages = threeMessages();
+    AttachmentInfo picture{QStringLiteral("IMG_1.jpg"), QString(), m_dir->filePath(QStringLiteral("source.jpg")),
+                           QStringLiteral("image/jpeg")};
+    writeFile(picture.filePath, "picture bytes");
+    for (SMSInfo &sms : messages)
+        sms.attachments.append(picture);
+    const QMap<QString, QByteArray> withSource = snapshot(m_dir->path());
+
+    CancellingReceiver receiver(cancelAt);
+    LocalBackupThread worker(messages, folder + QStringLiteral("/a.csv"), folder, int(ExportFormat::Csv), &receiver);
+    if (cancelAt == 0)
+        worker.onProgressClose(0);
+    worker.start();
+    QTRY_VERIFY(worker.isFinished());
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(!receiver.succeeded && !receiver.failed);
+    QCOMPARE(snapshot(m_dir->path()), withSource);
+}
+
+void TestExportJob::unwritableTargetFailsAndKeepsWhatWasThere()
+{
+    // A file stands where the export folder would go: nothing can be made there.
+    const QString blocked = m_dir->filePath(QStringLiteral("out/a.csv"));
+    writeFile(blocked, "not a folder");
+    const QMap<QString, QByteArray> before = snapshot(m_dir->path());
+    ProgressRecorder progress;
+    LocalBackupThread worker(threeMessages(), blocked + QStringLiteral("/a.csv"), blocked, int(ExportFormat::Csv),
+                             &progress);
+    QVERIFY(progress.run(worker));
+    QCOMPARE(progress.errors.size(), 1);
+    QVERIFY(!progress.errors.first().isEmpty());
+    QVERIFY(progress.successes.isEmpty());
+    QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+QTEST_GUILESS_MAIN(TestExportJob)
+#include "tst_export_job.moc"
