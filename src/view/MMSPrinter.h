@@ -1,0 +1,55 @@
+#pragma once
+
+#include "SMSInfo.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QPrinter;
+
+// Prints messages as chat bubbles: through the print preview, where the user picks the
+// printer, or straight into a PDF file.
+class MMSPrinter : public QObject {
+    Q_OBJECT
+
+public:
+    // Paints the messages given to print() on a printer the preview hands over.
+    using PaintCallback = std::function<void(QPrinter *)>;
+    // Shows the preview of a set-up printer, painting through the callback.
+    using PreviewHandler = std::function<void(QPrinter &, const PaintCallback &)>;
+
+    // Replaces the preview dialog while it lives, so tests can drive the printer without a
+    // modal window; the previous handler (or the dialog) comes back at the end.
+    class ScopedPreviewHandler {
+    public:
+        explicit ScopedPreviewHandler(PreviewHandler handler);
+        ~ScopedPreviewHandler();
+        ScopedPreviewHandler(const ScopedPreviewHandler &) = delete;
+        ScopedPreviewHandler &operator=(const ScopedPreviewHandler &) = delete;
+
+    private:
+        PreviewHandler m_previous;
+    };
+
+    explicit MMSPrinter(QObject *parent = nullptr);
+
+    // Keeps the messages and runs the print preview on them until the user closes it.
+    void print(const QList<SMSInfo> &messages);
+    // Throws std::runtime_error when the file cannot be written.
+    int printToPdf(const QList<SMSInfo> &messages, const QString &path);
+
+    // Messages painted by the last run.
+    int count() const { return m_count; }
+
+public slots:
+    void onPaintRequested(QPrinter *printer);
+
+private:
+    void runPreview(QPrinter &printer);
+
+    QList<SMSInfo> m_messages;
+    int m_count = 0;
+};
