@@ -9,3 +9,5 @@ echo "== main window: ready and conversation switch"
 build/bin/bench_window
 echo "== phone link: backup and restore over loopback"
 build/bin/bench_sync
+echo "== export: CSV, threaded HTML and PDF"
+build/bin/bench_export

@@ -7,9 +7,11 @@
 #include "ConnectionForm.h"
 #include "ConversationForm.h"
 #include "DraftSMSForm.h"
+#include "ExportCommand.h"
 #include "DesktopShell.h"
 #include "ItemModelContacts.h"
 #include "ItemModelSms.h"
+#include "MMSPrinter.h"
 #include "MessageBoxes.h"
 #include "MmsDB.h"
 #include "PopupMenus.h"
@@ -36,14 +38,6 @@ QPointer<MainWindow> windowInstance;
 QIcon resourceIcon(const char *name)
 {
     return name ? QIcon(QStringLiteral(":/res/%1").arg(QLatin1String(name))) : QIcon();
-}
-
-// Entries whose work is not part of the program yet: present in their places, disabled.
-QAction *addPendingEntry(QMenu &menu, const QString &text, const char *icon)
-{
-    QAction *action = menu.addAction(resourceIcon(icon), text);
-    action->setEnabled(false);
-    return action;
 }
 
 } // namespace
@@ -125,8 +119,10 @@ void MainWindow::createMenus()
     QAction *contactUs = addCommand("actionContactUs", tr("Contact us"), nullptr);
     QAction *about = addCommand("actionAbout", tr("About Software"), nullptr);
 
-    for (QAction *pending : {import, exportAll, print, fromOther})
+    for (QAction *pending : {import, fromOther})
         pending->setEnabled(false);
+    connect(exportAll, &QAction::triggered, this, &MainWindow::miExport);
+    connect(print, &QAction::triggered, this, &MainWindow::miPrint);
     connect(compose, &QAction::triggered, this, &MainWindow::miComposeMsg);
     connect(backup, &QAction::triggered, this, &MainWindow::miSyncFromAndroid);
     connect(restore, &QAction::triggered, this, &MainWindow::miSyncToAndroid);
@@ -259,6 +255,55 @@ void MainWindow::miSearch()
     searchArea->focusKeyword();
 }
 
+bool MainWindow::readAllMessages(QList<SMSInfo> &messages)
+{
+    return withStore([&](MmsDB &store) { messages = store.querySMS({}); });
+}
+
+void MainWindow::miExport()
+{
+    QList<SMSInfo> messages;
+    if (readAllMessages(messages))
+        ExportCommand::exportSMSToFile(messages);
+}
+
+void MainWindow::miThreadExport()
+{
+    ExportCommand::exportSMSToFile(smsModel->smsList());
+}
+
+void MainWindow::miSMSExport()
+{
+    const QList<SMSInfo> messages = selectedMessages();
+    if (!messages.isEmpty())
+        ExportCommand::exportSMSToFile(messages);
+}
+
+void MainWindow::printMessages(const QList<SMSInfo> &messages)
+{
+    MMSPrinter printer;
+    printer.print(messages);
+}
+
+void MainWindow::miPrint()
+{
+    QList<SMSInfo> messages;
+    if (readAllMessages(messages))
+        printMessages(messages);
+}
+
+void MainWindow::miThreadPrint()
+{
+    printMessages(smsModel->smsList());
+}
+
+void MainWindow::miSMSPrint()
+{
+    const QList<SMSInfo> messages = selectedMessages();
+    if (!messages.isEmpty())
+        printMessages(messages);
+}
+
 void MainWindow::miHowToUse()
 {
     DesktopShell::openUrl(ProductInfo::howToPage());
@@ -291,10 +336,12 @@ void MainWindow::onlistContactsContextMenu()
     if (!current.isValid())
         return;
     QMenu menu;
-    addPendingEntry(menu, tr("Export SMS to file"), "export.png");
+    QAction *exportThread = menu.addAction(resourceIcon("export.png"), tr("Export SMS to file"));
+    connect(exportThread, &QAction::triggered, this, &MainWindow::miThreadExport);
     QAction *restore = menu.addAction(resourceIcon("restore.png"), tr("Restore SMS to Android"));
     connect(restore, &QAction::triggered, this, &MainWindow::miThreadToAndroid);
-    addPendingEntry(menu, tr("IDS_PRINT_THREAD(s)"), "print.png");
+    QAction *printThread = menu.addAction(resourceIcon("print.png"), tr("IDS_PRINT_THREAD(s)"));
+    connect(printThread, &QAction::triggered, this, &MainWindow::miThreadPrint);
     if (contactsModel->handleAt(current)) {
         QAction *remove = menu.addAction(resourceIcon("delete.png"), tr("IDS_DELETE_THREAD(s)"));
         connect(remove, &QAction::triggered, this, &MainWindow::miThreadDelete);
@@ -312,8 +359,10 @@ void MainWindow::SMSListcreateContextMenu()
     QMenu menu;
     QAction *restore = menu.addAction(resourceIcon("restore.png"), tr("IDS_RESTORE_SEL_MSG"));
     connect(restore, &QAction::triggered, this, &MainWindow::miSMSRestore);
-    addPendingEntry(menu, tr("IDS_EXPORT_SEL_MSG"), "export.png");
-    addPendingEntry(menu, tr("IDS_PRINT_SEL_MSG"), "print.png");
+    QAction *exportSelected = menu.addAction(resourceIcon("export.png"), tr("IDS_EXPORT_SEL_MSG"));
+    connect(exportSelected, &QAction::triggered, this, &MainWindow::miSMSExport);
+    QAction *printSelected = menu.addAction(resourceIcon("print.png"), tr("IDS_PRINT_SEL_MSG"));
+    connect(printSelected, &QAction::triggered, this, &MainWindow::miSMSPrint);
     QAction *remove = menu.addAction(resourceIcon("delete.png"), tr("IDS_DELETE_SEL_MSG"));
     connect(remove, &QAction::triggered, this, &MainWindow::miSMSDelete);
     PopupMenus::show(menu);
@@ -428,7 +477,7 @@ void MainWindow::restoreToPhone(const QList<SMSInfo> &messages)
 void MainWindow::miSyncToAndroid()
 {
     QList<SMSInfo> messages;
-    if (withStore([&](MmsDB &store) { messages = store.querySMS({}); }))
+    if (readAllMessages(messages))
         restoreToPhone(messages);
 }
 

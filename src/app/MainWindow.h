@@ -47,6 +47,12 @@ private slots:
     void onBtnFindContactPressed();
     void onSearchNextSMS(const QString &keyword);
     void miSearch();
+    void miExport();
+    void miThreadExport();
+    void miSMSExport();
+    void miPrint();
+    void miThreadPrint();
+    void miSMSPrint();
     void miHowToUse();
     void miHomePage();
     void miContactUs();
@@ -77,6 +83,9 @@ private:
     void createMenus();
     QAction *addCommand(const char *objectName, const QString &text, const char *icon);
     QStringList selectedConversationKeys() const;
+    // Every message of the store; false (after the error dialog) when it cannot be read.
+    bool readAllMessages(QList<SMSInfo> &messages);
+    void printMessages(const QList<SMSInfo> &messages);
     QList<SMSInfo> selectedMessages() const;
     void showCurrentConversation();
     void restoreToPhone(const QList<SMSInfo> &messages);

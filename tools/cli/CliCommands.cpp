@@ -2,7 +2,10 @@
 
 #include "Accounts.h"
 #include "AdbBridge.h"
+#include "BubblePrintRenderer.h"
 #include "CliProgress.h"
+#include "ExportPaths.h"
+#include "LocalBackupThread.h"
 #include "MmsDB.h"
 #include "ProductInfo.h"
 #include "SyncBackupThread.h"
@@ -19,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 namespace CliCommands {
@@ -37,7 +41,8 @@ const char kUsage[] =
     "  parlowick-cli restore ACCOUNT (--wifi HOST | --usb SERIAL) [--conversation KEY]...\n"
     "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT [--account ACCOUNT]\n"
     "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
-    "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n";
+    "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
+    "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread --out PATH [--conversation KEY]...\n";
 
 void printError(const QString &text)
 {
@@ -220,6 +225,41 @@ int printMessages(const QCommandLineParser &options, const QString &account)
     return 0;
 }
 
+std::optional<ExportPaths::Filter> exportFilter(const QString &format)
+{
+    static const char *const kNames[ExportPaths::FilterCount] = {"txt", "csv", "pdf", "doc", "html", "thread"};
+    for (int filter = 0; filter < ExportPaths::FilterCount; ++filter) {
+        if (format == QLatin1String(kNames[filter]))
+            return ExportPaths::Filter(filter);
+    }
+    return std::nullopt;
+}
+
+int exportPdf(const QList<SMSInfo> &messages, const QString &path)
+{
+    const int count = BubblePrintRenderer().printToPdf(messages, path);
+    std::printf("%s\n", qPrintable(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count)));
+    return 0;
+}
+
+int exportMessages(const QCommandLineParser &options, const QString &account)
+{
+    const std::optional<ExportPaths::Filter> filter = exportFilter(options.value(QStringLiteral("format")));
+    if (!filter)
+        return usageError(QStringLiteral("export needs --format txt, csv, pdf, doc, html or thread."));
+    const QString out = options.value(QStringLiteral("out"));
+    if (out.isEmpty())
+        return usageError(QStringLiteral("export needs --out PATH."));
+    Accounts::openAccount(account);
+    const QList<SMSInfo> messages = Accounts::currentStore()->querySMS(options.values(QStringLiteral("conversation")));
+    const ExportPaths::Target target = ExportPaths::target(out, *filter);
+    if (*filter == ExportPaths::PdfFilter)
+        return exportPdf(messages, target.outputPath);
+    CliProgress progress;
+    LocalBackupThread worker(messages, target.outputPath, target.exportFolder, target.format, &progress);
+    return runWorker(worker, progress);
+}
+
 int dispatch(const QCommandLineParser &options)
 {
     const QStringList positional = options.positionalArguments();
@@ -244,6 +284,8 @@ int dispatch(const QCommandLineParser &options)
         return listen(options, account);
     if (command == QLatin1String("messages"))
         return printMessages(options, account);
+    if (command == QLatin1String("export"))
+        return exportMessages(options, account);
     return usageError(QStringLiteral("Unknown command: %1").arg(command));
 }
 
@@ -260,6 +302,10 @@ int run(const QStringList &arguments)
         {QStringLiteral("text"), QStringLiteral("The message to send."), QStringLiteral("TEXT")},
         {QStringLiteral("account"), QStringLiteral("The account that keeps sent messages."), QStringLiteral("ACCOUNT")},
         {QStringLiteral("json"), QStringLiteral("Print messages as JSON.")},
+        {QStringLiteral("format"), QStringLiteral("Export format: txt, csv, pdf, doc, html or thread."),
+         QStringLiteral("FORMAT")},
+        {QStringLiteral("out"), QStringLiteral("The export file (csv, html and thread get a folder of that name)."),
+         QStringLiteral("PATH")},
     });
     options.addHelpOption();
     options.addVersionOption();

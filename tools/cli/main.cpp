@@ -5,16 +5,20 @@
 #include "Catalogue.h"
 #include "ParlowickResources.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <csignal>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // PDF export paints text, which needs the toolkit's fonts: a GUI application on the
+    // off-screen platform gives them without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     initParlowickResources();
     Catalogue::install(app);
     std::signal(SIGINT, [](int) { CliCommands::interrupted = true; });
     std::signal(SIGTERM, [](int) { CliCommands::interrupted = true; });
-    return CliCommands::run(QCoreApplication::arguments());
+    return CliCommands::run(QGuiApplication::arguments());
 }

@@ -1,0 +1,133 @@
+// Exports a large account the way the export command does and prints the rates and the
+// memory the export adds on top of the message list, next to the rate of sqlite3's own
+// CSV dump of the same message rows.
+//
+//   bench_export [MESSAGES=100000] [PDF_MESSAGES=2000] [MMS_PERCENT=5]
+//
+// The CSV comparison leaves attachment copies out of both sides: sqlite3 copies no
+// files, so the CSV export is timed on the same rows without their attachments. The
+// threaded HTML and PDF figures include the pictures.
+
+#include "BenchData.h"
+#include "BubblePrintRenderer.h"
+#include "ExportFormat.h"
+#include "LocalBackupThread.h"
+#include "MmsDB.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+long currentRssKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+// Runs work while sampling the resident memory; returns the seconds it took and the
+// highest memory seen above what was resident before, in MiB.
+std::pair<double, double> measure(const std::function<void()> &work)
+{
+    const long before = currentRssKiB();
+    std::atomic_bool done{false};
+    std::atomic_long highest{before};
+    std::thread sampler([&] {
+        while (!done) {
+            highest = std::max(highest.load(), currentRssKiB());
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    done = true;
+    sampler.join();
+    return {seconds, double(std::max(highest.load(), currentRssKiB()) - before) / 1024.0};
+}
+
+void exportWith(int format, const QList<SMSInfo> &messages, const QString &path, const QString &folder)
+{
+    LocalBackupThread worker(messages, path, folder, format, nullptr);
+    worker.start();
+    worker.wait();
+    if (!QFile::exists(path))
+        std::fprintf(stderr, "export to %s failed\n", qPrintable(path));
+}
+
+void report(const char *what, int count, std::pair<double, double> figures)
+{
+    std::printf("%-34s %8d messages  %9.0f messages/s  +%6.1f MiB\n", what, count, count / figures.first,
+                figures.second);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const int total = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int pdfCount = argc > 2 ? std::atoi(argv[2]) : 2000;
+    const int mmsPercent = argc > 3 ? std::atoi(argv[3]) : 5;
+
+    QTemporaryDir dir;
+    const QString picture = BenchData::writePicture(dir.filePath(QStringLiteral("picture.jpg")));
+    MmsDB store(QDir(dir.filePath(QStringLiteral("account"))));
+    store.createFromTemplate();
+    store.open();
+    BenchData::fill(store, total, 500, mmsPercent, picture);
+    const QList<SMSInfo> messages = store.querySMS({});
+    std::printf("message list: %lld messages, %.1f MiB resident\n", qlonglong(messages.size()),
+                currentRssKiB() / 1024.0);
+
+    QList<SMSInfo> textOnly = messages;
+    for (SMSInfo &sms : textOnly)
+        sms.attachments.clear();
+
+    const QString dump = dir.filePath(QStringLiteral("dump.csv"));
+    const auto sqliteFigures = measure([&] {
+        QProcess sqlite;
+        sqlite.setStandardOutputFile(dump);
+        sqlite.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), store.folder().filePath(QStringLiteral("mms.db")),
+                                                 QStringLiteral("select * from message")});
+        sqlite.waitForFinished(-1);
+    });
+    report("sqlite3 .mode csv dump", total, sqliteFigures);
+
+    const QString csvFolder = dir.filePath(QStringLiteral("out/a.csv"));
+    const auto csvFigures = measure(
+        [&] { exportWith(int(ExportFormat::Csv), textOnly, csvFolder + QStringLiteral("/a.csv"), csvFolder); });
+    report("CSV export (no attachment copies)", total, csvFigures);
+    std::printf("CSV export / sqlite3 dump: %.2f\n", sqliteFigures.first / csvFigures.first);
+
+    const QString csvMmsFolder = dir.filePath(QStringLiteral("out/b.csv"));
+    report("CSV export (with copies)", total, measure([&] {
+               exportWith(int(ExportFormat::Csv), messages, csvMmsFolder + QStringLiteral("/b.csv"), csvMmsFolder);
+           }));
+
+    const QString threadFolder = dir.filePath(QStringLiteral("out/t.html"));
+    report("threaded HTML export (with copies)", total, measure([&] {
+               exportWith(int(ExportFormat::ThreadedHtml), messages, threadFolder + QStringLiteral("/t.html"), threadFolder);
+           }));
+
+    const QList<SMSInfo> pdfMessages = messages.mid(0, pdfCount);
+    report("PDF export", int(pdfMessages.size()), measure([&] {
+               BubblePrintRenderer().printToPdf(pdfMessages, dir.filePath(QStringLiteral("out/p.pdf")));
+           }));
+    return 0;
+}
