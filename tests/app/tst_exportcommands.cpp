@@ -1,6 +1,7 @@
 #include "Accounts.h"
 #include "Catalogue.h"
 #include "FileDialogs.h"
+#include "MMSPrinter.h"
 #include "MainWindow.h"
 #include "MessageBoxRecorder.h"
 #include "MmsDB.h"
@@ -13,6 +14,9 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 // The window's export and print commands end to end: the save dialog answered through
@@ -30,6 +34,7 @@ private slots:
     void cancelledOrUnknownFilterDoesNothing();
     void pdfExportAndItsFailure();
     void selectedMessagesAsText();
+    void printCommandsPaintTheirMessages();
 
 private:
     // Answers the next save dialogs with this name and filter, recording what they offered.
@@ -170,6 +175,32 @@ void TestExportCommands::selectedMessagesAsText()
     const QByteArray content = text.readAll();
     QCOMPARE(content.count("Time:"), 1);
     QVERIFY(content.contains("message 2, with a comma"));
+}
+
+void TestExportCommands::printCommandsPaintTheirMessages()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    // The preview's pages go to a PDF; its text tells which messages were painted.
+    QList<int> nameLines;
+    const MMSPrinter::ScopedPreviewHandler preview([&](QPrinter &printer, const MMSPrinter::PaintCallback &paint) {
+        const QString pdf = m_home->path() + QStringLiteral("/preview.pdf");
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        paint(&printer);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        text.waitForFinished();
+        nameLines.append(int(text.readAllStandardOutput().count("(55501")));
+    });
+    trigger("actionPrint");
+    auto *list = m_window->findChild<MyTreeView *>(QStringLiteral("listSMS"));
+    list->setCurrentIndex(list->model()->index(0, 0));
+    triggerMessageMenuEntry(QStringLiteral("Print selected SMS && MMS"));
+    list->clearSelection();
+    triggerMessageMenuEntry(QStringLiteral("Print selected SMS && MMS")); // no selection: no menu, no print
+    QCOMPARE(nameLines, (QList<int>{2, 1}));
+    QVERIFY(m_boxes->texts().isEmpty());
 }
 
 PARLOWICK_TEST_MAIN(TestExportCommands)
