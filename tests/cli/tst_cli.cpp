@@ -1,4 +1,7 @@
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,6 +43,7 @@ private slots:
     void backupRestoreAndSend();
     void failureAndInterruption();
     void listening();
+    void exporting();
 
 private:
     void startPhone(const QStringList &extra = {});
@@ -191,6 +195,56 @@ void TestCli::listening()
     QVERIFY(listen.waitForFinished(10000));
     QCOMPARE(listen.exitCode(), 130);
     QVERIFY(!storedMessages(QStringLiteral("cli")).isEmpty());
+}
+
+void TestCli::exporting()
+{
+    startPhone();
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    QCOMPARE(cli({QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone}).status, 0);
+    const QString out = m_home->filePath(QStringLiteral("out"));
+    auto exportAs = [&](const QString &format, const QString &name, const QStringList &extra = {}) {
+        return cli(QStringList{QStringLiteral("export"), QStringLiteral("cli"), QStringLiteral("--format"), format,
+                               QStringLiteral("--out"), out + QLatin1Char('/') + name}
+                   + extra);
+    };
+
+    // CSV goes into a folder named like the file, with the pictures copied beside it.
+    const Result csv = exportAs(QStringLiteral("csv"), QStringLiteral("a.csv"));
+    QCOMPARE(csv.status, 0);
+    QCOMPARE(csv.out.trimmed(), QStringLiteral("Successfully export 23 SMS & MMS."));
+    QVERIFY(csv.err.contains(QLatin1String("SMS(MMS) 23:23")));
+    QFile file(out + QStringLiteral("/a.csv/a.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readLine().startsWith("send,date,number,person,subject,content,mime,cl,atta"));
+    QCOMPARE(QDir(out + QStringLiteral("/a.csv/data")).entryList(QDir::Files).size(), 3);
+
+    const Result pdf = exportAs(QStringLiteral("pdf"), QStringLiteral("all"));
+    QCOMPARE(pdf.status, 0);
+    QCOMPARE(pdf.out.trimmed(), QStringLiteral("Successfully export 23 SMS & MMS."));
+    QVERIFY(QFileInfo(out + QStringLiteral("/all.pdf")).size() > 0);
+
+    // One conversation, as threaded HTML.
+    const QString key = storedMessages(QStringLiteral("cli")).first().toObject().value(QStringLiteral("address")).toString();
+    const Result thread = exportAs(QStringLiteral("thread"), QStringLiteral("t"),
+                                   {QStringLiteral("--conversation"), key.right(9)});
+    QCOMPARE(thread.status, 0);
+    const qsizetype inConversation
+        = QJsonDocument::fromJson(cli({QStringLiteral("messages"), QStringLiteral("cli"), QStringLiteral("--conversation"),
+                                       key.right(9), QStringLiteral("--json")})
+                                      .out.toUtf8())
+              .array()
+              .size();
+    QVERIFY(inConversation > 0 && inConversation < 23);
+    QCOMPARE(thread.out.trimmed(), QStringLiteral("Successfully export %1 SMS & MMS.").arg(inConversation));
+    QVERIFY(QFileInfo::exists(out + QStringLiteral("/t.html/files/style.css")));
+
+    const Result unknown = exportAs(QStringLiteral("xls"), QStringLiteral("x"));
+    QCOMPARE(unknown.status, 1);
+    QVERIFY(unknown.err.contains(QLatin1String("usage:")));
+    const Result blocked = exportAs(QStringLiteral("pdf"), QStringLiteral("missing/x"));
+    QCOMPARE(blocked.status, 1);
+    QVERIFY(blocked.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
