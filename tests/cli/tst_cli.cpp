@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -225,13 +226,16 @@ void TestCli::exporting()
     QVERIFY(QFileInfo(out + QStringLiteral("/all.pdf")).size() > 0);
 
     // One conversation, as threaded HTML.
-    const QString key = storedMessages(QStringLiteral("cli")).first().toObject().value(QStringLiteral("address")).toString();
+    // The conversation key of a number: its last nine digits.
+    QString key = storedMessages(QStringLiteral("cli")).first().toObject().value(QStringLiteral("address")).toString();
+    key.remove(QRegularExpression(QStringLiteral("\\D")));
+    key = key.right(9);
     const Result thread = exportAs(QStringLiteral("thread"), QStringLiteral("t"),
-                                   {QStringLiteral("--conversation"), key.right(9)});
+                                   {QStringLiteral("--conversation"), key});
     QCOMPARE(thread.status, 0);
     const qsizetype inConversation
         = QJsonDocument::fromJson(cli({QStringLiteral("messages"), QStringLiteral("cli"), QStringLiteral("--conversation"),
-                                       key.right(9), QStringLiteral("--json")})
+                                       key, QStringLiteral("--json")})
                                       .out.toUtf8())
               .array()
               .size();
