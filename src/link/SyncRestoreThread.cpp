@@ -160,9 +160,9 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
     attachment.mimeType = parts.at(0);
     attachment.fileName = parts.at(1);
     attachment.filePath = FileHelpers::uniqueFilePath(temp.filePath(FileHelpers::safeFileName(attachment.fileName)));
-    QFile file(attachment.filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LocalException(data, QStringLiteral("Create %1 error. %2").arg(attachment.filePath, file.errorString()));
+    const std::unique_ptr<QIODevice> file = attachmentDevice(attachment.filePath);
+    if (!file->open(QIODevice::WriteOnly))
+        throw LocalException(data, QStringLiteral("Create %1 error. %2").arg(attachment.filePath, file->errorString()));
 
     qint64 bytes = 0;
     restartReportClock();
@@ -176,18 +176,25 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
         if (!decoded)
             throw LocalException(data, QStringLiteral("Invalid attachment data for %1.").arg(attachment.fileName));
         const QByteArray &chunk = *decoded;
-        if (file.write(chunk) != chunk.size())
-            throw LocalException(data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
+        if (file->write(chunk) != chunk.size())
+            throw LocalException(
+                data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file->errorString()));
         bytes += chunk.size();
         if (reportDue()) {
-            emit updateProgress(percent(received, total), tr("SMS %1:%2, Receiving %3 (%4 KB)")
-                                                              .arg(received)
-                                                              .arg(total)
-                                                              .arg(attachment.fileName)
-                                                              .arg(bytes / 1024));
+            emit updateProgress(percent(received, total),
+                tr("SMS %1:%2, Receiving %3 (%4 KB)")
+                    .arg(received)
+                    .arg(total)
+                    .arg(attachment.fileName)
+                    .arg(bytes / 1024));
         }
     }
     writeLine(data, QStringLiteral("."), true);
-    file.close();
+    file->close();
     return attachment;
+}
+
+std::unique_ptr<QIODevice> SyncRestoreThread::attachmentDevice(const QString &path)
+{
+    return std::make_unique<QFile>(path);
 }
