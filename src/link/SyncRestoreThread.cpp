@@ -158,9 +158,9 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
     attachment.mimeType = header.mimeType;
     attachment.fileName = header.fileName;
     attachment.filePath = FileHelpers::uniqueFilePath(temp.filePath(FileHelpers::safeFileName(attachment.fileName)));
-    QFile file(attachment.filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LocalException(data, QStringLiteral("Create %1 error. %2").arg(attachment.filePath, file.errorString()));
+    const std::unique_ptr<QIODevice> file = attachmentDevice(attachment.filePath);
+    if (!file->open(QIODevice::WriteOnly))
+        throw LocalException(data, QStringLiteral("Create %1 error. %2").arg(attachment.filePath, file->errorString()));
 
     qint64 bytes = 0;
     restartReportClock();
@@ -174,9 +174,9 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
         if (!decoded)
             throw LocalException(data, QStringLiteral("Invalid attachment data for %1.").arg(attachment.fileName));
         const QByteArray &chunk = *decoded;
-        if (file.write(chunk) != chunk.size())
+        if (file->write(chunk) != chunk.size())
             throw LocalException(
-                data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file.errorString()));
+                data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file->errorString()));
         bytes += chunk.size();
         if (reportDue()) {
             emit updateProgress(percent(received, total),
@@ -188,6 +188,11 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
         }
     }
     writeLine(data, QStringLiteral("."), true);
-    file.close();
+    file->close();
     return attachment;
+}
+
+std::unique_ptr<QIODevice> SyncRestoreThread::attachmentDevice(const QString &path)
+{
+    return std::make_unique<QFile>(path);
 }

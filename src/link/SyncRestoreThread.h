@@ -9,13 +9,13 @@
 #include <memory>
 
 class MmsDB;
+class QIODevice;
 class QTcpSocket;
 
 // Backs the phone's messages up into the current store: one backup session, every
 // record filed in one transaction that is committed when the phone says goodbye and
 // rolled back on failure or cancellation.
-class SyncRestoreThread : public ProgressThread
-{
+class SyncRestoreThread : public ProgressThread {
     Q_OBJECT
 
 public:
@@ -25,6 +25,9 @@ public:
 
 protected:
     void run() override;
+    // Where a received attachment's data goes, not yet open: the file at the path. Virtual
+    // so that a failing disk can be stood in for.
+    virtual std::unique_ptr<QIODevice> attachmentDevice(const QString &path);
 
 private:
     void runSession();

@@ -1,18 +1,17 @@
 #include "AccountForm.h"
 #include "Accounts.h"
-#include "Catalogue.h"
 #include "MessageBoxRecorder.h"
-#include "ModalDriver.h"
 #include "MmsDB.h"
-#include "ParlowickResources.h"
+#include "ModalDriver.h"
 #include "ParlowickTestMain.h"
+#include "ProgramTexts.h"
 #include "Startup.h"
 #include "TestDataHome.h"
 
+#include "MainWindow.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include "MainWindow.h"
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -46,14 +45,15 @@ QStringList comboItems(AccountForm &form)
 
 void setModified(const QDir &dir, qint64 secondsSinceEpoch)
 {
-    struct utimbuf times { secondsSinceEpoch, secondsSinceEpoch };
+    struct utimbuf times {
+        secondsSinceEpoch, secondsSinceEpoch
+    };
     QVERIFY(::utime(dir.absolutePath().toLocal8Bit().constData(), &times) == 0);
 }
 
 } // namespace
 
-class TestAccounts : public QObject
-{
+class TestAccounts : public QObject {
     Q_OBJECT
 
 private slots:
@@ -79,20 +79,17 @@ private:
 
 void TestAccounts::initTestCase()
 {
-    initParlowickResources();
-    QVERIFY(Catalogue::install(*qApp));
+    QVERIFY(installProgramTexts(*qApp));
 }
 
 void TestAccounts::init()
 {
     m_home = std::make_unique<TestDataHome>();
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    Accounts::setCurrentStore(nullptr);
 }
 
 void TestAccounts::cleanup()
 {
-    Accounts::setCurrentStore(nullptr);
     m_boxes.reset();
     m_home.reset();
 }
@@ -102,7 +99,7 @@ void TestAccounts::defaultAccountQuestion()
     AccountForm form;
     QCOMPARE(form.windowTitle(), QStringLiteral("Parlowick - Account"));
     pressEnter(form, QString());
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("No account existing. Want to create default Account?")});
+    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("No account existing. Want to create default Account?") });
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Question);
     QVERIFY(!form.isVisible() && form.result() != QDialog::Accepted);
     QVERIFY(Accounts::listAccounts().isEmpty());
@@ -122,7 +119,7 @@ void TestAccounts::typedNameCreatesAccount()
     const QString name = QStringLiteral("Work phone 2.0-b");
     AccountForm form;
     pressEnter(form, name); // answered No
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Confirm to create account %1?").arg(name)});
+    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Confirm to create account %1?").arg(name) });
     QVERIFY(!m_home->dataFolder().exists(name));
 
     m_boxes->answer(QMessageBox::Yes);
@@ -135,7 +132,7 @@ void TestAccounts::typedNameCreatesAccount()
     AccountForm second;
     m_boxes->clear();
     pressEnter(second, QString());
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Please select or create Account.")});
+    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select or create Account.") });
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Warning);
 }
 
@@ -143,9 +140,9 @@ void TestAccounts::invalidNamesAreRefused_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("leavesDataFolder");
-    for (const char *name : {"a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b"})
+    for (const char *name : { "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b" })
         QTest::newRow(name) << QString::fromUtf8(name) << false;
-    for (const char *name : {"a/b", "a\\b", "..", ".", ".hidden", "../escape", "../../etc"})
+    for (const char *name : { "a/b", "a\\b", "..", ".", ".hidden", "../escape", "../../etc" })
         QTest::newRow(name) << QString::fromUtf8(name) << true;
 }
 
@@ -158,7 +155,7 @@ void TestAccounts::invalidNamesAreRefused()
     const QStringList before = parent.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     m_boxes->answer(QMessageBox::Yes); // would confirm a creation, were one asked
     pressEnter(form, name);
-    QCOMPARE(m_boxes->texts(), QStringList{kInvalidName});
+    QCOMPARE(m_boxes->texts(), QStringList { kInvalidName });
     QVERIFY(form.result() != QDialog::Accepted);
     QVERIFY(!Accounts::currentStore());
     QCOMPARE(m_home->dataFolder().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
@@ -187,26 +184,27 @@ void TestAccounts::enterTrimsButDeleteDoesNot()
 
     AccountForm form;
     clickDelete(form, QStringLiteral(" alpha"));
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Please select existing account to delete.")});
+    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select existing account to delete.") });
     QVERIFY(m_home->dataFolder().exists(QStringLiteral("alpha")));
 
     m_boxes->clear();
     clickDelete(form, QStringLiteral("alpha")); // answered No
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Confirm to delete this account?")});
+    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Confirm to delete this account?") });
     QVERIFY(m_home->dataFolder().exists(QStringLiteral("alpha")));
 
     m_boxes->clear();
     m_boxes->answer(QMessageBox::Yes);
     clickDelete(form, QStringLiteral("alpha"));
-    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Confirm to delete this account?"),
-                                            QStringLiteral("Successfully delete account.")}));
+    QCOMPARE(m_boxes->texts(),
+        (QStringList {
+            QStringLiteral("Confirm to delete this account?"), QStringLiteral("Successfully delete account.") }));
     QVERIFY(!m_home->dataFolder().exists(QStringLiteral("alpha")));
     QCOMPARE(comboItems(form), QStringList());
 }
 
 void TestAccounts::accountsNewestFirst()
 {
-    for (const char *name : {"old", "newest", "middle"})
+    for (const char *name : { "old", "newest", "middle" })
         Accounts::createAccount(QString::fromLatin1(name));
     QVERIFY(m_home->dataFolder().mkdir(QStringLiteral("not-an-account")));
     setModified(QDir(m_home->dataFolder().filePath(QStringLiteral("old"))), 1'000'000'000);
@@ -214,7 +212,8 @@ void TestAccounts::accountsNewestFirst()
     setModified(QDir(m_home->dataFolder().filePath(QStringLiteral("newest"))), 1'700'000'000);
 
     AccountForm form;
-    QCOMPARE(comboItems(form), (QStringList{QStringLiteral("newest"), QStringLiteral("middle"), QStringLiteral("old")}));
+    QCOMPARE(
+        comboItems(form), (QStringList { QStringLiteral("newest"), QStringLiteral("middle"), QStringLiteral("old") }));
     auto *combo = form.findChild<QComboBox *>(QStringLiteral("cbAccount"));
     QCOMPARE(combo->currentIndex(), -1);
     QVERIFY(combo->currentText().isEmpty());
@@ -233,8 +232,8 @@ void TestAccounts::unusableStoresKeepTheCurrentOne()
     damaged.write(QByteArray(2048, '\x7f'));
     damaged.close();
 
-    const QList<QPair<QString, QString>> cases{{QStringLiteral("empty folder"), QStringLiteral("unable to open")},
-                                               {QStringLiteral("damaged"), QStringLiteral("not a database")}};
+    const QList<QPair<QString, QString>> cases { { QStringLiteral("empty folder"), QStringLiteral("unable to open") },
+        { QStringLiteral("damaged"), QStringLiteral("not a database") } };
     for (const auto &[name, cause] : cases) {
         m_boxes->clear();
         AccountForm form;
@@ -244,7 +243,7 @@ void TestAccounts::unusableStoresKeepTheCurrentOne()
         QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
         const QString text = m_boxes->texts().first();
         QVERIFY2(text.startsWith(QLatin1String("Error occurred. Please contact ")) && text.contains(cause),
-                 qPrintable(text));
+            qPrintable(text));
         QVERIFY(form.result() != QDialog::Accepted);
         QCOMPARE(Accounts::currentStore(), good);
     }
@@ -271,11 +270,12 @@ void TestAccounts::unwritableDataFolderIsReported()
 void TestAccounts::cancellingStartUpExitsWithZero()
 {
     bool sawAccountDialog = false;
-    onNextModal([&](QWidget *modal) {
+    const auto cancel = onNextModal([&](QWidget *modal) {
         sawAccountDialog = qobject_cast<AccountForm *>(modal) != nullptr;
         modal->close();
     });
     QCOMPARE(Startup::run(*qApp), 0);
+    QVERIFY(cancel.ran());
     QVERIFY(sawAccountDialog);
     QVERIFY(!MainWindow::instance());
     QVERIFY(!Accounts::currentStore());
@@ -284,7 +284,8 @@ void TestAccounts::cancellingStartUpExitsWithZero()
 void TestAccounts::enteringOpensTheMainWindow()
 {
     Accounts::createAccount(QStringLiteral("home"));
-    onNextModal([](QWidget *modal) { pressEnter(*qobject_cast<AccountForm *>(modal), QStringLiteral("home")); });
+    const auto enter
+        = onNextModal([](QWidget *modal) { pressEnter(*qobject_cast<AccountForm *>(modal), QStringLiteral("home")); });
     QString title;
     bool storeOpen = false;
     QTimer poll;
@@ -297,6 +298,7 @@ void TestAccounts::enteringOpensTheMainWindow()
     });
     poll.start(5);
     QCOMPARE(Startup::run(*qApp), 0);
+    QVERIFY(enter.ran());
     QCOMPARE(title, QStringLiteral("Parlowick"));
     QVERIFY(storeOpen);
     QVERIFY(!MainWindow::instance());

@@ -1,17 +1,16 @@
 #include "AboutForm.h"
 #include "Accounts.h"
 #include "BubbleViewMgr.h"
-#include "Catalogue.h"
 #include "ItemModelContacts.h"
 #include "MainWindow.h"
-#include "MessageBoxRecorder.h"
 #include "MmsDB.h"
 #include "ModalDriver.h"
 #include "MyTreeView.h"
-#include "ParlowickResources.h"
 #include "ParlowickTestMain.h"
 #include "PopupMenus.h"
-#include "TestDataHome.h"
+#include "ProgramTexts.h"
+#include "TestMessage.h"
+#include "WindowTestAccount.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -26,19 +25,7 @@
 
 namespace {
 
-SMSInfo message(const QString &person, const QString &address, const QString &body, int minute, bool sent = false)
-{
-    SMSInfo sms;
-    sms.person = person;
-    sms.address = address;
-    sms.body = body;
-    sms.isSend = sent;
-    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1'700'000'000'000) + minute * 60'000, Qt::UTC);
-    return sms;
-}
-
-struct MenuEntry
-{
+struct MenuEntry {
     QString text;
     bool enabled;
     bool operator==(const MenuEntry &o) const { return text == o.text && enabled == o.enabled; }
@@ -47,15 +34,14 @@ struct MenuEntry
 } // namespace
 
 namespace QTest {
-template <>
-char *toString(const MenuEntry &entry)
+template <> char *toString(const MenuEntry &entry)
 {
-    return qstrdup(qPrintable(entry.text + (entry.enabled ? QStringLiteral(" (enabled)") : QStringLiteral(" (disabled)"))));
+    return qstrdup(
+        qPrintable(entry.text + (entry.enabled ? QStringLiteral(" (enabled)") : QStringLiteral(" (disabled)"))));
 }
 } // namespace QTest
 
-class TestMainWindow : public QObject
-{
+class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -93,32 +79,44 @@ private:
     ItemModelContacts *contactsModel() const { return qobject_cast<ItemModelContacts *>(contacts()->model()); }
     int rowOf(const QString &label) const;
 
-    std::unique_ptr<TestDataHome> m_home;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowTestAccount> m_account;
     std::unique_ptr<MainWindow> m_window;
     QList<QUrl> m_opened;
 };
 
 void TestMainWindow::initTestCase()
 {
-    initParlowickResources();
-    Catalogue::install(*qApp);
+    QVERIFY(installProgramTexts(*qApp));
 }
 
 void TestMainWindow::init()
 {
-    m_home = std::make_unique<TestDataHome>();
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    Accounts::createAccount(QStringLiteral("phone"));
-    Accounts::openAccount(QStringLiteral("phone"));
-    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 010 0100"), QStringLiteral("Hello there"), 1));
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("hello again "), 2, true));
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("Bye"), 3));
-    store->insertSMS(message(QStringLiteral("Bob"), QStringLiteral("5550200200"), QStringLiteral("Hello Bob"), 4));
-    store->insertSMS(message(QStringLiteral("Bob"), QStringLiteral("5550200200"), QStringLiteral("see you"), 5, true));
-    store->insertSMS(message(QString(), QStringLiteral("VODAFONE"), QStringLiteral("Your bill"), 6));
-    store->insertSMS(message(QString(), QString(), QStringLiteral("who?"), 7));
+    m_account = std::make_unique<WindowTestAccount>(QStringLiteral("phone"));
+    const std::shared_ptr<MmsDB> store = m_account->store();
+    store->insertSMS(TestMessage(QStringLiteral("+1 555 010 0100"))
+                         .from(QStringLiteral("Ann"))
+                         .saying(QStringLiteral("Hello there"))
+                         .atMinute(1));
+    store->insertSMS(TestMessage(QStringLiteral("5550100100"))
+                         .from(QStringLiteral("Ann"))
+                         .saying(QStringLiteral("hello again "))
+                         .atMinute(2)
+                         .sent());
+    store->insertSMS(TestMessage(QStringLiteral("5550100100"))
+                         .from(QStringLiteral("Ann"))
+                         .saying(QStringLiteral("Bye"))
+                         .atMinute(3));
+    store->insertSMS(TestMessage(QStringLiteral("5550200200"))
+                         .from(QStringLiteral("Bob"))
+                         .saying(QStringLiteral("Hello Bob"))
+                         .atMinute(4));
+    store->insertSMS(TestMessage(QStringLiteral("5550200200"))
+                         .from(QStringLiteral("Bob"))
+                         .saying(QStringLiteral("see you"))
+                         .atMinute(5)
+                         .sent());
+    store->insertSMS(TestMessage(QStringLiteral("VODAFONE")).saying(QStringLiteral("Your bill")).atMinute(6));
+    store->insertSMS(TestMessage(QString()).saying(QStringLiteral("who?")).atMinute(7));
     m_window = std::make_unique<MainWindow>();
     m_window->show();
 }
@@ -126,9 +124,7 @@ void TestMainWindow::init()
 void TestMainWindow::cleanup()
 {
     m_window.reset();
-    Accounts::setCurrentStore(nullptr);
-    m_boxes.reset();
-    m_home.reset();
+    m_account.reset();
 }
 
 int TestMainWindow::rowOf(const QString &label) const
@@ -161,7 +157,7 @@ QList<MenuEntry> TestMainWindow::popup(MyTreeView *view, QAction **trigger, cons
     const PopupMenus::ScopedHandler display([&](QMenu &menu) {
         shown = true;
         for (QAction *action : menu.actions()) {
-            entries.append({action->text(), action->isEnabled()});
+            entries.append({ action->text(), action->isEnabled() });
             if (trigger && action->text() == triggerText)
                 action->trigger();
         }
@@ -169,7 +165,7 @@ QList<MenuEntry> TestMainWindow::popup(MyTreeView *view, QAction **trigger, cons
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view->viewport()->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(view->viewport(), &event);
     if (!shown)
-        entries.append({QStringLiteral("<no menu>"), false});
+        entries.append({ QStringLiteral("<no menu>"), false });
     return entries;
 }
 
@@ -186,7 +182,8 @@ void TestMainWindow::opensWithEveryMessage()
     QCOMPARE(messages()->columnWidth(0), 80);
     QVERIFY(messages()->columnWidth(3) >= 120);
     // Newest conversation first: the one without any name.
-    QCOMPARE(contactsModel()->index(0, 0, contactsModel()->accountIndex()).data().toString(), QStringLiteral("Unknown"));
+    QCOMPARE(
+        contactsModel()->index(0, 0, contactsModel()->accountIndex()).data().toString(), QStringLiteral("Unknown"));
     QVERIFY(rowOf(QStringLiteral("VODAFONE")) >= 0);
 }
 
@@ -196,15 +193,15 @@ void TestMainWindow::selectionDecidesWhatIsShown()
     const int bob = rowOf(QStringLiteral("Bob(5550200200)"));
     QVERIFY(ann >= 0 && bob >= 0);
 
-    selectConversations({ann});
+    selectConversations({ ann });
     QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
     QCOMPARE(status(), QStringLiteral("Total:3"));
 
-    selectConversations({ann, bob});
+    selectConversations({ ann, bob });
     QCOMPARE(title(), QStringLiteral("Conversations"));
     QCOMPARE(status(), QStringLiteral("Total:5"));
 
-    selectConversations({bob}, true);
+    selectConversations({ bob }, true);
     QCOMPARE(title(), QStringLiteral("Conversations"));
     QCOMPARE(status(), QStringLiteral("Total:2"));
 
@@ -223,11 +220,13 @@ void TestMainWindow::emptyStore()
     QCOMPARE(status(), QStringLiteral("Total:0"));
     QCOMPARE(title(), QStringLiteral("Conversations"));
     // The finder reports the empty list whatever the keyword.
-    emit m_window->findChild<QWidget *>(QStringLiteral("SearchArea"))->findChild<QLineEdit *>(QStringLiteral("txtKW"))->returnPressed();
-    QCOMPARE(m_boxes->texts(), QStringList()); // empty keyword: nothing happens
+    emit m_window->findChild<QWidget *>(QStringLiteral("SearchArea"))
+        ->findChild<QLineEdit *>(QStringLiteral("txtKW"))
+        ->returnPressed();
+    QCOMPARE(m_account->boxes().texts(), QStringList()); // empty keyword: nothing happens
     m_window->findChild<QLineEdit *>(QStringLiteral("txtKW"))->setText(QStringLiteral("x"));
     QTest::mousePress(m_window->findChild<QPushButton *>(QStringLiteral("btnNext")), Qt::LeftButton);
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Found no SMS/MMS.")});
+    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Found no SMS/MMS.") });
 }
 
 void TestMainWindow::menusAndToolBar()
@@ -235,7 +234,7 @@ void TestMainWindow::menusAndToolBar()
     QStringList menus;
     for (QAction *menu : m_window->menuBar()->actions())
         menus.append(menu->text());
-    QCOMPARE(menus, (QStringList{QStringLiteral("&Menu"), QStringLiteral("Help"), QStringLiteral("About")}));
+    QCOMPARE(menus, (QStringList { QStringLiteral("&Menu"), QStringLiteral("Help"), QStringLiteral("About") }));
 
     auto action = [&](const char *name) { return m_window->findChild<QAction *>(QLatin1String(name)); };
     for (const char *pending : {"actionImport", "actionSyncFromOther"})
@@ -251,10 +250,10 @@ void TestMainWindow::menusAndToolBar()
     QStringList toolBar;
     for (QAction *a : m_window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions())
         toolBar.append(a->objectName());
-    QCOMPARE(toolBar, (QStringList{QStringLiteral("actionImport"), QStringLiteral("actionExport"),
-                                   QStringLiteral("actionPrint"), QStringLiteral("actionSyncFromAndroid"),
-                                   QStringLiteral("actionSyncToAndroid"), QStringLiteral("actionSyncFromOther"),
-                                   QStringLiteral("actionSearch"), QStringLiteral("actionHowToUse")}));
+    QCOMPARE(toolBar,
+        (QStringList { QStringLiteral("actionImport"), QStringLiteral("actionExport"), QStringLiteral("actionPrint"),
+            QStringLiteral("actionSyncFromAndroid"), QStringLiteral("actionSyncToAndroid"),
+            QStringLiteral("actionSyncFromOther"), QStringLiteral("actionSearch"), QStringLiteral("actionHowToUse") }));
 }
 
 void TestMainWindow::conversationContextMenu()
@@ -264,22 +263,23 @@ void TestMainWindow::conversationContextMenu()
                                             {QStringLiteral("Restore SMS && MMS to Android"), true},
                                             {QStringLiteral("Print SMS && MMS"), true}}));
 
-    contacts()->setCurrentIndex(contactsModel()->index(rowOf(QStringLiteral("VODAFONE")), 0, contactsModel()->accountIndex()));
+    contacts()->setCurrentIndex(
+        contactsModel()->index(rowOf(QStringLiteral("VODAFONE")), 0, contactsModel()->accountIndex()));
     const QList<MenuEntry> conversationMenu = popup(contacts());
     QCOMPARE(conversationMenu.size(), 5);
-    QCOMPARE(conversationMenu.at(3), (MenuEntry{QStringLiteral("Delete SMS && MMS"), true}));
-    QCOMPARE(conversationMenu.at(4), (MenuEntry{QStringLiteral("Chat"), true}));
+    QCOMPARE(conversationMenu.at(3), (MenuEntry { QStringLiteral("Delete SMS && MMS"), true }));
+    QCOMPARE(conversationMenu.at(4), (MenuEntry { QStringLiteral("Chat"), true }));
     // With two conversations selected there is no single chat to open.
-    selectConversations({0, 1});
-    contacts()->selectionModel()->setCurrentIndex(contactsModel()->index(0, 0, contactsModel()->accountIndex()),
-                                                   QItemSelectionModel::NoUpdate);
-    QCOMPARE(popup(contacts()).at(4), (MenuEntry{QStringLiteral("Chat"), false}));
+    selectConversations({ 0, 1 });
+    contacts()->selectionModel()->setCurrentIndex(
+        contactsModel()->index(0, 0, contactsModel()->accountIndex()), QItemSelectionModel::NoUpdate);
+    QCOMPARE(popup(contacts()).at(4), (MenuEntry { QStringLiteral("Chat"), false }));
 
     contacts()->setCurrentIndex(QModelIndex());
-    QCOMPARE(popup(contacts()), (QList<MenuEntry>{{QStringLiteral("<no menu>"), false}}));
+    QCOMPARE(popup(contacts()), (QList<MenuEntry> { { QStringLiteral("<no menu>"), false } }));
 
     messages()->clearSelection();
-    QCOMPARE(popup(messages()), (QList<MenuEntry>{{QStringLiteral("<no menu>"), false}}));
+    QCOMPARE(popup(messages()), (QList<MenuEntry> { { QStringLiteral("<no menu>"), false } }));
     messages()->setCurrentIndex(messages()->model()->index(0, 0));
     QCOMPARE(popup(messages()), (QList<MenuEntry>{{QStringLiteral("Restore selected SMS && MMS to Android"), true},
                                                   {QStringLiteral("Export selected SMS && MMS to File"), true},
@@ -291,20 +291,21 @@ void TestMainWindow::deletingConversations()
 {
     const int bob = rowOf(QStringLiteral("Bob(5550200200)"));
     const int vodafone = rowOf(QStringLiteral("VODAFONE"));
-    selectConversations({bob, vodafone});
-    contacts()->selectionModel()->setCurrentIndex(contactsModel()->index(bob, 0, contactsModel()->accountIndex()),
-                                                   QItemSelectionModel::NoUpdate);
+    selectConversations({ bob, vodafone });
+    contacts()->selectionModel()->setCurrentIndex(
+        contactsModel()->index(bob, 0, contactsModel()->accountIndex()), QItemSelectionModel::NoUpdate);
     QAction *none = nullptr;
     popup(contacts(), &none, QStringLiteral("Delete SMS && MMS")); // answered No
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Confirm to delete the selected message(s)?")});
+    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Confirm to delete the selected message(s)?") });
     QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 4);
     QCOMPARE(status(), QStringLiteral("Total:3"));
 
-    m_boxes->clear();
-    m_boxes->answer(QMessageBox::Yes);
+    m_account->boxes().clear();
+    m_account->boxes().answer(QMessageBox::Yes);
     popup(contacts(), &none, QStringLiteral("Delete SMS && MMS"));
-    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Confirm to delete the selected message(s)?"),
-                                            QStringLiteral("Message(s) deleted successfully.")}));
+    QCOMPARE(m_account->boxes().texts(),
+        (QStringList { QStringLiteral("Confirm to delete the selected message(s)?"),
+            QStringLiteral("Message(s) deleted successfully.") }));
     QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 2);
     QCOMPARE(rowOf(QStringLiteral("Bob(5550200200)")), -1);
     QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
@@ -317,13 +318,15 @@ void TestMainWindow::deletingMessages()
     const int ann = rowOf(QStringLiteral("Ann(+1 555 010 0100)"));
     contacts()->setCurrentIndex(contactsModel()->index(ann, 0, contactsModel()->accountIndex()));
     QCOMPARE(status(), QStringLiteral("Total:3"));
-    messages()->selectionModel()->select(QItemSelection(messages()->model()->index(0, 0), messages()->model()->index(1, 4)),
-                                         QItemSelectionModel::ClearAndSelect);
+    messages()->selectionModel()->select(
+        QItemSelection(messages()->model()->index(0, 0), messages()->model()->index(1, 4)),
+        QItemSelectionModel::ClearAndSelect);
     QAction *none = nullptr;
-    m_boxes->answer(QMessageBox::Yes);
+    m_account->boxes().answer(QMessageBox::Yes);
     popup(messages(), &none, QStringLiteral("Delete selected SMS && MMS"));
-    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Confirm to delete the selected SMS & MMS?"),
-                                            QStringLiteral("Successfully delete selected SMS & MMS.")}));
+    QCOMPARE(m_account->boxes().texts(),
+        (QStringList { QStringLiteral("Confirm to delete the selected SMS & MMS?"),
+            QStringLiteral("Successfully delete selected SMS & MMS.") }));
     QCOMPARE(status(), QStringLiteral("Total:1"));
     QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
     QCOMPARE(messages()->model()->index(0, 4).data().toString(), QStringLiteral("Bye"));
@@ -331,8 +334,8 @@ void TestMainWindow::deletingMessages()
     // With the account row current, every remaining message is shown.
     contacts()->setCurrentIndex(contactsModel()->accountIndex());
     messages()->setCurrentIndex(messages()->model()->index(0, 0));
-    m_boxes->clear();
-    m_boxes->answer(QMessageBox::Yes);
+    m_account->boxes().clear();
+    m_account->boxes().answer(QMessageBox::Yes);
     popup(messages(), &none, QStringLiteral("Delete selected SMS && MMS"));
     QCOMPARE(status(), QStringLiteral("Total:4"));
     QCOMPARE(title(), QStringLiteral("Conversations"));
@@ -341,16 +344,16 @@ void TestMainWindow::deletingMessages()
 void TestMainWindow::failedDeletionChangesNothing()
 {
     Accounts::currentStore()->executeThrow(Sqlite3Sql("create trigger no_delete before delete on message "
-                                            "begin select raise(abort, 'store is read-only'); end"));
-    selectConversations({0, 1});
-    contacts()->selectionModel()->setCurrentIndex(contactsModel()->index(0, 0, contactsModel()->accountIndex()),
-                                                   QItemSelectionModel::NoUpdate);
+                                                      "begin select raise(abort, 'store is read-only'); end"));
+    selectConversations({ 0, 1 });
+    contacts()->selectionModel()->setCurrentIndex(
+        contactsModel()->index(0, 0, contactsModel()->accountIndex()), QItemSelectionModel::NoUpdate);
     QAction *none = nullptr;
-    m_boxes->answer(QMessageBox::Yes);
+    m_account->boxes().answer(QMessageBox::Yes);
     popup(contacts(), &none, QStringLiteral("Delete SMS && MMS"));
-    QCOMPARE(m_boxes->boxes().size(), 2);
-    QCOMPARE(m_boxes->boxes().at(1).icon, QMessageBox::Critical);
-    QVERIFY(m_boxes->texts().at(1).contains(QLatin1String("store is read-only")));
+    QCOMPARE(m_account->boxes().boxes().size(), 2);
+    QCOMPARE(m_account->boxes().boxes().at(1).icon, QMessageBox::Critical);
+    QVERIFY(m_account->boxes().texts().at(1).contains(QLatin1String("store is read-only")));
     QVERIFY(!Accounts::currentStore()->inTransaction());
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 7);
     QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
@@ -372,9 +375,9 @@ void TestMainWindow::messageFinder()
     QCOMPARE(find(QStringLiteral("hello")), 1); // case counts
     QCOMPARE(find(QStringLiteral("again ")), 1); // the trailing blank is searched; the only match is found again
     QCOMPARE(messages()->selectionModel()->selectedRows().size(), 1);
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_account->boxes().texts().isEmpty());
     QCOMPARE(find(QStringLiteral("again  ")), 1);
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Found no SMS/MMS with keyword 'again  '.")});
+    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Found no SMS/MMS with keyword 'again  '.") });
 
     messages()->setCurrentIndex(messages()->model()->index(6, 0));
     QCOMPARE(find(QStringLiteral("Hello there")), 0); // from the last row, wraps to row 0
@@ -388,18 +391,18 @@ void TestMainWindow::conversationFinder()
         QTest::mousePress(m_window->findChild<QPushButton *>(QStringLiteral("btnFindContact")), Qt::LeftButton);
         return contactsModel()->handleAt(contacts()->currentIndex());
     };
-    QCOMPARE(find(QStringLiteral("  ann ")) ->person, QStringLiteral("Ann")); // trimmed, any case
+    QCOMPARE(find(QStringLiteral("  ann "))->person, QStringLiteral("Ann")); // trimmed, any case
     QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
     QCOMPARE(find(QStringLiteral("vodafone"))->address, QStringLiteral("VODAFONE"));
     QCOMPARE(find(QStringLiteral("555"))->person, QStringLiteral("Bob")); // by address
     QCOMPARE(find(QStringLiteral("555"))->person, QStringLiteral("Ann"));
     QCOMPARE(find(QStringLiteral("555"))->person, QStringLiteral("Bob")); // past the end, from the top
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_account->boxes().texts().isEmpty());
     find(QStringLiteral("nobody"));
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Found no recepient.")});
+    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Found no recepient.") });
     QCOMPARE(contactsModel()->handleAt(contacts()->currentIndex())->person, QStringLiteral("Bob"));
     find(QString());
-    QCOMPARE(m_boxes->texts().size(), 1);
+    QCOMPARE(m_account->boxes().texts().size(), 1);
 }
 
 void TestMainWindow::searchBarFollowsTheWindow()
@@ -419,24 +422,25 @@ void TestMainWindow::searchBarFollowsTheWindow()
 void TestMainWindow::aboutAndHelp()
 {
     QString aboutTitle, product;
-    onNextModal([&](QWidget *modal) {
+    const auto about = onNextModal([&](QWidget *modal) {
         aboutTitle = modal->windowTitle();
         product = modal->findChild<QLabel *>(QStringLiteral("lbProdAndVer"))->text();
         QTest::mousePress(modal->findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
     });
     m_window->findChild<QAction *>(QStringLiteral("actionAbout"))->trigger();
+    QVERIFY(about.ran());
     QCOMPARE(aboutTitle, QStringLiteral("Parlowick - About"));
     QCOMPARE(product, QStringLiteral("Parlowick 2.1.1"));
 
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "recordOpenedUrl");
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordOpenedUrl");
-    for (const char *name : {"actionHowToUse", "actionHomePage", "actionContactUs", "actionOpenLocalDataBaseFolder"})
+    for (const char *name : { "actionHowToUse", "actionHomePage", "actionContactUs", "actionOpenLocalDataBaseFolder" })
         m_window->findChild<QAction *>(QLatin1String(name))->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(m_opened.size(), 4);
     QCOMPARE(QSet<QUrl>(m_opened.begin(), m_opened.begin() + 3).size(), 3);
-    QCOMPARE(m_opened.last(), QUrl::fromLocalFile(m_home->dataFolder().absolutePath()));
+    QCOMPARE(m_opened.last(), QUrl::fromLocalFile(m_account->home().dataFolder().absolutePath()));
 }
 
 void TestMainWindow::doubleClickOnAccountRowOpensNothing()
@@ -453,7 +457,10 @@ void TestMainWindow::selectingAMessageScrollsTheBubbles()
 {
     const std::shared_ptr<MmsDB> store = Accounts::currentStore();
     for (int i = 0; i < 60; ++i)
-        store->insertSMS(message(QStringLiteral("Cy"), QStringLiteral("5550300300"), QStringLiteral("n%1").arg(i), 100 + i));
+        store->insertSMS(TestMessage(QStringLiteral("5550300300"))
+                             .from(QStringLiteral("Cy"))
+                             .saying(QStringLiteral("n%1").arg(i))
+                             .atMinute(100 + i));
     m_window->refreshConversationList();
     auto *bubbles = m_window->findChild<BubbleViewMgr *>();
     QCOMPARE(bubbles->pages(), 2);
@@ -470,32 +477,43 @@ void TestMainWindow::receivedMessagesAreFiledAndShown()
         QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onReceivedSMS", Q_ARG(SMSInfo, sms)));
     };
     // A new conversation is listed (and the account row shows every message again).
-    receive(message(QStringLiteral("Dee"), QStringLiteral("5550400400"), QStringLiteral("new here"), 50));
+    receive(TestMessage(QStringLiteral("5550400400"))
+                .from(QStringLiteral("Dee"))
+                .saying(QStringLiteral("new here"))
+                .atMinute(50));
     QCOMPARE(rowOf(QStringLiteral("Dee(5550400400)")), 0);
     QCOMPARE(status(), QStringLiteral("Total:8"));
 
     // The current conversation is shown again with the new message; a duplicate is not stored twice.
     const int ann = rowOf(QStringLiteral("Ann(+1 555 010 0100)"));
     contacts()->setCurrentIndex(contactsModel()->index(ann, 0, contactsModel()->accountIndex()));
-    const SMSInfo reply = message(QStringLiteral("Ann"), QStringLiteral("5550100100"), QStringLiteral("again?"), 51);
+    const SMSInfo reply = TestMessage(QStringLiteral("5550100100"))
+                              .from(QStringLiteral("Ann"))
+                              .saying(QStringLiteral("again?"))
+                              .atMinute(51);
     receive(reply);
     receive(reply);
     QCOMPARE(status(), QStringLiteral("Total:4"));
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 9);
 
     // Another conversation's message leaves the view alone.
-    receive(message(QStringLiteral("Bob"), QStringLiteral("5550200200"), QStringLiteral("hi"), 52));
+    receive(TestMessage(QStringLiteral("5550200200"))
+                .from(QStringLiteral("Bob"))
+                .saying(QStringLiteral("hi"))
+                .atMinute(52));
     QCOMPARE(status(), QStringLiteral("Total:4"));
     QCOMPARE(title(), QStringLiteral("Ann(5550100100)")); // labelled as the message that came in
 }
 
 void TestMainWindow::listenerFailureOffersARestart()
 {
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onListenSMSerrorOccurred", Q_ARG(QString, QStringLiteral("Connection reset"))));
-    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Error occurred during monitoring message receiving. "
-                                                           "Connection reset"),
-                                            QStringLiteral("Want to restart monitoring message receiving?")}));
-    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
+    QVERIFY(QMetaObject::invokeMethod(
+        m_window.get(), "onListenSMSerrorOccurred", Q_ARG(QString, QStringLiteral("Connection reset"))));
+    QCOMPARE(m_account->boxes().texts(),
+        (QStringList { QStringLiteral("Error occurred during monitoring message receiving. "
+                                      "Connection reset"),
+            QStringLiteral("Want to restart monitoring message receiving?") }));
+    QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
 }
 
 PARLOWICK_TEST_MAIN(TestMainWindow)

@@ -1,11 +1,11 @@
 #include "Accounts.h"
 #include "ItemModelContacts.h"
 #include "ItemModelSms.h"
-#include "MessageBoxRecorder.h"
 #include "MmsDB.h"
 #include "MyTreeView.h"
 #include "ParlowickResources.h"
-#include "TestDataHome.h"
+#include "TestMessage.h"
+#include "WindowTestAccount.h"
 
 #include <QAbstractItemModelTester>
 #include <QContextMenuEvent>
@@ -16,22 +16,6 @@
 #include <time.h>
 
 namespace {
-
-QDateTime utc(int year, int month, int day, int hour = 8)
-{
-    return QDateTime(QDate(year, month, day), QTime(hour, 0), Qt::UTC);
-}
-
-SMSInfo message(const QString &person, const QString &address, const QDateTime &date, bool sent = false)
-{
-    SMSInfo sms;
-    sms.person = person;
-    sms.address = address;
-    sms.body = QStringLiteral("body of ") + address;
-    sms.isSend = sent;
-    sms.date = date;
-    return sms;
-}
 
 QStringList labels(const ItemModelContacts &model)
 {
@@ -44,8 +28,7 @@ QStringList labels(const ItemModelContacts &model)
 
 } // namespace
 
-class TestModels : public QObject
-{
+class TestModels : public QObject {
     Q_OBJECT
 
 private slots:
@@ -62,23 +45,17 @@ private slots:
     void treeViewReportsSelectionAndContextMenu();
 
 private:
-    std::unique_ptr<TestDataHome> m_home;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowTestAccount> m_account;
 };
 
 void TestModels::init()
 {
-    m_home = std::make_unique<TestDataHome>();
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    Accounts::createAccount(QStringLiteral("Kim phone"));
-    Accounts::openAccount(QStringLiteral("Kim phone"));
+    m_account = std::make_unique<WindowTestAccount>(QStringLiteral("Kim phone"));
 }
 
 void TestModels::cleanup()
 {
-    Accounts::setCurrentStore(nullptr);
-    m_boxes.reset();
-    m_home.reset();
+    m_account.reset();
 }
 
 void TestModels::emptyLists()
@@ -92,43 +69,47 @@ void TestModels::emptyLists()
     QVERIFY(contacts.isAccountRow(account) && !contacts.handleAt(account));
 
     // Without an open store the list simply empties.
-    Accounts::currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
+    Accounts::currentStore()->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("5550100")).at(utc(2021, 1, 1)));
     contacts.reloadContacts();
     QCOMPARE(contacts.rowCount(account), 1);
     Accounts::setCurrentStore(nullptr);
     contacts.reloadContacts();
     QCOMPARE(contacts.rowCount(account), 0);
-    QVERIFY(m_boxes->boxes().isEmpty());
+    QVERIFY(m_account->boxes().boxes().isEmpty());
 
     ItemModelSms messages;
     QCOMPARE(messages.rowCount(), 0);
     QStringList headers;
     for (int section = 0; section < messages.columnCount(); ++section)
         headers.append(messages.headerData(section, Qt::Horizontal).toString());
-    QCOMPARE(headers, (QStringList{QStringLiteral("Folder"), QStringLiteral("Person"), QStringLiteral("Number"),
-                                   QStringLiteral("Date"), QStringLiteral("Message")}));
+    QCOMPARE(headers,
+        (QStringList { QStringLiteral("Folder"), QStringLiteral("Person"), QStringLiteral("Number"),
+            QStringLiteral("Date"), QStringLiteral("Message") }));
     QVERIFY(!messages.headerData(0, Qt::Vertical).isValid());
 }
 
 void TestModels::conversationsNewestFirstWithTheirLabels()
 {
     const auto store = Accounts::currentStore();
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 0100"), utc(2021, 5, 1)));
-    store->insertSMS(message(QString(), QStringLiteral("12345"), utc(2023, 1, 1)));
-    store->insertSMS(message(QString(), QString(), utc(2022, 1, 1)));
+    store->insertSMS(
+        TestMessage::sayingBodyOf(QStringLiteral("+1 555 0100")).from(QStringLiteral("Ann")).at(utc(2021, 5, 1)));
+    store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("12345")).at(utc(2023, 1, 1)));
+    store->insertSMS(TestMessage::sayingBodyOf(QString()).at(utc(2022, 1, 1)));
     ItemModelContacts model;
     model.reloadContacts();
-    QCOMPARE(labels(model), (QStringList{QStringLiteral("12345"), QStringLiteral("Unknown"),
-                                         QStringLiteral("Ann(+1 555 0100)")}));
+    QCOMPARE(labels(model),
+        (QStringList { QStringLiteral("12345"), QStringLiteral("Unknown"), QStringLiteral("Ann(+1 555 0100)") }));
 
     // A newer message moves its conversation to the top; the key comes from the
     // address, whatever the store's own column says.
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("+1 555 0100"), utc(2024, 2, 2)));
+    store->insertSMS(
+        TestMessage::sayingBodyOf(QStringLiteral("+1 555 0100")).from(QStringLiteral("Ann")).at(utc(2024, 2, 2)));
     store->executeThrow(Sqlite3Sql("update handle set suffix = 'stale' || rowid"));
     store->executeThrow(Sqlite3Sql("update handle set address = '+44 (20) 7946-0958' where address = '12345'"));
     model.reloadContacts();
-    QCOMPARE(labels(model), (QStringList{QStringLiteral("Ann(+1 555 0100)"), QStringLiteral("+44 (20) 7946-0958"),
-                                         QStringLiteral("Unknown")}));
+    QCOMPARE(labels(model),
+        (QStringList {
+            QStringLiteral("Ann(+1 555 0100)"), QStringLiteral("+44 (20) 7946-0958"), QStringLiteral("Unknown") }));
     const QModelIndex account = model.accountIndex();
     const QModelIndex ann = model.index(0, 0, account);
     QCOMPARE(model.handleAt(ann)->suffix, QStringLiteral("15550100"));
@@ -139,7 +120,7 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
     QCOMPARE(model.parent(ann), account);
     QVERIFY(!model.parent(account).isValid());
     QCOMPARE(model.rowCount(ann), 0);
-    for (const QModelIndex &row : {account, ann}) {
+    for (const QModelIndex &row : { account, ann }) {
         QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
         QCOMPARE(row.data(Qt::SizeHintRole).toSize(), QSize(0, 18));
     }
@@ -150,8 +131,8 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
 void TestModels::selectionFollowsAConversationAcrossReloads()
 {
     const auto store = Accounts::currentStore();
-    for (int year : {2021, 2022, 2023})
-        store->insertSMS(message(QString(), QString::number(year), utc(year, 1, 1)));
+    for (int year : { 2021, 2022, 2023 })
+        store->insertSMS(TestMessage::sayingBodyOf(QString::number(year)).at(utc(year, 1, 1)));
     ItemModelContacts model;
     MyTreeView view;
     view.setModel(&model);
@@ -160,18 +141,18 @@ void TestModels::selectionFollowsAConversationAcrossReloads()
     view.setCurrentIndex(model.index(2, 0, account));
     const QPersistentModelIndex gone(model.index(1, 0, account));
 
-    store->insertSMS(message(QString(), QStringLiteral("2021"), utc(2024, 1, 1)));
+    store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("2021")).at(utc(2024, 1, 1)));
     store->deleteConversation(QStringLiteral("2022"));
     model.reloadContacts();
-    QCOMPARE(labels(model), (QStringList{QStringLiteral("2021"), QStringLiteral("2023")}));
-    QCOMPARE(view.selectionModel()->selectedRows(), QModelIndexList{model.index(0, 0, account)});
+    QCOMPARE(labels(model), (QStringList { QStringLiteral("2021"), QStringLiteral("2023") }));
+    QCOMPARE(view.selectionModel()->selectedRows(), QModelIndexList { model.index(0, 0, account) });
     QCOMPARE(model.handleAt(view.currentIndex())->suffix, QStringLiteral("2021"));
     QVERIFY(!gone.isValid());
 }
 
 void TestModels::storeFailureIsShownAndTheLayoutStillChanges()
 {
-    Accounts::currentStore()->insertSMS(message(QString(), QStringLiteral("5550100"), utc(2021, 1, 1)));
+    Accounts::currentStore()->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("5550100")).at(utc(2021, 1, 1)));
     ItemModelContacts model;
     model.reloadContacts();
     Accounts::currentStore()->executeThrow(Sqlite3Sql("drop table handle"));
@@ -179,18 +160,22 @@ void TestModels::storeFailureIsShownAndTheLayoutStillChanges()
     QSignalSpy layoutChanged(&model, &QAbstractItemModel::layoutChanged);
     model.reloadContacts();
     QCOMPARE(layoutChanged.size(), 1);
-    QCOMPARE(m_boxes->boxes().size(), 1);
-    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
-    QVERIFY2(m_boxes->texts().first().contains(QStringLiteral("no such table: handle")),
-             qPrintable(m_boxes->texts().first()));
+    QCOMPARE(m_account->boxes().boxes().size(), 1);
+    QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
+    QVERIFY2(m_account->boxes().texts().first().contains(QStringLiteral("no such table: handle")),
+        qPrintable(m_account->boxes().texts().first()));
     QCOMPARE(model.rowCount(model.accountIndex()), 0);
 }
 
 void TestModels::messageRows()
 {
     const auto store = Accounts::currentStore();
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 3, 4, 22), true));
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 3, 5)));
+    store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("5550100"))
+                         .from(QStringLiteral("Ann"))
+                         .at(utc(2021, 3, 4, 22))
+                         .sent());
+    store->insertSMS(
+        TestMessage::sayingBodyOf(QStringLiteral("5550100")).from(QStringLiteral("Ann")).at(utc(2021, 3, 5)));
     ItemModelSms model;
     model.setSMSList(store->querySMS({}));
 
@@ -198,10 +183,10 @@ void TestModels::messageRows()
     // Five and a half hours east of Greenwich: a late message shows on the next day.
     qputenv("TZ", "PLW-05:30");
     tzset();
-    const QStringList dates{model.index(0, 3).data().toString(), model.index(1, 3).data().toString()};
+    const QStringList dates { model.index(0, 3).data().toString(), model.index(1, 3).data().toString() };
     qputenv("TZ", oldZone);
     tzset();
-    QCOMPARE(dates, (QStringList{QStringLiteral("03/05/2021 03:30:00"), QStringLiteral("03/05/2021 13:30:00")}));
+    QCOMPARE(dates, (QStringList { QStringLiteral("03/05/2021 03:30:00"), QStringLiteral("03/05/2021 13:30:00") }));
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("Sent"));
     QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("Inbox"));
     QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("Ann"));
@@ -243,13 +228,14 @@ void TestModels::messageRows()
 void TestModels::modelsPassTheModelTester()
 {
     const auto store = Accounts::currentStore();
-    store->insertSMS(message(QStringLiteral("Ann"), QStringLiteral("5550100"), utc(2021, 1, 1), true));
-    store->insertSMS(message(QString(), QStringLiteral("5550199"), utc(2022, 1, 1)));
+    store->insertSMS(
+        TestMessage::sayingBodyOf(QStringLiteral("5550100")).from(QStringLiteral("Ann")).at(utc(2021, 1, 1)).sent());
+    store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("5550199")).at(utc(2022, 1, 1)));
 
     ItemModelContacts contacts;
     QAbstractItemModelTester contactsTester(&contacts, QAbstractItemModelTester::FailureReportingMode::QtTest);
     contacts.reloadContacts();
-    store->insertSMS(message(QString(), QStringLiteral("5550142"), utc(2023, 1, 1)));
+    store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("5550142")).at(utc(2023, 1, 1)));
     contacts.reloadContacts();
     store->deleteConversation(QStringLiteral("5550100"));
     contacts.reloadContacts();
@@ -258,15 +244,15 @@ void TestModels::modelsPassTheModelTester()
     ItemModelSms messages;
     QAbstractItemModelTester messagesTester(&messages, QAbstractItemModelTester::FailureReportingMode::QtTest);
     messages.setSMSList(store->querySMS({}));
-    messages.setSMSList(store->querySMS({QStringLiteral("5550142")}));
+    messages.setSMSList(store->querySMS({ QStringLiteral("5550142") }));
     QCOMPARE(messages.rowCount(), 1);
 }
 
 void TestModels::treeViewReportsSelectionAndContextMenu()
 {
     ItemModelSms model;
-    model.setSMSList({message(QString(), QStringLiteral("1"), utc(2021, 1, 1)),
-                      message(QString(), QStringLiteral("2"), utc(2021, 1, 2))});
+    model.setSMSList({ TestMessage::sayingBodyOf(QStringLiteral("1")).at(utc(2021, 1, 1)),
+        TestMessage::sayingBodyOf(QStringLiteral("2")).at(utc(2021, 1, 2)) });
     QWidget window;
     auto *view = new MyTreeView(&window);
     view->setModel(&model);

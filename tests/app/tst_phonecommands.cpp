@@ -1,20 +1,17 @@
 #include "Accounts.h"
-#include "Catalogue.h"
 #include "ItemModelContacts.h"
 #include "MainWindow.h"
-#include "MessageBoxRecorder.h"
 #include "MmsDB.h"
 #include "ModalDriver.h"
 #include "MyTreeView.h"
-#include "ParlowickResources.h"
 #include "ParlowickTestMain.h"
 #include "PhoneGenerator.h"
-#include "PhoneSimulator.h"
 #include "PopupMenus.h"
+#include "ProgramTexts.h"
 #include "SyncClient.h"
 #include "SyncListenSMSThread.h"
-#include "SyncTimingForTests.h"
-#include "TestDataHome.h"
+#include "TestPhone.h"
+#include "WindowTestAccount.h"
 
 #include <QAction>
 #include <QLabel>
@@ -31,8 +28,7 @@ const QHostAddress kPhone(QStringLiteral("127.0.0.8"));
 
 // The main window's phone commands against the simulated phone: connect and back up,
 // restore a selection, and messages arriving while the window is open.
-class TestPhoneCommands : public QObject
-{
+class TestPhoneCommands : public QObject {
     Q_OBJECT
 
 private slots:
@@ -49,25 +45,19 @@ private:
     QString status() const { return m_window->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(); }
 
     QTemporaryDir m_files;
-    std::unique_ptr<TestDataHome> m_home;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
-    std::unique_ptr<PhoneSimulator> m_phone;
+    std::unique_ptr<WindowTestAccount> m_account;
+    std::unique_ptr<TestPhone> m_phone;
     std::unique_ptr<MainWindow> m_window;
 };
 
 void TestPhoneCommands::initTestCase()
 {
-    initParlowickResources();
-    Catalogue::install(*qApp);
-    SyncTiming::setPausesForTests(0, 0);
+    QVERIFY(installProgramTexts(*qApp));
 }
 
 void TestPhoneCommands::init()
 {
-    m_home = std::make_unique<TestDataHome>();
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    Accounts::createAccount(QStringLiteral("phone"));
-    Accounts::openAccount(QStringLiteral("phone"));
+    m_account = std::make_unique<WindowTestAccount>(QStringLiteral("phone"));
     PhoneGenerator::Options options;
     options.smsCount = 12;
     options.mmsCount = 2;
@@ -75,8 +65,7 @@ void TestPhoneCommands::init()
     options.pictureKb = 20;
     PhoneStore store;
     QVERIFY(PhoneGenerator::generate(options, m_files.filePath(QStringLiteral("pictures")), &store));
-    m_phone = std::make_unique<PhoneSimulator>();
-    m_phone->setAddress(kPhone);
+    m_phone = std::make_unique<TestPhone>(kPhone);
     m_phone->setStore(store);
     QVERIFY(m_phone->start());
     m_window = std::make_unique<MainWindow>();
@@ -86,30 +75,29 @@ void TestPhoneCommands::init()
 void TestPhoneCommands::cleanup()
 {
     m_window.reset();
-    SyncClient::setCurrent(nullptr);
     m_phone.reset();
-    Accounts::setCurrentStore(nullptr);
-    m_boxes.reset();
-    m_home.reset();
+    m_account.reset();
 }
 
 void TestPhoneCommands::connectAndBackUp()
 {
-    onNextModal([](QWidget *dialog) {
+    const auto connection = onNextModal([](QWidget *dialog) {
         QTest::mouseClick(dialog->findChild<QRadioButton *>(QStringLiteral("raWifi")), Qt::LeftButton);
         dialog->findChild<QLineEdit *>(QStringLiteral("txtWifiAddr"))->setText(kPhone.toString());
         QTest::mousePress(dialog->findChild<QPushButton *>(QStringLiteral("btnConnect")), Qt::LeftButton);
     });
-    m_boxes->answer(QMessageBox::Yes); // back up now
+    m_account->boxes().answer(QMessageBox::Yes); // back up now
     m_window->findChild<QAction *>(QStringLiteral("actionSyncFromAndroid"))->trigger();
+    QVERIFY(connection.ran());
 }
 
 void TestPhoneCommands::backupWithoutConnectionConnectsFirst()
 {
     QCOMPARE(status(), QStringLiteral("Total:0"));
     connectAndBackUp();
-    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Connect successfully. Want to sync SMS & MMS to computer now?"),
-                                            QStringLiteral("Successfully import 14 SMS & MMS.")}));
+    QCOMPARE(m_account->boxes().texts(),
+        (QStringList { QStringLiteral("Connect successfully. Want to sync SMS & MMS to computer now?"),
+            QStringLiteral("Successfully import 14 SMS & MMS.") }));
     QVERIFY(SyncClient::current());
     // The window shows what arrived.
     QCOMPARE(status(), QStringLiteral("Total:14"));
@@ -118,9 +106,9 @@ void TestPhoneCommands::backupWithoutConnectionConnectsFirst()
     QCOMPARE(model->rowCount(model->accountIndex()), 3);
 
     // With a connection, the command backs up straight away; nothing new arrives.
-    m_boxes->clear();
+    m_account->boxes().clear();
     m_window->findChild<QAction *>(QStringLiteral("actionSyncFromAndroid"))->trigger();
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Successfully import 14 SMS & MMS.")});
+    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Successfully import 14 SMS & MMS.") });
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 14);
 }
 
@@ -130,17 +118,18 @@ void TestPhoneCommands::restoreSelectedMessages()
     const int before = m_phone->store().size();
     auto *messages = m_window->findChild<MyTreeView *>(QStringLiteral("listSMS"));
     messages->selectionModel()->select(QItemSelection(messages->model()->index(0, 0), messages->model()->index(1, 4)),
-                                       QItemSelectionModel::ClearAndSelect);
+        QItemSelectionModel::ClearAndSelect);
     const PopupMenus::ScopedHandler restore([](QMenu &menu) {
         for (QAction *action : menu.actions()) {
             if (action->text() == QLatin1String("Restore selected SMS && MMS to Android"))
                 action->trigger();
         }
     });
-    m_boxes->clear();
+    m_account->boxes().clear();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), messages->viewport()->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(messages->viewport(), &event);
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Successfully restore 2 SMS & MMS to Android.")});
+    QCOMPARE(
+        m_account->boxes().texts(), QStringList { QStringLiteral("Successfully restore 2 SMS & MMS to Android.") });
     QCOMPARE(m_phone->store().size(), before + 2);
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 14); // the archive is unchanged
 }
@@ -149,9 +138,10 @@ void TestPhoneCommands::arrivingMessagesAreShown()
 {
     connectAndBackUp();
     QVERIFY(m_phone->waitForListeners(1, 20000));
-    m_phone->pushIncoming(QStringLiteral("+44 7700 900999"), QStringLiteral("new number, who dis"), QStringLiteral("Zed"));
+    m_phone->pushIncoming(
+        QStringLiteral("+44 7700 900999"), QStringLiteral("new number, who dis"), QStringLiteral("Zed"));
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Total:15"), 20000);
-    QCOMPARE(Accounts::currentStore()->querySMS({Sms::addressSuffix(QStringLiteral("+44 7700 900999"))}).size(), 1);
+    QCOMPARE(Accounts::currentStore()->querySMS({ Sms::addressSuffix(QStringLiteral("+44 7700 900999")) }).size(), 1);
 }
 
 PARLOWICK_TEST_MAIN(TestPhoneCommands)

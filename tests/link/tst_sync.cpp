@@ -1,17 +1,17 @@
 #include "Accounts.h"
+#include "FailDevice.h"
 #include "FileHelpers.h"
-#include "Catalogue.h"
 #include "MmsDB.h"
-#include "ParlowickResources.h"
 #include "PhoneGenerator.h"
-#include "PhoneSimulator.h"
+#include "ProgramTexts.h"
 #include "ProgressRecorder.h"
 #include "SyncBackupThread.h"
 #include "SyncClient.h"
 #include "SyncListenSMSThread.h"
 #include "SyncRestoreThread.h"
-#include "SyncTimingForTests.h"
-#include "TestDataHome.h"
+#include "TestAccount.h"
+#include "TestMessage.h"
+#include "TestPhone.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -39,11 +39,33 @@ QStringList accountFiles()
     return files;
 }
 
+// A backup onto a disk with room for the given bytes of each attachment.
+class FullDiskBackup : public SyncRestoreThread {
+public:
+    FullDiskBackup(ProgressReceiver *receiver, qint64 room)
+        : SyncRestoreThread(receiver)
+        , m_room(room)
+    {
+    }
+
+    // The attachment files begun; read once the worker has ended.
+    QStringList paths;
+
+protected:
+    std::unique_ptr<QIODevice> attachmentDevice(const QString &path) override
+    {
+        paths.append(path);
+        return std::make_unique<FailDevice>(m_room, SyncRestoreThread::attachmentDevice(path));
+    }
+
+private:
+    qint64 m_room;
+};
+
 } // namespace
 
 // Backup, restore, sending and listening against the test phone on loopback.
-class TestSync : public QObject
-{
+class TestSync : public QObject {
     Q_OBJECT
 
 private slots:
@@ -59,6 +81,7 @@ private slots:
     void badDataFailsTheWholeBackup_data();
     void badDataFailsTheWholeBackup();
     void cancelledBackupRollsBack();
+    void fullDiskRollsBack();
     void restoreInBatches();
     void restoreAttachments();
     void restoreFailures();
@@ -71,35 +94,28 @@ private:
     int backup(ProgressRecorder &progress);
 
     QTemporaryDir m_phoneFiles;
-    std::unique_ptr<TestDataHome> m_home;
-    std::unique_ptr<PhoneSimulator> m_phone;
+    std::unique_ptr<TestAccount> m_account;
+    std::unique_ptr<TestPhone> m_phone;
 };
 
 void TestSync::initTestCase()
 {
-    initParlowickResources();
-    Catalogue::install(*QCoreApplication::instance());
-    SyncTiming::setPausesForTests(0, 0);
+    QVERIFY(installProgramTexts(*QCoreApplication::instance()));
 }
 
 void TestSync::init()
 {
-    m_home = std::make_unique<TestDataHome>();
-    Accounts::createAccount(QStringLiteral("phone"));
-    Accounts::openAccount(QStringLiteral("phone"));
-    m_phone = std::make_unique<PhoneSimulator>();
-    m_phone->setAddress(kPhone);
+    m_account = std::make_unique<TestAccount>(QStringLiteral("phone"));
+    m_phone = std::make_unique<TestPhone>(kPhone);
     QString error;
     QVERIFY2(m_phone->start(&error), qPrintable(error));
-    SyncClient::setCurrent(std::make_shared<SyncClient>(kPhone.toString(), kPhone.toString(), false));
+    m_phone->makeCurrent();
 }
 
 void TestSync::cleanup()
 {
-    SyncClient::setCurrent(nullptr);
     m_phone.reset();
-    Accounts::setCurrentStore(nullptr);
-    m_home.reset();
+    m_account.reset();
 }
 
 void TestSync::usePhone(int sms, int mms, int conversations)
@@ -136,7 +152,7 @@ void TestSync::greetingAndSending()
     QVERIFY(sent.at(0).isSend);
     QCOMPARE(sent.at(0).address, QStringLiteral("+1 555 010 0100"));
     // Both pieces are filed in the store and kept by the phone.
-    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
+    QCOMPARE(Accounts::currentStore()->querySMS({ QStringLiteral("550100100") }).size(), 2);
     QCOMPARE(m_phone->store().size(), 2);
     QCOMPARE(m_phone->sessions().last().received.last(), QStringLiteral("$bye:"));
 }
@@ -147,7 +163,7 @@ void TestSync::backupFilesEverything()
     ProgressRecorder progress;
     QCOMPARE(backup(progress), 9);
     QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully import 9 SMS & MMS.")});
+    QCOMPARE(progress.successes, QStringList { QStringLiteral("Successfully import 9 SMS & MMS.") });
     QCOMPARE(progress.texts.last(), QStringLiteral("SMS(MMS) 9:9"));
     QCOMPARE(progress.percents.last(), 100);
 
@@ -171,7 +187,7 @@ void TestSync::secondBackupTransfersNoAttachments()
     m_phone->clearSessions();
     ProgressRecorder second;
     QCOMPARE(backup(second), 5);
-    QCOMPARE(second.successes, QStringList{QStringLiteral("Successfully import 5 SMS & MMS.")});
+    QCOMPARE(second.successes, QStringList { QStringLiteral("Successfully import 5 SMS & MMS.") });
     // The messages are already stored: their attachments are declined with "0".
     const PhoneSessionLog session = m_phone->sessions().last();
     QCOMPARE(session.received.count(QStringLiteral("0")), 2);
@@ -184,7 +200,7 @@ void TestSync::emptyPhone()
     usePhone(0, 0, 1);
     ProgressRecorder progress;
     QCOMPARE(backup(progress), 0);
-    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully import 0 SMS & MMS.")});
+    QCOMPARE(progress.successes, QStringList { QStringLiteral("Successfully import 0 SMS & MMS.") });
 }
 
 void TestSync::disconnectAtEveryLine()
@@ -218,7 +234,8 @@ void TestSync::badDataFailsTheWholeBackup_data()
     QTest::addColumn<int>("malformation");
     QTest::addColumn<QString>("error");
     using M = PhoneFault::Malformation;
-    QTest::newRow("short record") << int(M::ShortRecord) << QStringLiteral("SMS raw format wrong, less then 5 fields, raw:");
+    QTest::newRow("short record") << int(M::ShortRecord)
+                                  << QStringLiteral("SMS raw format wrong, less then 5 fields, raw:");
     QTest::newRow("zero date") << int(M::ZeroDate) << QStringLiteral("SMS 'date' field eq zero, raw:");
     QTest::newRow("text date") << int(M::TextDate) << QStringLiteral("SMS 'date' field eq zero, raw:");
     QTest::newRow("no $atta:") << int(M::DataInsteadOfAtta) << QStringLiteral("must follow $atta: command.");
@@ -247,7 +264,7 @@ void TestSync::badDataFailsTheWholeBackup()
     // A record this side cannot use is reported to the phone too (while the phone is still
     // streaming attachment data it may not read the report before the connection closes).
     using M = PhoneFault::Malformation;
-    const QList<int> recordFaults{int(M::ShortRecord), int(M::ZeroDate), int(M::TextDate)};
+    const QList<int> recordFaults { int(M::ShortRecord), int(M::ZeroDate), int(M::TextDate) };
     if (recordFaults.contains(malformation)) {
         QVERIFY(m_phone->waitForFinishedSessions(2, 10000));
         QCOMPARE(m_phone->sessions().last().outcome, PhoneSessionLog::Outcome::RemoteError);
@@ -268,6 +285,26 @@ void TestSync::cancelledBackupRollsBack()
     QCOMPARE(accountFiles(), QStringList());
 }
 
+void TestSync::fullDiskRollsBack()
+{
+    m_account->store()->insertSMS(TestMessage(QStringLiteral("5550100")).saying(QStringLiteral("kept")).atMinute(1));
+    usePhone(3, 2, 2);
+    ProgressRecorder progress;
+    // Each picture is some 30 KB, sent in 8 KB lines: the disk fills up in the first picture's second line.
+    FullDiskBackup worker(&progress, 10'000);
+    QVERIFY(progress.run(worker));
+    QCOMPARE(worker.paths.size(), 1);
+    const QString partFile = worker.paths.first();
+    QCOMPARE(QFileInfo(partFile).dir().dirName(), QStringLiteral("temp"));
+    QCOMPARE(progress.errors,
+        QStringList { QStringLiteral("Write %1 error. %2").arg(partFile, FailDevice::errorText()) });
+    QVERIFY(progress.successes.isEmpty());
+    QCOMPARE(m_account->store()->querySMS({}).size(), 1);
+    QVERIFY(!m_account->store()->inTransaction());
+    QCOMPARE(accountFiles(), QStringList());
+    QVERIFY(!QFile::exists(partFile));
+}
+
 void TestSync::restoreInBatches()
 {
     QList<SMSInfo> messages;
@@ -284,10 +321,11 @@ void TestSync::restoreInBatches()
     SyncBackupThread worker(messages, &progress);
     QVERIFY(progress.run(worker));
     QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully restore 250 SMS & MMS to Android.")});
-    QCOMPARE(progress.texts, (QStringList{QStringLiteral("SMS(MMS) 100:250"), QStringLiteral("SMS(MMS) 200:250"),
-                                          QStringLiteral("SMS(MMS) 250:250")}));
-    QCOMPARE(progress.percents, (QList<int>{40, 80, 100}));
+    QCOMPARE(progress.successes, QStringList { QStringLiteral("Successfully restore 250 SMS & MMS to Android.") });
+    QCOMPARE(progress.texts,
+        (QStringList { QStringLiteral("SMS(MMS) 100:250"), QStringLiteral("SMS(MMS) 200:250"),
+            QStringLiteral("SMS(MMS) 250:250") }));
+    QCOMPARE(progress.percents, (QList<int> { 40, 80, 100 }));
     const PhoneSessionLog session = m_phone->sessions().last();
     QCOMPARE(session.received.count(QStringLiteral("$batch:")), 3);
     QCOMPARE(session.received.count(QStringLiteral("$end:")), 3);
@@ -312,12 +350,15 @@ void TestSync::restoreAttachments()
     mms.address = QStringLiteral("5550111");
     mms.body = QStringLiteral("three files");
     mms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1600000000000), Qt::UTC);
-    mms.attachments = {{QStringLiteral("exact.bin"), QString(), file(QStringLiteral("exact.bin"), 8192), QStringLiteral("application/octet-stream")},
-                       {QStringLiteral("over.bin"), QString(), file(QStringLiteral("over.bin"), 8193), QStringLiteral("application/octet-stream")},
-                       {QStringLiteral("empty.bin"), QString(), file(QStringLiteral("empty.bin"), 0), QStringLiteral("application/octet-stream")},
-                       {QStringLiteral("nofile.txt"), QString(), QString(), QStringLiteral("text/plain")}};
+    mms.attachments = { { QStringLiteral("exact.bin"), QString(), file(QStringLiteral("exact.bin"), 8192),
+                            QStringLiteral("application/octet-stream") },
+        { QStringLiteral("over.bin"), QString(), file(QStringLiteral("over.bin"), 8193),
+            QStringLiteral("application/octet-stream") },
+        { QStringLiteral("empty.bin"), QString(), file(QStringLiteral("empty.bin"), 0),
+            QStringLiteral("application/octet-stream") },
+        { QStringLiteral("nofile.txt"), QString(), QString(), QStringLiteral("text/plain") } };
     ProgressRecorder progress;
-    SyncBackupThread worker({mms}, &progress);
+    SyncBackupThread worker({ mms }, &progress);
     QVERIFY(progress.run(worker));
     QCOMPARE(progress.errors, QStringList());
     QCOMPARE(m_phone->sessions().last().dataLinesReceived, 3); // 1 + 2 + 0 + 0
@@ -329,7 +370,7 @@ void TestSync::restoreAttachments()
     m_phone->setRestoreAnswer("2");
     m_phone->clearSessions();
     ProgressRecorder declined;
-    SyncBackupThread again({mms}, &declined);
+    SyncBackupThread again({ mms }, &declined);
     QVERIFY(declined.run(again));
     QCOMPARE(declined.successes.size(), 1);
     QCOMPARE(m_phone->sessions().last().dataLinesReceived, 0);
@@ -358,14 +399,15 @@ void TestSync::restoreFailures()
     ProgressRecorder refused;
     SyncBackupThread second(messages, &refused);
     QVERIFY(refused.run(second));
-    QCOMPARE(refused.errors, QStringList{QStringLiteral("Simulated phone failure")});
-    QCOMPARE(refused.texts, QStringList{QStringLiteral("SMS(MMS) 100:150")});
+    QCOMPARE(refused.errors, QStringList { QStringLiteral("Simulated phone failure") });
+    QCOMPARE(refused.texts, QStringList { QStringLiteral("SMS(MMS) 100:150") });
 
     // A missing attachment file is reported to the user and to the phone.
     m_phone->clearFaults();
-    sms.attachments = {{QStringLiteral("gone.jpg"), QString(), QStringLiteral("/nonexistent/gone.jpg"), QStringLiteral("image/jpeg")}};
+    sms.attachments = { { QStringLiteral("gone.jpg"), QString(), QStringLiteral("/nonexistent/gone.jpg"),
+        QStringLiteral("image/jpeg") } };
     ProgressRecorder missing;
-    SyncBackupThread third({sms}, &missing);
+    SyncBackupThread third({ sms }, &missing);
     QVERIFY(missing.run(third));
     QCOMPARE(missing.errors.size(), 1);
     QVERIFY(m_phone->waitForFinishedSessions(int(m_phone->sessions().size()), 10000));
@@ -388,7 +430,7 @@ void TestSync::noConnection()
     ProgressRecorder progress;
     SyncRestoreThread worker(&progress);
     QVERIFY(progress.run(worker));
-    QCOMPARE(progress.errors, QStringList{QStringLiteral("No connection.")});
+    QCOMPARE(progress.errors, QStringList { QStringLiteral("No connection.") });
 }
 
 void TestSync::listenerDeliversMessages()

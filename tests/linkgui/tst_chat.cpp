@@ -1,16 +1,14 @@
 #include "Accounts.h"
-#include "Catalogue.h"
 #include "ConversationForm.h"
 #include "DraftSMSForm.h"
 #include "MainWindow.h"
-#include "MessageBoxRecorder.h"
 #include "MmsDB.h"
-#include "ParlowickResources.h"
 #include "ParlowickTestMain.h"
-#include "PhoneSimulator.h"
-#include "SyncClient.h"
+#include "ProgramTexts.h"
 #include "SyncListenSMSThread.h"
-#include "TestDataHome.h"
+#include "TestMessage.h"
+#include "TestPhone.h"
+#include "WindowTestAccount.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -23,16 +21,6 @@ namespace {
 
 const QHostAddress kPhone(QStringLiteral("127.0.0.10"));
 
-SMSInfo message(const QString &person, const QString &address, const QString &body, int minute)
-{
-    SMSInfo sms;
-    sms.person = person;
-    sms.address = address;
-    sms.body = body;
-    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1700000000000) + minute * 60000, Qt::UTC);
-    return sms;
-}
-
 QStringList listed(QListWidget *list)
 {
     QStringList items;
@@ -44,8 +32,7 @@ QStringList listed(QListWidget *list)
 } // namespace
 
 // Composing and chatting through the simulated phone.
-class TestChat : public QObject
-{
+class TestChat : public QObject {
     Q_OBJECT
 
 private slots:
@@ -64,40 +51,40 @@ private slots:
 private:
     QStringList sentNumbers() const;
 
-    std::unique_ptr<TestDataHome> m_home;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
-    std::unique_ptr<PhoneSimulator> m_phone;
+    std::unique_ptr<WindowTestAccount> m_account;
+    std::unique_ptr<TestPhone> m_phone;
 };
 
 void TestChat::initTestCase()
 {
-    initParlowickResources();
-    Catalogue::install(*qApp);
+    QVERIFY(installProgramTexts(*qApp));
 }
 
 void TestChat::init()
 {
-    m_home = std::make_unique<TestDataHome>();
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    Accounts::createAccount(QStringLiteral("phone"));
-    Accounts::openAccount(QStringLiteral("phone"));
-    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
-    store->insertSMS(message(QStringLiteral("Ann Lee"), QStringLiteral("5550100100"), QStringLiteral("a"), 1));
-    store->insertSMS(message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"), QStringLiteral("b"), 2));
-    store->insertSMS(message(QStringLiteral("O'Brien 100%"), QStringLiteral("5550300300"), QStringLiteral("c"), 3));
-    m_phone = std::make_unique<PhoneSimulator>();
-    m_phone->setAddress(kPhone);
+    m_account = std::make_unique<WindowTestAccount>(QStringLiteral("phone"));
+    const std::shared_ptr<MmsDB> store = m_account->store();
+    store->insertSMS(TestMessage(QStringLiteral("5550100100"))
+                         .from(QStringLiteral("Ann Lee"))
+                         .saying(QStringLiteral("a"))
+                         .atMinute(1));
+    store->insertSMS(TestMessage(QStringLiteral("5550200200"))
+                         .from(QStringLiteral("Jo Nash"))
+                         .saying(QStringLiteral("b"))
+                         .atMinute(2));
+    store->insertSMS(TestMessage(QStringLiteral("5550300300"))
+                         .from(QStringLiteral("O'Brien 100%"))
+                         .saying(QStringLiteral("c"))
+                         .atMinute(3));
+    m_phone = std::make_unique<TestPhone>(kPhone);
     QVERIFY(m_phone->start());
-    SyncClient::setCurrent(std::make_shared<SyncClient>(kPhone.toString(), kPhone.toString(), false));
+    m_phone->makeCurrent();
 }
 
 void TestChat::cleanup()
 {
-    SyncClient::setCurrent(nullptr);
     m_phone.reset();
-    Accounts::setCurrentStore(nullptr);
-    m_boxes.reset();
-    m_home.reset();
+    m_account.reset();
 }
 
 QStringList TestChat::sentNumbers() const
@@ -115,9 +102,10 @@ void TestChat::recipientForms()
     QCOMPARE(DraftSMSForm::recipientNumber(QStringLiteral("5550100100")), QStringLiteral("5550100100"));
     QCOMPARE(DraftSMSForm::recipientNumber(QStringLiteral("Ann (home) (555)")), QStringLiteral("Ann (home) (555)"));
     QCOMPARE(DraftSMSForm::withCompletion(QStringLiteral("An"), QStringLiteral("Ann Lee(5550100100)")),
-             QStringLiteral("Ann Lee(5550100100),"));
-    QCOMPARE(DraftSMSForm::withCompletion(QStringLiteral("Ann Lee(5550100100), Jo"), QStringLiteral("Jo Nash(5550200200)")),
-             QStringLiteral("Ann Lee(5550100100),Jo Nash(5550200200),"));
+        QStringLiteral("Ann Lee(5550100100),"));
+    QCOMPARE(
+        DraftSMSForm::withCompletion(QStringLiteral("Ann Lee(5550100100), Jo"), QStringLiteral("Jo Nash(5550200200)")),
+        QStringLiteral("Ann Lee(5550100100),Jo Nash(5550200200),"));
 }
 
 void TestChat::completion()
@@ -130,19 +118,20 @@ void TestChat::completion()
 
     // The text after the last comma is searched, blank included; most recent first.
     recipients->setText(QStringLiteral("x,n"));
-    QCOMPARE(listed(list), (QStringList{QStringLiteral("O'Brien 100%(5550300300)"), QStringLiteral("Jo Nash(5550200200)"),
-                                        QStringLiteral("Ann Lee(5550100100)")}));
+    QCOMPARE(listed(list),
+        (QStringList { QStringLiteral("O'Brien 100%(5550300300)"), QStringLiteral("Jo Nash(5550200200)"),
+            QStringLiteral("Ann Lee(5550100100)") }));
     recipients->setText(QStringLiteral("x, n"));
-    QCOMPARE(listed(list), QStringList{QStringLiteral("Jo Nash(5550200200)")});
+    QCOMPARE(listed(list), QStringList { QStringLiteral("Jo Nash(5550200200)") });
     QVERIFY(list->isVisible());
     recipients->setText(QStringLiteral("x,"));
     QVERIFY(!list->isVisible());
 
     // Quotes and wildcards are searched as themselves.
     recipients->setText(QStringLiteral("O'B"));
-    QCOMPARE(listed(list), QStringList{QStringLiteral("O'Brien 100%(5550300300)")});
+    QCOMPARE(listed(list), QStringList { QStringLiteral("O'Brien 100%(5550300300)") });
     recipients->setText(QStringLiteral("0%"));
-    QCOMPARE(listed(list), QStringList{QStringLiteral("O'Brien 100%(5550300300)")});
+    QCOMPARE(listed(list), QStringList { QStringLiteral("O'Brien 100%(5550300300)") });
     recipients->setText(QStringLiteral("_"));
     QVERIFY(!list->isVisible());
 
@@ -156,7 +145,7 @@ void TestChat::completion()
     QVERIFY(list->isVisible());
     QTest::mousePress(&form, Qt::LeftButton, {}, QPoint(5, 300));
     QVERIFY(!list->isVisible());
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_account->boxes().texts().isEmpty());
 }
 
 void TestChat::sendingToTwoRecipients()
@@ -167,11 +156,11 @@ void TestChat::sendingToTwoRecipients()
         ->setText(QStringLiteral("Ann Lee(5550100100), Jo Nash(5550200200)"));
     form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QStringLiteral("  dinner at 8?  "));
     QTest::mousePress(form.findChild<QPushButton *>(QStringLiteral("btnSend")), Qt::LeftButton);
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Message sent successfully.")});
+    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Message sent successfully.") });
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(sentNumbers(), (QStringList{QStringLiteral("5550100100"), QStringLiteral("5550200200")}));
+    QCOMPARE(sentNumbers(), (QStringList { QStringLiteral("5550100100"), QStringLiteral("5550200200") }));
     QCOMPARE(m_phone->store().messages().first().body, QStringLiteral("dinner at 8?"));
-    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550200200")}).size(), 2);
+    QCOMPARE(Accounts::currentStore()->querySMS({ QStringLiteral("550200200") }).size(), 2);
 
     // 2,000 characters go out in pieces of at most 140 bytes.
     DraftSMSForm longer;
@@ -192,8 +181,9 @@ void TestChat::nothingToSend()
     recipients->setText(QStringLiteral("5550100100"));
     form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QStringLiteral(" \n "));
     QTest::mousePress(send, Qt::LeftButton);
-    QCOMPARE(m_boxes->texts(), (QStringList{QStringLiteral("Please enter recepient."),
-                                            QStringLiteral("Your message is blank.Please compose it first.")}));
+    QCOMPARE(m_account->boxes().texts(),
+        (QStringList { QStringLiteral("Please enter recepient."),
+            QStringLiteral("Your message is blank.Please compose it first.") }));
     QCOMPARE(m_phone->store().size(), 0);
 }
 
@@ -203,32 +193,34 @@ void TestChat::failurePartWayThroughTheRecipients()
     // before the session looks it up.
     PhoneSimulator *phone = m_phone.get();
     auto sends = std::make_shared<std::atomic_int>(0);
-    const QMetaObject::Connection goesAway = connect(phone, &PhoneSimulator::sessionStarted, phone, [phone, sends](int id) {
-        if (phone->session(id).kind == PhoneSessionKind::SendSms && ++*sends == 2) {
-            PhoneFault drop;
-            drop.dropAfterLine = 0;
-            phone->setFault(PhoneSessionKind::SendSms, drop);
-        }
-    }, Qt::DirectConnection);
+    const QMetaObject::Connection goesAway = connect(
+        phone, &PhoneSimulator::sessionStarted, phone,
+        [phone, sends](int id) {
+            if (phone->session(id).kind == PhoneSessionKind::SendSms && ++*sends == 2) {
+                PhoneFault drop;
+                drop.dropAfterLine = 0;
+                phone->setFault(PhoneSessionKind::SendSms, drop);
+            }
+        },
+        Qt::DirectConnection);
     DraftSMSForm form;
     form.findChild<QLineEdit *>(QStringLiteral("txtRecipients"))->setText(QStringLiteral("5550100100,5550200200"));
     auto *content = form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"));
     content->setPlainText(QStringLiteral("are you coming?"));
     QTest::mousePress(form.findChild<QPushButton *>(QStringLiteral("btnSend")), Qt::LeftButton);
-    QCOMPARE(m_boxes->boxes().size(), 1);
-    QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
+    QCOMPARE(m_account->boxes().boxes().size(), 1);
+    QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
     QVERIFY(form.result() != QDialog::Accepted);
     QCOMPARE(content->toPlainText(), QStringLiteral("are you coming?"));
-    QCOMPARE(sentNumbers(), QStringList{QStringLiteral("5550100100")});
-    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
+    QCOMPARE(sentNumbers(), QStringList { QStringLiteral("5550100100") });
+    QCOMPARE(Accounts::currentStore()->querySMS({ QStringLiteral("550100100") }).size(), 2);
     disconnect(goesAway);
 }
 
 void TestChat::altReturnSends()
 {
-    ConversationForm *chat =
-        ConversationForm::open(nullptr, QStringLiteral("Ann Lee(5550100100)"), QStringLiteral("5550100100"),
-                               QStringLiteral("550100100"));
+    ConversationForm *chat = ConversationForm::open(
+        nullptr, QStringLiteral("Ann Lee(5550100100)"), QStringLiteral("5550100100"), QStringLiteral("550100100"));
     auto *text = chat->findChild<QPlainTextEdit *>(QStringLiteral("txtSendSMS"));
     text->setPlainText(QStringLiteral("hello"));
     text->moveCursor(QTextCursor::End);
@@ -238,14 +230,14 @@ void TestChat::altReturnSends()
     QTest::keyClick(text, Qt::Key_Return, Qt::AltModifier);
     QCOMPARE(m_phone->store().size(), 1);
     QCOMPARE(m_phone->store().messages().first().body, QStringLiteral("hello"));
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Message sent successfully.")});
+    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Message sent successfully.") });
     QVERIFY(text->toPlainText().isEmpty());
     QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(), QStringLiteral("Total:2"));
 
     // A blank reply is refused.
     text->setPlainText(QStringLiteral("   "));
     QTest::mousePress(chat->findChild<QPushButton *>(QStringLiteral("btnSendSMS")), Qt::LeftButton);
-    QCOMPARE(m_boxes->texts().last(), QStringLiteral("Your message is blank.Please compose it first."));
+    QCOMPARE(m_account->boxes().texts().last(), QStringLiteral("Your message is blank.Please compose it first."));
     delete chat;
 }
 
@@ -253,14 +245,17 @@ void TestChat::oneChatWindowPerConversation()
 {
     MainWindow window;
     window.show();
-    ConversationForm *first = ConversationForm::open(&window, QStringLiteral("Jo"), QStringLiteral("5550200200"),
-                                                     QStringLiteral("550200200"));
+    ConversationForm *first = ConversationForm::open(
+        &window, QStringLiteral("Jo"), QStringLiteral("5550200200"), QStringLiteral("550200200"));
     QVERIFY(first->isVisible());
     first->close();
     QVERIFY(!first->isVisible());
-    Accounts::currentStore()->insertSMS(message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"), QStringLiteral("more"), 9));
-    ConversationForm *again = ConversationForm::open(&window, QStringLiteral("other title"), QStringLiteral("x"),
-                                                     QStringLiteral("550200200"));
+    Accounts::currentStore()->insertSMS(TestMessage(QStringLiteral("5550200200"))
+                                            .from(QStringLiteral("Jo Nash"))
+                                            .saying(QStringLiteral("more"))
+                                            .atMinute(9));
+    ConversationForm *again = ConversationForm::open(
+        &window, QStringLiteral("other title"), QStringLiteral("x"), QStringLiteral("550200200"));
     QCOMPARE(again, first);
     QVERIFY(again->isVisible());
     QCOMPARE(again->windowTitle(), QStringLiteral("Jo"));
@@ -269,8 +264,11 @@ void TestChat::oneChatWindowPerConversation()
     // A message arriving for the conversation refreshes the same window.
     again->close();
     QVERIFY(QMetaObject::invokeMethod(&window, "onReceivedSMS",
-                                      Q_ARG(SMSInfo, message(QStringLiteral("Jo Nash"), QStringLiteral("5550200200"),
-                                                             QStringLiteral("ping"), 10))));
+        Q_ARG(SMSInfo,
+            TestMessage(QStringLiteral("5550200200"))
+                .from(QStringLiteral("Jo Nash"))
+                .saying(QStringLiteral("ping"))
+                .atMinute(10))));
     QVERIFY(first->isVisible());
     QCOMPARE(first->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(), QStringLiteral("Total:3"));
 }

@@ -1,8 +1,7 @@
-#include "Catalogue.h"
 #include "ConnectionForm.h"
 #include "FakeAdb.h"
 #include "MessageBoxRecorder.h"
-#include "ParlowickResources.h"
+#include "ProgramTexts.h"
 #include "SyncClient.h"
 
 #include <QApplication>
@@ -16,8 +15,7 @@
 
 // The connection dialog's flows that need no phone; connecting to the test phone is
 // covered with the sync sessions.
-class TestConnection : public QObject
-{
+class TestConnection : public QObject {
     Q_OBJECT
 
 private slots:
@@ -34,8 +32,7 @@ private slots:
     void refusedGreetingKeepsTheDialogOpen();
 
 private:
-    template <typename T>
-    T *child(const char *name) { return m_form->findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *child(const char *name) { return m_form->findChild<T *>(QLatin1String(name)); }
     void pressConnect() { QTest::mousePress(child<QPushButton>("btnConnect"), Qt::LeftButton); }
 
     std::unique_ptr<FakeAdb> m_adb;
@@ -45,8 +42,7 @@ private:
 
 void TestConnection::initTestCase()
 {
-    initParlowickResources();
-    Catalogue::install(*qApp);
+    QVERIFY(installProgramTexts(*qApp));
 }
 
 void TestConnection::init()
@@ -98,7 +94,7 @@ void TestConnection::usbWithoutDevices()
     m_adb->answer("List of devices attached\n\n");
     QTest::mouseClick(child<QRadioButton>("raUsb"), Qt::LeftButton);
     QCOMPARE(m_boxes->texts(),
-             QStringList{QStringLiteral("Found no device connected. Please check your device USB driver.")});
+        QStringList { QStringLiteral("Found no device connected. Please check your device USB driver.") });
     QCOMPARE(child<QComboBox>("cbUsbDevices")->count(), 0);
 
     // A failing adb keeps what the list held.
@@ -111,12 +107,12 @@ void TestConnection::usbWithoutDevices()
 void TestConnection::connectNeedsAMethodAndADevice()
 {
     pressConnect();
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Please select connecting method.")});
+    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select connecting method.") });
     m_adb->answer("List of devices attached\n");
     QTest::mouseClick(child<QRadioButton>("raUsb"), Qt::LeftButton);
     m_boxes->clear();
     pressConnect();
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Please select device to connect.")});
+    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select device to connect.") });
     QVERIFY(m_form->isVisible());
 }
 
@@ -127,8 +123,8 @@ void TestConnection::usbForwardFailure()
     m_adb->answer(QByteArray(), "error: device offline\n");
     pressConnect();
     QCOMPARE(m_adb->runs().last(),
-             (QStringList{QStringLiteral("-s"), QStringLiteral("emulator-5554"), QStringLiteral("forward"),
-                          QStringLiteral("tcp:39580"), QStringLiteral("tcp:39580")}));
+        (QStringList { QStringLiteral("-s"), QStringLiteral("emulator-5554"), QStringLiteral("forward"),
+            QStringLiteral("tcp:39580"), QStringLiteral("tcp:39580") }));
     QCOMPARE(m_boxes->boxes().last().icon, QMessageBox::Critical);
     QVERIFY(m_boxes->texts().last().endsWith(QLatin1String("error: device offline\n")));
     QVERIFY(m_form->isVisible());
@@ -136,9 +132,9 @@ void TestConnection::usbForwardFailure()
 
 void TestConnection::wifiAddresses()
 {
-    for (const char *good : {"192.168.1.20", "1.2.3.4.5", "999.1.1.1x"})
+    for (const char *good : { "192.168.1.20", "1.2.3.4.5", "999.1.1.1x" })
         QVERIFY2(ConnectionForm::isWifiAddress(QLatin1String(good)), good);
-    for (const char *bad : {"192.168.1", "phone.local", "", "a1.2.3.4"})
+    for (const char *bad : { "192.168.1", "phone.local", "", "a1.2.3.4" })
         QVERIFY2(!ConnectionForm::isWifiAddress(QLatin1String(bad)), bad);
 
     QTest::mouseClick(child<QRadioButton>("raWifi"), Qt::LeftButton);
@@ -158,7 +154,7 @@ void TestConnection::refusedGreetingKeepsTheDialogOpen()
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
     QVERIFY2(m_boxes->texts().first().startsWith(QLatin1String("Fail to connect device. Please start Velmora to "
                                                                "retry.Connection refused")),
-             qPrintable(m_boxes->texts().first()));
+        qPrintable(m_boxes->texts().first()));
     QVERIFY(m_form->isVisible());
     QVERIFY(!SyncClient::current());
 }

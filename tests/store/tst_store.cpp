@@ -2,6 +2,7 @@
 #include "FileHelpers.h"
 #include "MmsDB.h"
 #include "Sqlite3Exception.h"
+#include "TestMessage.h"
 
 #include <QDesktopServices>
 #include <QImage>
@@ -12,17 +13,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-SMSInfo message(const QString &address, const QString &body, qint64 msecs, bool isSend = false)
-{
-    SMSInfo sms;
-    sms.address = address;
-    sms.person = QStringLiteral("Person of %1").arg(address);
-    sms.body = body;
-    sms.isSend = isSend;
-    sms.date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
-    return sms;
-}
 
 AttachmentInfo picture(const QString &path, const QString &fileName, const QString &mime = QStringLiteral("image/png"))
 {
@@ -67,8 +57,7 @@ QStringList attachmentFiles(MmsDB &db)
 
 } // namespace
 
-class TestStore : public QObject
-{
+class TestStore : public QObject {
     Q_OBJECT
 
 private slots:
@@ -140,7 +129,8 @@ void TestStore::conversationKeys_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("key");
-    QTest::newRow("country prefix and punctuation") << QStringLiteral("+1 (555) 123-4567") << QStringLiteral("551234567");
+    QTest::newRow("country prefix and punctuation")
+        << QStringLiteral("+1 (555) 123-4567") << QStringLiteral("551234567");
     QTest::newRow("bare digits") << QStringLiteral("5551234567") << QStringLiteral("551234567");
     QTest::newRow("nine digits stay") << QStringLiteral("123456789") << QStringLiteral("123456789");
     QTest::newRow("ten digits lose the first") << QStringLiteral("0123456789") << QStringLiteral("123456789");
@@ -175,7 +165,7 @@ void TestStore::recordTravelsThroughQueuedSignals()
     const int id = Sms::registerSMSInfoType();
     QCOMPARE(Sms::registerSMSInfoType(), id);
     QCOMPARE(QMetaType::fromName("SMSInfo").id(), id);
-    SMSInfo sms = message(QStringLiteral("1"), QStringLiteral("hi"), 1000);
+    SMSInfo sms = TestMessage::fromPersonOf(QStringLiteral("1")).saying(QStringLiteral("hi")).atMSecs(1000);
     sms.attachments.append(picture(QStringLiteral("/p"), QStringLiteral("p.png")));
     const QVariant v = QVariant::fromValue(sms);
     QCOMPARE(v.value<SMSInfo>().attachments.first().fileName, QStringLiteral("p.png"));
@@ -184,9 +174,10 @@ void TestStore::recordTravelsThroughQueuedSignals()
 void TestStore::templateHasTheStoreLayout()
 {
     const QString path = m_db->folder().filePath(QStringLiteral("mms.db"));
-    QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser
-                                          | QFileDevice::ReadOther | QFileDevice::WriteOther),
-             QFileDevice::ReadUser | QFileDevice::WriteUser);
+    QCOMPARE(QFile::permissions(path)
+            & (QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser | QFileDevice::ReadOther
+                | QFileDevice::WriteOther),
+        QFileDevice::ReadUser | QFileDevice::WriteUser);
     QVERIFY(m_db->hasSubject());
     auto pragma = [&](const char *name) {
         Sqlite3Cursor c = m_db->queryThrow(Sqlite3Sql(QStringLiteral("pragma %1").arg(QLatin1String(name))));
@@ -202,18 +193,19 @@ void TestStore::templateHasTheStoreLayout()
         Sqlite3Sql("select type || ' ' || name from sqlite_master where name not like 'sqlite_%' order by name"));
     while (c.moveNext())
         objects.append(c.getText(0));
-    QCOMPARE(objects, (QStringList{
-                          QStringLiteral("table attachment"),
-                          QStringLiteral("trigger delete_attachment_files"),
-                          QStringLiteral("table handle"),
-                          QStringLiteral("index index_handle_last_date"),
-                          QStringLiteral("index index_message_date"),
-                          QStringLiteral("table message"),
-                          QStringLiteral("table message_attachment"),
-                          QStringLiteral("trigger trigger_clean_attachments"),
-                          QStringLiteral("trigger trigger_clear_handle_after_del_message"),
-                          QStringLiteral("trigger trigger_set_handle_last_date_after_insert_message"),
-                      }));
+    QCOMPARE(objects,
+        (QStringList {
+            QStringLiteral("table attachment"),
+            QStringLiteral("trigger delete_attachment_files"),
+            QStringLiteral("table handle"),
+            QStringLiteral("index index_handle_last_date"),
+            QStringLiteral("index index_message_date"),
+            QStringLiteral("table message"),
+            QStringLiteral("table message_attachment"),
+            QStringLiteral("trigger trigger_clean_attachments"),
+            QStringLiteral("trigger trigger_clear_handle_after_del_message"),
+            QStringLiteral("trigger trigger_set_handle_last_date_after_insert_message"),
+        }));
 
     // Creating over an existing store fails with the file system's reason and keeps the old file.
     MmsDB again(m_db->folder());
@@ -222,7 +214,9 @@ void TestStore::templateHasTheStoreLayout()
 
 void TestStore::duplicatesAreStoredOnce()
 {
-    SMSInfo first = message(QStringLiteral("555 0100"), QStringLiteral("hello"), 1'700'000'000'123);
+    SMSInfo first = TestMessage::fromPersonOf(QStringLiteral("555 0100"))
+                        .saying(QStringLiteral("hello"))
+                        .atMSecs(1'700'000'000'123);
     m_db->insertSMS(first);
     QVERIFY(m_db->contains(first));
 
@@ -243,14 +237,14 @@ void TestStore::duplicatesAreStoredOnce()
     nextSecond.date = nextSecond.date.addSecs(1);
     SMSInfo otherConversation = first;
     otherConversation.address = QStringLiteral("555 0101");
-    for (const SMSInfo &sms : {otherDirection, otherBody, nextSecond, otherConversation}) {
+    for (const SMSInfo &sms : { otherDirection, otherBody, nextSecond, otherConversation }) {
         QVERIFY(!m_db->contains(sms));
         m_db->insertSMS(sms);
     }
     QCOMPARE(countRows(*m_db, "message"), 5);
 
     // An MMS without text is a duplicate of itself too.
-    SMSInfo empty = message(QStringLiteral("555 0102"), QString(), 1'700'000'100'000);
+    SMSInfo empty = TestMessage::fromPersonOf(QStringLiteral("555 0102")).atMSecs(1'700'000'100'000);
     m_db->insertSMS(empty);
     m_db->insertSMS(empty);
     QCOMPARE(countRows(*m_db, "message"), 6);
@@ -258,14 +252,15 @@ void TestStore::duplicatesAreStoredOnce()
 
 void TestStore::numbersShareConversationAndKeepFirstContact()
 {
-    SMSInfo a = message(QStringLiteral("+1 (555) 123-4567"), QStringLiteral("one"), 1000);
+    SMSInfo a
+        = TestMessage::fromPersonOf(QStringLiteral("+1 (555) 123-4567")).saying(QStringLiteral("one")).atMSecs(1000);
     a.person = QStringLiteral("Ann");
-    SMSInfo b = message(QStringLiteral("5551234567"), QStringLiteral("two"), 2000);
+    SMSInfo b = TestMessage::fromPersonOf(QStringLiteral("5551234567")).saying(QStringLiteral("two")).atMSecs(2000);
     b.person = QStringLiteral("Annie");
     m_db->insertSMS(a);
     m_db->insertSMS(b);
     QCOMPARE(countRows(*m_db, "handle"), 1);
-    const QList<SMSInfo> stored = m_db->querySMS({QStringLiteral("551234567")});
+    const QList<SMSInfo> stored = m_db->querySMS({ QStringLiteral("551234567") });
     QCOMPARE(stored.size(), 2);
     for (const SMSInfo &sms : stored) {
         QCOMPARE(sms.address, a.address);
@@ -278,7 +273,8 @@ void TestStore::numbersShareConversationAndKeepFirstContact()
 
 void TestStore::millisecondsAreCutToTheSecond()
 {
-    m_db->insertSMS(message(QStringLiteral("1"), QStringLiteral("x"), 1'234'567'890'999));
+    m_db->insertSMS(
+        TestMessage::fromPersonOf(QStringLiteral("1")).saying(QStringLiteral("x")).atMSecs(1'234'567'890'999));
     const SMSInfo back = m_db->querySMS({}).first();
     QCOMPARE(back.date.toMSecsSinceEpoch(), 1'234'567'890'000);
     QVERIFY(back.rowid > 0);
@@ -286,48 +282,50 @@ void TestStore::millisecondsAreCutToTheSecond()
 
 void TestStore::queryOrderAndConversationFilter()
 {
-    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("late"), 30'000));
-    m_db->insertSMS(message(QStringLiteral("222"), QStringLiteral("early"), 10'000, true));
-    m_db->insertSMS(message(QStringLiteral("333"), QStringLiteral("middle"), 20'000));
-    QCOMPARE(bodies(m_db->querySMS({})), (QStringList{QStringLiteral("early"), QStringLiteral("middle"),
-                                                      QStringLiteral("late")}));
-    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("111"), QStringLiteral("222")})),
-             (QStringList{QStringLiteral("early"), QStringLiteral("late")}));
-    QVERIFY(m_db->querySMS({QStringLiteral("999")}).isEmpty());
-    QVERIFY(m_db->querySMS({QStringLiteral("222")}).first().isSend);
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("late")).atMSecs(30'000));
+    m_db->insertSMS(
+        TestMessage::fromPersonOf(QStringLiteral("222")).saying(QStringLiteral("early")).atMSecs(10'000).sent());
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("333")).saying(QStringLiteral("middle")).atMSecs(20'000));
+    QCOMPARE(bodies(m_db->querySMS({})),
+        (QStringList { QStringLiteral("early"), QStringLiteral("middle"), QStringLiteral("late") }));
+    QCOMPARE(bodies(m_db->querySMS({ QStringLiteral("111"), QStringLiteral("222") })),
+        (QStringList { QStringLiteral("early"), QStringLiteral("late") }));
+    QVERIFY(m_db->querySMS({ QStringLiteral("999") }).isEmpty());
+    QVERIFY(m_db->querySMS({ QStringLiteral("222") }).first().isSend);
 }
 
 void TestStore::suffixesWithQuoteAndWildcards()
 {
-    m_db->insertSMS(message(QStringLiteral("O'Neil"), QStringLiteral("quote"), 1000));
-    m_db->insertSMS(message(QStringLiteral("A%C"), QStringLiteral("percent"), 2000));
-    m_db->insertSMS(message(QStringLiteral("ABC"), QStringLiteral("plain"), 3000));
-    m_db->insertSMS(message(QStringLiteral("A_C"), QStringLiteral("underscore"), 4000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("O'Neil")).saying(QStringLiteral("quote")).atMSecs(1000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("A%C")).saying(QStringLiteral("percent")).atMSecs(2000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("ABC")).saying(QStringLiteral("plain")).atMSecs(3000));
+    m_db->insertSMS(
+        TestMessage::fromPersonOf(QStringLiteral("A_C")).saying(QStringLiteral("underscore")).atMSecs(4000));
     QCOMPARE(countRows(*m_db, "handle"), 4);
 
-    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("O'Neil")})), QStringList{QStringLiteral("quote")});
-    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("A_C")})), QStringList{QStringLiteral("underscore")});
+    QCOMPARE(bodies(m_db->querySMS({ QStringLiteral("O'Neil") })), QStringList { QStringLiteral("quote") });
+    QCOMPARE(bodies(m_db->querySMS({ QStringLiteral("A_C") })), QStringList { QStringLiteral("underscore") });
 
     m_db->deleteConversation(QStringLiteral("A%C"));
     m_db->deleteConversation(QStringLiteral("A_C"));
-    QCOMPARE(bodies(m_db->querySMS({})), (QStringList{QStringLiteral("quote"), QStringLiteral("plain")}));
+    QCOMPARE(bodies(m_db->querySMS({})), (QStringList { QStringLiteral("quote"), QStringLiteral("plain") }));
 }
 
 void TestStore::deletingLastMessageRemovesConversation()
 {
-    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("a"), 1000));
-    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("b"), 2000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("a")).atMSecs(1000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("b")).atMSecs(2000));
     QList<SMSInfo> stored = m_db->querySMS({});
-    m_db->deleteMessages({stored.first()});
+    m_db->deleteMessages({ stored.first() });
     QCOMPARE(countRows(*m_db, "handle"), 1);
-    m_db->deleteMessages({stored.last()});
+    m_db->deleteMessages({ stored.last() });
     QCOMPARE(countRows(*m_db, "handle"), 0);
     QCOMPARE(countRows(*m_db, "message"), 0);
 }
 
 void TestStore::deletingMessageRemovesAttachmentFiles()
 {
-    SMSInfo mms = message(QStringLiteral("111"), QStringLiteral("photos"), 1000);
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("photos")).atMSecs(1000);
     mms.subject = QStringLiteral("Holiday");
     mms.attachments.append(picture(makeImage(50, 40, QStringLiteral("one.png")), QStringLiteral("one.png")));
     AttachmentInfo audio;
@@ -340,12 +338,12 @@ void TestStore::deletingMessageRemovesAttachmentFiles()
     f.close();
     mms.attachments.append(audio);
     m_db->insertSMS(mms);
-    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("text only"), 2000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("text only")).atMSecs(2000));
 
     const SMSInfo stored = m_db->querySMS({}).first();
     QCOMPARE(stored.subject, QStringLiteral("Holiday"));
     QCOMPARE(stored.attachments.size(), 2);
-    QCOMPARE(m_db->querySMS({QStringLiteral("111")}).first().attachments.size(), 2);
+    QCOMPARE(m_db->querySMS({ QStringLiteral("111") }).first().attachments.size(), 2);
     const AttachmentInfo &png = stored.attachments.at(0);
     QCOMPARE(png.fileName, QStringLiteral("one.png"));
     QCOMPARE(png.mimeType, QStringLiteral("image/png"));
@@ -358,7 +356,7 @@ void TestStore::deletingMessageRemovesAttachmentFiles()
     QVERIFY(QFile::exists(amr.filePath));
     QCOMPARE(attachmentFiles(*m_db).size(), 5); // two folders, two files and a thumbnail
 
-    m_db->deleteMessages({stored});
+    m_db->deleteMessages({ stored });
     QCOMPARE(countRows(*m_db, "attachment"), 0);
     QCOMPARE(countRows(*m_db, "message_attachment"), 0);
     QCOMPARE(attachmentFiles(*m_db), QStringList());
@@ -367,13 +365,13 @@ void TestStore::deletingMessageRemovesAttachmentFiles()
 
 void TestStore::thumbnails()
 {
-    SMSInfo mms = message(QStringLiteral("111"), QString(), 1000);
-    mms.attachments.append(picture(makeImage(640, 480, QStringLiteral("wide.jpg")), QStringLiteral("wide.jpg"),
-                                   QStringLiteral("image/jpeg")));
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).atMSecs(1000);
+    mms.attachments.append(picture(
+        makeImage(640, 480, QStringLiteral("wide.jpg")), QStringLiteral("wide.jpg"), QStringLiteral("image/jpeg")));
     mms.attachments.append(picture(makeImage(150, 100, QStringLiteral("small.png")), QStringLiteral("small.png")));
     // No extension: the thumbnail takes its type from the MIME type.
-    mms.attachments.append(picture(makeImage(300, 300, QStringLiteral("noext")), QStringLiteral("noext"),
-                                   QStringLiteral("image/PNG")));
+    mms.attachments.append(
+        picture(makeImage(300, 300, QStringLiteral("noext")), QStringLiteral("noext"), QStringLiteral("image/PNG")));
     AttachmentInfo given = picture(makeImage(640, 480, QStringLiteral("given.png")), QStringLiteral("given.png"));
     given.thumbPath = makeImage(64, 48, QStringLiteral("ready-thumb.png"));
     mms.attachments.append(given);
@@ -396,8 +394,8 @@ void TestStore::thumbnails()
 void TestStore::unsafeAttachmentNamesStayInTheirFolder()
 {
     const QString source = makeImage(10, 10, QStringLiteral("src.png"));
-    SMSInfo mms = message(QStringLiteral("111"), QString(), 1000);
-    for (const QString &name : {QStringLiteral("../../escape.png"), QStringLiteral(".."), QString()})
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).atMSecs(1000);
+    for (const QString &name : { QStringLiteral("../../escape.png"), QStringLiteral(".."), QString() })
         mms.attachments.append(picture(source, name));
     m_db->insertSMS(mms);
     const QString root = m_db->attachmentDir().absolutePath();
@@ -428,7 +426,7 @@ void TestStore::storeWithoutSubjectColumn()
     MmsDB old(folder);
     old.open();
     QVERIFY(!old.hasSubject());
-    SMSInfo mms = message(QStringLiteral("111"), QStringLiteral("body"), 1000);
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("body")).atMSecs(1000);
     mms.subject = QStringLiteral("dropped");
     old.insertSMS(mms);
     const QList<SMSInfo> back = old.querySMS({});
@@ -439,7 +437,7 @@ void TestStore::storeWithoutSubjectColumn()
 
 void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
 {
-    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("kept"), 1000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("kept")).atMSecs(1000));
     const QStringList filesBefore = attachmentFiles(*m_db);
 
     // A trigger that fails the third message of the batch.
@@ -448,8 +446,9 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
     const QString png = makeImage(20, 20, QStringLiteral("b.png"));
     m_db->beginTran();
     try {
-        for (const char *body : {"first", "second", "third"}) {
-            SMSInfo mms = message(QStringLiteral("222"), QString::fromLatin1(body), 5000);
+        for (const char *body : { "first", "second", "third" }) {
+            SMSInfo mms
+                = TestMessage::fromPersonOf(QStringLiteral("222")).saying(QString::fromLatin1(body)).atMSecs(5000);
             mms.attachments.append(picture(png, QStringLiteral("b.png")));
             m_db->insertSMS(mms);
         }
@@ -459,13 +458,13 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
         QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("disk refused")));
         m_db->rollbackTran();
     }
-    QCOMPARE(bodies(m_db->querySMS({})), QStringList{QStringLiteral("kept")});
+    QCOMPARE(bodies(m_db->querySMS({})), QStringList { QStringLiteral("kept") });
     QCOMPARE(countRows(*m_db, "handle"), 1);
     QCOMPARE(countRows(*m_db, "attachment"), 0);
     QCOMPARE(attachmentFiles(*m_db), filesBefore);
 
     // Outside a transaction a failing message is undone whole, attachments included.
-    SMSInfo third = message(QStringLiteral("222"), QStringLiteral("third"), 5000);
+    SMSInfo third = TestMessage::fromPersonOf(QStringLiteral("222")).saying(QStringLiteral("third")).atMSecs(5000);
     third.attachments.append(picture(png, QStringLiteral("b.png")));
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, m_db->insertSMS(third));
     QCOMPARE(countRows(*m_db, "handle"), 1);
@@ -474,7 +473,7 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
 
 void TestStore::rolledBackDeletionKeepsFiles()
 {
-    SMSInfo mms = message(QStringLiteral("111"), QStringLiteral("keep me"), 1000);
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("keep me")).atMSecs(1000);
     mms.attachments.append(picture(makeImage(300, 200, QStringLiteral("p.png")), QStringLiteral("p.png")));
     m_db->insertSMS(mms);
     const QStringList files = attachmentFiles(*m_db);
@@ -499,7 +498,7 @@ void TestStore::foreignPathsAreNeverDeleted()
     QFile f(victim);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.close();
-    m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("m"), 1000));
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("m")).atMSecs(1000));
     const SMSInfo stored = m_db->querySMS({}).first();
     m_db->executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values('{x}', ?, ?, 'x')")
                            .addTextParam(victim)
@@ -507,7 +506,7 @@ void TestStore::foreignPathsAreNeverDeleted()
     m_db->executeThrow(Sqlite3Sql("insert into message_attachment values(?, ?)")
                            .addInt64Param(stored.rowid)
                            .addInt64Param(m_db->lastInsertId()));
-    m_db->deleteMessages({stored});
+    m_db->deleteMessages({ stored });
     QCOMPARE(countRows(*m_db, "attachment"), 0);
     QVERIFY(QFile::exists(victim));
 }
@@ -540,13 +539,16 @@ void TestStore::twoThreadsShareOneStore()
     QThread *worker = QThread::create([this] {
         m_db->beginTran();
         for (int i = 0; i < 300; ++i)
-            m_db->insertSMS(message(QStringLiteral("111"), QStringLiteral("w%1").arg(i), i * 1000));
+            m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111"))
+                                .saying(QStringLiteral("w%1").arg(i))
+                                .atMSecs(i * 1000));
         m_db->commitTran();
     });
     worker->start();
     for (int i = 0; i < 300; ++i) {
-        m_db->insertSMS(message(QStringLiteral("222"), QStringLiteral("g%1").arg(i), i * 1000));
-        QCOMPARE(m_db->querySMS({QStringLiteral("222")}).size(), i + 1);
+        m_db->insertSMS(
+            TestMessage::fromPersonOf(QStringLiteral("222")).saying(QStringLiteral("g%1").arg(i)).atMSecs(i * 1000));
+        QCOMPARE(m_db->querySMS({ QStringLiteral("222") }).size(), i + 1);
     }
     QVERIFY(worker->wait(60000));
     delete worker;
@@ -596,8 +598,8 @@ void TestStore::desktopOpensFoldersAndPages()
     DesktopShell::openUrl(QUrl(QStringLiteral("https://parlowick.example/howto")));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    QCOMPARE(m_openedUrls, (QList<QUrl>{QUrl::fromLocalFile(m_dir->path()),
-                                        QUrl(QStringLiteral("https://parlowick.example/howto"))}));
+    QCOMPARE(m_openedUrls,
+        (QList<QUrl> { QUrl::fromLocalFile(m_dir->path()), QUrl(QStringLiteral("https://parlowick.example/howto")) }));
 }
 
 QTEST_MAIN(TestStore)

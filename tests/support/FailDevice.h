@@ -4,22 +4,31 @@
 #include <QIODevice>
 
 #include <limits>
+#include <memory>
 
-// A write-only device with room for a fixed number of bytes, like a disk that fills up:
-// a write that does not fit stores what fits, then reports an error. It also counts
-// the writes, for checks that a record goes out in one piece.
-class FailDevice : public QIODevice {
+// A disk that fills up: writes take the first capacity bytes and then fail with the
+// disk-full error, a write that does not fit storing what fits, as a full disk does.
+// The bytes go to the target device when there is one (so a part-written file is real),
+// otherwise into data(). Writes are counted, for checks that a record goes out whole.
+class FailDevice : public QIODevice
+{
     Q_OBJECT
 
 public:
     static constexpr qint64 kUnlimited = std::numeric_limits<qint64>::max();
 
-    explicit FailDevice(qint64 capacity = kUnlimited, QObject *parent = nullptr);
+    // Without a target the device is open for writing at once.
+    explicit FailDevice(qint64 capacity = kUnlimited, std::unique_ptr<QIODevice> target = nullptr);
 
+    // The error text of a full disk, as files report it.
     static QString errorText();
 
     const QByteArray &data() const { return m_data; }
     int writeCount() const { return m_writeCount; }
+
+    // Opens the target with the same mode first.
+    bool open(OpenMode mode) override;
+    void close() override;
     bool isSequential() const override { return true; }
 
 protected:
@@ -27,7 +36,8 @@ protected:
     qint64 writeData(const char *data, qint64 length) override;
 
 private:
-    qint64 m_capacity;
+    qint64 m_room;
+    std::unique_ptr<QIODevice> m_target;
     QByteArray m_data;
     int m_writeCount = 0;
 };

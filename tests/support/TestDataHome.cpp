@@ -1,5 +1,7 @@
 #include "TestDataHome.h"
 
+#include "Accounts.h"
+
 TestDataHome::TestDataHome()
     : m_oldHome(qgetenv("HOME"))
     , m_oldDataHome(qgetenv("XDG_DATA_HOME"))
@@ -10,6 +12,7 @@ TestDataHome::TestDataHome()
 
 TestDataHome::~TestDataHome()
 {
+    Accounts::setCurrentStore(nullptr);
     qputenv("HOME", m_oldHome);
     qputenv("XDG_DATA_HOME", m_oldDataHome);
 }
