@@ -120,6 +120,12 @@ int main(int argc, char *argv[])
                exportWith(int(ExportFormat::Csv), messages, csvMmsFolder + QStringLiteral("/b.csv"), csvMmsFolder);
            }));
 
+    const QString textThreadFolder = dir.filePath(QStringLiteral("out/s.html"));
+    report("threaded HTML export (no copies)", total, measure([&] {
+               exportWith(int(ExportFormat::ThreadedHtml), textOnly, textThreadFolder + QStringLiteral("/s.html"),
+                          textThreadFolder);
+           }));
+
     const QString threadFolder = dir.filePath(QStringLiteral("out/t.html"));
     report("threaded HTML export (with copies)", total, measure([&] {
                exportWith(int(ExportFormat::ThreadedHtml), messages, threadFolder + QStringLiteral("/t.html"), threadFolder);

@@ -71,7 +71,7 @@ void TestMMSPrinter::previewDialogPaintsTheMessages()
     MMSPrinter printer;
     bool preview = false;
     QString title;
-    onNextModal([&](QWidget *dialog) {
+    const auto dialog = onNextModal([&](QWidget *dialog) {
         preview = dialog->inherits("QPrintPreviewDialog");
         title = dialog->windowTitle();
         QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
@@ -79,6 +79,7 @@ void TestMMSPrinter::previewDialogPaintsTheMessages()
         qobject_cast<QDialog *>(dialog)->reject();
     });
     printer.print(messages(3));
+    QVERIFY(dialog.ran());
     QVERIFY(preview);
     QCOMPARE(title, QStringLiteral("IDS_PRINT_MMS"));
     QCOMPARE(printer.count(), 3);
