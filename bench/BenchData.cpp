@@ -53,7 +53,7 @@ void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QStr
 
 long peakRssMiB()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;
 }

@@ -43,8 +43,8 @@ long currentRssKiB()
 std::pair<double, double> measure(const std::function<void()> &work)
 {
     const long before = currentRssKiB();
-    std::atomic_bool done{false};
-    std::atomic_long highest{before};
+    std::atomic_bool done {false};
+    std::atomic_long highest {before};
     std::thread sampler([&] {
         while (!done) {
             highest = std::max(highest.load(), currentRssKiB());
@@ -71,8 +71,8 @@ void exportWith(int format, const QList<SMSInfo> &messages, const QString &path,
 
 void report(const char *what, int count, std::pair<double, double> figures)
 {
-    std::printf("%-34s %8d messages  %9.0f messages/s  +%6.1f MiB\n", what, count, count / figures.first,
-                figures.second);
+    std::printf(
+        "%-34s %8d messages  %9.0f messages/s  +%6.1f MiB\n", what, count, count / figures.first, figures.second);
 }
 
 } // namespace
@@ -92,8 +92,8 @@ int main(int argc, char *argv[])
     store.open();
     BenchData::fill(store, total, 500, mmsPercent, picture);
     const QList<SMSInfo> messages = store.querySMS({});
-    std::printf("message list: %lld messages, %.1f MiB resident\n", qlonglong(messages.size()),
-                currentRssKiB() / 1024.0);
+    std::printf(
+        "message list: %lld messages, %.1f MiB resident\n", qlonglong(messages.size()), currentRssKiB() / 1024.0);
 
     QList<SMSInfo> textOnly = messages;
     for (SMSInfo &sms : textOnly)
@@ -103,8 +103,9 @@ int main(int argc, char *argv[])
     const auto sqliteFigures = measure([&] {
         QProcess sqlite;
         sqlite.setStandardOutputFile(dump);
-        sqlite.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), store.folder().filePath(QStringLiteral("mms.db")),
-                                                 QStringLiteral("select * from message")});
+        sqlite.start(QStringLiteral("sqlite3"),
+            {QStringLiteral("-csv"), store.folder().filePath(QStringLiteral("mms.db")),
+                QStringLiteral("select * from message")});
         sqlite.waitForFinished(-1);
     });
     report("sqlite3 .mode csv dump", total, sqliteFigures);
@@ -117,23 +118,22 @@ int main(int argc, char *argv[])
 
     const QString csvMmsFolder = dir.filePath(QStringLiteral("out/b.csv"));
     report("CSV export (with copies)", total, measure([&] {
-               exportWith(int(ExportFormat::Csv), messages, csvMmsFolder + QStringLiteral("/b.csv"), csvMmsFolder);
-           }));
+        exportWith(int(ExportFormat::Csv), messages, csvMmsFolder + QStringLiteral("/b.csv"), csvMmsFolder);
+    }));
 
     const QString textThreadFolder = dir.filePath(QStringLiteral("out/s.html"));
     report("threaded HTML export (no copies)", total, measure([&] {
-               exportWith(int(ExportFormat::ThreadedHtml), textOnly, textThreadFolder + QStringLiteral("/s.html"),
-                          textThreadFolder);
-           }));
+        exportWith(
+            int(ExportFormat::ThreadedHtml), textOnly, textThreadFolder + QStringLiteral("/s.html"), textThreadFolder);
+    }));
 
     const QString threadFolder = dir.filePath(QStringLiteral("out/t.html"));
     report("threaded HTML export (with copies)", total, measure([&] {
-               exportWith(int(ExportFormat::ThreadedHtml), messages, threadFolder + QStringLiteral("/t.html"), threadFolder);
-           }));
+        exportWith(int(ExportFormat::ThreadedHtml), messages, threadFolder + QStringLiteral("/t.html"), threadFolder);
+    }));
 
     const QList<SMSInfo> pdfMessages = messages.mid(0, pdfCount);
-    report("PDF export", int(pdfMessages.size()), measure([&] {
-               BubblePrintRenderer().printToPdf(pdfMessages, dir.filePath(QStringLiteral("out/p.pdf")));
-           }));
+    report("PDF export", int(pdfMessages.size()),
+        measure([&] { BubblePrintRenderer().printToPdf(pdfMessages, dir.filePath(QStringLiteral("out/p.pdf"))); }));
     return 0;
 }

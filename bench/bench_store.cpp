@@ -73,20 +73,20 @@ int main(int argc, char *argv[])
 
     QElapsedTimer one;
     one.start();
-    const QList<SMSInfo> conversation = store.querySMS({Sms::addressSuffix(BenchData::message(7, conversations).address)});
+    const QList<SMSInfo> conversation
+        = store.querySMS({Sms::addressSuffix(BenchData::message(7, conversations).address)});
     const qint64 conversationNs = one.nsecsElapsed();
 
     std::printf("messages inserted      %d (%d SMS, %d MMS with one picture) in %d conversations\n", total, smsCount,
-                mmsCount, conversations);
+        mmsCount, conversations);
     std::printf("insert, SMS only       %.0f messages/s\n", perSecond(smsCount, smsNs));
     std::printf("insert, MMS            %.0f messages/s (copy and thumbnail included)\n", perSecond(mmsCount, mmsNs));
-    std::printf("insert, all + commit   %.0f messages/s (commit %.1f ms)\n", perSecond(total, insertNs),
-                commitNs / 1e6);
+    std::printf(
+        "insert, all + commit   %.0f messages/s (commit %.1f ms)\n", perSecond(total, insertNs), commitNs / 1e6);
     std::printf("read back, all         %.0f messages/s (%lld messages, %d attachments, %.1f ms)\n",
-                perSecond(qint64(messages.size()), readNs), static_cast<long long>(messages.size()), attachments,
-                readNs / 1e6);
+        perSecond(qint64(messages.size()), readNs), static_cast<long long>(messages.size()), attachments, readNs / 1e6);
     std::printf("read one conversation  %.2f ms (%lld messages)\n", conversationNs / 1e6,
-                static_cast<long long>(conversation.size()));
+        static_cast<long long>(conversation.size()));
     std::printf("peak memory            %ld MiB\n", BenchData::peakRssMiB());
     return messages.size() == total ? 0 : 1;
 }

@@ -42,9 +42,9 @@ signals:
     void finished(int result);
 
 public slots:
-    void updateProgress(int, const QString &) {}
+    void updateProgress(int, const QString &) { }
     void errorOccurred(const QString &text) { error = text; }
-    void succeed(const QString &) {}
+    void succeed(const QString &) { }
 };
 
 double runWorker(ProgressThread &worker, Outcome &outcome)
@@ -129,11 +129,11 @@ int main(int argc, char *argv[])
     const double restoreSeconds = runWorker(restore, outcome);
 
     std::printf("backup, SMS          %d messages in %.2f s: %.0f messages/s (peak %ld MiB so far)\n", smsCount,
-                smsSeconds, smsCount / smsSeconds, smsMiB);
+        smsSeconds, smsCount / smsSeconds, smsMiB);
     std::printf("backup, MMS          %d messages, %.0f MB of pictures in %.2f s: %.1f MB/s, thumbnails made\n",
-                mmsCount, mmsMegabytes, mmsSeconds, mmsMegabytes / mmsSeconds);
+        mmsCount, mmsMegabytes, mmsSeconds, mmsMegabytes / mmsSeconds);
     std::printf("restore              %lld messages (%d with a picture) in %.2f s: %.0f messages/s\n",
-                static_cast<long long>(messages.size()), mmsCount, restoreSeconds, messages.size() / restoreSeconds);
+        static_cast<long long>(messages.size()), mmsCount, restoreSeconds, messages.size() / restoreSeconds);
     std::printf("peak memory          %ld MiB (simulated phone included)\n", BenchData::peakRssMiB());
     phone.stop();
     return 0;

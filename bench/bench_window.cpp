@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
     Accounts::createAccount(QStringLiteral("bench"));
     Accounts::openAccount(QStringLiteral("bench"));
     BenchData::fill(*Accounts::currentStore(), total, conversations, 5,
-                    BenchData::writePicture(home.filePath(QStringLiteral("picture.jpg"))));
+        BenchData::writePicture(home.filePath(QStringLiteral("picture.jpg"))));
     const long storeMiB = BenchData::peakRssMiB();
 
     QElapsedTimer ready;
@@ -85,14 +85,15 @@ int main(int argc, char *argv[])
     }
     std::sort(times.begin(), times.end());
 
-    std::printf("messages in the account   %d in %d conversations (%d listed at start)\n", total, conversations, listed);
+    std::printf(
+        "messages in the account   %d in %d conversations (%d listed at start)\n", total, conversations, listed);
     std::printf("window ready              %lld ms (construction to every message listed and the last page loaded)\n",
-                static_cast<long long>(readyMs));
+        static_cast<long long>(readyMs));
     std::printf("conversation switch       median %lld ms, worst %lld ms (%d switches, %d messages each)\n",
-                static_cast<long long>(times.at(times.size() / 2)), static_cast<long long>(times.last()), switches,
-                messages->model()->rowCount());
+        static_cast<long long>(times.at(times.size() / 2)), static_cast<long long>(times.last()), switches,
+        messages->model()->rowCount());
     std::printf("peak memory               %ld MiB (%ld MiB after filling the store; page rendering runs in "
                 "the web engine's own process)\n",
-                BenchData::peakRssMiB(), storeMiB);
+        BenchData::peakRssMiB(), storeMiB);
     return listed == total ? 0 : 1;
 }

@@ -20,7 +20,8 @@ AboutForm::AboutForm(QWidget *parent)
     const QString home = ProductInfo::homePage().toString();
     m_ui->lbHomePage->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(home.toHtmlEscaped()));
 
-    connect(m_ui->lbHomePage, &QLabel::linkActivated, this, [](const QString &link) { DesktopShell::openUrl(QUrl(link)); });
+    connect(
+        m_ui->lbHomePage, &QLabel::linkActivated, this, [](const QString &link) { DesktopShell::openUrl(QUrl(link)); });
     connect(m_ui->btnOK, &QPushButton::pressed, this, &QDialog::accept);
 }
 

@@ -18,8 +18,7 @@ void exportPdf(const QList<SMSInfo> &messages, const QString &path)
     int count = 0;
     if (!MessageBoxes::runOrReport([&] { count = MMSPrinter().printToPdf(messages, path); }))
         return;
-    MessageBoxes::showInformation(
-        QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count));
+    MessageBoxes::showInformation(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count));
 }
 
 void exportWithWriter(const QList<SMSInfo> &messages, const ExportPaths::Target &target)
@@ -34,9 +33,9 @@ void exportWithWriter(const QList<SMSInfo> &messages, const ExportPaths::Target 
 void exportSMSToFile(const QList<SMSInfo> &messages)
 {
     const QStringList filters = ExportPaths::filters();
-    const FileDialogs::SaveChoice choice = FileDialogs::getSaveFileName(
-        QCoreApplication::translate("QObject", "IDS_SELECT_FILE_TO_EXPORT"),
-        ExportPaths::defaultFileName(QDateTime::currentDateTime()), filters, filters.at(ExportPaths::CsvFilter));
+    const FileDialogs::SaveChoice choice
+        = FileDialogs::getSaveFileName(QCoreApplication::translate("QObject", "IDS_SELECT_FILE_TO_EXPORT"),
+            ExportPaths::defaultFileName(QDateTime::currentDateTime()), filters, filters.at(ExportPaths::CsvFilter));
     if (choice.fileName.isEmpty())
         return;
     const int filter = int(filters.indexOf(choice.selectedFilter));

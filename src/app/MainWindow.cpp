@@ -6,9 +6,9 @@
 #include "Catalogue.h"
 #include "ConnectionForm.h"
 #include "ConversationForm.h"
+#include "DesktopShell.h"
 #include "DraftSMSForm.h"
 #include "ExportCommand.h"
-#include "DesktopShell.h"
 #include "ItemModelContacts.h"
 #include "ItemModelSms.h"
 #include "MMSPrinter.h"
@@ -108,7 +108,8 @@ void MainWindow::createMenus()
     QAction *print = addCommand("actionPrint", tr("&Print"), "print.png");
     QAction *backup = addCommand("actionSyncFromAndroid", tr("Backup SMS from Android"), "backup.png");
     QAction *restore = addCommand("actionSyncToAndroid", tr("Restore SMS to Android"), "restore.png");
-    QAction *fromOther = addCommand("actionSyncFromOther", tr("Transfer SMS from Other Phone to Android"), "fromother.png");
+    QAction *fromOther
+        = addCommand("actionSyncFromOther", tr("Transfer SMS from Other Phone to Android"), "fromother.png");
     QAction *search = addCommand("actionSearch", tr("Search"), "search.png");
     QAction *compose = addCommand("actionComposeMsg", tr("Compose message"), "compose.png");
     QAction *connection = addCommand("actionConnection", tr("Connection"), nullptr);
@@ -217,7 +218,8 @@ void MainWindow::onBtnFindContactPressed()
     const QModelIndex account = contactsModel->accountIndex();
     const int row = RowSearch::nextMatchingRow(contactsModel->rowCount(account), start, [&](int i) {
         const HandleInfo *handle = contactsModel->handleAt(contactsModel->index(i, 0, account));
-        return handle->person.contains(text, Qt::CaseInsensitive) || handle->address.contains(text, Qt::CaseInsensitive);
+        return handle->person.contains(text, Qt::CaseInsensitive)
+            || handle->address.contains(text, Qt::CaseInsensitive);
     });
     if (row < 0) {
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FIND_ANY_CONTACTS"));
@@ -237,9 +239,8 @@ void MainWindow::onSearchNextSMS(const QString &keyword)
     }
     const QModelIndex current = ui->listSMS->currentIndex();
     const int start = current.isValid() ? current.row() + 1 : 0;
-    const int row = RowSearch::nextMatchingRow(count, start, [&](int i) {
-        return smsModel->smsAt(i).body.contains(keyword, Qt::CaseSensitive);
-    });
+    const int row = RowSearch::nextMatchingRow(
+        count, start, [&](int i) { return smsModel->smsAt(i).body.contains(keyword, Qt::CaseSensitive); });
     if (row < 0) {
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
         return;
@@ -517,7 +518,7 @@ void MainWindow::openChatWindow(const QString &title, const QString &address, co
 {
     ConversationForm *chat = ConversationForm::open(this, title, address, key);
     connect(chat, &ConversationForm::conversationsChanged, this, &MainWindow::refreshConversationList,
-            Qt::UniqueConnection);
+        Qt::UniqueConnection);
     connect(chat, &ConversationForm::backupRequested, this, &MainWindow::backupFromPhone, Qt::UniqueConnection);
 }
 

@@ -55,7 +55,7 @@ protected:
     bool reportDue();
 
     // Polled by run() between items; only ever goes from false to true.
-    std::atomic_bool cancelled{false};
+    std::atomic_bool cancelled {false};
 
 private:
     QElapsedTimer m_lastReport;
@@ -63,8 +63,7 @@ private:
 
 // The progress contract's connections between a worker and a receiver that has the
 // slots updateProgress, errorOccurred and succeed and the signal finished(int).
-template <typename Receiver>
-void connectProgress(ProgressThread &worker, Receiver *receiver)
+template <typename Receiver> void connectProgress(ProgressThread &worker, Receiver *receiver)
 {
     QObject::connect(&worker, &ProgressThread::updateProgress, receiver, &Receiver::updateProgress);
     QObject::connect(&worker, &ProgressThread::errorOccurred, receiver, &Receiver::errorOccurred);

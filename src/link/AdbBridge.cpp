@@ -18,9 +18,8 @@ QString latin1UpToZero(const QByteArray &bytes)
 bool hasTrimmedLine(const QString &text, const QString &wanted)
 {
     const QStringList lines = text.split(QLatin1Char('\n'));
-    return std::any_of(lines.cbegin(), lines.cend(), [&](const QString &line) {
-        return line.trimmed().compare(wanted, Qt::CaseInsensitive) == 0;
-    });
+    return std::any_of(lines.cbegin(), lines.cend(),
+        [&](const QString &line) { return line.trimmed().compare(wanted, Qt::CaseInsensitive) == 0; });
 }
 
 [[noreturn]] void fail(const QString &text)
@@ -97,7 +96,7 @@ QSet<QString> AdbBridge::devices()
 void AdbBridge::forward(const QString &serial, int localPort, int remotePort)
 {
     run({QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:%0").arg(localPort),
-         QStringLiteral("tcp:%0").arg(remotePort)},
+            QStringLiteral("tcp:%0").arg(remotePort)},
         true);
 }
 
@@ -117,8 +116,8 @@ void AdbBridge::uninstall(const QString &serial, const QString &packageName)
 
 QSet<QString> AdbBridge::installedPackages(const QString &serial)
 {
-    const QString text =
-        run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"), QStringLiteral("-l")}, true);
+    const QString text = run(
+        {QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"), QStringLiteral("-l")}, true);
     QSet<QString> packages;
     for (const QString &line : text.split(QLatin1Char('\n'))) {
         const QString trimmed = line.trimmed();
@@ -130,8 +129,8 @@ QSet<QString> AdbBridge::installedPackages(const QString &serial)
 
 QString AdbBridge::logcat(const QString &serial)
 {
-    return run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("logcat"), QStringLiteral("-d")},
-               false);
+    return run(
+        {QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("logcat"), QStringLiteral("-d")}, false);
 }
 
 void AdbBridge::killServer()
@@ -140,10 +139,9 @@ void AdbBridge::killServer()
 }
 
 void AdbBridge::activityManager(const QString &serial, const QString &command, const QString &component,
-                                const QString &action, const QString &dataUri, const QStringList &categories,
-                                const QString &mimeType)
+    const QString &action, const QString &dataUri, const QStringList &categories, const QString &mimeType)
 {
-    QStringList arguments{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), command};
+    QStringList arguments {QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), command};
     auto addPair = [&](const char *option, const QString &value) {
         if (!value.isEmpty())
             arguments << QLatin1String(option) << value;

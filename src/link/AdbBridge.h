@@ -25,9 +25,8 @@ public:
     QSet<QString> installedPackages(const QString &serial);
     QString logcat(const QString &serial);
     void killServer();
-    void activityManager(const QString &serial, const QString &command, const QString &component,
-                         const QString &action, const QString &dataUri, const QStringList &categories,
-                         const QString &mimeType);
+    void activityManager(const QString &serial, const QString &command, const QString &component, const QString &action,
+        const QString &dataUri, const QStringList &categories, const QString &mimeType);
 
     // Runs adb with the arguments. With throwOnError, any error text is a failure;
     // otherwise it is returned before the output, separated by a line feed.

@@ -17,19 +17,20 @@ namespace {
 // attachment is never held whole in memory.
 constexpr qint64 kMaxBufferedWrite = 1 << 20;
 
-struct KnownCommand {
+struct KnownCommand
+{
     Command command;
     QLatin1String word;
 };
 
 constexpr KnownCommand kKnownCommands[] = {
-    { Command::Sms, kSmsCommand },
-    { Command::Count, kCountCommand },
-    { Command::Batch, kBatchCommand },
-    { Command::End, kEndCommand },
-    { Command::Bye, kByeCommand },
-    { Command::Atta, kAttaCommand },
-    { Command::Error, kErrorCommand },
+    {Command::Sms, kSmsCommand},
+    {Command::Count, kCountCommand},
+    {Command::Batch, kBatchCommand},
+    {Command::End, kEndCommand},
+    {Command::Bye, kByeCommand},
+    {Command::Atta, kAttaCommand},
+    {Command::Error, kErrorCommand},
 };
 
 Command commandOf(QStringView word)
@@ -178,12 +179,12 @@ QByteArray decodeData(const QString &line)
 CommandLine parseCommandLine(const QString &line)
 {
     if (!line.startsWith(QLatin1Char('$')))
-        return { Command::Bare, line };
+        return {Command::Bare, line};
     // The word ends with the first colon; a line without one has no argument.
     const qsizetype colon = line.indexOf(QLatin1Char(':'));
     if (colon < 0)
-        return { Command::Unknown, QString() };
-    return { commandOf(QStringView(line).left(colon + 1)), line.sliced(colon + 1) };
+        return {Command::Unknown, QString()};
+    return {commandOf(QStringView(line).left(colon + 1)), line.sliced(colon + 1)};
 }
 
 PhoneRecord parseSMSRecord(const QString &record)

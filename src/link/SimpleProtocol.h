@@ -17,20 +17,23 @@ namespace simpleprotocol {
 
 // Messages of these exceptions are UTF-8.
 // The connection failed, closed, timed out, or an empty command line arrived.
-class SocketDataTransferException : public std::runtime_error {
+class SocketDataTransferException : public std::runtime_error
+{
 public:
     explicit SocketDataTransferException(const QString &message);
 };
 
 // The phone reported a failure with "$error:"; the message is the phone's text.
-class RemoteException : public std::runtime_error {
+class RemoteException : public std::runtime_error
+{
 public:
     explicit RemoteException(const QString &message);
 };
 
 // This side found the phone's data unusable. Constructing it tells the phone first,
 // with an "$error:" line on the socket.
-class LocalException : public std::runtime_error {
+class LocalException : public std::runtime_error
+{
 public:
     LocalException(QTcpSocket &socket, const QString &message);
 };
@@ -73,7 +76,8 @@ inline constexpr QLatin1String kErrorCommand("$error:");
 // starting with "$" whose word is none of the above.
 enum class Command { Bare, Unknown, Sms, Count, Batch, End, Bye, Atta, Error };
 
-struct CommandLine {
+struct CommandLine
+{
     Command command = Command::Bare;
     QString argument; // a bare line whole
 };
@@ -81,7 +85,8 @@ CommandLine parseCommandLine(const QString &line);
 
 // A "$sms:" record from the phone: date ms, sent flag, address, person, body and,
 // for a backup, subject and attachment count.
-struct PhoneRecord {
+struct PhoneRecord
+{
     SMSInfo sms; // without the subject
     // Kept apart from sms: only a backup files them.
     QString subject;
@@ -91,7 +96,8 @@ struct PhoneRecord {
 PhoneRecord parseSMSRecord(const QString &record);
 
 // The argument of "$atta:": "mime,fileName".
-struct AttachmentHeader {
+struct AttachmentHeader
+{
     QString mimeType;
     QString fileName;
     QString error; // empty when both are there

@@ -38,5 +38,5 @@ private:
     void listen();
     void stop();
 
-    std::atomic_bool stopRequested{false};
+    std::atomic_bool stopRequested {false};
 };

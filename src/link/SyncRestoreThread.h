@@ -15,7 +15,8 @@ class QTcpSocket;
 // Backs the phone's messages up into the current store: one backup session, every
 // record filed in one transaction that is committed when the phone says goodbye and
 // rolled back on failure or cancellation.
-class SyncRestoreThread : public ProgressThread {
+class SyncRestoreThread : public ProgressThread
+{
     Q_OBJECT
 
 public:

@@ -7,8 +7,8 @@
 #include <QThread>
 
 namespace {
-std::atomic_int dataPortPause{5000};
-std::atomic_int closingPause{1000};
+std::atomic_int dataPortPause {5000};
+std::atomic_int closingPause {1000};
 } // namespace
 
 namespace SyncTiming {

@@ -103,7 +103,8 @@ void ConnectionForm::onBtnConnectClicked()
         SyncClient::connectTo(serial, address, m_ui->raUsb->isChecked());
     } catch (const std::exception &e) {
         // An error reply from the service is reported like a connection that failed.
-        MessageBoxes::showCritical(tr("IDS_CAN_NOT_MAKE_CONNECTION_START_SYNC_FIRST_ERR_%1").arg(QString::fromUtf8(e.what())));
+        MessageBoxes::showCritical(
+            tr("IDS_CAN_NOT_MAKE_CONNECTION_START_SYNC_FIRST_ERR_%1").arg(QString::fromUtf8(e.what())));
         return;
     }
     if (MessageBoxes::askYesNo(tr("IDS_CONNECT_SUC_NEED_SYNC")))

@@ -22,8 +22,8 @@ QHash<QString, QPointer<ConversationForm>> &chatWindows()
 
 } // namespace
 
-ConversationForm *ConversationForm::open(QWidget *parent, const QString &title, const QString &address,
-                                         const QString &key)
+ConversationForm *ConversationForm::open(
+    QWidget *parent, const QString &title, const QString &address, const QString &key)
 {
     QPointer<ConversationForm> &window = chatWindows()[key];
     if (window) {

@@ -77,8 +77,8 @@ void DraftSMSForm::onRecipientTextChanged(const QString &text)
                 .addTextParam(pattern)
                 .addTextParam(pattern));
         while (rows.moveNext())
-            labels.append(Sms::contactLabel(rows.getText(QStringLiteral("person")),
-                                            rows.getText(QStringLiteral("address"))));
+            labels.append(
+                Sms::contactLabel(rows.getText(QStringLiteral("person")), rows.getText(QStringLiteral("address"))));
     });
     if (!read)
         return;

@@ -17,7 +17,8 @@ class QPainter;
 // sent messages on the right and received ones on the left, and the page number at the
 // foot of every page. Bubbles are pictures on a white ground, framed with the nine
 // pieces of the bubble folder.
-class BubblePrintRenderer {
+class BubblePrintRenderer
+{
 public:
     // The pages the layout expects: A4 portrait, 20 points of margin on each side, and
     // coordinates from the paper's corner so the page number can sit in the margin.

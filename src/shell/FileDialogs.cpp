@@ -24,15 +24,15 @@ ScopedSaveHandler::~ScopedSaveHandler()
     saveHandler() = std::move(m_previous);
 }
 
-SaveChoice getSaveFileName(const QString &caption, const QString &initialPath, const QStringList &filters,
-                           const QString &selectedFilter)
+SaveChoice getSaveFileName(
+    const QString &caption, const QString &initialPath, const QStringList &filters, const QString &selectedFilter)
 {
     if (saveHandler())
         return saveHandler()(caption, initialPath, filters, selectedFilter);
     SaveChoice choice;
     choice.selectedFilter = selectedFilter;
-    choice.fileName = QFileDialog::getSaveFileName(nullptr, caption, initialPath, filters.join(QStringLiteral(";;")),
-                                                   &choice.selectedFilter);
+    choice.fileName = QFileDialog::getSaveFileName(
+        nullptr, caption, initialPath, filters.join(QStringLiteral(";;")), &choice.selectedFilter);
     return choice;
 }
 

@@ -16,11 +16,11 @@ struct SaveChoice
 };
 
 // The save-file dialog with the filters offered in order and one of them preselected.
-SaveChoice getSaveFileName(const QString &caption, const QString &initialPath, const QStringList &filters,
-                           const QString &selectedFilter);
+SaveChoice getSaveFileName(
+    const QString &caption, const QString &initialPath, const QStringList &filters, const QString &selectedFilter);
 
-using SaveHandler = std::function<SaveChoice(const QString &caption, const QString &initialPath,
-                                             const QStringList &filters, const QString &selectedFilter)>;
+using SaveHandler = std::function<SaveChoice(
+    const QString &caption, const QString &initialPath, const QStringList &filters, const QString &selectedFilter)>;
 
 // Answers the save dialogs while it lives; the previous handler comes back at the end.
 class ScopedSaveHandler

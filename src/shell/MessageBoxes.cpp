@@ -33,7 +33,7 @@ QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString &text, QM
 
     QMessageBox box(icon, Catalogue::productTitle(), text, QMessageBox::NoButton);
     for (const QMessageBox::StandardButton button :
-         {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
+        {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
         if (buttons.testFlag(button))
             box.addButton(button);
     }

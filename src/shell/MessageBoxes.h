@@ -21,8 +21,8 @@ void showErrorDialog(const QString &detail);
 // leaves a slot or an event loop. Returns false when the work failed.
 bool runOrReport(const std::function<void()> &work);
 
-using Handler =
-    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString &, QMessageBox::StandardButtons)>;
+using Handler
+    = std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString &, QMessageBox::StandardButtons)>;
 
 // Replaces the real boxes while it lives, so tests can read the text and give the answer
 // without a modal box; the previous handler (or the real boxes) comes back at the end.

@@ -55,8 +55,7 @@ void Sqlite3DB::executeThrow(Sqlite3Sql sql)
 {
     QMutexLocker locker(&m_connection->mutex);
     Sqlite3Cursor cursor = queryThrow(std::move(sql));
-    while (cursor.moveNext()) {
-    }
+    while (cursor.moveNext()) { }
 }
 
 qint64 Sqlite3DB::lastInsertId() const

@@ -7,8 +7,8 @@ namespace FileHelpers {
 
 void removeDirContents(const QString &path)
 {
-    const QFileInfoList entries =
-        QDir(path).entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QFileInfoList entries
+        = QDir(path).entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo &entry : entries) {
         // A link to a folder elsewhere must not lead the removal out of this folder.
         if (entry.isDir() && !entry.isSymLink())

@@ -80,7 +80,8 @@ void MmsDB::createFromTemplate()
 {
     initParlowickResources();
     if (!QDir().mkpath(m_folder.absolutePath()))
-        throw std::runtime_error(QStringLiteral("Cannot create the folder %1").arg(m_folder.absolutePath()).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Cannot create the folder %1").arg(m_folder.absolutePath()).toStdString());
     QFile templateFile(QString::fromLatin1(kTemplatePath));
     const QString target = m_folder.filePath(QStringLiteral("mms.db"));
     if (!templateFile.copy(target))
@@ -95,7 +96,7 @@ void MmsDB::open()
     openThrow(path, SQLITE_OPEN_READWRITE);
     try {
         if (sqlite3_create_function_v2(handle(), "delete_attachment_path", 1, SQLITE_ANY, this, &deleteAttachmentPath,
-                                       nullptr, nullptr, nullptr)
+                nullptr, nullptr, nullptr)
             != SQLITE_OK) {
             throw Sqlite3Exception(handle(), QStringLiteral("delete_attachment_path"));
         }
@@ -193,18 +194,19 @@ bool MmsDB::contains(const SMSInfo &sms)
 qint64 MmsDB::findHandle(const QString &suffix)
 {
     // "=" rather than LIKE: a sender name with % or _ must find its own conversation only.
-    Sqlite3Cursor cursor = queryThrow(Sqlite3Sql("select rowid from handle where suffix = ? limit 1").addTextParam(suffix));
+    Sqlite3Cursor cursor
+        = queryThrow(Sqlite3Sql("select rowid from handle where suffix = ? limit 1").addTextParam(suffix));
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
 qint64 MmsDB::findMessage(qint64 handleId, const SMSInfo &sms)
 {
-    Sqlite3Cursor cursor =
-        queryThrow(Sqlite3Sql("select rowid from message where date=? and is_send=? and body=? and handle_id=?")
-                       .addInt64Param(Sms::toStoreSeconds(sms.date))
-                       .addIntParam(sms.isSend ? 1 : 0)
-                       .addTextParam(sms.body)
-                       .addInt64Param(handleId));
+    Sqlite3Cursor cursor
+        = queryThrow(Sqlite3Sql("select rowid from message where date=? and is_send=? and body=? and handle_id=?")
+                         .addInt64Param(Sms::toStoreSeconds(sms.date))
+                         .addIntParam(sms.isSend ? 1 : 0)
+                         .addTextParam(sms.body)
+                         .addInt64Param(handleId));
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
@@ -277,8 +279,8 @@ void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment,
 QList<SMSInfo> MmsDB::querySMS(const QStringList &suffixes)
 {
     QMutexLocker locker(&mutex());
-    const QString suffixFilter =
-        suffixes.isEmpty() ? QString() : QStringLiteral(" where h.suffix in (%1)").arg(quotedList(suffixes));
+    const QString suffixFilter
+        = suffixes.isEmpty() ? QString() : QStringLiteral(" where h.suffix in (%1)").arg(quotedList(suffixes));
 
     Sqlite3Sql sql("select m.*, h.address, h.person from message as m inner join handle as h on m.handle_id=h.rowid");
     sql.appendSql(suffixFilter);

@@ -8,7 +8,8 @@
 // Comma-separated records that the import reads back: one line per message, the
 // attachments copied into "data" beside the export file and listed by type, original
 // name and copy name.
-class CSVBackupSMS : public IBackupSMS {
+class CSVBackupSMS : public IBackupSMS
+{
 public:
     explicit CSVBackupSMS(const QString &exportFilePath);
 
@@ -19,7 +20,8 @@ public:
 
 private:
     // The three attachment fields, each a list of items ending in ';'.
-    struct AttachmentFields {
+    struct AttachmentFields
+    {
         QString mimeTypes;
         QString names;
         QString copies;

@@ -5,7 +5,8 @@
 
 // The files and folders one export made, so abandoning it removes exactly those and
 // never what an earlier export left in the same place.
-class CreatedPaths {
+class CreatedPaths
+{
 public:
     // Makes the folder and its missing parents, noting each folder it made.
     // Returns false when the folder is not there afterwards.

@@ -4,7 +4,8 @@
 
 // A page word processors open as a document: the flat message blocks on an A4-wide body,
 // without attachments. It has no end tags; word processors do not need them.
-class DocBackupSMS : public IBackupSMS {
+class DocBackupSMS : public IBackupSMS
+{
 public:
     void writeHeader(QIODevice &device) override;
     void writeSMS(QIODevice &device, const SMSInfo &sms) override;

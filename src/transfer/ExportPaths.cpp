@@ -25,7 +25,8 @@ const FilterInfo kFilters[FilterCount] = {
     {QT_TRANSLATE_NOOP("LocalBackupThread", "PDF Files(*.pdf)"), ".pdf", -1, false},
     {QT_TRANSLATE_NOOP("LocalBackupThread", "Word Files(*.doc)"), ".doc", int(ExportFormat::Doc), false},
     {QT_TRANSLATE_NOOP("LocalBackupThread", "HTML Files(*.html)"), ".html", int(ExportFormat::Html), true},
-    {QT_TRANSLATE_NOOP("LocalBackupThread", "HTML(Thread) Files(*.html)"), ".html", int(ExportFormat::ThreadedHtml), true},
+    {QT_TRANSLATE_NOOP("LocalBackupThread", "HTML(Thread) Files(*.html)"), ".html", int(ExportFormat::ThreadedHtml),
+        true},
 };
 
 } // namespace

@@ -18,9 +18,9 @@ QString defaultFileName(const QDateTime &now);
 
 struct Target
 {
-    QString outputPath;   // the file the export writes
+    QString outputPath; // the file the export writes
     QString exportFolder; // made before writing (CSV and both HTML formats); empty otherwise
-    int format = -1;      // the writer's format code; -1 for PDF, which the printer paints
+    int format = -1; // the writer's format code; -1 for PDF, which the printer paints
 };
 
 // The chosen name gains the filter's extension when it has none (any other suffix stays);

@@ -7,7 +7,8 @@
 
 // A flat page: one coloured block per message, pictures shown small and linked, sound
 // and video linked, the attachments copied into "files" beside the page.
-class HtmlBackupSMS : public IBackupSMS {
+class HtmlBackupSMS : public IBackupSMS
+{
 public:
     explicit HtmlBackupSMS(const QString &exportFilePath);
 

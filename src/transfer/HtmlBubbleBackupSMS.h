@@ -8,7 +8,8 @@
 // A page of chat bubbles like the conversation view: date lines, contact names, text
 // bubbles and one bubble per attachment. The bubble style sheet and pictures and the
 // attachments are copied into "files" beside the page.
-class HtmlBubbleBackupSMS : public IBackupSMS {
+class HtmlBubbleBackupSMS : public IBackupSMS
+{
 public:
     explicit HtmlBubbleBackupSMS(const QString &exportFilePath);
 

@@ -7,7 +7,8 @@ class QIODevice;
 // Writes messages to an export file in one format: the head, each message, the end.
 // Output is UTF-8 without a byte-order mark. A failed write throws std::runtime_error
 // with the device's error text; so does an attachment that exists but cannot be copied.
-class IBackupSMS {
+class IBackupSMS
+{
 public:
     virtual ~IBackupSMS() = default;
 

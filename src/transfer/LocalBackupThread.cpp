@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 LocalBackupThread::LocalBackupThread(const QList<SMSInfo> &messages, const QString &outputPath,
-                                     const QString &exportFolder, int format, ProgressReceiver *progressReceiver)
+    const QString &exportFolder, int format, ProgressReceiver *progressReceiver)
     : ProgressThread(progressReceiver)
     , outputPath(outputPath)
     , exportFolder(exportFolder)

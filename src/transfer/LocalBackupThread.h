@@ -21,7 +21,7 @@ class LocalBackupThread : public ProgressThread
 public:
     // exportFolder: the folder to make first (empty for none), see ExportPaths::target.
     LocalBackupThread(const QList<SMSInfo> &messages, const QString &outputPath, const QString &exportFolder,
-                      int format, ProgressReceiver *progressReceiver);
+        int format, ProgressReceiver *progressReceiver);
 
 protected:
     void run() override;

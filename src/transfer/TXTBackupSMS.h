@@ -4,7 +4,8 @@
 
 // Plain text with Windows line ends: time, direction and number, then the text.
 // Subjects and attachments are left out.
-class TXTBackupSMS : public IBackupSMS {
+class TXTBackupSMS : public IBackupSMS
+{
 public:
     void writeHeader(QIODevice &) override { }
     void writeSMS(QIODevice &device, const SMSInfo &sms) override;

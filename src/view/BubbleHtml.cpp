@@ -7,14 +7,13 @@ namespace BubbleHtml {
 
 namespace {
 
-const char kHead[] =
-    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
-    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
-    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
-    "<title>Bubble</title>"
-    "<link href=\"bubble/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
-    "</head><body><a name=\"start\"></a>";
+const char kHead[] = "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                     "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                     "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
+                     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
+                     "<title>Bubble</title>"
+                     "<link href=\"bubble/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
+                     "</head><body><a name=\"start\"></a>";
 
 const char kFrame[] = "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
                       "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
@@ -130,7 +129,7 @@ QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact)
         if (multiContact) {
             html += QStringLiteral("<div class=\"%1\">%2</div><div class=\"clear\"></div>")
                         .arg(sms.isSend ? QLatin1String("ct_right") : QLatin1String("ct_left"),
-                             BubbleHtml::escapeHtml(Sms::displayName(sms)));
+                            BubbleHtml::escapeHtml(Sms::displayName(sms)));
         }
         if (!sms.body.isEmpty() || sms.attachments.isEmpty())
             appendTextBubble(html, sms);

@@ -12,7 +12,8 @@ class QPrinter;
 
 // Prints messages as chat bubbles: through the print preview, where the user picks the
 // printer, or straight into a PDF file.
-class MMSPrinter : public QObject {
+class MMSPrinter : public QObject
+{
     Q_OBJECT
 
 public:
@@ -23,7 +24,8 @@ public:
 
     // Replaces the preview dialog while it lives, so tests can drive the printer without a
     // modal window; the previous handler (or the dialog) comes back at the end.
-    class ScopedPreviewHandler {
+    class ScopedPreviewHandler
+    {
     public:
         explicit ScopedPreviewHandler(PreviewHandler handler);
         ~ScopedPreviewHandler();

@@ -45,7 +45,8 @@ QStringList comboItems(AccountForm &form)
 
 void setModified(const QDir &dir, qint64 secondsSinceEpoch)
 {
-    struct utimbuf times {
+    struct utimbuf times
+    {
         secondsSinceEpoch, secondsSinceEpoch
     };
     QVERIFY(::utime(dir.absolutePath().toLocal8Bit().constData(), &times) == 0);
@@ -53,7 +54,8 @@ void setModified(const QDir &dir, qint64 secondsSinceEpoch)
 
 } // namespace
 
-class TestAccounts : public QObject {
+class TestAccounts : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -99,7 +101,7 @@ void TestAccounts::defaultAccountQuestion()
     AccountForm form;
     QCOMPARE(form.windowTitle(), QStringLiteral("Parlowick - Account"));
     pressEnter(form, QString());
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("No account existing. Want to create default Account?") });
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("No account existing. Want to create default Account?")});
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Question);
     QVERIFY(!form.isVisible() && form.result() != QDialog::Accepted);
     QVERIFY(Accounts::listAccounts().isEmpty());
@@ -119,7 +121,7 @@ void TestAccounts::typedNameCreatesAccount()
     const QString name = QStringLiteral("Work phone 2.0-b");
     AccountForm form;
     pressEnter(form, name); // answered No
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Confirm to create account %1?").arg(name) });
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Confirm to create account %1?").arg(name)});
     QVERIFY(!m_home->dataFolder().exists(name));
 
     m_boxes->answer(QMessageBox::Yes);
@@ -132,7 +134,7 @@ void TestAccounts::typedNameCreatesAccount()
     AccountForm second;
     m_boxes->clear();
     pressEnter(second, QString());
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select or create Account.") });
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Please select or create Account.")});
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Warning);
 }
 
@@ -140,9 +142,9 @@ void TestAccounts::invalidNamesAreRefused_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("leavesDataFolder");
-    for (const char *name : { "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b" })
+    for (const char *name : {"a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b"})
         QTest::newRow(name) << QString::fromUtf8(name) << false;
-    for (const char *name : { "a/b", "a\\b", "..", ".", ".hidden", "../escape", "../../etc" })
+    for (const char *name : {"a/b", "a\\b", "..", ".", ".hidden", "../escape", "../../etc"})
         QTest::newRow(name) << QString::fromUtf8(name) << true;
 }
 
@@ -155,7 +157,7 @@ void TestAccounts::invalidNamesAreRefused()
     const QStringList before = parent.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     m_boxes->answer(QMessageBox::Yes); // would confirm a creation, were one asked
     pressEnter(form, name);
-    QCOMPARE(m_boxes->texts(), QStringList { kInvalidName });
+    QCOMPARE(m_boxes->texts(), QStringList {kInvalidName});
     QVERIFY(form.result() != QDialog::Accepted);
     QVERIFY(!Accounts::currentStore());
     QCOMPARE(m_home->dataFolder().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
@@ -184,12 +186,12 @@ void TestAccounts::enterTrimsButDeleteDoesNot()
 
     AccountForm form;
     clickDelete(form, QStringLiteral(" alpha"));
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select existing account to delete.") });
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Please select existing account to delete.")});
     QVERIFY(m_home->dataFolder().exists(QStringLiteral("alpha")));
 
     m_boxes->clear();
     clickDelete(form, QStringLiteral("alpha")); // answered No
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Confirm to delete this account?") });
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Confirm to delete this account?")});
     QVERIFY(m_home->dataFolder().exists(QStringLiteral("alpha")));
 
     m_boxes->clear();
@@ -197,14 +199,14 @@ void TestAccounts::enterTrimsButDeleteDoesNot()
     clickDelete(form, QStringLiteral("alpha"));
     QCOMPARE(m_boxes->texts(),
         (QStringList {
-            QStringLiteral("Confirm to delete this account?"), QStringLiteral("Successfully delete account.") }));
+            QStringLiteral("Confirm to delete this account?"), QStringLiteral("Successfully delete account.")}));
     QVERIFY(!m_home->dataFolder().exists(QStringLiteral("alpha")));
     QCOMPARE(comboItems(form), QStringList());
 }
 
 void TestAccounts::accountsNewestFirst()
 {
-    for (const char *name : { "old", "newest", "middle" })
+    for (const char *name : {"old", "newest", "middle"})
         Accounts::createAccount(QString::fromLatin1(name));
     QVERIFY(m_home->dataFolder().mkdir(QStringLiteral("not-an-account")));
     setModified(QDir(m_home->dataFolder().filePath(QStringLiteral("old"))), 1'000'000'000);
@@ -213,7 +215,7 @@ void TestAccounts::accountsNewestFirst()
 
     AccountForm form;
     QCOMPARE(
-        comboItems(form), (QStringList { QStringLiteral("newest"), QStringLiteral("middle"), QStringLiteral("old") }));
+        comboItems(form), (QStringList {QStringLiteral("newest"), QStringLiteral("middle"), QStringLiteral("old")}));
     auto *combo = form.findChild<QComboBox *>(QStringLiteral("cbAccount"));
     QCOMPARE(combo->currentIndex(), -1);
     QVERIFY(combo->currentText().isEmpty());
@@ -232,8 +234,8 @@ void TestAccounts::unusableStoresKeepTheCurrentOne()
     damaged.write(QByteArray(2048, '\x7f'));
     damaged.close();
 
-    const QList<QPair<QString, QString>> cases { { QStringLiteral("empty folder"), QStringLiteral("unable to open") },
-        { QStringLiteral("damaged"), QStringLiteral("not a database") } };
+    const QList<QPair<QString, QString>> cases {{QStringLiteral("empty folder"), QStringLiteral("unable to open")},
+        {QStringLiteral("damaged"), QStringLiteral("not a database")}};
     for (const auto &[name, cause] : cases) {
         m_boxes->clear();
         AccountForm form;

@@ -73,14 +73,18 @@ void TestCatalogue::lookUpsAfterInstalling()
     QCOMPARE(lookUp("ConnectionForm", "连接"), QStringLiteral("Connect"));
     QCOMPARE(lookUp("ConnectionForm", "手机WiFi地址:"), QStringLiteral("WiFi IP:"));
     QCOMPARE(lookUp("AccountForm", "IDS_INVALID_ACCOUNT_NAME"),
-             QStringLiteral("Invalid account(can't contain \\ / : * ? \" < > | etc)."));
+        QStringLiteral("Invalid account(can't contain \\ / : * ? \" < > | etc)."));
     QCOMPARE(lookUp("MainWindow", "Backup SMS from Android"), QStringLiteral("Backup SMS && MMS from Android"));
     QCOMPARE(lookUp("MainWindow", "IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(QStringLiteral("cat")),
-             QStringLiteral("Found no SMS/MMS with keyword 'cat'."));
+        QStringLiteral("Found no SMS/MMS with keyword 'cat'."));
     QCOMPARE(lookUp("LocalPreviewCSVThread", "IDS_IMPORT_CSV_PREVIEW_SUC_%1_INVALID_%2").arg(5).arg(2),
-             QStringLiteral("Successfully load 5 SMS. Found 2 invalid SMS."));
-    QCOMPARE(lookUp("SyncRestoreThread", "SMS %1:%2, Receiving %3 (%4 KB)").arg(1).arg(9).arg(QStringLiteral("a.jpg")).arg(12),
-             QStringLiteral("SMS(MMS) 1:9, Receiving a.jpg (12 KB)"));
+        QStringLiteral("Successfully load 5 SMS. Found 2 invalid SMS."));
+    QCOMPARE(lookUp("SyncRestoreThread", "SMS %1:%2, Receiving %3 (%4 KB)")
+                 .arg(1)
+                 .arg(9)
+                 .arg(QStringLiteral("a.jpg"))
+                 .arg(12),
+        QStringLiteral("SMS(MMS) 1:9, Receiving a.jpg (12 KB)"));
     QCOMPARE(lookUp("ProgressForm", "SMS: 0/0"), QStringLiteral("SMS(MMS): 0/0"));
 
     // No entry, or an empty one: the source shows, placeholders filled.
@@ -92,10 +96,12 @@ void TestCatalogue::lookUpsAfterInstalling()
 
     // Keys shared by contexts.
     QCOMPARE(lookUp("ConversationForm", "IDS_SEND_SMS_SUC"), lookUp("DraftSMSForm", "IDS_SEND_SMS_SUC"));
-    QCOMPARE(lookUp("LocalRestoreThread", "IDS_RESTORE_SUC_%1").arg(3), QStringLiteral("Successfully import 3 SMS & MMS."));
-    QCOMPARE(lookUp("SyncRestoreThread", "IDS_RESTORE_SUC_%1").arg(3), QStringLiteral("Successfully import 3 SMS & MMS."));
-    for (const char *worker : {"SyncRestoreThread", "SyncBackupThread", "LocalBackupThread", "LocalPreviewCSVThread",
-                               "LocalRestoreThread"})
+    QCOMPARE(
+        lookUp("LocalRestoreThread", "IDS_RESTORE_SUC_%1").arg(3), QStringLiteral("Successfully import 3 SMS & MMS."));
+    QCOMPARE(
+        lookUp("SyncRestoreThread", "IDS_RESTORE_SUC_%1").arg(3), QStringLiteral("Successfully import 3 SMS & MMS."));
+    for (const char *worker :
+        {"SyncRestoreThread", "SyncBackupThread", "LocalBackupThread", "LocalPreviewCSVThread", "LocalRestoreThread"})
         QCOMPARE(lookUp(worker, "SMS %1:%2").arg(2).arg(4), QStringLiteral("SMS(MMS) 2:4"));
 }
 
@@ -106,8 +112,9 @@ void TestCatalogue::errorDialogWrapsTheDetail()
     QCOMPARE(boxes.boxes().size(), 1);
     QCOMPARE(boxes.boxes().first().icon, QMessageBox::Critical);
     QCOMPARE(boxes.boxes().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(boxes.texts().first(), QStringLiteral("Error occurred. Please contact support@parlowick.example for "
-                                                   "help. Error info:\ndisk full"));
+    QCOMPARE(boxes.texts().first(),
+        QStringLiteral("Error occurred. Please contact support@parlowick.example for "
+                       "help. Error info:\ndisk full"));
 }
 
 void TestCatalogue::formsShowEnglish()
@@ -115,7 +122,7 @@ void TestCatalogue::formsShowEnglish()
     TestDataHome home;
     AccountForm form;
     QCOMPARE(form.findChild<QLabel *>(QStringLiteral("lbAccTips"))->text(),
-             QStringLiteral("Select account or enter a new account name for SMS & MMS local database."));
+        QStringLiteral("Select account or enter a new account name for SMS & MMS local database."));
     QCOMPARE(form.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("Account:"));
 }
 
@@ -126,8 +133,8 @@ void TestCatalogue::everyTextOfTheCodeIsInTheCatalogue()
     const QString extracted = dir.filePath(QStringLiteral("code.ts"));
     QProcess lupdate;
     lupdate.start(QStringLiteral(PARLOWICK_LUPDATE),
-                  {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"),
-                   QStringLiteral(PARLOWICK_SOURCE_DIR "/src"), QStringLiteral("-ts"), extracted});
+        {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"), QStringLiteral(PARLOWICK_SOURCE_DIR "/src"),
+            QStringLiteral("-ts"), extracted});
     QVERIFY(lupdate.waitForFinished(120000));
     QCOMPARE(lupdate.exitCode(), 0);
 

@@ -84,15 +84,15 @@ void TestExportCommands::cleanup()
     m_home.reset();
 }
 
-std::unique_ptr<FileDialogs::ScopedSaveHandler> TestExportCommands::answerSave(const QString &name,
-                                                                               const QString &filter)
+std::unique_ptr<FileDialogs::ScopedSaveHandler> TestExportCommands::answerSave(
+    const QString &name, const QString &filter)
 {
     return std::make_unique<FileDialogs::ScopedSaveHandler>(
         [=](const QString &, const QString &initialPath, const QStringList &filters, const QString &selected) {
             m_initialPath = initialPath;
             m_offeredFilters = filters;
             m_preselected = selected;
-            return FileDialogs::SaveChoice{name, filter};
+            return FileDialogs::SaveChoice {name, filter};
         });
 }
 
@@ -118,7 +118,7 @@ void TestExportCommands::exportEveryMessageAsCsv()
 {
     const auto save = answerSave(outPath(QStringLiteral("all")), QStringLiteral("CSV Files(*.csv)"));
     trigger("actionExport");
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Successfully export 3 SMS & MMS.")});
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Successfully export 3 SMS & MMS.")});
     QCOMPARE(m_offeredFilters.size(), 6);
     QCOMPARE(m_preselected, QStringLiteral("CSV Files(*.csv)"));
     QVERIFY2(QFileInfo(m_initialPath).fileName().startsWith(QLatin1String("sms(")), qPrintable(m_initialPath));
@@ -150,7 +150,7 @@ void TestExportCommands::pdfExportAndItsFailure()
         QDir().mkpath(outPath(QString()));
         trigger("actionExport");
     }
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Successfully export 3 SMS & MMS.")});
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Successfully export 3 SMS & MMS.")});
     QVERIFY(QFileInfo(outPath(QStringLiteral("all.pdf"))).size() > 0);
 
     // A folder that is not there cannot take the file: an error, and no success.
@@ -169,7 +169,7 @@ void TestExportCommands::selectedMessagesAsText()
     const auto save = answerSave(outPath(QStringLiteral("one")), QStringLiteral("Text Files(*.txt)"));
     QDir().mkpath(outPath(QString()));
     triggerMessageMenuEntry(QStringLiteral("Export selected SMS && MMS to File"));
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("Successfully export 1 SMS & MMS.")});
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Successfully export 1 SMS & MMS.")});
     QFile text(outPath(QStringLiteral("one.txt")));
     QVERIFY(text.open(QIODevice::ReadOnly));
     const QByteArray content = text.readAll();
@@ -199,7 +199,7 @@ void TestExportCommands::printCommandsPaintTheirMessages()
     triggerMessageMenuEntry(QStringLiteral("Print selected SMS && MMS"));
     list->clearSelection();
     triggerMessageMenuEntry(QStringLiteral("Print selected SMS && MMS")); // no selection: no menu, no print
-    QCOMPARE(nameLines, (QList<int>{2, 1}));
+    QCOMPARE(nameLines, (QList<int> {2, 1}));
     QVERIFY(m_boxes->texts().isEmpty());
 }
 

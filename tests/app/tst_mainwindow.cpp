@@ -25,7 +25,8 @@
 
 namespace {
 
-struct MenuEntry {
+struct MenuEntry
+{
     QString text;
     bool enabled;
     bool operator==(const MenuEntry &o) const { return text == o.text && enabled == o.enabled; }
@@ -41,7 +42,8 @@ template <> char *toString(const MenuEntry &entry)
 }
 } // namespace QTest
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -157,7 +159,7 @@ QList<MenuEntry> TestMainWindow::popup(MyTreeView *view, QAction **trigger, cons
     const PopupMenus::ScopedHandler display([&](QMenu &menu) {
         shown = true;
         for (QAction *action : menu.actions()) {
-            entries.append({ action->text(), action->isEnabled() });
+            entries.append({action->text(), action->isEnabled()});
             if (trigger && action->text() == triggerText)
                 action->trigger();
         }
@@ -165,7 +167,7 @@ QList<MenuEntry> TestMainWindow::popup(MyTreeView *view, QAction **trigger, cons
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view->viewport()->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(view->viewport(), &event);
     if (!shown)
-        entries.append({ QStringLiteral("<no menu>"), false });
+        entries.append({QStringLiteral("<no menu>"), false});
     return entries;
 }
 
@@ -193,15 +195,15 @@ void TestMainWindow::selectionDecidesWhatIsShown()
     const int bob = rowOf(QStringLiteral("Bob(5550200200)"));
     QVERIFY(ann >= 0 && bob >= 0);
 
-    selectConversations({ ann });
+    selectConversations({ann});
     QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
     QCOMPARE(status(), QStringLiteral("Total:3"));
 
-    selectConversations({ ann, bob });
+    selectConversations({ann, bob});
     QCOMPARE(title(), QStringLiteral("Conversations"));
     QCOMPARE(status(), QStringLiteral("Total:5"));
 
-    selectConversations({ bob }, true);
+    selectConversations({bob}, true);
     QCOMPARE(title(), QStringLiteral("Conversations"));
     QCOMPARE(status(), QStringLiteral("Total:2"));
 
@@ -226,7 +228,7 @@ void TestMainWindow::emptyStore()
     QCOMPARE(m_account->boxes().texts(), QStringList()); // empty keyword: nothing happens
     m_window->findChild<QLineEdit *>(QStringLiteral("txtKW"))->setText(QStringLiteral("x"));
     QTest::mousePress(m_window->findChild<QPushButton *>(QStringLiteral("btnNext")), Qt::LeftButton);
-    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Found no SMS/MMS.") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Found no SMS/MMS.")});
 }
 
 void TestMainWindow::menusAndToolBar()
@@ -234,14 +236,14 @@ void TestMainWindow::menusAndToolBar()
     QStringList menus;
     for (QAction *menu : m_window->menuBar()->actions())
         menus.append(menu->text());
-    QCOMPARE(menus, (QStringList { QStringLiteral("&Menu"), QStringLiteral("Help"), QStringLiteral("About") }));
+    QCOMPARE(menus, (QStringList {QStringLiteral("&Menu"), QStringLiteral("Help"), QStringLiteral("About")}));
 
     auto action = [&](const char *name) { return m_window->findChild<QAction *>(QLatin1String(name)); };
     for (const char *pending : {"actionImport", "actionSyncFromOther"})
         QVERIFY2(!action(pending)->isEnabled(), pending);
-    for (const char *ready : {"actionExport", "actionPrint", "actionSearch", "actionOpenLocalDataBaseFolder", "actionExit", "actionHowToUse",
-                              "actionHomePage", "actionContactUs", "actionAbout", "actionSyncFromAndroid",
-                              "actionSyncToAndroid", "actionConnection", "actionComposeMsg"})
+    for (const char *ready : {"actionExport", "actionPrint", "actionSearch", "actionOpenLocalDataBaseFolder",
+             "actionExit", "actionHowToUse", "actionHomePage", "actionContactUs", "actionAbout",
+             "actionSyncFromAndroid", "actionSyncToAndroid", "actionConnection", "actionComposeMsg"})
         QVERIFY2(action(ready)->isEnabled(), ready);
     QCOMPARE(action("actionSearch")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
     QCOMPARE(action("actionSyncFromAndroid")->text(), QStringLiteral("Backup SMS && MMS from Android"));
@@ -251,52 +253,53 @@ void TestMainWindow::menusAndToolBar()
     for (QAction *a : m_window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions())
         toolBar.append(a->objectName());
     QCOMPARE(toolBar,
-        (QStringList { QStringLiteral("actionImport"), QStringLiteral("actionExport"), QStringLiteral("actionPrint"),
+        (QStringList {QStringLiteral("actionImport"), QStringLiteral("actionExport"), QStringLiteral("actionPrint"),
             QStringLiteral("actionSyncFromAndroid"), QStringLiteral("actionSyncToAndroid"),
-            QStringLiteral("actionSyncFromOther"), QStringLiteral("actionSearch"), QStringLiteral("actionHowToUse") }));
+            QStringLiteral("actionSyncFromOther"), QStringLiteral("actionSearch"), QStringLiteral("actionHowToUse")}));
 }
 
 void TestMainWindow::conversationContextMenu()
 {
     const QList<MenuEntry> accountMenu = popup(contacts());
-    QCOMPARE(accountMenu, (QList<MenuEntry>{{QStringLiteral("Export SMS && MMS to File"), true},
-                                            {QStringLiteral("Restore SMS && MMS to Android"), true},
-                                            {QStringLiteral("Print SMS && MMS"), true}}));
+    QCOMPARE(accountMenu,
+        (QList<MenuEntry> {{QStringLiteral("Export SMS && MMS to File"), true},
+            {QStringLiteral("Restore SMS && MMS to Android"), true}, {QStringLiteral("Print SMS && MMS"), true}}));
 
     contacts()->setCurrentIndex(
         contactsModel()->index(rowOf(QStringLiteral("VODAFONE")), 0, contactsModel()->accountIndex()));
     const QList<MenuEntry> conversationMenu = popup(contacts());
     QCOMPARE(conversationMenu.size(), 5);
-    QCOMPARE(conversationMenu.at(3), (MenuEntry { QStringLiteral("Delete SMS && MMS"), true }));
-    QCOMPARE(conversationMenu.at(4), (MenuEntry { QStringLiteral("Chat"), true }));
+    QCOMPARE(conversationMenu.at(3), (MenuEntry {QStringLiteral("Delete SMS && MMS"), true}));
+    QCOMPARE(conversationMenu.at(4), (MenuEntry {QStringLiteral("Chat"), true}));
     // With two conversations selected there is no single chat to open.
-    selectConversations({ 0, 1 });
+    selectConversations({0, 1});
     contacts()->selectionModel()->setCurrentIndex(
         contactsModel()->index(0, 0, contactsModel()->accountIndex()), QItemSelectionModel::NoUpdate);
-    QCOMPARE(popup(contacts()).at(4), (MenuEntry { QStringLiteral("Chat"), false }));
+    QCOMPARE(popup(contacts()).at(4), (MenuEntry {QStringLiteral("Chat"), false}));
 
     contacts()->setCurrentIndex(QModelIndex());
-    QCOMPARE(popup(contacts()), (QList<MenuEntry> { { QStringLiteral("<no menu>"), false } }));
+    QCOMPARE(popup(contacts()), (QList<MenuEntry> {{QStringLiteral("<no menu>"), false}}));
 
     messages()->clearSelection();
-    QCOMPARE(popup(messages()), (QList<MenuEntry> { { QStringLiteral("<no menu>"), false } }));
+    QCOMPARE(popup(messages()), (QList<MenuEntry> {{QStringLiteral("<no menu>"), false}}));
     messages()->setCurrentIndex(messages()->model()->index(0, 0));
-    QCOMPARE(popup(messages()), (QList<MenuEntry>{{QStringLiteral("Restore selected SMS && MMS to Android"), true},
-                                                  {QStringLiteral("Export selected SMS && MMS to File"), true},
-                                                  {QStringLiteral("Print selected SMS && MMS"), true},
-                                                  {QStringLiteral("Delete selected SMS && MMS"), true}}));
+    QCOMPARE(popup(messages()),
+        (QList<MenuEntry> {{QStringLiteral("Restore selected SMS && MMS to Android"), true},
+            {QStringLiteral("Export selected SMS && MMS to File"), true},
+            {QStringLiteral("Print selected SMS && MMS"), true},
+            {QStringLiteral("Delete selected SMS && MMS"), true}}));
 }
 
 void TestMainWindow::deletingConversations()
 {
     const int bob = rowOf(QStringLiteral("Bob(5550200200)"));
     const int vodafone = rowOf(QStringLiteral("VODAFONE"));
-    selectConversations({ bob, vodafone });
+    selectConversations({bob, vodafone});
     contacts()->selectionModel()->setCurrentIndex(
         contactsModel()->index(bob, 0, contactsModel()->accountIndex()), QItemSelectionModel::NoUpdate);
     QAction *none = nullptr;
     popup(contacts(), &none, QStringLiteral("Delete SMS && MMS")); // answered No
-    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Confirm to delete the selected message(s)?") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Confirm to delete the selected message(s)?")});
     QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 4);
     QCOMPARE(status(), QStringLiteral("Total:3"));
 
@@ -304,8 +307,8 @@ void TestMainWindow::deletingConversations()
     m_account->boxes().answer(QMessageBox::Yes);
     popup(contacts(), &none, QStringLiteral("Delete SMS && MMS"));
     QCOMPARE(m_account->boxes().texts(),
-        (QStringList { QStringLiteral("Confirm to delete the selected message(s)?"),
-            QStringLiteral("Message(s) deleted successfully.") }));
+        (QStringList {QStringLiteral("Confirm to delete the selected message(s)?"),
+            QStringLiteral("Message(s) deleted successfully.")}));
     QCOMPARE(contactsModel()->rowCount(contactsModel()->accountIndex()), 2);
     QCOMPARE(rowOf(QStringLiteral("Bob(5550200200)")), -1);
     QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
@@ -325,8 +328,8 @@ void TestMainWindow::deletingMessages()
     m_account->boxes().answer(QMessageBox::Yes);
     popup(messages(), &none, QStringLiteral("Delete selected SMS && MMS"));
     QCOMPARE(m_account->boxes().texts(),
-        (QStringList { QStringLiteral("Confirm to delete the selected SMS & MMS?"),
-            QStringLiteral("Successfully delete selected SMS & MMS.") }));
+        (QStringList {QStringLiteral("Confirm to delete the selected SMS & MMS?"),
+            QStringLiteral("Successfully delete selected SMS & MMS.")}));
     QCOMPARE(status(), QStringLiteral("Total:1"));
     QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
     QCOMPARE(messages()->model()->index(0, 4).data().toString(), QStringLiteral("Bye"));
@@ -345,7 +348,7 @@ void TestMainWindow::failedDeletionChangesNothing()
 {
     Accounts::currentStore()->executeThrow(Sqlite3Sql("create trigger no_delete before delete on message "
                                                       "begin select raise(abort, 'store is read-only'); end"));
-    selectConversations({ 0, 1 });
+    selectConversations({0, 1});
     contacts()->selectionModel()->setCurrentIndex(
         contactsModel()->index(0, 0, contactsModel()->accountIndex()), QItemSelectionModel::NoUpdate);
     QAction *none = nullptr;
@@ -377,7 +380,7 @@ void TestMainWindow::messageFinder()
     QCOMPARE(messages()->selectionModel()->selectedRows().size(), 1);
     QVERIFY(m_account->boxes().texts().isEmpty());
     QCOMPARE(find(QStringLiteral("again  ")), 1);
-    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Found no SMS/MMS with keyword 'again  '.") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Found no SMS/MMS with keyword 'again  '.")});
 
     messages()->setCurrentIndex(messages()->model()->index(6, 0));
     QCOMPARE(find(QStringLiteral("Hello there")), 0); // from the last row, wraps to row 0
@@ -399,7 +402,7 @@ void TestMainWindow::conversationFinder()
     QCOMPARE(find(QStringLiteral("555"))->person, QStringLiteral("Bob")); // past the end, from the top
     QVERIFY(m_account->boxes().texts().isEmpty());
     find(QStringLiteral("nobody"));
-    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Found no recepient.") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Found no recepient.")});
     QCOMPARE(contactsModel()->handleAt(contacts()->currentIndex())->person, QStringLiteral("Bob"));
     find(QString());
     QCOMPARE(m_account->boxes().texts().size(), 1);
@@ -434,7 +437,7 @@ void TestMainWindow::aboutAndHelp()
 
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "recordOpenedUrl");
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordOpenedUrl");
-    for (const char *name : { "actionHowToUse", "actionHomePage", "actionContactUs", "actionOpenLocalDataBaseFolder" })
+    for (const char *name : {"actionHowToUse", "actionHomePage", "actionContactUs", "actionOpenLocalDataBaseFolder"})
         m_window->findChild<QAction *>(QLatin1String(name))->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
@@ -510,9 +513,9 @@ void TestMainWindow::listenerFailureOffersARestart()
     QVERIFY(QMetaObject::invokeMethod(
         m_window.get(), "onListenSMSerrorOccurred", Q_ARG(QString, QStringLiteral("Connection reset"))));
     QCOMPARE(m_account->boxes().texts(),
-        (QStringList { QStringLiteral("Error occurred during monitoring message receiving. "
-                                      "Connection reset"),
-            QStringLiteral("Want to restart monitoring message receiving?") }));
+        (QStringList {QStringLiteral("Error occurred during monitoring message receiving. "
+                                     "Connection reset"),
+            QStringLiteral("Want to restart monitoring message receiving?")}));
     QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
 }
 

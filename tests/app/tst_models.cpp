@@ -28,7 +28,8 @@ QStringList labels(const ItemModelContacts &model)
 
 } // namespace
 
-class TestModels : public QObject {
+class TestModels : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -83,8 +84,8 @@ void TestModels::emptyLists()
     for (int section = 0; section < messages.columnCount(); ++section)
         headers.append(messages.headerData(section, Qt::Horizontal).toString());
     QCOMPARE(headers,
-        (QStringList { QStringLiteral("Folder"), QStringLiteral("Person"), QStringLiteral("Number"),
-            QStringLiteral("Date"), QStringLiteral("Message") }));
+        (QStringList {QStringLiteral("Folder"), QStringLiteral("Person"), QStringLiteral("Number"),
+            QStringLiteral("Date"), QStringLiteral("Message")}));
     QVERIFY(!messages.headerData(0, Qt::Vertical).isValid());
 }
 
@@ -98,7 +99,7 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
     ItemModelContacts model;
     model.reloadContacts();
     QCOMPARE(labels(model),
-        (QStringList { QStringLiteral("12345"), QStringLiteral("Unknown"), QStringLiteral("Ann(+1 555 0100)") }));
+        (QStringList {QStringLiteral("12345"), QStringLiteral("Unknown"), QStringLiteral("Ann(+1 555 0100)")}));
 
     // A newer message moves its conversation to the top; the key comes from the
     // address, whatever the store's own column says.
@@ -109,7 +110,7 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
     model.reloadContacts();
     QCOMPARE(labels(model),
         (QStringList {
-            QStringLiteral("Ann(+1 555 0100)"), QStringLiteral("+44 (20) 7946-0958"), QStringLiteral("Unknown") }));
+            QStringLiteral("Ann(+1 555 0100)"), QStringLiteral("+44 (20) 7946-0958"), QStringLiteral("Unknown")}));
     const QModelIndex account = model.accountIndex();
     const QModelIndex ann = model.index(0, 0, account);
     QCOMPARE(model.handleAt(ann)->suffix, QStringLiteral("15550100"));
@@ -120,7 +121,7 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
     QCOMPARE(model.parent(ann), account);
     QVERIFY(!model.parent(account).isValid());
     QCOMPARE(model.rowCount(ann), 0);
-    for (const QModelIndex &row : { account, ann }) {
+    for (const QModelIndex &row : {account, ann}) {
         QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
         QCOMPARE(row.data(Qt::SizeHintRole).toSize(), QSize(0, 18));
     }
@@ -131,7 +132,7 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
 void TestModels::selectionFollowsAConversationAcrossReloads()
 {
     const auto store = Accounts::currentStore();
-    for (int year : { 2021, 2022, 2023 })
+    for (int year : {2021, 2022, 2023})
         store->insertSMS(TestMessage::sayingBodyOf(QString::number(year)).at(utc(year, 1, 1)));
     ItemModelContacts model;
     MyTreeView view;
@@ -144,8 +145,8 @@ void TestModels::selectionFollowsAConversationAcrossReloads()
     store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("2021")).at(utc(2024, 1, 1)));
     store->deleteConversation(QStringLiteral("2022"));
     model.reloadContacts();
-    QCOMPARE(labels(model), (QStringList { QStringLiteral("2021"), QStringLiteral("2023") }));
-    QCOMPARE(view.selectionModel()->selectedRows(), QModelIndexList { model.index(0, 0, account) });
+    QCOMPARE(labels(model), (QStringList {QStringLiteral("2021"), QStringLiteral("2023")}));
+    QCOMPARE(view.selectionModel()->selectedRows(), QModelIndexList {model.index(0, 0, account)});
     QCOMPARE(model.handleAt(view.currentIndex())->suffix, QStringLiteral("2021"));
     QVERIFY(!gone.isValid());
 }
@@ -183,10 +184,10 @@ void TestModels::messageRows()
     // Five and a half hours east of Greenwich: a late message shows on the next day.
     qputenv("TZ", "PLW-05:30");
     tzset();
-    const QStringList dates { model.index(0, 3).data().toString(), model.index(1, 3).data().toString() };
+    const QStringList dates {model.index(0, 3).data().toString(), model.index(1, 3).data().toString()};
     qputenv("TZ", oldZone);
     tzset();
-    QCOMPARE(dates, (QStringList { QStringLiteral("03/05/2021 03:30:00"), QStringLiteral("03/05/2021 13:30:00") }));
+    QCOMPARE(dates, (QStringList {QStringLiteral("03/05/2021 03:30:00"), QStringLiteral("03/05/2021 13:30:00")}));
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("Sent"));
     QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("Inbox"));
     QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("Ann"));
@@ -244,15 +245,15 @@ void TestModels::modelsPassTheModelTester()
     ItemModelSms messages;
     QAbstractItemModelTester messagesTester(&messages, QAbstractItemModelTester::FailureReportingMode::QtTest);
     messages.setSMSList(store->querySMS({}));
-    messages.setSMSList(store->querySMS({ QStringLiteral("5550142") }));
+    messages.setSMSList(store->querySMS({QStringLiteral("5550142")}));
     QCOMPARE(messages.rowCount(), 1);
 }
 
 void TestModels::treeViewReportsSelectionAndContextMenu()
 {
     ItemModelSms model;
-    model.setSMSList({ TestMessage::sayingBodyOf(QStringLiteral("1")).at(utc(2021, 1, 1)),
-        TestMessage::sayingBodyOf(QStringLiteral("2")).at(utc(2021, 1, 2)) });
+    model.setSMSList({TestMessage::sayingBodyOf(QStringLiteral("1")).at(utc(2021, 1, 1)),
+        TestMessage::sayingBodyOf(QStringLiteral("2")).at(utc(2021, 1, 2))});
     QWidget window;
     auto *view = new MyTreeView(&window);
     view->setModel(&model);

@@ -28,7 +28,8 @@ const QHostAddress kPhone(QStringLiteral("127.0.0.8"));
 
 // The main window's phone commands against the simulated phone: connect and back up,
 // restore a selection, and messages arriving while the window is open.
-class TestPhoneCommands : public QObject {
+class TestPhoneCommands : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -96,8 +97,8 @@ void TestPhoneCommands::backupWithoutConnectionConnectsFirst()
     QCOMPARE(status(), QStringLiteral("Total:0"));
     connectAndBackUp();
     QCOMPARE(m_account->boxes().texts(),
-        (QStringList { QStringLiteral("Connect successfully. Want to sync SMS & MMS to computer now?"),
-            QStringLiteral("Successfully import 14 SMS & MMS.") }));
+        (QStringList {QStringLiteral("Connect successfully. Want to sync SMS & MMS to computer now?"),
+            QStringLiteral("Successfully import 14 SMS & MMS.")}));
     QVERIFY(SyncClient::current());
     // The window shows what arrived.
     QCOMPARE(status(), QStringLiteral("Total:14"));
@@ -108,7 +109,7 @@ void TestPhoneCommands::backupWithoutConnectionConnectsFirst()
     // With a connection, the command backs up straight away; nothing new arrives.
     m_account->boxes().clear();
     m_window->findChild<QAction *>(QStringLiteral("actionSyncFromAndroid"))->trigger();
-    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Successfully import 14 SMS & MMS.") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Successfully import 14 SMS & MMS.")});
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 14);
 }
 
@@ -128,8 +129,7 @@ void TestPhoneCommands::restoreSelectedMessages()
     m_account->boxes().clear();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), messages->viewport()->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(messages->viewport(), &event);
-    QCOMPARE(
-        m_account->boxes().texts(), QStringList { QStringLiteral("Successfully restore 2 SMS & MMS to Android.") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Successfully restore 2 SMS & MMS to Android.")});
     QCOMPARE(m_phone->store().size(), before + 2);
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 14); // the archive is unchanged
 }
@@ -141,7 +141,7 @@ void TestPhoneCommands::arrivingMessagesAreShown()
     m_phone->pushIncoming(
         QStringLiteral("+44 7700 900999"), QStringLiteral("new number, who dis"), QStringLiteral("Zed"));
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Total:15"), 20000);
-    QCOMPARE(Accounts::currentStore()->querySMS({ Sms::addressSuffix(QStringLiteral("+44 7700 900999")) }).size(), 1);
+    QCOMPARE(Accounts::currentStore()->querySMS({Sms::addressSuffix(QStringLiteral("+44 7700 900999"))}).size(), 1);
 }
 
 PARLOWICK_TEST_MAIN(TestPhoneCommands)

@@ -74,10 +74,10 @@ void TestCli::startPhone(const QStringList &extra)
 {
     m_phone.setProcessChannelMode(QProcess::SeparateChannels);
     m_phone.start(program("parlowick-phonesim"),
-                  QStringList{QStringLiteral("--address"), kPhone, QStringLiteral("--generate"), QStringLiteral("20,3,4"),
-                              QStringLiteral("--picture-kb"), QStringLiteral("10"), QStringLiteral("--save"),
-                              m_home->filePath(QStringLiteral("phone.json"))}
-                      + extra);
+        QStringList {QStringLiteral("--address"), kPhone, QStringLiteral("--generate"), QStringLiteral("20,3,4"),
+            QStringLiteral("--picture-kb"), QStringLiteral("10"), QStringLiteral("--save"),
+            m_home->filePath(QStringLiteral("phone.json"))}
+            + extra);
     QVERIFY(m_phone.waitForStarted());
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += m_phone.readAllStandardOutput()).contains("listening on"), 20000);
@@ -146,8 +146,8 @@ void TestCli::backupRestoreAndSend()
 
     const QString number = stored.first().toObject().value(QStringLiteral("address")).toString();
     const Result sent = cli({QStringLiteral("send"), QStringLiteral("--wifi"), kPhone, QStringLiteral("--to"),
-                             number + QStringLiteral(", ,+1 555 0199"), QStringLiteral("--text"),
-                             QStringLiteral("on my way"), QStringLiteral("--account"), QStringLiteral("cli")});
+        number + QStringLiteral(", ,+1 555 0199"), QStringLiteral("--text"), QStringLiteral("on my way"),
+        QStringLiteral("--account"), QStringLiteral("cli")});
     QCOMPARE(sent.status, 0);
     QCOMPARE(sent.out.count(QLatin1String("\tSent\t")), 2);
     QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 25);
@@ -160,8 +160,8 @@ void TestCli::backupRestoreAndSend()
 void TestCli::failureAndInterruption()
 {
     QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
-    const Result refused = cli({QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"),
-                                QStringLiteral("127.0.0.98")});
+    const Result refused = cli(
+        {QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.98")});
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains(QLatin1String("Connection refused")), qPrintable(refused.err));
 
@@ -205,9 +205,9 @@ void TestCli::exporting()
     QCOMPARE(cli({QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone}).status, 0);
     const QString out = m_home->filePath(QStringLiteral("out"));
     auto exportAs = [&](const QString &format, const QString &name, const QStringList &extra = {}) {
-        return cli(QStringList{QStringLiteral("export"), QStringLiteral("cli"), QStringLiteral("--format"), format,
-                               QStringLiteral("--out"), out + QLatin1Char('/') + name}
-                   + extra);
+        return cli(QStringList {QStringLiteral("export"), QStringLiteral("cli"), QStringLiteral("--format"), format,
+                       QStringLiteral("--out"), out + QLatin1Char('/') + name}
+            + extra);
     };
 
     // CSV goes into a folder named like the file, with the pictures copied beside it.
@@ -230,12 +230,12 @@ void TestCli::exporting()
     QString key = storedMessages(QStringLiteral("cli")).first().toObject().value(QStringLiteral("address")).toString();
     key.remove(QRegularExpression(QStringLiteral("\\D")));
     key = key.right(9);
-    const Result thread = exportAs(QStringLiteral("thread"), QStringLiteral("t"),
-                                   {QStringLiteral("--conversation"), key});
+    const Result thread
+        = exportAs(QStringLiteral("thread"), QStringLiteral("t"), {QStringLiteral("--conversation"), key});
     QCOMPARE(thread.status, 0);
     const qsizetype inConversation
-        = QJsonDocument::fromJson(cli({QStringLiteral("messages"), QStringLiteral("cli"), QStringLiteral("--conversation"),
-                                       key, QStringLiteral("--json")})
+        = QJsonDocument::fromJson(cli({QStringLiteral("messages"), QStringLiteral("cli"),
+                                          QStringLiteral("--conversation"), key, QStringLiteral("--json")})
                                       .out.toUtf8())
               .array()
               .size();

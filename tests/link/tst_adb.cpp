@@ -27,10 +27,10 @@ void TestAdb::deviceListings_data()
     QTest::newRow("no header") << QByteArray("* daemon started successfully\nemulator-5554\tdevice\n") << QStringList();
     QTest::newRow("lower-case header, duplicates")
         << QByteArray("list of devices attached\nemulator-5554\tdevice\nemulator-5554\tdevice\r\nR58M\tdevice\n")
-        << QStringList{QStringLiteral("R58M"), QStringLiteral("emulator-5554")};
+        << QStringList {QStringLiteral("R58M"), QStringLiteral("emulator-5554")};
     // Exactly six characters come off, whatever the state word is.
     QTest::newRow("offline") << QByteArray("List of devices attached\nABC\toffline\nshort\n")
-                             << QStringList{QStringLiteral("ABC\to")};
+                             << QStringList {QStringLiteral("ABC\to")};
 }
 
 void TestAdb::deviceListings()
@@ -42,15 +42,15 @@ void TestAdb::deviceListings()
     QStringList found = AdbBridge().devices().values();
     found.sort();
     QCOMPARE(found, serials);
-    QCOMPARE(adb.runs(), QList<QStringList>{QStringList{QStringLiteral("devices")}});
+    QCOMPARE(adb.runs(), QList<QStringList> {QStringList {QStringLiteral("devices")}});
 }
 
 void TestAdb::daemonNoticesAreNoFailure()
 {
     FakeAdb adb;
     adb.answer("List of devices attached\nR58M\tdevice\n",
-               "* daemon not running; starting now at tcp:5037\n* daemon started successfully\n");
-    QCOMPARE(AdbBridge().devices(), QSet<QString>{QStringLiteral("R58M")});
+        "* daemon not running; starting now at tcp:5037\n* daemon started successfully\n");
+    QCOMPARE(AdbBridge().devices(), QSet<QString> {QStringLiteral("R58M")});
     AdbBridge().forward(QStringLiteral("R58M"), 39580, 39580);
 }
 
@@ -73,9 +73,9 @@ void TestAdb::forwardAndInstallCommandLines()
 {
     FakeAdb adb;
     AdbBridge().forward(QStringLiteral("emulator-5554"), 43256, 43256);
-    QCOMPARE(adb.runs().last(), (QStringList{QStringLiteral("-s"), QStringLiteral("emulator-5554"),
-                                             QStringLiteral("forward"), QStringLiteral("tcp:43256"),
-                                             QStringLiteral("tcp:43256")}));
+    QCOMPARE(adb.runs().last(),
+        (QStringList {QStringLiteral("-s"), QStringLiteral("emulator-5554"), QStringLiteral("forward"),
+            QStringLiteral("tcp:43256"), QStringLiteral("tcp:43256")}));
 
     adb.answer("Performing Streamed Install\n  success  \n", "100%\n");
     AdbBridge().install(QStringLiteral("S"), QStringLiteral("/tmp/app.apk"));
@@ -84,7 +84,7 @@ void TestAdb::forwardAndInstallCommandLines()
 
     adb.answer("package:com.example.one\n  package: org.two \nnoise\n");
     QCOMPARE(AdbBridge().installedPackages(QStringLiteral("S")),
-             (QSet<QString>{QStringLiteral("com.example.one"), QStringLiteral("org.two")}));
+        (QSet<QString> {QStringLiteral("com.example.one"), QStringLiteral("org.two")}));
 }
 
 void TestAdb::activityManagerErrors()
@@ -92,16 +92,15 @@ void TestAdb::activityManagerErrors()
     FakeAdb adb;
     adb.answer("Starting: Intent\n   Error: Activity not started\n");
     QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                             AdbBridge().activityManager(QStringLiteral("S"), QStringLiteral("start"),
-                                                         QStringLiteral("c/.A"), QString(), QString(),
-                                                         {QStringLiteral("x"), QStringLiteral("y")}, QString()));
+        AdbBridge().activityManager(QStringLiteral("S"), QStringLiteral("start"), QStringLiteral("c/.A"), QString(),
+            QString(), {QStringLiteral("x"), QStringLiteral("y")}, QString()));
     QCOMPARE(adb.runs().last(),
-             (QStringList{QStringLiteral("-s"), QStringLiteral("S"), QStringLiteral("shell"), QStringLiteral("am"),
-                          QStringLiteral("start"), QStringLiteral("-n"), QStringLiteral("c/.A"), QStringLiteral("-c"),
-                          QStringLiteral("x"), QStringLiteral("-c"), QStringLiteral("y")}));
+        (QStringList {QStringLiteral("-s"), QStringLiteral("S"), QStringLiteral("shell"), QStringLiteral("am"),
+            QStringLiteral("start"), QStringLiteral("-n"), QStringLiteral("c/.A"), QStringLiteral("-c"),
+            QStringLiteral("x"), QStringLiteral("-c"), QStringLiteral("y")}));
     adb.answer("Starting: Intent (no error: here)\n");
-    AdbBridge().activityManager(QStringLiteral("S"), QStringLiteral("start"), QString(), QString(), QString(), {},
-                                QString());
+    AdbBridge().activityManager(
+        QStringLiteral("S"), QStringLiteral("start"), QString(), QString(), QString(), {}, QString());
 }
 
 void TestAdb::missingAdbIsAFailure()

@@ -11,7 +11,8 @@ Q_DECLARE_METATYPE(simpleprotocol::Command)
 
 // A connected pair of sockets on loopback: the test writes raw bytes on one end and
 // reads them through the protocol functions on the other.
-class TestProtocol : public QObject {
+class TestProtocol : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -260,7 +261,7 @@ void TestProtocol::piecesOf140Bytes()
 
 void TestProtocol::cancelledReadStops()
 {
-    std::atomic_bool cancelled { true };
+    std::atomic_bool cancelled {true};
     QVERIFY_THROWS_EXCEPTION(JobCancelled, readLine(*m_client, -1, &cancelled));
 }
 

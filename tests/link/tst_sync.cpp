@@ -40,7 +40,8 @@ QStringList accountFiles()
 }
 
 // A backup onto a disk with room for the given bytes of each attachment.
-class FullDiskBackup : public SyncRestoreThread {
+class FullDiskBackup : public SyncRestoreThread
+{
 public:
     FullDiskBackup(ProgressReceiver *receiver, qint64 room)
         : SyncRestoreThread(receiver)
@@ -65,7 +66,8 @@ private:
 } // namespace
 
 // Backup, restore, sending and listening against the test phone on loopback.
-class TestSync : public QObject {
+class TestSync : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -152,7 +154,7 @@ void TestSync::greetingAndSending()
     QVERIFY(sent.at(0).isSend);
     QCOMPARE(sent.at(0).address, QStringLiteral("+1 555 010 0100"));
     // Both pieces are filed in the store and kept by the phone.
-    QCOMPARE(Accounts::currentStore()->querySMS({ QStringLiteral("550100100") }).size(), 2);
+    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
     QCOMPARE(m_phone->store().size(), 2);
     QCOMPARE(m_phone->sessions().last().received.last(), QStringLiteral("$bye:"));
 }
@@ -163,7 +165,7 @@ void TestSync::backupFilesEverything()
     ProgressRecorder progress;
     QCOMPARE(backup(progress), 9);
     QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList { QStringLiteral("Successfully import 9 SMS & MMS.") });
+    QCOMPARE(progress.successes, QStringList {QStringLiteral("Successfully import 9 SMS & MMS.")});
     QCOMPARE(progress.texts.last(), QStringLiteral("SMS(MMS) 9:9"));
     QCOMPARE(progress.percents.last(), 100);
 
@@ -187,7 +189,7 @@ void TestSync::secondBackupTransfersNoAttachments()
     m_phone->clearSessions();
     ProgressRecorder second;
     QCOMPARE(backup(second), 5);
-    QCOMPARE(second.successes, QStringList { QStringLiteral("Successfully import 5 SMS & MMS.") });
+    QCOMPARE(second.successes, QStringList {QStringLiteral("Successfully import 5 SMS & MMS.")});
     // The messages are already stored: their attachments are declined with "0".
     const PhoneSessionLog session = m_phone->sessions().last();
     QCOMPARE(session.received.count(QStringLiteral("0")), 2);
@@ -200,7 +202,7 @@ void TestSync::emptyPhone()
     usePhone(0, 0, 1);
     ProgressRecorder progress;
     QCOMPARE(backup(progress), 0);
-    QCOMPARE(progress.successes, QStringList { QStringLiteral("Successfully import 0 SMS & MMS.") });
+    QCOMPARE(progress.successes, QStringList {QStringLiteral("Successfully import 0 SMS & MMS.")});
 }
 
 void TestSync::disconnectAtEveryLine()
@@ -264,7 +266,7 @@ void TestSync::badDataFailsTheWholeBackup()
     // A record this side cannot use is reported to the phone too (while the phone is still
     // streaming attachment data it may not read the report before the connection closes).
     using M = PhoneFault::Malformation;
-    const QList<int> recordFaults { int(M::ShortRecord), int(M::ZeroDate), int(M::TextDate) };
+    const QList<int> recordFaults {int(M::ShortRecord), int(M::ZeroDate), int(M::TextDate)};
     if (recordFaults.contains(malformation)) {
         QVERIFY(m_phone->waitForFinishedSessions(2, 10000));
         QCOMPARE(m_phone->sessions().last().outcome, PhoneSessionLog::Outcome::RemoteError);
@@ -296,8 +298,8 @@ void TestSync::fullDiskRollsBack()
     QCOMPARE(worker.paths.size(), 1);
     const QString partFile = worker.paths.first();
     QCOMPARE(QFileInfo(partFile).dir().dirName(), QStringLiteral("temp"));
-    QCOMPARE(progress.errors,
-        QStringList { QStringLiteral("Write %1 error. %2").arg(partFile, FailDevice::errorText()) });
+    QCOMPARE(
+        progress.errors, QStringList {QStringLiteral("Write %1 error. %2").arg(partFile, FailDevice::errorText())});
     QVERIFY(progress.successes.isEmpty());
     QCOMPARE(m_account->store()->querySMS({}).size(), 1);
     QVERIFY(!m_account->store()->inTransaction());
@@ -321,11 +323,11 @@ void TestSync::restoreInBatches()
     SyncBackupThread worker(messages, &progress);
     QVERIFY(progress.run(worker));
     QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList { QStringLiteral("Successfully restore 250 SMS & MMS to Android.") });
+    QCOMPARE(progress.successes, QStringList {QStringLiteral("Successfully restore 250 SMS & MMS to Android.")});
     QCOMPARE(progress.texts,
-        (QStringList { QStringLiteral("SMS(MMS) 100:250"), QStringLiteral("SMS(MMS) 200:250"),
-            QStringLiteral("SMS(MMS) 250:250") }));
-    QCOMPARE(progress.percents, (QList<int> { 40, 80, 100 }));
+        (QStringList {QStringLiteral("SMS(MMS) 100:250"), QStringLiteral("SMS(MMS) 200:250"),
+            QStringLiteral("SMS(MMS) 250:250")}));
+    QCOMPARE(progress.percents, (QList<int> {40, 80, 100}));
     const PhoneSessionLog session = m_phone->sessions().last();
     QCOMPARE(session.received.count(QStringLiteral("$batch:")), 3);
     QCOMPARE(session.received.count(QStringLiteral("$end:")), 3);
@@ -350,15 +352,15 @@ void TestSync::restoreAttachments()
     mms.address = QStringLiteral("5550111");
     mms.body = QStringLiteral("three files");
     mms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1600000000000), Qt::UTC);
-    mms.attachments = { { QStringLiteral("exact.bin"), QString(), file(QStringLiteral("exact.bin"), 8192),
-                            QStringLiteral("application/octet-stream") },
-        { QStringLiteral("over.bin"), QString(), file(QStringLiteral("over.bin"), 8193),
-            QStringLiteral("application/octet-stream") },
-        { QStringLiteral("empty.bin"), QString(), file(QStringLiteral("empty.bin"), 0),
-            QStringLiteral("application/octet-stream") },
-        { QStringLiteral("nofile.txt"), QString(), QString(), QStringLiteral("text/plain") } };
+    mms.attachments = {{QStringLiteral("exact.bin"), QString(), file(QStringLiteral("exact.bin"), 8192),
+                           QStringLiteral("application/octet-stream")},
+        {QStringLiteral("over.bin"), QString(), file(QStringLiteral("over.bin"), 8193),
+            QStringLiteral("application/octet-stream")},
+        {QStringLiteral("empty.bin"), QString(), file(QStringLiteral("empty.bin"), 0),
+            QStringLiteral("application/octet-stream")},
+        {QStringLiteral("nofile.txt"), QString(), QString(), QStringLiteral("text/plain")}};
     ProgressRecorder progress;
-    SyncBackupThread worker({ mms }, &progress);
+    SyncBackupThread worker({mms}, &progress);
     QVERIFY(progress.run(worker));
     QCOMPARE(progress.errors, QStringList());
     QCOMPARE(m_phone->sessions().last().dataLinesReceived, 3); // 1 + 2 + 0 + 0
@@ -370,7 +372,7 @@ void TestSync::restoreAttachments()
     m_phone->setRestoreAnswer("2");
     m_phone->clearSessions();
     ProgressRecorder declined;
-    SyncBackupThread again({ mms }, &declined);
+    SyncBackupThread again({mms}, &declined);
     QVERIFY(declined.run(again));
     QCOMPARE(declined.successes.size(), 1);
     QCOMPARE(m_phone->sessions().last().dataLinesReceived, 0);
@@ -399,15 +401,15 @@ void TestSync::restoreFailures()
     ProgressRecorder refused;
     SyncBackupThread second(messages, &refused);
     QVERIFY(refused.run(second));
-    QCOMPARE(refused.errors, QStringList { QStringLiteral("Simulated phone failure") });
-    QCOMPARE(refused.texts, QStringList { QStringLiteral("SMS(MMS) 100:150") });
+    QCOMPARE(refused.errors, QStringList {QStringLiteral("Simulated phone failure")});
+    QCOMPARE(refused.texts, QStringList {QStringLiteral("SMS(MMS) 100:150")});
 
     // A missing attachment file is reported to the user and to the phone.
     m_phone->clearFaults();
-    sms.attachments = { { QStringLiteral("gone.jpg"), QString(), QStringLiteral("/nonexistent/gone.jpg"),
-        QStringLiteral("image/jpeg") } };
+    sms.attachments = {
+        {QStringLiteral("gone.jpg"), QString(), QStringLiteral("/nonexistent/gone.jpg"), QStringLiteral("image/jpeg")}};
     ProgressRecorder missing;
-    SyncBackupThread third({ sms }, &missing);
+    SyncBackupThread third({sms}, &missing);
     QVERIFY(missing.run(third));
     QCOMPARE(missing.errors.size(), 1);
     QVERIFY(m_phone->waitForFinishedSessions(int(m_phone->sessions().size()), 10000));
@@ -430,7 +432,7 @@ void TestSync::noConnection()
     ProgressRecorder progress;
     SyncRestoreThread worker(&progress);
     QVERIFY(progress.run(worker));
-    QCOMPARE(progress.errors, QStringList { QStringLiteral("No connection.") });
+    QCOMPARE(progress.errors, QStringList {QStringLiteral("No connection.")});
 }
 
 void TestSync::listenerDeliversMessages()

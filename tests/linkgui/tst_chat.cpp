@@ -32,7 +32,8 @@ QStringList listed(QListWidget *list)
 } // namespace
 
 // Composing and chatting through the simulated phone.
-class TestChat : public QObject {
+class TestChat : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -119,19 +120,19 @@ void TestChat::completion()
     // The text after the last comma is searched, blank included; most recent first.
     recipients->setText(QStringLiteral("x,n"));
     QCOMPARE(listed(list),
-        (QStringList { QStringLiteral("O'Brien 100%(5550300300)"), QStringLiteral("Jo Nash(5550200200)"),
-            QStringLiteral("Ann Lee(5550100100)") }));
+        (QStringList {QStringLiteral("O'Brien 100%(5550300300)"), QStringLiteral("Jo Nash(5550200200)"),
+            QStringLiteral("Ann Lee(5550100100)")}));
     recipients->setText(QStringLiteral("x, n"));
-    QCOMPARE(listed(list), QStringList { QStringLiteral("Jo Nash(5550200200)") });
+    QCOMPARE(listed(list), QStringList {QStringLiteral("Jo Nash(5550200200)")});
     QVERIFY(list->isVisible());
     recipients->setText(QStringLiteral("x,"));
     QVERIFY(!list->isVisible());
 
     // Quotes and wildcards are searched as themselves.
     recipients->setText(QStringLiteral("O'B"));
-    QCOMPARE(listed(list), QStringList { QStringLiteral("O'Brien 100%(5550300300)") });
+    QCOMPARE(listed(list), QStringList {QStringLiteral("O'Brien 100%(5550300300)")});
     recipients->setText(QStringLiteral("0%"));
-    QCOMPARE(listed(list), QStringList { QStringLiteral("O'Brien 100%(5550300300)") });
+    QCOMPARE(listed(list), QStringList {QStringLiteral("O'Brien 100%(5550300300)")});
     recipients->setText(QStringLiteral("_"));
     QVERIFY(!list->isVisible());
 
@@ -156,11 +157,11 @@ void TestChat::sendingToTwoRecipients()
         ->setText(QStringLiteral("Ann Lee(5550100100), Jo Nash(5550200200)"));
     form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QStringLiteral("  dinner at 8?  "));
     QTest::mousePress(form.findChild<QPushButton *>(QStringLiteral("btnSend")), Qt::LeftButton);
-    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Message sent successfully.") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Message sent successfully.")});
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(sentNumbers(), (QStringList { QStringLiteral("5550100100"), QStringLiteral("5550200200") }));
+    QCOMPARE(sentNumbers(), (QStringList {QStringLiteral("5550100100"), QStringLiteral("5550200200")}));
     QCOMPARE(m_phone->store().messages().first().body, QStringLiteral("dinner at 8?"));
-    QCOMPARE(Accounts::currentStore()->querySMS({ QStringLiteral("550200200") }).size(), 2);
+    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550200200")}).size(), 2);
 
     // 2,000 characters go out in pieces of at most 140 bytes.
     DraftSMSForm longer;
@@ -182,8 +183,8 @@ void TestChat::nothingToSend()
     form.findChild<QPlainTextEdit *>(QStringLiteral("txtSMSContent"))->setPlainText(QStringLiteral(" \n "));
     QTest::mousePress(send, Qt::LeftButton);
     QCOMPARE(m_account->boxes().texts(),
-        (QStringList { QStringLiteral("Please enter recepient."),
-            QStringLiteral("Your message is blank.Please compose it first.") }));
+        (QStringList {QStringLiteral("Please enter recepient."),
+            QStringLiteral("Your message is blank.Please compose it first.")}));
     QCOMPARE(m_phone->store().size(), 0);
 }
 
@@ -212,8 +213,8 @@ void TestChat::failurePartWayThroughTheRecipients()
     QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
     QVERIFY(form.result() != QDialog::Accepted);
     QCOMPARE(content->toPlainText(), QStringLiteral("are you coming?"));
-    QCOMPARE(sentNumbers(), QStringList { QStringLiteral("5550100100") });
-    QCOMPARE(Accounts::currentStore()->querySMS({ QStringLiteral("550100100") }).size(), 2);
+    QCOMPARE(sentNumbers(), QStringList {QStringLiteral("5550100100")});
+    QCOMPARE(Accounts::currentStore()->querySMS({QStringLiteral("550100100")}).size(), 2);
     disconnect(goesAway);
 }
 
@@ -230,7 +231,7 @@ void TestChat::altReturnSends()
     QTest::keyClick(text, Qt::Key_Return, Qt::AltModifier);
     QCOMPARE(m_phone->store().size(), 1);
     QCOMPARE(m_phone->store().messages().first().body, QStringLiteral("hello"));
-    QCOMPARE(m_account->boxes().texts(), QStringList { QStringLiteral("Message sent successfully.") });
+    QCOMPARE(m_account->boxes().texts(), QStringList {QStringLiteral("Message sent successfully.")});
     QVERIFY(text->toPlainText().isEmpty());
     QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("lbConversationStatus"))->text(), QStringLiteral("Total:2"));
 

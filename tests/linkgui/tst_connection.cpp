@@ -15,7 +15,8 @@
 
 // The connection dialog's flows that need no phone; connecting to the test phone is
 // covered with the sync sessions.
-class TestConnection : public QObject {
+class TestConnection : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -94,7 +95,7 @@ void TestConnection::usbWithoutDevices()
     m_adb->answer("List of devices attached\n\n");
     QTest::mouseClick(child<QRadioButton>("raUsb"), Qt::LeftButton);
     QCOMPARE(m_boxes->texts(),
-        QStringList { QStringLiteral("Found no device connected. Please check your device USB driver.") });
+        QStringList {QStringLiteral("Found no device connected. Please check your device USB driver.")});
     QCOMPARE(child<QComboBox>("cbUsbDevices")->count(), 0);
 
     // A failing adb keeps what the list held.
@@ -107,12 +108,12 @@ void TestConnection::usbWithoutDevices()
 void TestConnection::connectNeedsAMethodAndADevice()
 {
     pressConnect();
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select connecting method.") });
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Please select connecting method.")});
     m_adb->answer("List of devices attached\n");
     QTest::mouseClick(child<QRadioButton>("raUsb"), Qt::LeftButton);
     m_boxes->clear();
     pressConnect();
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Please select device to connect.") });
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Please select device to connect.")});
     QVERIFY(m_form->isVisible());
 }
 
@@ -123,8 +124,8 @@ void TestConnection::usbForwardFailure()
     m_adb->answer(QByteArray(), "error: device offline\n");
     pressConnect();
     QCOMPARE(m_adb->runs().last(),
-        (QStringList { QStringLiteral("-s"), QStringLiteral("emulator-5554"), QStringLiteral("forward"),
-            QStringLiteral("tcp:39580"), QStringLiteral("tcp:39580") }));
+        (QStringList {QStringLiteral("-s"), QStringLiteral("emulator-5554"), QStringLiteral("forward"),
+            QStringLiteral("tcp:39580"), QStringLiteral("tcp:39580")}));
     QCOMPARE(m_boxes->boxes().last().icon, QMessageBox::Critical);
     QVERIFY(m_boxes->texts().last().endsWith(QLatin1String("error: device offline\n")));
     QVERIFY(m_form->isVisible());
@@ -132,9 +133,9 @@ void TestConnection::usbForwardFailure()
 
 void TestConnection::wifiAddresses()
 {
-    for (const char *good : { "192.168.1.20", "1.2.3.4.5", "999.1.1.1x" })
+    for (const char *good : {"192.168.1.20", "1.2.3.4.5", "999.1.1.1x"})
         QVERIFY2(ConnectionForm::isWifiAddress(QLatin1String(good)), good);
-    for (const char *bad : { "192.168.1", "phone.local", "", "a1.2.3.4" })
+    for (const char *bad : {"192.168.1", "phone.local", "", "a1.2.3.4"})
         QVERIFY2(!ConnectionForm::isWifiAddress(QLatin1String(bad)), bad);
 
     QTest::mouseClick(child<QRadioButton>("raWifi"), Qt::LeftButton);

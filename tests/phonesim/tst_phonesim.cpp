@@ -171,8 +171,8 @@ PhoneStore TestPhoneSim::backupStore()
     m_picture = someBytes(2 * 8192 + 1000); // two full data lines and a short one
     PhoneMessage sms = message(1700000000000, false, "+4917612345678", "Anna Weber", "Hi, see you at 7? Grüße");
     PhoneMessage mms = message(1700000060000, true, "+4917612345678", "Anna Weber", "Look", "Trip");
-    mms.attachments.append({ QStringLiteral("image/png"), QStringLiteral("beach.png"),
-        writeFile(m_dir->filePath(QStringLiteral("beach.png")), m_picture) });
+    mms.attachments.append({QStringLiteral("image/png"), QStringLiteral("beach.png"),
+        writeFile(m_dir->filePath(QStringLiteral("beach.png")), m_picture)});
     PhoneStore store;
     store.append(sms);
     store.append(mms);
@@ -217,8 +217,8 @@ void TestPhoneSim::backupDeliversRecordsAndStreamsTheAttachment()
     QCOMPARE(log.outcome, PhoneSessionLog::Outcome::Completed);
     QCOMPARE(log.linesSent, 11);
     QCOMPARE(log.received,
-        QStringList({ QStringLiteral("backup://127.0.0.1:32421/"), QStringLiteral("1"), QStringLiteral("."),
-            QStringLiteral("$batch:") }));
+        QStringList({QStringLiteral("backup://127.0.0.1:32421/"), QStringLiteral("1"), QStringLiteral("."),
+            QStringLiteral("$batch:")}));
 }
 
 void TestPhoneSim::restoreFilesMessagesAndAttachment()
@@ -309,7 +309,7 @@ void TestPhoneSim::storeSurvivesSaveAndLoad()
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("other")));
     const QString other = writeFile(m_dir->filePath(QStringLiteral("other/picture-001.jpg")), "not the same picture");
     PhoneMessage extra = message(1700000000000, true, "+4917600000000", "", "two\nlines", "Subject, with comma");
-    extra.attachments.append({ QStringLiteral("image/jpeg"), QStringLiteral("x.jpg"), other });
+    extra.attachments.append({QStringLiteral("image/jpeg"), QStringLiteral("x.jpg"), other});
     original.append(extra);
     original.append(extra);
 
@@ -461,13 +461,13 @@ void TestPhoneSim::faultOptionsParse()
     QVERIFY(!plans[PhoneSessionKind::Backup].silent);
 
     const QList<QPair<QString, QString>> wrong = {
-        { QStringLiteral("drop-after"), QStringLiteral("backup") },
-        { QStringLiteral("drop-after"), QStringLiteral("phone:1") },
-        { QStringLiteral("error-at"), QStringLiteral("backup:0") },
-        { QStringLiteral("malform"), QStringLiteral("backup:crooked") },
-        { QStringLiteral("malform"), QStringLiteral("backup:short@x") },
-        { QStringLiteral("slow"), QStringLiteral("fast") },
-        { QStringLiteral("silent"), QStringLiteral("hello:1") },
+        {QStringLiteral("drop-after"), QStringLiteral("backup")},
+        {QStringLiteral("drop-after"), QStringLiteral("phone:1")},
+        {QStringLiteral("error-at"), QStringLiteral("backup:0")},
+        {QStringLiteral("malform"), QStringLiteral("backup:crooked")},
+        {QStringLiteral("malform"), QStringLiteral("backup:short@x")},
+        {QStringLiteral("slow"), QStringLiteral("fast")},
+        {QStringLiteral("silent"), QStringLiteral("hello:1")},
     };
     for (const auto &[option, value] : wrong) {
         error.clear();
@@ -500,7 +500,7 @@ void TestPhoneSim::helloAndSendSms()
     QVERIFY(reply[0].startsWith("$sms:"));
     const qint64 date = reply[0].mid(5).toLongLong();
     QVERIFY(date >= before && date <= after);
-    QCOMPARE(reply.mid(1), QList<QByteArray>({ "1", b64("+15550100"), b64("Bob Stone"), b64("Hi, Bob ✓") }));
+    QCOMPARE(reply.mid(1), QList<QByteArray>({"1", b64("+15550100"), b64("Bob Stone"), b64("Hi, Bob ✓")}));
     send.send("$bye:");
     send.close();
 

@@ -30,7 +30,7 @@ SMSInfo message(const QString &person, const QString &body, bool sent, int minut
 
 AttachmentInfo attachment(const QString &mimeType, const QString &thumbPath = {})
 {
-    return AttachmentInfo { QString(), thumbPath, QString(), mimeType };
+    return AttachmentInfo {QString(), thumbPath, QString(), mimeType};
 }
 
 QString runTool(const char *tool, const QStringList &arguments)
@@ -45,14 +45,14 @@ QString runTool(const char *tool, const QStringList &arguments)
 int pageCount(const QString &pdf)
 {
     static const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption);
-    return pages.match(runTool("pdfinfo", { pdf })).captured(1).toInt();
+    return pages.match(runTool("pdfinfo", {pdf})).captured(1).toInt();
 }
 
 QStringList pageLines(const QString &pdf, int page)
 {
     const QString n = QString::number(page);
     const QString text
-        = runTool("pdftotext", { QStringLiteral("-f"), n, QStringLiteral("-l"), n, pdf, QStringLiteral("-") });
+        = runTool("pdftotext", {QStringLiteral("-f"), n, QStringLiteral("-l"), n, pdf, QStringLiteral("-")});
     QStringList lines;
     for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         lines.append(line.trimmed());
@@ -74,11 +74,11 @@ int pageWith(const QString &pdf, const QString &line)
 QList<QPair<int, QSize>> pictures(const QString &pdf)
 {
     QList<QPair<int, QSize>> found;
-    const QStringList rows = runTool("pdfimages", { QStringLiteral("-list"), pdf }).split(QLatin1Char('\n'));
+    const QStringList rows = runTool("pdfimages", {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
     for (const QString &row : rows.mid(2)) {
         const QStringList fields = row.simplified().split(QLatin1Char(' '));
         if (fields.size() > 4 && fields[2] == QLatin1String("image"))
-            found.append({ fields[0].toInt(), QSize(fields[3].toInt(), fields[4].toInt()) });
+            found.append({fields[0].toInt(), QSize(fields[3].toInt(), fields[4].toInt())});
     }
     return found;
 }
@@ -116,7 +116,8 @@ QImage filled(const QSize &size, Qt::GlobalColor colour)
 
 } // namespace
 
-class TestPrint : public QObject {
+class TestPrint : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -157,7 +158,7 @@ void TestPrint::initTestCase()
 
 void TestPrint::requireTools()
 {
-    for (const char *tool : { "pdfinfo", "pdftotext", "pdfimages" }) {
+    for (const char *tool : {"pdfinfo", "pdftotext", "pdfimages"}) {
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
             QSKIP("poppler-utils are needed to read the PDFs back");
     }
@@ -180,7 +181,7 @@ void TestPrint::bubbleSizes()
     QFETCH(QString, text);
     QFETCH(QSize, picture);
     QFETCH(QSize, bubble);
-    for (const bool sent : { false, true }) {
+    for (const bool sent : {false, true}) {
         const QImage made = picture.isValid() ? BubblePrintRenderer::attachmentBubble(filled(picture, Qt::blue), sent)
                                               : BubblePrintRenderer::textBubble(text, 400, sent);
         QCOMPARE(made.size(), bubble);
@@ -222,14 +223,14 @@ void TestPrint::ninePieceRects_data()
     QTest::addColumn<QList<QRect>>("pieces");
     QTest::newRow("smallest received bubble")
         << QRect(0, 0, 90, 52) << false
-        << QList<QRect> { QRect(0, 0, 44, 23), QRect(44, 0, 2, 23), QRect(45, 0, 44, 23), QRect(0, 23, 44, 2),
+        << QList<QRect> {QRect(0, 0, 44, 23), QRect(44, 0, 2, 23), QRect(45, 0, 44, 23), QRect(0, 23, 44, 2),
                QRect(44, 23, 2, 2), QRect(45, 23, 44, 2), QRect(0, 24, 44, 27), QRect(44, 24, 2, 27),
-               QRect(45, 24, 44, 27) };
+               QRect(45, 24, 44, 27)};
     QTest::newRow("sent bubble off the origin")
         << QRect(10, 5, 200, 100) << true
-        << QList<QRect> { QRect(10, 5, 40, 22), QRect(50, 5, 112, 22), QRect(161, 5, 48, 22), QRect(10, 27, 40, 50),
+        << QList<QRect> {QRect(10, 5, 40, 22), QRect(50, 5, 112, 22), QRect(161, 5, 48, 22), QRect(10, 27, 40, 50),
                QRect(50, 27, 112, 50), QRect(161, 27, 48, 50), QRect(10, 76, 40, 28), QRect(50, 76, 112, 28),
-               QRect(161, 76, 48, 28) };
+               QRect(161, 76, 48, 28)};
 }
 
 void TestPrint::ninePieceRects()
@@ -253,7 +254,7 @@ void TestPrint::emptyListGivesOneNumberedPage()
     requireTools();
     QCOMPARE(BubblePrintRenderer().printToPdf({}, pdfPath()), 0);
     QCOMPARE(pageCount(pdfPath()), 1);
-    QCOMPARE(pageLines(pdfPath(), 1), QStringList { QStringLiteral("1") });
+    QCOMPARE(pageLines(pdfPath(), 1), QStringList {QStringLiteral("1")});
 }
 
 void TestPrint::pagesAreNumberedAndNoMessageIsLost()
@@ -284,24 +285,24 @@ void TestPrint::bubblesOfAMessage_data()
     QTest::addColumn<QList<QSize>>("bubbles");
     const QString ann = QStringLiteral("Ann");
 
-    QTest::newRow("text") << message(ann, QStringLiteral("Hi"), false) << QList<QSize> { { 90, 52 } };
-    QTest::newRow("nothing at all") << message(ann, QString(), true) << QList<QSize> { { 90, 52 } };
+    QTest::newRow("text") << message(ann, QStringLiteral("Hi"), false) << QList<QSize> {{90, 52}};
+    QTest::newRow("nothing at all") << message(ann, QString(), true) << QList<QSize> {{90, 52}};
     SMSInfo withSubject = message(ann, QStringLiteral("Hi"), true);
     withSubject.subject = QStringLiteral("Trip");
     QTest::newRow("subject and body in one bubble")
         << withSubject
-        << QList<QSize> { BubblePrintRenderer::textBubble(QStringLiteral("<Subject:Trip>\nHi"), 400, true).size() };
+        << QList<QSize> {BubblePrintRenderer::textBubble(QStringLiteral("<Subject:Trip>\nHi"), 400, true).size()};
     SMSInfo picture = message(ann, QStringLiteral("Hi"), false);
-    picture.attachments = { attachment(QStringLiteral("image/png"), m_thumb) };
-    QTest::newRow("picture with text") << picture << QList<QSize> { { 90, 52 }, { 90, 60 } };
+    picture.attachments = {attachment(QStringLiteral("image/png"), m_thumb)};
+    QTest::newRow("picture with text") << picture << QList<QSize> {{90, 52}, {90, 60}};
     picture.body.clear();
-    QTest::newRow("picture alone") << picture << QList<QSize> { { 90, 60 } };
+    QTest::newRow("picture alone") << picture << QList<QSize> {{90, 60}};
     SMSInfo media = message(ann, QString(), true);
-    media.attachments = { attachment(QStringLiteral("audio/amr")), attachment(QStringLiteral("video/3gpp")) };
-    QTest::newRow("sound and video symbols") << media << QList<QSize> { { 114, 94 }, { 114, 94 } };
+    media.attachments = {attachment(QStringLiteral("audio/amr")), attachment(QStringLiteral("video/3gpp"))};
+    QTest::newRow("sound and video symbols") << media << QList<QSize> {{114, 94}, {114, 94}};
     SMSInfo other = message(ann, QString(), false);
-    other.attachments = { attachment(QStringLiteral("text/x-vcard")),
-        attachment(QStringLiteral("image/jpeg"), m_dir.filePath(QStringLiteral("missing.jpg"))) };
+    other.attachments = {attachment(QStringLiteral("text/x-vcard")),
+        attachment(QStringLiteral("image/jpeg"), m_dir.filePath(QStringLiteral("missing.jpg")))};
     QTest::newRow("nothing to show") << other << QList<QSize> {};
 }
 
@@ -310,7 +311,7 @@ void TestPrint::bubblesOfAMessage()
     requireTools();
     QFETCH(SMSInfo, sms);
     QFETCH(QList<QSize>, bubbles);
-    QCOMPARE(BubblePrintRenderer().printToPdf({ sms }, pdfPath()), 1);
+    QCOMPARE(BubblePrintRenderer().printToPdf({sms}, pdfPath()), 1);
     QList<QSize> drawn;
     for (const auto &picture : pictures(pdfPath()))
         drawn.append(picture.second);
@@ -355,8 +356,8 @@ void TestPrint::whatDoesNotFitStartsANewPage()
     const QString thumb = m_dir.filePath(QStringLiteral("tall.png"));
     QVERIFY(filled(QSize(10, pictureHeight), Qt::red).save(thumb));
     SMSInfo first = message(QStringLiteral("First Sender"), QString(), false);
-    first.attachments = { attachment(QStringLiteral("image/png"), thumb) };
-    QList<SMSInfo> messages { first };
+    first.attachments = {attachment(QStringLiteral("image/png"), thumb)};
+    QList<SMSInfo> messages {first};
     if (secondMinute >= 0)
         messages.append(message(QStringLiteral("Second Sender"), QStringLiteral("Hi"), false, secondMinute));
 
@@ -386,7 +387,7 @@ void TestPrint::unwritablePathThrowsAndLeavesNoFile()
     const QStringList before = out.entryList(QDir::AllEntries | QDir::Hidden);
 
     try {
-        BubblePrintRenderer().printToPdf({ message(QStringLiteral("Ann"), QStringLiteral("Hi"), false) }, target);
+        BubblePrintRenderer().printToPdf({message(QStringLiteral("Ann"), QStringLiteral("Hi"), false)}, target);
         QFAIL("an unwritable path was accepted");
     } catch (const std::runtime_error &e) {
         QVERIFY2(QString::fromUtf8(e.what()).contains(target), e.what());

@@ -25,7 +25,7 @@ public:
     void report(int percent, const QString &text) { emit updateProgress(percent, text); }
     void fail(const QString &text) { emit errorOccurred(text); }
     void done(const QString &text) { emit succeed(text); }
-    std::atomic_bool sawCancel{false};
+    std::atomic_bool sawCancel {false};
 
 protected:
     void run() override { m_script(*this); }
@@ -97,7 +97,7 @@ void TestProgress::successWithTextShowsIt()
     ProgressForm form(QStringLiteral("t"));
     ScriptedThread worker(&form, [](ScriptedThread &t) { t.done(QStringLiteral("Successfully import 3 SMS & MMS.")); });
     QCOMPARE(form.run(worker), 1);
-    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Successfully import 3 SMS & MMS.")});
+    QCOMPARE(boxes.texts(), QStringList {QStringLiteral("Successfully import 3 SMS & MMS.")});
     QCOMPARE(boxes.boxes().first().icon, QMessageBox::Information);
 }
 
@@ -129,7 +129,7 @@ void TestProgress::closingWaitsForTheWorkerToStop()
 {
     MessageBoxRecorder boxes;
     ProgressForm form(QStringLiteral("t"));
-    std::atomic_bool stopped{false};
+    std::atomic_bool stopped {false};
     ScriptedThread worker(&form, [&](ScriptedThread &t) {
         t.report(1, QStringLiteral("started"));
         while (!t.isCancelled())
@@ -188,7 +188,7 @@ void TestProgress::anyReceiverWithTheSlotsWorks()
         t.fail(QStringLiteral("stopped"));
     });
     worker.start();
-    QTRY_COMPARE(receiver.log, QStringList{QStringLiteral("50 half")});
+    QTRY_COMPARE(receiver.log, QStringList {QStringLiteral("50 half")});
     emit receiver.finished(0);
     QVERIFY(worker.wait(10000));
     QTRY_COMPARE(receiver.log.size(), 2);

@@ -125,8 +125,8 @@ void TestSqliteQt::statementsAreReusedNotReprepared()
 
     // A statement that failed is reset before reuse and works again.
     m_db->executeThrow(Sqlite3Sql("create unique index u on t(n)"));
-    QVERIFY_THROWS_EXCEPTION(Sqlite3Exception,
-                             m_db->executeThrow(Sqlite3Sql("insert into t(n) values(?)").addIntParam(7)));
+    QVERIFY_THROWS_EXCEPTION(
+        Sqlite3Exception, m_db->executeThrow(Sqlite3Sql("insert into t(n) values(?)").addIntParam(7)));
     m_db->executeThrow(Sqlite3Sql("insert into t(n) values(?)").addIntParam(1000));
     QCOMPARE(m_db->queryThrow(Sqlite3Sql("select id from t where n=1000")).count(), 1);
 }
@@ -143,7 +143,7 @@ void TestSqliteQt::sameTextOpenTwiceAtOnce()
         while (inner.moveNext())
             pairs.append(outer.getInt64(0) * 10 + inner.getInt64(0));
     }
-    QCOMPARE(pairs, (QList<qint64>{0, 1, 2, 10, 11, 12, 20, 21, 22}));
+    QCOMPARE(pairs, (QList<qint64> {0, 1, 2, 10, 11, 12, 20, 21, 22}));
 }
 
 void TestSqliteQt::cursorOutlivingCloseFailsCleanly()
@@ -185,7 +185,8 @@ void TestSqliteQt::tableColumnsInOrder()
     QStringList names;
     for (int i = 0; i < cursor.colCount(); ++i)
         names.append(cursor.colName(i));
-    QCOMPARE(names, (QStringList{QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("n"), QStringLiteral("big")}));
+    QCOMPARE(names,
+        (QStringList {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("n"), QStringLiteral("big")}));
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, m_db->tblInfoCursor(QStringLiteral("nope\"; drop table t; --")));
 }
 

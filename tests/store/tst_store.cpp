@@ -57,7 +57,8 @@ QStringList attachmentFiles(MmsDB &db)
 
 } // namespace
 
-class TestStore : public QObject {
+class TestStore : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -237,7 +238,7 @@ void TestStore::duplicatesAreStoredOnce()
     nextSecond.date = nextSecond.date.addSecs(1);
     SMSInfo otherConversation = first;
     otherConversation.address = QStringLiteral("555 0101");
-    for (const SMSInfo &sms : { otherDirection, otherBody, nextSecond, otherConversation }) {
+    for (const SMSInfo &sms : {otherDirection, otherBody, nextSecond, otherConversation}) {
         QVERIFY(!m_db->contains(sms));
         m_db->insertSMS(sms);
     }
@@ -260,7 +261,7 @@ void TestStore::numbersShareConversationAndKeepFirstContact()
     m_db->insertSMS(a);
     m_db->insertSMS(b);
     QCOMPARE(countRows(*m_db, "handle"), 1);
-    const QList<SMSInfo> stored = m_db->querySMS({ QStringLiteral("551234567") });
+    const QList<SMSInfo> stored = m_db->querySMS({QStringLiteral("551234567")});
     QCOMPARE(stored.size(), 2);
     for (const SMSInfo &sms : stored) {
         QCOMPARE(sms.address, a.address);
@@ -287,11 +288,11 @@ void TestStore::queryOrderAndConversationFilter()
         TestMessage::fromPersonOf(QStringLiteral("222")).saying(QStringLiteral("early")).atMSecs(10'000).sent());
     m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("333")).saying(QStringLiteral("middle")).atMSecs(20'000));
     QCOMPARE(bodies(m_db->querySMS({})),
-        (QStringList { QStringLiteral("early"), QStringLiteral("middle"), QStringLiteral("late") }));
-    QCOMPARE(bodies(m_db->querySMS({ QStringLiteral("111"), QStringLiteral("222") })),
-        (QStringList { QStringLiteral("early"), QStringLiteral("late") }));
-    QVERIFY(m_db->querySMS({ QStringLiteral("999") }).isEmpty());
-    QVERIFY(m_db->querySMS({ QStringLiteral("222") }).first().isSend);
+        (QStringList {QStringLiteral("early"), QStringLiteral("middle"), QStringLiteral("late")}));
+    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("111"), QStringLiteral("222")})),
+        (QStringList {QStringLiteral("early"), QStringLiteral("late")}));
+    QVERIFY(m_db->querySMS({QStringLiteral("999")}).isEmpty());
+    QVERIFY(m_db->querySMS({QStringLiteral("222")}).first().isSend);
 }
 
 void TestStore::suffixesWithQuoteAndWildcards()
@@ -303,12 +304,12 @@ void TestStore::suffixesWithQuoteAndWildcards()
         TestMessage::fromPersonOf(QStringLiteral("A_C")).saying(QStringLiteral("underscore")).atMSecs(4000));
     QCOMPARE(countRows(*m_db, "handle"), 4);
 
-    QCOMPARE(bodies(m_db->querySMS({ QStringLiteral("O'Neil") })), QStringList { QStringLiteral("quote") });
-    QCOMPARE(bodies(m_db->querySMS({ QStringLiteral("A_C") })), QStringList { QStringLiteral("underscore") });
+    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("O'Neil")})), QStringList {QStringLiteral("quote")});
+    QCOMPARE(bodies(m_db->querySMS({QStringLiteral("A_C")})), QStringList {QStringLiteral("underscore")});
 
     m_db->deleteConversation(QStringLiteral("A%C"));
     m_db->deleteConversation(QStringLiteral("A_C"));
-    QCOMPARE(bodies(m_db->querySMS({})), (QStringList { QStringLiteral("quote"), QStringLiteral("plain") }));
+    QCOMPARE(bodies(m_db->querySMS({})), (QStringList {QStringLiteral("quote"), QStringLiteral("plain")}));
 }
 
 void TestStore::deletingLastMessageRemovesConversation()
@@ -316,9 +317,9 @@ void TestStore::deletingLastMessageRemovesConversation()
     m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("a")).atMSecs(1000));
     m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("b")).atMSecs(2000));
     QList<SMSInfo> stored = m_db->querySMS({});
-    m_db->deleteMessages({ stored.first() });
+    m_db->deleteMessages({stored.first()});
     QCOMPARE(countRows(*m_db, "handle"), 1);
-    m_db->deleteMessages({ stored.last() });
+    m_db->deleteMessages({stored.last()});
     QCOMPARE(countRows(*m_db, "handle"), 0);
     QCOMPARE(countRows(*m_db, "message"), 0);
 }
@@ -343,7 +344,7 @@ void TestStore::deletingMessageRemovesAttachmentFiles()
     const SMSInfo stored = m_db->querySMS({}).first();
     QCOMPARE(stored.subject, QStringLiteral("Holiday"));
     QCOMPARE(stored.attachments.size(), 2);
-    QCOMPARE(m_db->querySMS({ QStringLiteral("111") }).first().attachments.size(), 2);
+    QCOMPARE(m_db->querySMS({QStringLiteral("111")}).first().attachments.size(), 2);
     const AttachmentInfo &png = stored.attachments.at(0);
     QCOMPARE(png.fileName, QStringLiteral("one.png"));
     QCOMPARE(png.mimeType, QStringLiteral("image/png"));
@@ -356,7 +357,7 @@ void TestStore::deletingMessageRemovesAttachmentFiles()
     QVERIFY(QFile::exists(amr.filePath));
     QCOMPARE(attachmentFiles(*m_db).size(), 5); // two folders, two files and a thumbnail
 
-    m_db->deleteMessages({ stored });
+    m_db->deleteMessages({stored});
     QCOMPARE(countRows(*m_db, "attachment"), 0);
     QCOMPARE(countRows(*m_db, "message_attachment"), 0);
     QCOMPARE(attachmentFiles(*m_db), QStringList());
@@ -395,7 +396,7 @@ void TestStore::unsafeAttachmentNamesStayInTheirFolder()
 {
     const QString source = makeImage(10, 10, QStringLiteral("src.png"));
     SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).atMSecs(1000);
-    for (const QString &name : { QStringLiteral("../../escape.png"), QStringLiteral(".."), QString() })
+    for (const QString &name : {QStringLiteral("../../escape.png"), QStringLiteral(".."), QString()})
         mms.attachments.append(picture(source, name));
     m_db->insertSMS(mms);
     const QString root = m_db->attachmentDir().absolutePath();
@@ -446,7 +447,7 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
     const QString png = makeImage(20, 20, QStringLiteral("b.png"));
     m_db->beginTran();
     try {
-        for (const char *body : { "first", "second", "third" }) {
+        for (const char *body : {"first", "second", "third"}) {
             SMSInfo mms
                 = TestMessage::fromPersonOf(QStringLiteral("222")).saying(QString::fromLatin1(body)).atMSecs(5000);
             mms.attachments.append(picture(png, QStringLiteral("b.png")));
@@ -458,7 +459,7 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
         QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("disk refused")));
         m_db->rollbackTran();
     }
-    QCOMPARE(bodies(m_db->querySMS({})), QStringList { QStringLiteral("kept") });
+    QCOMPARE(bodies(m_db->querySMS({})), QStringList {QStringLiteral("kept")});
     QCOMPARE(countRows(*m_db, "handle"), 1);
     QCOMPARE(countRows(*m_db, "attachment"), 0);
     QCOMPARE(attachmentFiles(*m_db), filesBefore);
@@ -506,7 +507,7 @@ void TestStore::foreignPathsAreNeverDeleted()
     m_db->executeThrow(Sqlite3Sql("insert into message_attachment values(?, ?)")
                            .addInt64Param(stored.rowid)
                            .addInt64Param(m_db->lastInsertId()));
-    m_db->deleteMessages({ stored });
+    m_db->deleteMessages({stored});
     QCOMPARE(countRows(*m_db, "attachment"), 0);
     QVERIFY(QFile::exists(victim));
 }
@@ -548,7 +549,7 @@ void TestStore::twoThreadsShareOneStore()
     for (int i = 0; i < 300; ++i) {
         m_db->insertSMS(
             TestMessage::fromPersonOf(QStringLiteral("222")).saying(QStringLiteral("g%1").arg(i)).atMSecs(i * 1000));
-        QCOMPARE(m_db->querySMS({ QStringLiteral("222") }).size(), i + 1);
+        QCOMPARE(m_db->querySMS({QStringLiteral("222")}).size(), i + 1);
     }
     QVERIFY(worker->wait(60000));
     delete worker;
@@ -599,7 +600,7 @@ void TestStore::desktopOpensFoldersAndPages()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QCOMPARE(m_openedUrls,
-        (QList<QUrl> { QUrl::fromLocalFile(m_dir->path()), QUrl(QStringLiteral("https://parlowick.example/howto")) }));
+        (QList<QUrl> {QUrl::fromLocalFile(m_dir->path()), QUrl(QStringLiteral("https://parlowick.example/howto"))}));
 }
 
 QTEST_MAIN(TestStore)

@@ -17,11 +17,12 @@ FakeAdb::FakeAdb()
     : m_oldPath(qgetenv("PATH"))
 {
     const QString script = m_dir.filePath(QStringLiteral("adb"));
-    writeFile(script, "#!/bin/sh\n"
-                      "dir=$(dirname \"$0\")\n"
-                      "{ for a in \"$@\"; do printf '%s\\t' \"$a\"; done; printf '\\n'; } >> \"$dir/runs\"\n"
-                      "cat \"$dir/stdout\"\n"
-                      "cat \"$dir/stderr\" >&2\n");
+    writeFile(script,
+        "#!/bin/sh\n"
+        "dir=$(dirname \"$0\")\n"
+        "{ for a in \"$@\"; do printf '%s\\t' \"$a\"; done; printf '\\n'; } >> \"$dir/runs\"\n"
+        "cat \"$dir/stdout\"\n"
+        "cat \"$dir/stderr\" >&2\n");
     QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     answer(QByteArray());
     qputenv("PATH", m_dir.path().toLocal8Bit() + ':' + m_oldPath);

@@ -1,6 +1,5 @@
 #include "MessageBoxRecorder.h"
 
-
 MessageBoxRecorder::MessageBoxRecorder()
     : m_handler([this](QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons) {
         m_boxes.append({icon, text, buttons});

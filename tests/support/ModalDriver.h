@@ -10,7 +10,8 @@
 // runs it), so tests can drive exec() without blocking. The driver belongs to the test
 // that makes it: it stops looking at its time-out or when it goes, so it never acts on a
 // later test's dialog, and if it goes without having acted, the test fails.
-class [[nodiscard]] ModalDriver {
+class [[nodiscard]] ModalDriver
+{
 public:
     static constexpr int kDefaultTimeoutMs = 20000;
 

@@ -10,7 +10,7 @@
 #define PARLOWICK_TEST_MAIN(TestClass)                                                                                 \
     int main(int argc, char *argv[])                                                                                   \
     {                                                                                                                  \
-        BubbleSchemeHandler::prepareApplication();                                                                                        \
+        BubbleSchemeHandler::prepareApplication();                                                                     \
         QApplication app(argc, argv);                                                                                  \
         TestClass test;                                                                                                \
         return QTest::qExec(&test, argc, argv);                                                                        \

@@ -8,7 +8,8 @@ class MmsDB;
 
 // A temporary home with one account, created and opened as the program's current store
 // for the lifetime of the object.
-class TestAccount {
+class TestAccount
+{
 public:
     explicit TestAccount(const QString &name);
 

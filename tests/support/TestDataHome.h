@@ -6,7 +6,8 @@
 // Points the per-user data folder (and HOME) at a fresh temporary folder for the
 // lifetime of the object, so tests never touch the real accounts. The program's current
 // store, opened from this home, is closed before the folder goes.
-class TestDataHome {
+class TestDataHome
+{
 public:
     TestDataHome();
     ~TestDataHome();

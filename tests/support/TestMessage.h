@@ -8,7 +8,8 @@ QDateTime utc(int year, int month, int day, int hour = 8);
 // Builds the message records tests file and compare, one field at a time; what is not
 // set stays empty (a received message without person, text or date):
 //   store.insertSMS(TestMessage(QStringLiteral("5550100")).from(QStringLiteral("Ann")).saying(QStringLiteral("hi")));
-class TestMessage {
+class TestMessage
+{
 public:
     explicit TestMessage(const QString &address);
     // Starts with a field that names the address, so that messages of different

@@ -5,7 +5,8 @@
 
 // What window tests start from: a test account, and the program's message boxes
 // recorded instead of shown.
-class WindowTestAccount : public TestAccount {
+class WindowTestAccount : public TestAccount
+{
 public:
     using TestAccount::TestAccount;
 

@@ -52,7 +52,7 @@ QMap<QString, QByteArray> snapshot(const QString &root)
 AttachmentInfo attachment(
     const char *fileName, const char *mimeType, const QString &filePath, const QString &thumbPath = QString())
 {
-    return { QLatin1String(fileName), thumbPath, filePath, QLatin1String(mimeType) };
+    return {QLatin1String(fileName), thumbPath, filePath, QLatin1String(mimeType)};
 }
 
 SMSInfo message(const char *utc, bool isSend, const QString &person, const QString &address, const QString &body)
@@ -105,11 +105,12 @@ QString copyFolder(int format)
     return format == kHtml || format == kThreaded ? QStringLiteral("files") : QString();
 }
 
-const char *const kFormatNames[] = { "txt", "csv", "doc", "html", "threaded html" };
+const char *const kFormatNames[] = {"txt", "csv", "doc", "html", "threaded html"};
 
 } // namespace
 
-class TestExport : public QObject {
+class TestExport : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -149,7 +150,7 @@ void TestExport::init()
 void TestExport::writesEachFormat_data()
 {
     QTest::addColumn<int>("format");
-    for (int format : { kTxt, kCsv, kDoc, kHtml, kThreaded })
+    for (int format : {kTxt, kCsv, kDoc, kHtml, kThreaded})
         QTest::newRow(kFormatNames[format]) << format;
 }
 
@@ -157,7 +158,7 @@ void TestExport::writesEachFormat()
 {
     QFETCH(int, format);
     const char *const expectedFiles[]
-        = { "messages.txt", "messages.csv", "messages.doc", "messages.html", "messages-threaded.html" };
+        = {"messages.txt", "messages.csv", "messages.doc", "messages.html", "messages-threaded.html"};
 
     const std::shared_ptr<IBackupSMS> exporter = writer(format);
     FailDevice device;
@@ -242,7 +243,7 @@ void TestExport::missingSourceIsNamedButNotCopied()
     QFETCH(QString, reference);
 
     SMSInfo sms = message("2023-03-14T10:00:00Z", false, {}, QStringLiteral("+1"), QStringLiteral("hi"));
-    sms.attachments = { attachment("lost.png", "image/png", m_sources->filePath(QStringLiteral("lost.png"))) };
+    sms.attachments = {attachment("lost.png", "image/png", m_sources->filePath(QStringLiteral("lost.png")))};
     FailDevice device;
     writer(format)->writeSMS(device, sms);
 
@@ -274,7 +275,7 @@ void TestExport::discardLeavesWhatWasThere()
 
     if (earlierExport) {
         writeFile(outPath(QStringLiteral("x.out")), "earlier page");
-        for (const char *name : { "/photo.jpg", "/style.css" })
+        for (const char *name : {"/photo.jpg", "/style.css"})
             writeFile(outPath(copyFolder(format) + QLatin1String(name)), "earlier file");
     }
     const QMap<QString, QByteArray> before = snapshot(m_out->path());
@@ -335,7 +336,7 @@ void TestExport::failingDeviceThrows_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<qint64>("room");
 
-    for (int format : { kTxt, kCsv, kDoc, kHtml, kThreaded }) {
+    for (int format : {kTxt, kCsv, kDoc, kHtml, kThreaded}) {
         QTest::addRow("%s, short write", kFormatNames[format]) << format << qint64(5);
         QTest::addRow("%s, no room", kFormatNames[format]) << format << qint64(0);
     }

@@ -24,15 +24,14 @@ SMSInfo textMessage(int minute, const QString &body)
 QList<SMSInfo> threeMessages()
 {
     return {textMessage(0, QStringLiteral("one")), textMessage(1, QStringLiteral("two")),
-            textMessage(2, QStringLiteral("three"))};
+        textMessage(2, QStringLiteral("three"))};
 }
 
 // Every file below root with its bytes, so a test can tell that nothing changed.
 QMap<QString, QByteArray> snapshot(const QString &root)
 {
     QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo entry(it.next());
         QFile file(entry.filePath());
@@ -64,10 +63,13 @@ public:
 
     void attach(ProgressThread &worker) override
     {
-        connect(&worker, &ProgressThread::updateProgress, this, [this, &worker] {
-            if (++m_reports == m_cancelAt)
-                worker.onProgressClose(0);
-        }, Qt::BlockingQueuedConnection);
+        connect(
+            &worker, &ProgressThread::updateProgress, this,
+            [this, &worker] {
+                if (++m_reports == m_cancelAt)
+                    worker.onProgressClose(0);
+            },
+            Qt::BlockingQueuedConnection);
         connect(&worker, &ProgressThread::succeed, this, [this] { succeeded = true; });
         connect(&worker, &ProgressThread::errorOccurred, this, [this] { failed = true; });
     }
@@ -122,18 +124,23 @@ void TestExportJob::targets_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<int>("format");
 
-    QTest::newRow("csv gains its extension and a folder")
-        << "out/a" << int(ExportPaths::CsvFilter) << "out/a.csv/a.csv" << "out/a.csv" << int(ExportFormat::Csv);
+    QTest::newRow("csv gains its extension and a folder") << "out/a" << int(ExportPaths::CsvFilter) << "out/a.csv/a.csv"
+                                                          << "out/a.csv" << int(ExportFormat::Csv);
     QTest::newRow("any suffix stays, folder of that name")
-        << "out/report.txt" << int(ExportPaths::CsvFilter) << "out/report.txt/report.txt" << "out/report.txt"
-        << int(ExportFormat::Csv);
-    QTest::newRow("txt at the chosen path") << "a" << int(ExportPaths::TxtFilter) << "a.txt" << "" << int(ExportFormat::Txt);
-    QTest::newRow("word") << "a.doc" << int(ExportPaths::DocFilter) << "a.doc" << "" << int(ExportFormat::Doc);
-    QTest::newRow("pdf goes to the printer") << "p" << int(ExportPaths::PdfFilter) << "p.pdf" << "" << -1;
-    QTest::newRow("html") << "h" << int(ExportPaths::HtmlFilter) << "h.html/h.html" << "h.html" << int(ExportFormat::Html);
-    QTest::newRow("threaded html") << "t" << int(ExportPaths::ThreadFilter) << "t.html/t.html" << "t.html"
-                                   << int(ExportFormat::ThreadedHtml);
-    QTest::newRow("a trailing dot is no suffix") << "x." << int(ExportPaths::TxtFilter) << "x..txt" << "" << int(ExportFormat::Txt);
+        << "out/report.txt" << int(ExportPaths::CsvFilter) << "out/report.txt/report.txt"
+        << "out/report.txt" << int(ExportFormat::Csv);
+    QTest::newRow("txt at the chosen path") << "a" << int(ExportPaths::TxtFilter) << "a.txt"
+                                            << "" << int(ExportFormat::Txt);
+    QTest::newRow("word") << "a.doc" << int(ExportPaths::DocFilter) << "a.doc"
+                          << "" << int(ExportFormat::Doc);
+    QTest::newRow("pdf goes to the printer") << "p" << int(ExportPaths::PdfFilter) << "p.pdf"
+                                             << "" << -1;
+    QTest::newRow("html") << "h" << int(ExportPaths::HtmlFilter) << "h.html/h.html"
+                          << "h.html" << int(ExportFormat::Html);
+    QTest::newRow("threaded html") << "t" << int(ExportPaths::ThreadFilter) << "t.html/t.html"
+                                   << "t.html" << int(ExportFormat::ThreadedHtml);
+    QTest::newRow("a trailing dot is no suffix") << "x." << int(ExportPaths::TxtFilter) << "x..txt"
+                                                 << "" << int(ExportFormat::Txt);
 }
 
 void TestExportJob::targets()
@@ -153,9 +160,9 @@ void TestExportJob::targets()
 void TestExportJob::filtersAndDefaultName()
 {
     QCOMPARE(ExportPaths::filters(),
-             (QStringList{QStringLiteral("Text Files(*.txt)"), QStringLiteral("CSV Files(*.csv)"),
-                          QStringLiteral("PDF Files(*.pdf)"), QStringLiteral("Word Files(*.doc)"),
-                          QStringLiteral("HTML Files(*.html)"), QStringLiteral("HTML(Thread) Files(*.html)")}));
+        (QStringList {QStringLiteral("Text Files(*.txt)"), QStringLiteral("CSV Files(*.csv)"),
+            QStringLiteral("PDF Files(*.pdf)"), QStringLiteral("Word Files(*.doc)"),
+            QStringLiteral("HTML Files(*.html)"), QStringLiteral("HTML(Thread) Files(*.html)")}));
     const QDateTime when(QDate(2024, 3, 1), QTime(9, 5, 7));
     QCOMPARE(ExportPaths::defaultFileName(when), QDir::home().filePath(QStringLiteral("sms(20240301090507)")));
 }
@@ -166,10 +173,10 @@ void TestExportJob::progressAndSuccess()
     ProgressRecorder progress;
     LocalBackupThread worker(threeMessages(), path, QString(), int(ExportFormat::Txt), &progress);
     QVERIFY(progress.run(worker));
-    QCOMPARE(progress.percents, (QList<int>{33, 66, 100}));
-    QCOMPARE(progress.texts, (QStringList{QStringLiteral("SMS(MMS) 1:3"), QStringLiteral("SMS(MMS) 2:3"),
-                                          QStringLiteral("SMS(MMS) 3:3")}));
-    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully export 3 SMS & MMS.")});
+    QCOMPARE(progress.percents, (QList<int> {33, 66, 100}));
+    QCOMPARE(progress.texts,
+        (QStringList {QStringLiteral("SMS(MMS) 1:3"), QStringLiteral("SMS(MMS) 2:3"), QStringLiteral("SMS(MMS) 3:3")}));
+    QCOMPARE(progress.successes, QStringList {QStringLiteral("Successfully export 3 SMS & MMS.")});
     QVERIFY(progress.errors.isEmpty());
     QVERIFY(QFileInfo(path).size() > 0);
 }
@@ -180,7 +187,7 @@ void TestExportJob::emptyListWritesHeaderOnly()
     ProgressRecorder progress;
     LocalBackupThread worker({}, folder + QStringLiteral("/e.csv"), folder, int(ExportFormat::Csv), &progress);
     QVERIFY(progress.run(worker));
-    QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully export 0 SMS & MMS.")});
+    QCOMPARE(progress.successes, QStringList {QStringLiteral("Successfully export 0 SMS & MMS.")});
     QFile file(folder + QStringLiteral("/e.csv"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("send,date,number,person,subject,content,mime,cl,atta\n"));
@@ -206,8 +213,8 @@ void TestExportJob::cancelKeepsWhatWasThere()
         writeFile(folder + QStringLiteral("/data/IMG_1.jpg"), "an earlier copy");
     }
     QList<SMSInfo> messages = threeMessages();
-    AttachmentInfo picture{QStringLiteral("IMG_1.jpg"), QString(), m_dir->filePath(QStringLiteral("source.jpg")),
-                           QStringLiteral("image/jpeg")};
+    AttachmentInfo picture {QStringLiteral("IMG_1.jpg"), QString(), m_dir->filePath(QStringLiteral("source.jpg")),
+        QStringLiteral("image/jpeg")};
     writeFile(picture.filePath, "picture bytes");
     for (SMSInfo &sms : messages)
         sms.attachments.append(picture);
@@ -231,8 +238,8 @@ void TestExportJob::unwritableTargetFailsAndKeepsWhatWasThere()
     writeFile(blocked, "not a folder");
     const QMap<QString, QByteArray> before = snapshot(m_dir->path());
     ProgressRecorder progress;
-    LocalBackupThread worker(threeMessages(), blocked + QStringLiteral("/a.csv"), blocked, int(ExportFormat::Csv),
-                             &progress);
+    LocalBackupThread worker(
+        threeMessages(), blocked + QStringLiteral("/a.csv"), blocked, int(ExportFormat::Csv), &progress);
     QVERIFY(progress.run(worker));
     QCOMPARE(progress.errors.size(), 1);
     QVERIFY(!progress.errors.first().isEmpty());

@@ -15,14 +15,15 @@
 namespace {
 
 // Border sizes of the two frames; the print renderer relies on them.
-struct FrameSet {
+struct FrameSet
+{
     const char *name;
     int top, right, bottom, left;
 };
-const FrameSet kSets[] = { { "bb1", 23, 44, 27, 44 }, { "bb2", 22, 48, 28, 40 } };
+const FrameSet kSets[] = {{"bb1", 23, 44, 27, 44}, {"bb2", 22, 48, 28, 40}};
 
-const char *const kPieces[] = { "top_left", "top_middle", "top_right", "middle_left", "middle_middle", "middle_right",
-    "bottom_left", "bottom_middle", "bottom_right" };
+const char *const kPieces[] = {"top_left", "top_middle", "top_right", "middle_left", "middle_middle", "middle_right",
+    "bottom_left", "bottom_middle", "bottom_right"};
 
 QDir bubbleDir()
 {
@@ -79,7 +80,8 @@ Rules parseRules(const QString &css)
 
 } // namespace
 
-class TestBubbleFolder : public QObject {
+class TestBubbleFolder : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -96,8 +98,7 @@ private slots:
 
 void TestBubbleFolder::folderHoldsEveryFile()
 {
-    QStringList expected { QStringLiteral("style.css"), QStringLiteral("bb-audio.png"),
-        QStringLiteral("bb-video.png") };
+    QStringList expected {QStringLiteral("style.css"), QStringLiteral("bb-audio.png"), QStringLiteral("bb-video.png")};
     for (const FrameSet &set : kSets)
         for (int i = 1; i <= 9; ++i)
             expected << pieceName(set.name, i);
@@ -109,8 +110,8 @@ void TestBubbleFolder::folderHoldsEveryFile()
 void TestBubbleFolder::piecesHaveTheBorderSizes()
 {
     for (const FrameSet &set : kSets) {
-        const int widths[] = { set.left, 0, set.right };
-        const int heights[] = { set.top, 0, set.bottom };
+        const int widths[] = {set.left, 0, set.right};
+        const int heights[] = {set.top, 0, set.bottom};
         for (int i = 0; i < 9; ++i) {
             const QImage img = piece(set.name, i + 1);
             const QByteArray where = pieceName(set.name, i + 1).toLatin1();
@@ -133,11 +134,11 @@ void TestBubbleFolder::stripsStretchCleanly()
         QImage p[10];
         for (int i = 1; i <= 9; ++i)
             p[i] = piece(set.name, i);
-        for (int i : { 2, 8 })
+        for (int i : {2, 8})
             for (int y = 0; y < p[i].height(); ++y)
                 for (int x = 1; x < p[i].width(); ++x)
                     QCOMPARE(p[i].pixel(x, y), p[i].pixel(0, y));
-        for (int i : { 4, 6 })
+        for (int i : {4, 6})
             for (int y = 1; y < p[i].height(); ++y)
                 for (int x = 0; x < p[i].width(); ++x)
                     QCOMPARE(p[i].pixel(x, y), p[i].pixel(x, 0));
@@ -197,7 +198,7 @@ void TestBubbleFolder::tailIsOnTheOuterSide()
 
 void TestBubbleFolder::attachmentSymbols()
 {
-    for (const char *name : { "bb-audio.png", "bb-video.png" }) {
+    for (const char *name : {"bb-audio.png", "bb-video.png"}) {
         const QImage img = QImage(bubbleDir().filePath(QLatin1String(name))).convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(img.size(), QSize(64, 64));
         int solid = 0;
@@ -218,8 +219,8 @@ void TestBubbleFolder::styleDefinesEveryClassOfThePages()
         for (auto it = className.globalMatch(selector); it.hasNext();)
             classes.insert(it.next().captured(1));
 
-    QStringList used { QStringLiteral("dt"), QStringLiteral("ct_left"), QStringLiteral("ct_right"),
-        QStringLiteral("bb1"), QStringLiteral("bb2"), QStringLiteral("bb_bg"), QStringLiteral("clear") };
+    QStringList used {QStringLiteral("dt"), QStringLiteral("ct_left"), QStringLiteral("ct_right"),
+        QStringLiteral("bb1"), QStringLiteral("bb2"), QStringLiteral("bb_bg"), QStringLiteral("clear")};
     for (const char *p : kPieces)
         used << QLatin1String(p);
     for (const QString &name : used)

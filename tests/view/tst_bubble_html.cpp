@@ -49,7 +49,8 @@ private:
 
 void TestBubbleHtml::escaping()
 {
-    QCOMPARE(BubbleHtml::escapeHtml(QStringLiteral("a & <b>\nc&amp;")), QStringLiteral("a &amp; &lt;b&gt;<br/>c&amp;amp;"));
+    QCOMPARE(
+        BubbleHtml::escapeHtml(QStringLiteral("a & <b>\nc&amp;")), QStringLiteral("a &amp; &lt;b&gt;<br/>c&amp;amp;"));
     QCOMPARE(BubbleHtml::escapeHtml(QString()), QString());
 }
 
@@ -73,7 +74,8 @@ void TestBubbleHtml::pagesOfFifty()
     const QString second = BubbleHtml::pageHtml(list, 2, false);
     QVERIFY(!first.contains(QLatin1String("/pre_page")));
     QVERIFY(first.contains(QLatin1String("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p><a name=\"end\">")));
-    QVERIFY(second.contains(QLatin1String("<a name=\"start\"></a><p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>")));
+    QVERIFY(
+        second.contains(QLatin1String("<a name=\"start\"></a><p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>")));
     QVERIFY(!second.contains(QLatin1String("/next_page")));
     QCOMPARE(occurrences(second, QStringLiteral("<a name=\"sms_")), 1);
     QVERIFY(second.contains(QLatin1String("<a name=\"sms_51\"></a>")));
@@ -112,8 +114,9 @@ void TestBubbleHtml::untrustedTextNeverBecomesMarkup()
     const QString html = BubbleHtml::pageHtml({sms}, 1, true);
     QVERIFY(html.contains(QLatin1String("&lt;b&gt;bold&lt;/b&gt;<br/>next line")));
     QVERIFY(html.contains(QLatin1String("&lt;Subject:&lt;img src=x onerror=alert(1)&gt;&gt; <br/>")));
-    QVERIFY(html.contains(QLatin1String("<div class=\"ct_left\">&lt;i&gt;Eve&lt;/i&gt; &amp; co(\"&gt;&lt;script&gt;)</div>"
-                                        "<div class=\"clear\"></div>")));
+    QVERIFY(
+        html.contains(QLatin1String("<div class=\"ct_left\">&lt;i&gt;Eve&lt;/i&gt; &amp; co(\"&gt;&lt;script&gt;)</div>"
+                                    "<div class=\"clear\"></div>")));
     QVERIFY(!html.contains(QLatin1String("<b>")));
     QVERIFY(!html.contains(QLatin1String("<script")));
     QVERIFY(!html.contains(QLatin1String("<img src=x")));
@@ -133,15 +136,18 @@ void TestBubbleHtml::attachmentBubbles()
         f.write("x");
         return path;
     };
-    AttachmentInfo picture{QStringLiteral("a&\"b<c>.jpg"), file(QStringLiteral("a&\"b<c>-preview.jpg")),
-                           file(QStringLiteral("a&\"b<c>.jpg")), QStringLiteral("IMAGE/jpeg")};
-    AttachmentInfo noThumb{QStringLiteral("n.png"), m_dir.filePath(QStringLiteral("missing-preview.png")),
-                           file(QStringLiteral("n.png")), QStringLiteral("image/png")};
-    AttachmentInfo audio{QStringLiteral("v.amr"), QString(), file(QStringLiteral("v.amr")), QStringLiteral("audio/amr")};
-    AttachmentInfo video{QStringLiteral("c.3gp"), QString(), file(QStringLiteral("c.3gp")), QStringLiteral("video/3gpp")};
-    AttachmentInfo card{QStringLiteral("c.vcf"), QString(), file(QStringLiteral("c.vcf")), QStringLiteral("text/x-vcard")};
-    AttachmentInfo gone{QStringLiteral("g.jpg"), QString(), m_dir.filePath(QStringLiteral("gone.jpg")),
-                        QStringLiteral("image/jpeg")};
+    AttachmentInfo picture {QStringLiteral("a&\"b<c>.jpg"), file(QStringLiteral("a&\"b<c>-preview.jpg")),
+        file(QStringLiteral("a&\"b<c>.jpg")), QStringLiteral("IMAGE/jpeg")};
+    AttachmentInfo noThumb {QStringLiteral("n.png"), m_dir.filePath(QStringLiteral("missing-preview.png")),
+        file(QStringLiteral("n.png")), QStringLiteral("image/png")};
+    AttachmentInfo audio {
+        QStringLiteral("v.amr"), QString(), file(QStringLiteral("v.amr")), QStringLiteral("audio/amr")};
+    AttachmentInfo video {
+        QStringLiteral("c.3gp"), QString(), file(QStringLiteral("c.3gp")), QStringLiteral("video/3gpp")};
+    AttachmentInfo card {
+        QStringLiteral("c.vcf"), QString(), file(QStringLiteral("c.vcf")), QStringLiteral("text/x-vcard")};
+    AttachmentInfo gone {
+        QStringLiteral("g.jpg"), QString(), m_dir.filePath(QStringLiteral("gone.jpg")), QStringLiteral("image/jpeg")};
 
     SMSInfo mms = conversation(1).first();
     mms.body.clear();
@@ -159,7 +165,8 @@ void TestBubbleHtml::attachmentBubbles()
     QVERIFY(html.contains(QStringLiteral("<img src=\"\"/>")));
     QVERIFY(html.contains(QStringLiteral("<img src=\"bubble/bb-audio.png\"/>")));
     QVERIFY(html.contains(QStringLiteral("<img src=\"bubble/bb-video.png\"/>")));
-    QVERIFY(html.contains(QStringLiteral("<div class=\"bb_bg bottom_right\"></div></div><div class=\"clear\"><br/></div>")));
+    QVERIFY(html.contains(
+        QStringLiteral("<div class=\"bb_bg bottom_right\"></div></div><div class=\"clear\"><br/></div>")));
     QVERIFY(!html.contains(QLatin1String("gone.jpg")));
 
     // With text, the text bubble comes first and then the picture.

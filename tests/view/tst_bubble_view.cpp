@@ -127,7 +127,7 @@ void TestBubbleView::opensOnTheLastPageScrolledToTheEnd()
     QCOMPARE(evaluate(QStringLiteral("document.styleSheets.length")).toInt(), 1);
     QVERIFY(evaluate(QStringLiteral("document.styleSheets[0].cssRules.length")).toInt() > 10);
     QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.querySelector('.bb2')).cssFloat")).toString(),
-             QStringLiteral("right"));
+        QStringLiteral("right"));
 
     m_manager->firstPage();
     QVERIFY(waitForPage(1));
@@ -170,7 +170,8 @@ void TestBubbleView::scrollToPosFindsTheMessage()
 
     // Same page: no new load, only a scroll.
     m_manager->scrollToPos(40);
-    const QString top = QStringLiteral("Math.round(document.getElementsByName('sms_1040')[0].getBoundingClientRect().top)");
+    const QString top
+        = QStringLiteral("Math.round(document.getElementsByName('sms_1040')[0].getBoundingClientRect().top)");
     QVERIFY(waitUntil([&] { return qAbs(evaluate(top).toInt()) <= 1; }));
     QCOMPARE(m_ready->size(), 0);
 
@@ -198,7 +199,8 @@ void TestBubbleView::emptyListClearsTheView()
     m_manager->showBubble({}, false);
     QCOMPARE(m_manager->pages(), 0);
     QCOMPARE(m_manager->currentPage(), 0);
-    QVERIFY(waitUntil([&] { return evaluate(QStringLiteral("document.getElementsByName('start').length")).toInt() == 0; }));
+    QVERIFY(
+        waitUntil([&] { return evaluate(QStringLiteral("document.getElementsByName('start').length")).toInt() == 0; }));
     m_manager->firstPage();
     m_manager->nextPage();
     m_manager->previousPage();
@@ -212,7 +214,7 @@ void TestBubbleView::attachmentLinksOpenTheFile()
     m_manager->onLinkClicked(file);
     m_manager->onLinkClicked(QUrl(QStringLiteral("https://example.invalid/x")));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    QCOMPARE(m_opened, QList<QUrl>{file});
+    QCOMPARE(m_opened, QList<QUrl> {file});
 }
 
 int main(int argc, char *argv[])

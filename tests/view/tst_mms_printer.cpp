@@ -28,7 +28,8 @@ QList<SMSInfo> messages(int count)
 
 } // namespace
 
-class TestMMSPrinter : public QObject {
+class TestMMSPrinter : public QObject
+{
     Q_OBJECT
 
 private slots:

@@ -97,15 +97,17 @@ void TestThreadExportView::bubblesSidesPictureAndText()
 
     // Markup in a message is shown as its text.
     QCOMPARE(evaluate(view, QStringLiteral("document.querySelectorAll('.bb1 b').length")).toInt(), 0);
-    QVERIFY(evaluate(view, QStringLiteral("document.querySelector('.bb1').textContent")).toString().contains(
-        QLatin1String("<b>x</b>")));
+    QVERIFY(evaluate(view, QStringLiteral("document.querySelector('.bb1').textContent"))
+                .toString()
+                .contains(QLatin1String("<b>x</b>")));
 
     // Received on the left half, sent on the right.
-    const QVariantList sides = evaluate(view, QStringLiteral("(function() {"
-                                                             "  var r = document.querySelector('.bb1').getBoundingClientRect();"
-                                                             "  var s = document.querySelector('.bb2').getBoundingClientRect();"
-                                                             "  return [r.left, r.right, s.left, s.right, innerWidth];"
-                                                             "})()"))
+    const QVariantList sides = evaluate(view,
+        QStringLiteral("(function() {"
+                       "  var r = document.querySelector('.bb1').getBoundingClientRect();"
+                       "  var s = document.querySelector('.bb2').getBoundingClientRect();"
+                       "  return [r.left, r.right, s.left, s.right, innerWidth];"
+                       "})()"))
                                    .toList();
     QCOMPARE(sides.size(), 5);
     const double half = sides.at(4).toDouble() / 2;

@@ -165,8 +165,7 @@ QPainterPath arrowAlong(const QPainterPath &spine, qreal shaft, qreal headLength
     return body.united(head).simplified();
 }
 
-QPainterPath straightArrow(const QPointF &from, const QPointF &to, qreal shaft, qreal headLength,
-                           qreal headWidth)
+QPainterPath straightArrow(const QPointF &from, const QPointF &to, qreal shaft, qreal headLength, qreal headWidth)
 {
     QPainterPath spine(from);
     spine.lineTo(to);
@@ -181,14 +180,13 @@ void drawArrow(QPainter &p, const QPainterPath &arrow, const QColor &color, qrea
 // Phone: rounded body, screen, speaker slot and home button. Returns the
 // screen rectangle so callers can draw on it.
 QRectF drawPhone(QPainter &p, const QRectF &r, const QBrush &body, const QColor &screen, qreal outline,
-                 const QColor &detail = kOutline)
+    const QColor &detail = kOutline)
 {
     const qreal radius = r.width() * 0.2;
     fillOutlined(p, roundedRect(r, radius), body, outline);
 
     const qreal sideMargin = r.width() * 0.13;
-    const QRectF scr(r.left() + sideMargin, r.top() + r.height() * 0.14, r.width() - 2 * sideMargin,
-                     r.height() * 0.68);
+    const QRectF scr(r.left() + sideMargin, r.top() + r.height() * 0.14, r.width() - 2 * sideMargin, r.height() * 0.68);
     QLinearGradient g(scr.topLeft(), scr.bottomRight());
     g.setColorAt(0.0, screen.lighter(150));
     g.setColorAt(0.6, screen);
@@ -201,9 +199,8 @@ QRectF drawPhone(QPainter &p, const QRectF &r, const QBrush &body, const QColor 
     const qreal slotH = std::max<qreal>(1.0, r.height() * 0.025);
     p.setPen(Qt::NoPen);
     p.setBrush(detail);
-    p.drawRoundedRect(QRectF(r.center().x() - r.width() * 0.15, r.top() + r.height() * 0.065,
-                             r.width() * 0.3, slotH),
-                      slotH / 2, slotH / 2);
+    p.drawRoundedRect(QRectF(r.center().x() - r.width() * 0.15, r.top() + r.height() * 0.065, r.width() * 0.3, slotH),
+        slotH / 2, slotH / 2);
     // home button
     const qreal b = r.width() * 0.09;
     p.drawEllipse(QPointF(r.center().x(), r.bottom() - r.height() * 0.09), b, b);
@@ -776,8 +773,7 @@ QImage drawSearch()
 
     // rim and glass
     const QPointF c(26, 26);
-    fillOutlined(p, ellipsePath(QRectF(c.x() - 22, c.y() - 22, 44, 44)), lightBody(QRectF(4, 4, 44, 44)),
-                 kLine);
+    fillOutlined(p, ellipsePath(QRectF(c.x() - 22, c.y() - 22, 44, 44)), lightBody(QRectF(4, 4, 44, 44)), kLine);
     QRadialGradient glass(c - QPointF(6, 6), 20);
     glass.setColorAt(0.0, QColor(0xD6, 0xEB, 0xFF));
     glass.setColorAt(0.6, kAccent.lighter(130));
@@ -947,7 +943,8 @@ constexpr qreal kTailRise = 17;
 constexpr int kShadowBlur = 3; // pixels the shadow spreads on each side
 constexpr qreal kShadowDrop = 1.5; // shadow offset downwards
 
-struct BubbleLook {
+struct BubbleLook
+{
     QString prefix; // file name prefix: bb1 or bb2
     int top, right, bottom, left; // sizes of the frame borders
     bool tailLeft;
@@ -959,12 +956,12 @@ struct BubbleLook {
 // sit on the right. The border sizes are fixed: the print renderer uses them.
 BubbleLook receivedBubble()
 {
-    return { QStringLiteral("bb1"), 23, 44, 27, 44, true, QColor(0xFF, 0xFF, 0xFF), QColor(0xB4, 0xBB, 0xC2) };
+    return {QStringLiteral("bb1"), 23, 44, 27, 44, true, QColor(0xFF, 0xFF, 0xFF), QColor(0xB4, 0xBB, 0xC2)};
 }
 
 BubbleLook sentBubble()
 {
-    return { QStringLiteral("bb2"), 22, 48, 28, 40, false, QColor(0xDC, 0xEE, 0xFB), QColor(0x86, 0xA2, 0xBA) };
+    return {QStringLiteral("bb2"), 22, 48, 28, 40, false, QColor(0xDC, 0xEE, 0xFB), QColor(0x86, 0xA2, 0xBA)};
 }
 
 // Outline of body and tail. `body` is the rounded body rectangle; the tail
@@ -1008,7 +1005,7 @@ QPainterPath bubbleOutline(const QRectF &body, bool tailLeft)
 QImage blurred(const QImage &source)
 {
     static_assert(kShadowBlur == 3, "kernel below has 7 taps");
-    const int kernel[] = { 1, 6, 15, 20, 15, 6, 1 };
+    const int kernel[] = {1, 6, 15, 20, 15, 6, 1};
     const int sum = 64;
     const int w = source.width();
     const int h = source.height();
@@ -1019,7 +1016,7 @@ QImage blurred(const QImage &source)
         for (int y = 0; y < h; ++y) {
             auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
             for (int x = 0; x < w; ++x) {
-                int acc[4] = { 0, 0, 0, 0 };
+                int acc[4] = {0, 0, 0, 0};
                 for (int k = -kShadowBlur; k <= kShadowBlur; ++k) {
                     const int sx = horizontal ? x + k : x;
                     const int sy = horizontal ? y : y + k;
@@ -1088,8 +1085,8 @@ std::vector<QImage> bubblePieces(const QImage &bubble, const BubbleLook &look)
     const int h = bubble.height();
     const int stripX = look.left + (kStretchRoom - kStrip) / 2;
     const int stripY = look.top + (kStretchRoom - kStrip) / 2;
-    const QRect columns[] = { { 0, 0, look.left, 0 }, { stripX, 0, kStrip, 0 }, { w - look.right, 0, look.right, 0 } };
-    const QRect rows[] = { { 0, 0, 0, look.top }, { 0, stripY, 0, kStrip }, { 0, h - look.bottom, 0, look.bottom } };
+    const QRect columns[] = {{0, 0, look.left, 0}, {stripX, 0, kStrip, 0}, {w - look.right, 0, look.right, 0}};
+    const QRect rows[] = {{0, 0, 0, look.top}, {0, stripY, 0, kStrip}, {0, h - look.bottom, 0, look.bottom}};
     std::vector<QImage> pieces;
     for (const QRect &row : rows)
         for (const QRect &column : columns)
@@ -1126,8 +1123,8 @@ QImage drawBubbleAudio()
     notes.addRect(QRectF(h1.x() + 3.4, 16, stem, h1.y() - 17));
     notes.addRect(QRectF(h2.x() + 3.4, 11, stem, h2.y() - 12));
     QPainterPath beam;
-    beam.addPolygon(QPolygonF({ QPointF(h1.x() + 3.4, 14), QPointF(h2.x() + 3.4 + stem, 9),
-        QPointF(h2.x() + 3.4 + stem, 17), QPointF(h1.x() + 3.4, 22) }));
+    beam.addPolygon(QPolygonF({QPointF(h1.x() + 3.4, 14), QPointF(h2.x() + 3.4 + stem, 9),
+        QPointF(h2.x() + 3.4 + stem, 17), QPointF(h1.x() + 3.4, 22)}));
     beam.closeSubpath();
     notes = notes.united(beam).simplified();
     fillOutlined(p, notes, shaded(notes.boundingRect(), kAccent, 130, 120), kLine * 0.8);
@@ -1161,13 +1158,14 @@ QImage drawBubbleVideo()
     p.drawRoundedRect(frame, 2, 2);
     // play button
     QPainterPath play;
-    play.addPolygon(QPolygonF({ QPointF(27, 23), QPointF(41, 32), QPointF(27, 41) }));
+    play.addPolygon(QPolygonF({QPointF(27, 23), QPointF(41, 32), QPointF(27, 41)}));
     play.closeSubpath();
     fillOutlined(p, play, Qt::white, 1.8);
     return img;
 }
 
-struct NamedImage {
+struct NamedImage
+{
     QString fileName;
     QImage image;
 };
@@ -1175,20 +1173,21 @@ struct NamedImage {
 std::vector<NamedImage> bubblePictures()
 {
     std::vector<NamedImage> out;
-    for (const BubbleLook &look : { receivedBubble(), sentBubble() }) {
+    for (const BubbleLook &look : {receivedBubble(), sentBubble()}) {
         const std::vector<QImage> pieces = bubblePieces(drawBubble(look), look);
         for (size_t i = 0; i < pieces.size(); ++i)
             out.push_back(
-                { QStringLiteral("%1_%2.png").arg(look.prefix).arg(i + 1, 2, 10, QLatin1Char('0')), pieces[i] });
+                {QStringLiteral("%1_%2.png").arg(look.prefix).arg(i + 1, 2, 10, QLatin1Char('0')), pieces[i]});
     }
-    out.push_back({ QStringLiteral("bb-audio.png"), drawBubbleAudio() });
-    out.push_back({ QStringLiteral("bb-video.png"), drawBubbleVideo() });
+    out.push_back({QStringLiteral("bb-audio.png"), drawBubbleAudio()});
+    out.push_back({QStringLiteral("bb-video.png"), drawBubbleVideo()});
     return out;
 }
 
 // ---------------------------------------------------------------------------
 
-struct Picture {
+struct Picture
+{
     QString fileName;
     QImage (*draw)();
 };
@@ -1255,7 +1254,7 @@ int main(int argc, char *argv[])
         images = bubblePictures();
     } else {
         for (const Picture &picture : pictures())
-            images.push_back({ picture.fileName, picture.draw() });
+            images.push_back({picture.fileName, picture.draw()});
     }
 
     int failures = 0;

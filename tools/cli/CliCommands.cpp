@@ -27,22 +27,22 @@
 
 namespace CliCommands {
 
-std::atomic_bool interrupted{false};
+std::atomic_bool interrupted {false};
 
 namespace {
 
 constexpr int kInterrupted = 130;
 
-const char kUsage[] =
-    "usage:\n"
-    "  parlowick-cli accounts\n"
-    "  parlowick-cli create ACCOUNT\n"
-    "  parlowick-cli backup ACCOUNT (--wifi HOST | --usb SERIAL)\n"
-    "  parlowick-cli restore ACCOUNT (--wifi HOST | --usb SERIAL) [--conversation KEY]...\n"
-    "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT [--account ACCOUNT]\n"
-    "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
-    "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
-    "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread --out PATH [--conversation KEY]...\n";
+const char kUsage[]
+    = "usage:\n"
+      "  parlowick-cli accounts\n"
+      "  parlowick-cli create ACCOUNT\n"
+      "  parlowick-cli backup ACCOUNT (--wifi HOST | --usb SERIAL)\n"
+      "  parlowick-cli restore ACCOUNT (--wifi HOST | --usb SERIAL) [--conversation KEY]...\n"
+      "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT [--account ACCOUNT]\n"
+      "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
+      "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
+      "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread --out PATH [--conversation KEY]...\n";
 
 void printError(const QString &text)
 {
@@ -102,7 +102,7 @@ QString messageLine(const SMSInfo &sms)
     body.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     QString line = QStringLiteral("%1\t%2\t%3\t%4")
                        .arg(sms.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-                            sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox"), Sms::displayName(sms), body);
+                           sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox"), Sms::displayName(sms), body);
     if (!sms.attachments.isEmpty())
         line += QStringLiteral("\t[%1 attachment(s)]").arg(sms.attachments.size());
     return line;
@@ -112,19 +112,15 @@ QJsonObject messageJson(const SMSInfo &sms)
 {
     QJsonArray attachments;
     for (const AttachmentInfo &a : sms.attachments) {
-        attachments.append(QJsonObject{{QStringLiteral("fileName"), a.fileName},
-                                       {QStringLiteral("mimeType"), a.mimeType},
-                                       {QStringLiteral("filePath"), a.filePath},
-                                       {QStringLiteral("thumbPath"), a.thumbPath}});
+        attachments.append(
+            QJsonObject {{QStringLiteral("fileName"), a.fileName}, {QStringLiteral("mimeType"), a.mimeType},
+                {QStringLiteral("filePath"), a.filePath}, {QStringLiteral("thumbPath"), a.thumbPath}});
     }
-    return QJsonObject{{QStringLiteral("rowid"), sms.rowid},
-                       {QStringLiteral("date"), sms.date.toLocalTime().toString(Qt::ISODate)},
-                       {QStringLiteral("sent"), sms.isSend},
-                       {QStringLiteral("address"), sms.address},
-                       {QStringLiteral("person"), sms.person},
-                       {QStringLiteral("body"), sms.body},
-                       {QStringLiteral("subject"), sms.subject},
-                       {QStringLiteral("attachments"), attachments}};
+    return QJsonObject {{QStringLiteral("rowid"), sms.rowid},
+        {QStringLiteral("date"), sms.date.toLocalTime().toString(Qt::ISODate)}, {QStringLiteral("sent"), sms.isSend},
+        {QStringLiteral("address"), sms.address}, {QStringLiteral("person"), sms.person},
+        {QStringLiteral("body"), sms.body}, {QStringLiteral("subject"), sms.subject},
+        {QStringLiteral("attachments"), attachments}};
 }
 
 int printAccounts()
@@ -238,7 +234,8 @@ std::optional<ExportPaths::Filter> exportFilter(const QString &format)
 int exportPdf(const QList<SMSInfo> &messages, const QString &path)
 {
     const int count = BubblePrintRenderer().printToPdf(messages, path);
-    std::printf("%s\n", qPrintable(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count)));
+    std::printf(
+        "%s\n", qPrintable(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count)));
     return 0;
 }
 
@@ -296,16 +293,17 @@ int run(const QStringList &arguments)
     QCommandLineParser options;
     options.addOptions({
         {QStringLiteral("wifi"), QStringLiteral("The phone's WiFi address."), QStringLiteral("HOST")},
-        {QStringLiteral("usb"), QStringLiteral("The adb serial of the phone on the USB cable."), QStringLiteral("SERIAL")},
+        {QStringLiteral("usb"), QStringLiteral("The adb serial of the phone on the USB cable."),
+            QStringLiteral("SERIAL")},
         {QStringLiteral("conversation"), QStringLiteral("Only this conversation (repeatable)."), QStringLiteral("KEY")},
         {QStringLiteral("to"), QStringLiteral("Recipients, separated by commas."), QStringLiteral("NUMBERS")},
         {QStringLiteral("text"), QStringLiteral("The message to send."), QStringLiteral("TEXT")},
         {QStringLiteral("account"), QStringLiteral("The account that keeps sent messages."), QStringLiteral("ACCOUNT")},
         {QStringLiteral("json"), QStringLiteral("Print messages as JSON.")},
         {QStringLiteral("format"), QStringLiteral("Export format: txt, csv, pdf, doc, html or thread."),
-         QStringLiteral("FORMAT")},
+            QStringLiteral("FORMAT")},
         {QStringLiteral("out"), QStringLiteral("The export file (csv, html and thread get a folder of that name)."),
-         QStringLiteral("PATH")},
+            QStringLiteral("PATH")},
     });
     options.addHelpOption();
     options.addVersionOption();

@@ -1,8 +1,8 @@
 // parlowick-cli: backups, restores, sending and listening without the window, over the
 // same store and phone-link code as the program.
 
-#include "CliCommands.h"
 #include "Catalogue.h"
+#include "CliCommands.h"
 #include "ParlowickResources.h"
 
 #include <QGuiApplication>

@@ -48,8 +48,7 @@ int main(int argc, char **argv)
     }
     // page_size and encoding only take effect before the first table is created.
     const bool ok = exec(db, "PRAGMA page_size = 1024; PRAGMA encoding = 'UTF-8'; PRAGMA journal_mode = DELETE;")
-        && exec(db, "BEGIN;") && exec(db, schema.str()) && exec(db, "PRAGMA user_version = 0;")
-        && exec(db, "COMMIT;");
+        && exec(db, "BEGIN;") && exec(db, schema.str()) && exec(db, "PRAGMA user_version = 0;") && exec(db, "COMMIT;");
     sqlite3_close(db);
     if (!ok)
         std::remove(argv[2]);

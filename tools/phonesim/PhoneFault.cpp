@@ -5,8 +5,8 @@
 
 namespace {
 
-const QList<PhoneSessionKind> kKinds = { PhoneSessionKind::Hello, PhoneSessionKind::SendSms, PhoneSessionKind::Backup,
-    PhoneSessionKind::Restore, PhoneSessionKind::SmsRecv };
+const QList<PhoneSessionKind> kKinds = {PhoneSessionKind::Hello, PhoneSessionKind::SendSms, PhoneSessionKind::Backup,
+    PhoneSessionKind::Restore, PhoneSessionKind::SmsRecv};
 
 bool fail(QString *error, const QString &text)
 {
@@ -22,7 +22,7 @@ std::optional<QList<PhoneSessionKind>> kindsNamed(const QString &name)
     const auto kind = phonesim::phoneSessionKindFromName(name);
     if (!kind || *kind == PhoneSessionKind::Unknown)
         return std::nullopt;
-    return QList<PhoneSessionKind> { *kind };
+    return QList<PhoneSessionKind> {*kind};
 }
 
 std::optional<int> number(const QString &text, int minimum)
@@ -70,13 +70,13 @@ std::optional<PhoneFault::Malformation> phonesim::phoneMalformationFromName(cons
 {
     using M = PhoneFault::Malformation;
     static const QMap<QString, M> names = {
-        { QStringLiteral("short"), M::ShortRecord },
-        { QStringLiteral("zerodate"), M::ZeroDate },
-        { QStringLiteral("textdate"), M::TextDate },
-        { QStringLiteral("noatta"), M::DataInsteadOfAtta },
-        { QStringLiteral("attaonefield"), M::AttaOneField },
-        { QStringLiteral("badbase64"), M::BadBase64 },
-        { QStringLiteral("empty"), M::EmptyLine },
+        {QStringLiteral("short"), M::ShortRecord},
+        {QStringLiteral("zerodate"), M::ZeroDate},
+        {QStringLiteral("textdate"), M::TextDate},
+        {QStringLiteral("noatta"), M::DataInsteadOfAtta},
+        {QStringLiteral("attaonefield"), M::AttaOneField},
+        {QStringLiteral("badbase64"), M::BadBase64},
+        {QStringLiteral("empty"), M::EmptyLine},
     };
     const auto it = names.find(name);
     if (it == names.end())

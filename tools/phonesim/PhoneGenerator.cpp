@@ -89,9 +89,9 @@ const char *const kSentences[] = {
     "The doctor said it's nothing serious.",
     "Can we push the call to Friday?",
 };
-const char *const kSubjects[] = { "Photo", "Look at this!", "Vacation", "Für dich", "Re: weekend", "New place" };
-const char *const kCaptions[] = { "", "", "Look at this view!", "Guess where I am 😄", "From today", "The new kitchen",
-    "Found this on the way", "Sunset at the lake" };
+const char *const kSubjects[] = {"Photo", "Look at this!", "Vacation", "Für dich", "Re: weekend", "New place"};
+const char *const kCaptions[] = {"", "", "Look at this view!", "Guess where I am 😄", "From today", "The new kitchen",
+    "Found this on the way", "Sunset at the lake"};
 
 QString text(const char *utf8)
 {
@@ -324,7 +324,7 @@ bool PhoneGenerator::generate(const Options &options, const QString &pictureDir,
             if (rng.chance(0.3))
                 m.subject = text(rng.pick(kSubjects));
             m.body = text(rng.pick(kCaptions));
-            m.attachments.append({ mimeType, QString(), QString() });
+            m.attachments.append({mimeType, QString(), QString()});
         } else {
             m.body = makeBody(rng);
         }

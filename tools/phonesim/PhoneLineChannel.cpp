@@ -35,7 +35,7 @@ LineChannel::LineChannel(QTcpSocket &socket, SimState &state)
 
 bool LineChannel::end(Outcome outcome, const QString &detail)
 {
-    m_ending = { outcome, detail };
+    m_ending = {outcome, detail};
     return false;
 }
 
@@ -223,7 +223,7 @@ Ending LineChannel::fail(Outcome outcome, const QString &text)
 {
     send(phonewire::errorLine(text), phonewire::LineRole::Command);
     close();
-    return { outcome, text };
+    return {outcome, text};
 }
 
 bool LineChannel::finishAndClose()

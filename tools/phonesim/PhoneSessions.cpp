@@ -38,7 +38,7 @@ PhoneSessionKind kindOfUrl(const QByteArray &url)
 
 Ending completed()
 {
-    return { Outcome::Completed, QString() };
+    return {Outcome::Completed, QString()};
 }
 
 Ending hello(LineChannel &ch, SimState &state)
@@ -303,9 +303,8 @@ void serveServiceConnection(const std::shared_ptr<SimState> &state, qintptr desc
     }
     case PhoneSessionKind::Hello:
     case PhoneSessionKind::SendSms: {
-        const Ending e = runSession(ch, state->takeFault(kind), [&] {
-            return kind == PhoneSessionKind::Hello ? hello(ch, *state) : sendSms(ch, *state);
-        });
+        const Ending e = runSession(ch, state->takeFault(kind),
+            [&] { return kind == PhoneSessionKind::Hello ? hello(ch, *state) : sendSms(ch, *state); });
         state->finish(id, e.outcome, e.detail);
         return;
     }

@@ -102,7 +102,7 @@ void SimState::addPending(PhoneSessionKind kind, int id)
             }
         }
     }
-    pending.append({ kind, id });
+    pending.append({kind, id});
     changed.wakeAll();
 }
 

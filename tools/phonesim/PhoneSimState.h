@@ -38,7 +38,7 @@ struct SimState
 {
     mutable QMutex mutex;
     mutable QWaitCondition changed;
-    std::atomic_bool stopping { false };
+    std::atomic_bool stopping {false};
 
     QString deviceName = QStringLiteral("Parlowick phone simulator");
     int batchSize = 100;

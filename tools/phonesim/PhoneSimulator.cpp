@@ -86,14 +86,15 @@ public:
 private:
     bool listen(const QHostAddress &address, QString *error)
     {
-        const struct {
+        const struct
+        {
             quint16 port;
             std::optional<PhoneSessionKind> dataKind;
         } ports[] = {
-            { PhoneSimulator::ServicePort, std::nullopt },
-            { PhoneSimulator::BackupPort, PhoneSessionKind::Backup },
-            { PhoneSimulator::RestorePort, PhoneSessionKind::Restore },
-            { PhoneSimulator::IncomingPort, PhoneSessionKind::SmsRecv },
+            {PhoneSimulator::ServicePort, std::nullopt},
+            {PhoneSimulator::BackupPort, PhoneSessionKind::Backup},
+            {PhoneSimulator::RestorePort, PhoneSessionKind::Restore},
+            {PhoneSimulator::IncomingPort, PhoneSessionKind::SmsRecv},
         };
         for (const auto &p : ports) {
             const auto kind = p.dataKind;

@@ -115,5 +115,5 @@ signals:
 private:
     std::shared_ptr<phonesim::SimState> m_state;
     std::unique_ptr<phonesim::Listeners> m_listeners;
-    QHostAddress m_address { QHostAddress::LocalHost };
+    QHostAddress m_address {QHostAddress::LocalHost};
 };

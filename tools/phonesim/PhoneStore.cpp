@@ -122,18 +122,18 @@ bool PhoneStore::save(const QString &jsonPath, QString *error) const
                 relative = jsonDir.relativeFilePath(stored);
                 copied.insert(a.filePath, relative);
             }
-            attachments.append(QJsonObject { { QStringLiteral("mime"), a.mimeType },
-                { QStringLiteral("name"), a.fileName }, { QStringLiteral("file"), relative } });
+            attachments.append(QJsonObject {{QStringLiteral("mime"), a.mimeType}, {QStringLiteral("name"), a.fileName},
+                {QStringLiteral("file"), relative}});
         }
-        QJsonObject o { { QStringLiteral("date"), m.date }, { QStringLiteral("sent"), m.sent },
-            { QStringLiteral("address"), m.address }, { QStringLiteral("person"), m.person },
-            { QStringLiteral("body"), m.body }, { QStringLiteral("subject"), m.subject } };
+        QJsonObject o {{QStringLiteral("date"), m.date}, {QStringLiteral("sent"), m.sent},
+            {QStringLiteral("address"), m.address}, {QStringLiteral("person"), m.person},
+            {QStringLiteral("body"), m.body}, {QStringLiteral("subject"), m.subject}};
         if (!attachments.isEmpty())
             o.insert(QStringLiteral("attachments"), attachments);
         messages.append(o);
     }
-    const QJsonObject root { { QStringLiteral("format"), kFormat }, { QStringLiteral("version"), kVersion },
-        { QStringLiteral("messages"), messages } };
+    const QJsonObject root {{QStringLiteral("format"), kFormat}, {QStringLiteral("version"), kVersion},
+        {QStringLiteral("messages"), messages}};
 
     QSaveFile file(jsonPath);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -187,7 +187,7 @@ bool PhoneStore::load(const QString &jsonPath, QString *error)
                 return false;
             }
             m.attachments.append(
-                { a.value(QStringLiteral("mime")).toString(), a.value(QStringLiteral("name")).toString(), path });
+                {a.value(QStringLiteral("mime")).toString(), a.value(QStringLiteral("name")).toString(), path});
         }
         loaded.append(m);
     }

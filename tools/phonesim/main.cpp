@@ -17,7 +17,7 @@
 
 namespace {
 
-int g_signalPipe[2] = { -1, -1 };
+int g_signalPipe[2] = {-1, -1};
 
 void onSignal(int)
 {
@@ -110,14 +110,14 @@ bool parseArguments(const QCoreApplication &app, Options *o, QString *error)
         QStringLiteral("LINE"), QStringLiteral("1"));
     const QCommandLineOption deviceName(
         QStringLiteral("device-name"), QStringLiteral("The name the greeting reports."), QStringLiteral("NAME"));
-    const QStringList faultNames = { QStringLiteral("drop-after"), QStringLiteral("error-at"),
-        QStringLiteral("malform"), QStringLiteral("silent"), QStringLiteral("slow") };
-    const QStringList faultValues = { QStringLiteral("KIND:N"), QStringLiteral("KIND:N[:TEXT]"),
-        QStringLiteral("KIND:TYPE[@N]"), QStringLiteral("KIND"), QStringLiteral("MS|KIND:MS") };
+    const QStringList faultNames = {QStringLiteral("drop-after"), QStringLiteral("error-at"), QStringLiteral("malform"),
+        QStringLiteral("silent"), QStringLiteral("slow")};
+    const QStringList faultValues = {QStringLiteral("KIND:N"), QStringLiteral("KIND:N[:TEXT]"),
+        QStringLiteral("KIND:TYPE[@N]"), QStringLiteral("KIND"), QStringLiteral("MS|KIND:MS")};
     const QCommandLineOption faultOnce(
         QStringLiteral("fault-once"), QStringLiteral("Each fault plan serves one session only."));
-    parser.addOptions({ address, load, generate, pictureKb, pictures, seed, save, pushEvery, batch, chunk,
-        restoreAnswer, deviceName, faultOnce });
+    parser.addOptions({address, load, generate, pictureKb, pictures, seed, save, pushEvery, batch, chunk, restoreAnswer,
+        deviceName, faultOnce});
     for (qsizetype i = 0; i < faultNames.size(); ++i)
         parser.addOption(QCommandLineOption(faultNames[i], QStringLiteral("A fault; see above."), faultValues[i]));
     parser.process(app);
@@ -256,7 +256,8 @@ int main(int argc, char *argv[])
     };
 
     QObject::connect(&simulator, &PhoneSimulator::sessionStarted, &app, [&simulator](int id) {
-        err() << "session " << id << " " << phonesim::phoneSessionKindName(simulator.session(id).kind) << ": started" << Qt::endl;
+        err() << "session " << id << " " << phonesim::phoneSessionKindName(simulator.session(id).kind) << ": started"
+              << Qt::endl;
     });
     QObject::connect(&simulator, &PhoneSimulator::sessionFinished, &app, [&](int id) {
         const PhoneSessionLog log = simulator.session(id);
