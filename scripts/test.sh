@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 CMAKE_EXTRA_ARGS="-DPARLOWICK_WERROR=ON ${CMAKE_EXTRA_ARGS:-}" scripts/setup.sh build
+scripts/check-format.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
