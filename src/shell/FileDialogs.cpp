@@ -15,13 +15,8 @@ SaveHandler &saveHandler()
 } // namespace
 
 ScopedSaveHandler::ScopedSaveHandler(SaveHandler handler)
-    : m_previous(std::exchange(saveHandler(), std::move(handler)))
+    : ScopedOverride(saveHandler(), std::move(handler))
 {
-}
-
-ScopedSaveHandler::~ScopedSaveHandler()
-{
-    saveHandler() = std::move(m_previous);
 }
 
 SaveChoice getSaveFileName(

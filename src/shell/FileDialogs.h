@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScopedOverride.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,16 +25,10 @@ using SaveHandler = std::function<SaveChoice(
     const QString &caption, const QString &initialPath, const QStringList &filters, const QString &selectedFilter)>;
 
 // Answers the save dialogs while it lives; the previous handler comes back at the end.
-class ScopedSaveHandler
+class ScopedSaveHandler : public ScopedOverride<SaveHandler>
 {
 public:
     explicit ScopedSaveHandler(SaveHandler handler);
-    ~ScopedSaveHandler();
-    ScopedSaveHandler(const ScopedSaveHandler &) = delete;
-    ScopedSaveHandler &operator=(const ScopedSaveHandler &) = delete;
-
-private:
-    SaveHandler m_previous;
 };
 
 } // namespace FileDialogs

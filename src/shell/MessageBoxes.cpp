@@ -17,13 +17,8 @@ Handler &handler()
 } // namespace
 
 ScopedHandler::ScopedHandler(Handler newHandler)
-    : m_previous(std::exchange(handler(), std::move(newHandler)))
+    : ScopedOverride(handler(), std::move(newHandler))
 {
-}
-
-ScopedHandler::~ScopedHandler()
-{
-    handler() = std::move(m_previous);
 }
 
 QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons)

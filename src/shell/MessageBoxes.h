@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "ScopedOverride.h"
+
 #include <functional>
 
 // The program's modal message boxes, all titled with the product title and without a
@@ -26,16 +28,10 @@ using Handler
 
 // Replaces the real boxes while it lives, so tests can read the text and give the answer
 // without a modal box; the previous handler (or the real boxes) comes back at the end.
-class ScopedHandler
+class ScopedHandler : public ScopedOverride<Handler>
 {
 public:
     explicit ScopedHandler(Handler handler);
-    ~ScopedHandler();
-    ScopedHandler(const ScopedHandler &) = delete;
-    ScopedHandler &operator=(const ScopedHandler &) = delete;
-
-private:
-    Handler m_previous;
 };
 
 } // namespace MessageBoxes

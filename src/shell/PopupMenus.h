@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScopedOverride.h"
+
 #include <functional>
 
 class QMenu;
@@ -13,16 +15,10 @@ using Handler = std::function<void(QMenu &)>;
 
 // Replaces the display while it lives, so tests can read a menu's entries (and trigger
 // one) without a blocking popup; the previous handler comes back at the end.
-class ScopedHandler
+class ScopedHandler : public ScopedOverride<Handler>
 {
 public:
     explicit ScopedHandler(Handler handler);
-    ~ScopedHandler();
-    ScopedHandler(const ScopedHandler &) = delete;
-    ScopedHandler &operator=(const ScopedHandler &) = delete;
-
-private:
-    Handler m_previous;
 };
 
 } // namespace PopupMenus

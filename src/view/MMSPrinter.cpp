@@ -18,13 +18,8 @@ MMSPrinter::PreviewHandler &previewHandler()
 } // namespace
 
 MMSPrinter::ScopedPreviewHandler::ScopedPreviewHandler(PreviewHandler handler)
-    : m_previous(std::exchange(previewHandler(), std::move(handler)))
+    : ScopedOverride(previewHandler(), std::move(handler))
 {
-}
-
-MMSPrinter::ScopedPreviewHandler::~ScopedPreviewHandler()
-{
-    previewHandler() = std::move(m_previous);
 }
 
 MMSPrinter::MMSPrinter(QObject *parent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SMSInfo.h"
+#include "ScopedOverride.h"
 
 #include <QList>
 #include <QObject>
@@ -24,16 +25,10 @@ public:
 
     // Replaces the preview dialog while it lives, so tests can drive the printer without a
     // modal window; the previous handler (or the dialog) comes back at the end.
-    class ScopedPreviewHandler
+    class ScopedPreviewHandler : public ScopedOverride<PreviewHandler>
     {
     public:
         explicit ScopedPreviewHandler(PreviewHandler handler);
-        ~ScopedPreviewHandler();
-        ScopedPreviewHandler(const ScopedPreviewHandler &) = delete;
-        ScopedPreviewHandler &operator=(const ScopedPreviewHandler &) = delete;
-
-    private:
-        PreviewHandler m_previous;
     };
 
     explicit MMSPrinter(QObject *parent = nullptr);
