@@ -115,7 +115,7 @@ void ItemModelContacts::reloadContacts()
         }
     } catch (const std::exception &e) {
         failed = true;
-        failure = QString::fromLocal8Bit(e.what());
+        failure = QString::fromUtf8(e.what());
     }
 
     const QList<HandleInfo> previous = std::exchange(m_handles, std::move(loaded));
