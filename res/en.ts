@@ -509,6 +509,13 @@
     </message>
 </context>
 <context>
+    <name>AccountLock</name>
+    <message>
+        <source>This account is being updated by another Parlowick window or command</source>
+        <translation>This account is being updated by another Parlowick window or command</translation>
+    </message>
+</context>
+<context>
     <name>SyncRestoreThread</name>
     <message>
         <source>IDS_RESTORE_SUC_%1</source>

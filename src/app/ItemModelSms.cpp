@@ -66,8 +66,11 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
             return sms.person;
         case NumberColumn:
             return sms.address;
-        case DateColumn:
-            return sms.date.toLocalTime().toString(QStringLiteral("MM/dd/yyyy hh:mm:ss"));
+        case DateColumn: {
+            const QString shown = sms.date.toLocalTime().toString(QStringLiteral("MM/dd/yyyy hh:mm:ss"));
+            // A date no calendar text can show is still listed: by its number of seconds.
+            return shown.isEmpty() ? QString::number(Sms::toStoreSeconds(sms.date)) : shown;
+        }
         case MessageColumn:
             return sms.body;
         default:

@@ -1,9 +1,12 @@
 #include "Accounts.h"
 
+#include "AccountLock.h"
 #include "MmsDB.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <stdexcept>
@@ -57,8 +60,16 @@ bool isSafeAccountName(const QString &name)
         && !name.contains(QLatin1Char('\\'));
 }
 
+bool isValidNewAccountName(const QString &name)
+{
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\p{Cc}]"));
+    return Accounts::isSafeAccountName(name) && name.trimmed() == name && !forbidden.match(name).hasMatch();
+}
+
 void createAccount(const QString &name)
 {
+    if (!Accounts::isValidNewAccountName(name))
+        throw std::runtime_error(QCoreApplication::translate("AccountForm", "IDS_INVALID_ACCOUNT_NAME").toStdString());
     MmsDB store(accountFolder(name));
     store.createFromTemplate();
 }
@@ -78,6 +89,16 @@ void openAccount(const QString &name)
 {
     auto store = std::make_shared<MmsDB>(accountFolder(name));
     store->open();
+    // Unless another window or command is updating the account, whatever an interrupted
+    // one left behind is cleared away now.
+    AccountLock lock(store->folder());
+    if (lock.tryLock()) {
+        try {
+            store->removeLeftovers();
+        } catch (const std::exception &e) {
+            qWarning("Leftover files were not removed: %s", e.what());
+        }
+    }
     Accounts::setCurrentStore(std::move(store));
 }
 

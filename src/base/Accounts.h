@@ -21,8 +21,14 @@ QList<QDir> listAccounts();
 // path separator, and not "." or ".." or any other name beginning with a dot.
 bool isSafeAccountName(const QString &name);
 
+// True for a name a new account may take: a safe account name without the characters
+// file systems refuse (\ / : * ? " < > |), control characters (a line feed), or
+// leading or trailing blanks. The account dialog and the command line share this rule.
+bool isValidNewAccountName(const QString &name);
+
 // Each throws std::runtime_error (or Sqlite3Exception from openAccount) with a
 // text for the error dialog, including for a name that is not a safe account name.
+// createAccount also refuses a name that is not a valid new account name.
 void createAccount(const QString &name);
 void deleteAccount(const QString &name);
 // Opens the account's store and makes it the current one; on failure the current

@@ -3,6 +3,7 @@
 #include "SyncTiming.h"
 
 #include <QDeadlineTimer>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QTcpSocket>
 
@@ -48,7 +49,9 @@ std::string utf8(const QString &text)
 QString upToZero(const QByteArray &utf8Bytes)
 {
     const int end = utf8Bytes.indexOf('\0');
-    return QString::fromUtf8(end < 0 ? utf8Bytes : utf8Bytes.left(end));
+    // Keeps a leading byte order mark: it belongs to the text the phone sent.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(end < 0 ? utf8Bytes : utf8Bytes.left(end));
 }
 
 QByteArray readRawLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)

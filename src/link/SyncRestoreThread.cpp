@@ -1,5 +1,6 @@
 #include "SyncRestoreThread.h"
 
+#include "AccountLock.h"
 #include "Accounts.h"
 #include "DataSession.h"
 #include "FileHelpers.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include <stdexcept>
 
@@ -19,6 +21,8 @@ SyncRestoreThread::SyncRestoreThread(ProgressReceiver *progressReceiver)
     : ProgressThread(progressReceiver)
 {
 }
+
+SyncRestoreThread::~SyncRestoreThread() = default;
 
 void SyncRestoreThread::run()
 {
@@ -31,6 +35,7 @@ void SyncRestoreThread::run()
         undo();
         emit errorOccurred(QString::fromUtf8(e.what()));
     }
+    accountLock.reset();
 }
 
 void SyncRestoreThread::undo()
@@ -41,13 +46,13 @@ void SyncRestoreThread::undo()
         } catch (const std::exception &e) {
             qWarning("SyncRestoreThread: rollback failed: %s", e.what());
         }
-        FileHelpers::removeDirRecursively(tempFolder());
     }
+    workFolder.reset();
 }
 
 QString SyncRestoreThread::tempFolder() const
 {
-    return store->folder().filePath(QStringLiteral("temp"));
+    return workFolder->path();
 }
 
 void SyncRestoreThread::runSession()
@@ -55,6 +60,15 @@ void SyncRestoreThread::runSession()
     const std::shared_ptr<MmsDB> account = Accounts::currentStore();
     if (!account)
         throw std::runtime_error("No account is open.");
+    accountLock = std::make_unique<AccountLock>(account->folder());
+    accountLock->lock();
+    // Made fresh under a name no one else has (and no link planted there can redirect).
+    workFolder = std::make_unique<QTemporaryDir>(account->workFolderTemplate());
+    if (!workFolder->isValid())
+        throw std::runtime_error(
+            QStringLiteral("Cannot create a temporary folder in %1: %2")
+                .arg(QDir::toNativeSeparators(account->folder().absolutePath()), workFolder->errorString())
+                .toStdString());
     DataSession session(QStringLiteral("backup://127.0.0.1:%1/"), kDataPort, &cancelled);
     store = account;
     store->beginTran();
@@ -67,7 +81,7 @@ void SyncRestoreThread::runSession()
         checkCancelled();
         const CommandLine line = parseCommandLine(readCommand(data, -1, &cancelled));
         if (line.command == Command::Count)
-            total = line.argument.toInt();
+            total = qMax(0, line.argument.toInt()); // a negative count is no count
         else if (line.command == Command::Batch)
             readBatch(data);
         else if (line.command == Command::Bye)
@@ -75,7 +89,7 @@ void SyncRestoreThread::runSession()
     }
 
     store->commitTran();
-    FileHelpers::removeDirRecursively(tempFolder());
+    workFolder.reset();
     data.disconnectFromHost();
     QThread::msleep(SyncTiming::closingPauseMs());
     emit succeed(tr("IDS_RESTORE_SUC_%1").arg(received));

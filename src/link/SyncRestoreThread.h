@@ -8,9 +8,11 @@
 
 #include <memory>
 
+class AccountLock;
 class MmsDB;
 class QIODevice;
 class QTcpSocket;
+class QTemporaryDir;
 
 // Backs the phone's messages up into the current store: one backup session, every
 // record filed in one transaction that is committed when the phone says goodbye and
@@ -21,6 +23,7 @@ class SyncRestoreThread : public ProgressThread
 
 public:
     explicit SyncRestoreThread(ProgressReceiver *progressReceiver);
+    ~SyncRestoreThread() override;
 
     static constexpr int kDataPort = 32421;
 
@@ -41,6 +44,10 @@ private:
     void reportCount();
 
     std::shared_ptr<MmsDB> store;
+    // Held for the whole backup: one update of an account at a time.
+    std::unique_ptr<AccountLock> accountLock;
+    // This backup's own folder for received files, made fresh and removed at the end.
+    std::unique_ptr<QTemporaryDir> workFolder;
     int total = 0;
     int received = 0;
     QElapsedTimer lastCountReport;

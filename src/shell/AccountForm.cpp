@@ -6,17 +6,10 @@
 #include "ui_AccountForm.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <exception>
 
 namespace {
-
-bool isValidNewAccountName(const QString &name)
-{
-    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|]"));
-    return !forbidden.match(name).hasMatch() && Accounts::isSafeAccountName(name);
-}
 
 // An existing file or folder of that name is taken as the account, as long as the name
 // cannot lead outside the data folder.
@@ -81,7 +74,7 @@ void AccountForm::onBtnEnterClicked()
         if (!tryCreateAccount(name))
             return;
     } else if (!accountPathExists(name)) {
-        if (!isValidNewAccountName(name)) {
+        if (!Accounts::isValidNewAccountName(name)) {
             MessageBoxes::showWarning(tr("IDS_INVALID_ACCOUNT_NAME"));
             return;
         }

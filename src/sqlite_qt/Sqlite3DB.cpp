@@ -28,6 +28,9 @@ void Sqlite3DB::openThrow(const QString &path, int flags)
         throw error;
     }
     sqlite3_extended_result_codes(db, 1);
+    // Another window or command writing the same store holds its lock for a moment:
+    // wait for it rather than fail at once.
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     m_connection->db = db;
 }
 

@@ -23,6 +23,9 @@ public:
     Sqlite3DB(const Sqlite3DB &) = delete;
     Sqlite3DB &operator=(const Sqlite3DB &) = delete;
 
+    // How long a statement waits for a store another connection has locked.
+    static constexpr int kBusyTimeoutMs = 5000;
+
     // flags as sqlite3_open_v2 takes them (2: read-write, no create).
     void openThrow(const QString &path, int flags);
     void close();

@@ -3,6 +3,8 @@
 #include "Sqlite3Connection.h"
 #include "Sqlite3Exception.h"
 
+#include <QStringDecoder>
+
 #include <sqlite3.h>
 
 #include <utility>
@@ -84,7 +86,11 @@ QString Sqlite3Stmt::text(int column) const
 {
     QMutexLocker locker(&m_connection->mutex);
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-    return data ? QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column)) : QString();
+    if (!data)
+        return QString();
+    // QString::fromUtf8 would drop a leading byte order mark that is part of the text.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(data, sqlite3_column_bytes(m_stmt, column)));
 }
 
 qint64 Sqlite3Stmt::int64(int column) const

@@ -45,14 +45,59 @@ QString uniqueFilePath(const QString &path)
     }
 }
 
+namespace {
+
+// The longest name kept, in UTF-8 bytes: file systems allow 255, and a name gets
+// "(n)" or "-preview" added to it.
+constexpr qsizetype kMaxNameBytes = 200;
+// A longer "extension" is no extension worth keeping whole.
+constexpr qsizetype kMaxSuffixBytes = 32;
+
+// The leading part of text that takes at most maxBytes in UTF-8, never cutting a character.
+QString utf8Prefix(const QString &text, qsizetype maxBytes)
+{
+    qsizetype bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
+        const qsizetype size = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+        if (bytes + size > maxBytes)
+            break;
+        bytes += size;
+        i += pair ? 2 : 1;
+    }
+    return text.left(i);
+}
+
+QString shortened(const QString &name)
+{
+    if (name.toUtf8().size() <= kMaxNameBytes)
+        return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot > 0 ? name.mid(dot) : QString();
+    const qsizetype suffixBytes = suffix.toUtf8().size();
+    if (suffix.isEmpty() || suffixBytes > kMaxSuffixBytes)
+        return utf8Prefix(name, kMaxNameBytes);
+    return utf8Prefix(name.left(dot), kMaxNameBytes - suffixBytes) + suffix;
+}
+
+} // namespace
+
 QString safeFileName(const QString &fileName)
 {
-    QString name = fileName;
-    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString name;
+    name.reserve(fileName.size());
+    // A NUL would end the name the file system sees before the name the store keeps;
+    // other control characters make names no one can type or show.
+    for (const QChar c : fileName) {
+        if (c.category() != QChar::Other_Control)
+            name.append(c == QLatin1Char('\\') ? QLatin1Char('/') : c);
+    }
     name = QFileInfo(name).fileName();
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return QStringLiteral("attachment");
-    return name;
+    return shortened(name);
 }
 
 } // namespace FileHelpers

@@ -17,6 +17,8 @@ QString uniqueFilePath(const QString &path);
 
 // The last part of a file name from outside (the phone, a file), either separator
 // counted, never a way out of its folder: names that are no file name become "attachment".
+// Control characters are dropped, and a name too long for a file system is cut (by
+// UTF-8 bytes, keeping its extension).
 QString safeFileName(const QString &fileName);
 
 } // namespace FileHelpers

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QSet>
 #include <QUuid>
 
 #include <sqlite3.h>
@@ -19,6 +20,7 @@ namespace {
 
 const char kTemplatePath[] = ":/res/mms2.db";
 constexpr int kThumbnailWidth = 200;
+const char kWorkFolderPrefix[] = "update-";
 
 QString thumbnailName(const AttachmentInfo &attachment)
 {
@@ -125,6 +127,48 @@ void MmsDB::removeFolder()
 {
     close();
     FileHelpers::removeDirRecursively(m_folder.absolutePath());
+}
+
+QString MmsDB::workFolderTemplate() const
+{
+    return m_folder.filePath(QLatin1String(kWorkFolderPrefix) + QStringLiteral("XXXXXX"));
+}
+
+void MmsDB::removeLeftovers()
+{
+    QMutexLocker locker(&mutex());
+    // Every writer creates an attachment folder and its row inside one write transaction:
+    // while this connection holds the write lock, a folder without a row is a leftover.
+    executeThrow(Sqlite3Sql("begin immediate transaction"));
+    try {
+        QSet<QString> referenced;
+        Sqlite3Cursor cursor = queryThrow(Sqlite3Sql("select guid, filename, thumb from attachment"));
+        while (cursor.moveNext()) {
+            for (int column = 0; column < 3; ++column)
+                referenced.insert(cursor.getText(column).section(QLatin1Char('/'), 0, 0));
+        }
+        const QDir attachments = attachmentDir();
+        const QFileInfoList folders = attachments.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+        for (const QFileInfo &folder : folders) {
+            // Only folders this program makes; anything else in there is not ours to judge.
+            const QString name = folder.fileName();
+            const bool ours = QUuid::fromString(name).toString(QUuid::WithBraces) == name;
+            if (ours && !folder.isSymLink() && !referenced.contains(name))
+                QDir(folder.absoluteFilePath()).removeRecursively();
+        }
+        const QFileInfoList work = m_folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QFileInfo &folder : work) {
+            // "temp" is where earlier versions received a backup's files.
+            const QString name = folder.fileName();
+            if (!folder.isSymLink()
+                && (name.startsWith(QLatin1String(kWorkFolderPrefix)) || name == QLatin1String("temp")))
+                QDir(folder.absoluteFilePath()).removeRecursively();
+        }
+        executeThrow(Sqlite3Sql("commit transaction"));
+    } catch (...) {
+        rollbackTran();
+        throw;
+    }
 }
 
 void MmsDB::transactionFinished(bool committed)

@@ -36,6 +36,14 @@ public:
     // Closes the store and deletes the whole account folder.
     void removeFolder();
 
+    // A fresh temporary folder for one bulk update (a backup's received files) is
+    // made from this QTemporaryDir template inside the account folder.
+    QString workFolderTemplate() const;
+    // Removes what an interrupted process left behind: attachment folders no row names,
+    // and work folders. Only for the holder of the account's lock (AccountLock). Throws
+    // Sqlite3Exception when the store stays busy.
+    void removeLeftovers();
+
     // What becomes of the attachment files a new message names.
     enum class AttachmentFiles {
         Copy, // the files stay where they are

@@ -1,5 +1,7 @@
 #include "SMSInfo.h"
 
+#include <limits>
+
 namespace {
 
 bool isAsciiLetter(QChar c)
@@ -60,8 +62,14 @@ qint64 toStoreSeconds(const QDateTime &date)
 
 QDateTime fromStoreSeconds(qint64 seconds)
 {
+    // A store written by another program may hold any number: one beyond what milliseconds
+    // can count stops at the last millisecond there is rather than overflow.
+    constexpr qint64 kMaxSeconds = std::numeric_limits<qint64>::max() / 1000;
+    const qint64 msecs = seconds > kMaxSeconds ? std::numeric_limits<qint64>::max()
+        : seconds < -kMaxSeconds               ? std::numeric_limits<qint64>::min()
+                                               : seconds * 1000;
     // UTC avoids a time-zone look-up per message when a large store is read.
-    return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 
 } // namespace Sms

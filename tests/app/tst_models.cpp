@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <limits>
+
 #include <time.h>
 
 namespace {
@@ -42,6 +44,7 @@ private slots:
     void selectionFollowsAConversationAcrossReloads();
     void storeFailureIsShownAndTheLayoutStillChanges();
     void messageRows();
+    void datesBeyondTheCalendarShowTheirSeconds();
     void modelsPassTheModelTester();
     void treeViewReportsSelectionAndContextMenu();
 
@@ -224,6 +227,34 @@ void TestModels::messageRows()
     model.clearSMSList();
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 5);
+}
+
+void TestModels::datesBeyondTheCalendarShowTheirSeconds()
+{
+    constexpr qint64 max = std::numeric_limits<qint64>::max();
+    constexpr qint64 min = std::numeric_limits<qint64>::min();
+    ItemModelSms model;
+    QList<SMSInfo> messages;
+    for (const qint64 seconds : {Q_INT64_C(253402300800), max, min}) {
+        SMSInfo sms = TestMessage::sayingBodyOf(QStringLiteral("5550100"));
+        sms.date = Sms::fromStoreSeconds(seconds);
+        messages.append(sms);
+    }
+    model.setSMSList(messages);
+    QStringList shown;
+    const QByteArray oldZone = qgetenv("TZ");
+    for (const char *zone : {"PLW-05:30", "PLW+05:30"}) {
+        qputenv("TZ", zone);
+        tzset();
+        for (int row = 0; row < messages.size(); ++row)
+            shown.append(model.index(row, 3).data().toString());
+    }
+    qputenv("TZ", oldZone);
+    tzset();
+    // East of Greenwich the last millisecond there is has no local time, west the first has none.
+    QVERIFY2(!shown.contains(QString()), qPrintable(shown.join(QLatin1Char('|'))));
+    QCOMPARE(shown.at(1), QString::number(max / 1000));
+    QCOMPARE(shown.at(5), QString::number(min / 1000));
 }
 
 void TestModels::modelsPassTheModelTester()

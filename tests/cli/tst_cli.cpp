@@ -127,6 +127,14 @@ void TestCli::accountsAndUsage()
     QCOMPARE(missing.status, 1);
     QVERIFY(missing.err.contains(QLatin1String("unable to open database file")));
     QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("../out")}).status, 1);
+    // The account dialog's rule: names a file system or a reader would stumble on are refused.
+    for (const QString &name : {QStringLiteral("x:y"), QStringLiteral("a*b?"), QStringLiteral("<a>|\"b\""),
+             QStringLiteral(" "), QStringLiteral(" lead"), QStringLiteral("trail "), QStringLiteral("two\nlines")}) {
+        const Result refused = cli({QStringLiteral("create"), name});
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains(QLatin1String("Invalid account")), qPrintable(refused.err));
+    }
+    QCOMPARE(cli({QStringLiteral("accounts")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
 }
 
 void TestCli::backupRestoreAndSend()

@@ -135,6 +135,8 @@ void TestProtocol::base64SkipsJunk()
     QCOMPARE(decodeText(QStringLiteral("aG\u00e9Vs*bG8=")), QStringLiteral("hello"));
     QCOMPARE(decodeText(encodeText(QStringLiteral("Grüße 你好"))), QStringLiteral("Grüße 你好"));
     QCOMPARE(decodeText(QString::fromLatin1(QByteArray("ab\0cd", 5).toBase64())), QStringLiteral("ab"));
+    // A leading byte order mark is part of the text.
+    QCOMPARE(decodeText(encodeText(QStringLiteral("\uFEFFhi"))), QStringLiteral("\uFEFFhi"));
     QCOMPARE(encodeText(QString()), QString());
     QCOMPARE(decodeData(QStringLiteral("AAEC\u00ff/w==")), QByteArray("\x00\x01\x02\xff", 4));
 }

@@ -1,3 +1,4 @@
+#include "AccountLock.h"
 #include "Accounts.h"
 #include "FailDevice.h"
 #include "FileHelpers.h"
@@ -88,6 +89,9 @@ private slots:
     void restoreAttachments();
     void restoreFailures();
     void attachmentNamesStayInTheTemporaryFolder();
+    void backupWhileTheAccountIsBeingUpdatedIsRefused();
+    void backupReceivesIntoAFreshFolderOfItsOwn();
+    void negativeCountIsNoCount();
     void noConnection();
     void listenerDeliversMessages();
 
@@ -297,7 +301,9 @@ void TestSync::fullDiskRollsBack()
     QVERIFY(progress.run(worker));
     QCOMPARE(worker.paths.size(), 1);
     const QString partFile = worker.paths.first();
-    QCOMPARE(QFileInfo(partFile).dir().dirName(), QStringLiteral("temp"));
+    QVERIFY2(QFileInfo(partFile).dir().dirName().startsWith(QLatin1String("update-")), qPrintable(partFile));
+    QCOMPARE(QFileInfo(partFile).dir().absolutePath().section(QLatin1Char('/'), 0, -2),
+        m_account->store()->folder().absolutePath());
     QCOMPARE(
         progress.errors, QStringList {QStringLiteral("Write %1 error. %2").arg(partFile, FailDevice::errorText())});
     QVERIFY(progress.successes.isEmpty());
@@ -424,6 +430,49 @@ void TestSync::attachmentNamesStayInTheTemporaryFolder()
     QCOMPARE(FileHelpers::safeFileName(QStringLiteral("..")), QStringLiteral("attachment"));
     QCOMPARE(FileHelpers::safeFileName(QStringLiteral("dir/..")), QStringLiteral("attachment"));
     QCOMPARE(FileHelpers::safeFileName(QString()), QStringLiteral("attachment"));
+}
+
+void TestSync::backupWhileTheAccountIsBeingUpdatedIsRefused()
+{
+    usePhone(2, 1, 1);
+    AccountLock other(m_account->store()->folder());
+    QVERIFY(other.tryLock());
+    ProgressRecorder progress;
+    QCOMPARE(backup(progress), 0);
+    QCOMPARE(progress.errors,
+        QStringList {QStringLiteral("This account is being updated by another Parlowick window or command")});
+    other.unlock();
+    ProgressRecorder after;
+    QCOMPARE(backup(after), 3);
+}
+
+void TestSync::backupReceivesIntoAFreshFolderOfItsOwn()
+{
+    // A link planted where backups once received their files leads nowhere.
+    QTemporaryDir elsewhere;
+    QFile precious(elsewhere.filePath(QStringLiteral("precious.txt")));
+    QVERIFY(precious.open(QIODevice::WriteOnly));
+    precious.close();
+    const QDir folder = m_account->store()->folder();
+    QVERIFY(QFile::link(elsewhere.path(), folder.filePath(QStringLiteral("temp"))));
+    usePhone(2, 2, 1);
+    ProgressRecorder progress;
+    QCOMPARE(backup(progress), 4);
+    QVERIFY(precious.exists());
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList {QStringLiteral("precious.txt")});
+    QCOMPARE(folder.entryList({QStringLiteral("update-*")}, QDir::AllEntries | QDir::Hidden), QStringList());
+}
+
+void TestSync::negativeCountIsNoCount()
+{
+    usePhone(3, 0, 1);
+    PhoneFault fault;
+    fault.malformation = PhoneFault::Malformation::NegativeCount;
+    m_phone->setFault(PhoneSessionKind::Backup, fault);
+    ProgressRecorder progress;
+    QCOMPARE(backup(progress), 3);
+    QCOMPARE(m_phone->sessions().last().sent.first(), QStringLiteral("$count:-3"));
+    QCOMPARE(progress.texts.first(), QStringLiteral("SMS(MMS) 1:0"));
 }
 
 void TestSync::noConnection()

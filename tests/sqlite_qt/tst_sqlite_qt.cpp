@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -22,6 +23,8 @@ private slots:
     void cursorOutlivingCloseFailsCleanly();
     void rollbackUndoesBatch();
     void tableColumnsInOrder();
+    void leadingByteOrderMarkIsKept();
+    void secondConnectionWaitsForAWriter();
 
 private:
     int preparedStatementCount() const;
@@ -188,6 +191,47 @@ void TestSqliteQt::tableColumnsInOrder()
     QCOMPARE(names,
         (QStringList {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("n"), QStringLiteral("big")}));
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, m_db->tblInfoCursor(QStringLiteral("nope\"; drop table t; --")));
+}
+
+void TestSqliteQt::leadingByteOrderMarkIsKept()
+{
+    const QString text = QStringLiteral("\uFEFFhello");
+    m_db->executeThrow(Sqlite3Sql("insert into t(name) values(?)").addTextParam(text));
+    Sqlite3Cursor cursor = m_db->queryThrow(Sqlite3Sql("select name from t"));
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getText(0), text);
+}
+
+void TestSqliteQt::secondConnectionWaitsForAWriter()
+{
+    const QString path = m_dir.filePath(QStringLiteral("t.db"));
+    Sqlite3DB waiting;
+    waiting.openThrow(path, SQLITE_OPEN_READWRITE);
+    Sqlite3DB impatient;
+    impatient.openThrow(path, SQLITE_OPEN_READWRITE);
+    sqlite3_busy_timeout(impatient.handle(), 0);
+
+    m_db->executeThrow(Sqlite3Sql("begin exclusive transaction"));
+    m_db->executeThrow(Sqlite3Sql("insert into t(name) values('written')"));
+    // A store that stays busy is reported in words, without the statement.
+    try {
+        impatient.queryThrow(Sqlite3Sql("select name from t")).moveNext();
+        QFAIL("a locked store was read");
+    } catch (const Sqlite3Exception &e) {
+        QVERIFY2(e.message().startsWith(QLatin1String("The account is busy")), e.what());
+        QVERIFY2(!e.message().contains(QLatin1String("select")), e.what());
+    }
+
+    QThread *writer = QThread::create([this] {
+        QThread::msleep(300);
+        m_db->commitTran();
+    });
+    writer->start();
+    Sqlite3Cursor cursor = waiting.queryThrow(Sqlite3Sql("select name from t"));
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getText(0), QStringLiteral("written"));
+    QVERIFY(writer->wait(60000));
+    delete writer;
 }
 
 QTEST_GUILESS_MAIN(TestSqliteQt)

@@ -1,14 +1,19 @@
+#include "AccountLock.h"
+#include "Accounts.h"
 #include "DesktopShell.h"
 #include "FileHelpers.h"
 #include "MmsDB.h"
 #include "Sqlite3Exception.h"
+#include "TestAccount.h"
 #include "TestMessage.h"
 
 #include <QDesktopServices>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QUuid>
 
 #include <sqlite3.h>
 
@@ -80,6 +85,12 @@ private slots:
     void deletingMessageRemovesAttachmentFiles();
     void thumbnails();
     void unsafeAttachmentNamesStayInTheirFolder();
+    void attachmentNamesBecomeStorableFileNames_data();
+    void attachmentNamesBecomeStorableFileNames();
+    void extremeStoreDatesSaturate_data();
+    void extremeStoreDatesSaturate();
+    void leftoversOfAnInterruptedUpdateAreRemoved();
+    void lockOfADeadProcessIsTakenOver();
     void storeWithoutSubjectColumn();
     void failedBatchLeavesStoreAndFilesAsBefore();
     void rolledBackDeletionKeepsFiles();
@@ -408,6 +419,126 @@ void TestStore::unsafeAttachmentNamesStayInTheirFolder()
     }
     QVERIFY(!QFile::exists(m_db->folder().filePath(QStringLiteral("escape.png"))));
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("escape.png"))));
+}
+
+void TestStore::attachmentNamesBecomeStorableFileNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("NUL") << QStringLiteral("ab") + QChar(0) + QStringLiteral("cd.png") << QStringLiteral("abcd.png");
+    QTest::newRow("line feed, tab, DEL") << QStringLiteral("a\nb\tc\x7f.png") << QStringLiteral("abc.png");
+    QTest::newRow("300 bytes") << QString(296, QLatin1Char('x')) + QStringLiteral(".png")
+                               << QString(196, QLatin1Char('x')) + QStringLiteral(".png");
+    QTest::newRow("two-byte characters") << QString(150, QChar(0xe9)) + QStringLiteral(".jpeg")
+                                         << QString(97, QChar(0xe9)) + QStringLiteral(".jpeg");
+    QTest::newRow("emoji not cut in half") << QStringLiteral("\U0001F600").repeated(80) + QStringLiteral(".png")
+                                           << QStringLiteral("\U0001F600").repeated(49) + QStringLiteral(".png");
+    QTest::newRow("no extension") << QString(300, QLatin1Char('y')) << QString(200, QLatin1Char('y'));
+    QTest::newRow("overlong extension") << QStringLiteral("a.") + QString(298, QLatin1Char('z'))
+                                        << QStringLiteral("a.") + QString(198, QLatin1Char('z'));
+}
+
+void TestStore::attachmentNamesBecomeStorableFileNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, stored);
+    QCOMPARE(FileHelpers::safeFileName(name), stored);
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).atMSecs(1000);
+    mms.attachments.append(picture(makeImage(4, 4, QStringLiteral("src.png")), name, QStringLiteral("text/plain")));
+    m_db->insertSMS(mms);
+    // The row names exactly the file that was written.
+    const AttachmentInfo a = m_db->querySMS({}).first().attachments.first();
+    QCOMPARE(a.fileName, stored);
+    QVERIFY2(QFileInfo(a.filePath).isFile(), qPrintable(a.filePath));
+    QCOMPARE(QFileInfo(a.filePath).fileName(), stored);
+}
+
+void TestStore::extremeStoreDatesSaturate_data()
+{
+    QTest::addColumn<qint64>("seconds");
+    QTest::addColumn<qint64>("msecs");
+    constexpr qint64 max = std::numeric_limits<qint64>::max();
+    constexpr qint64 min = std::numeric_limits<qint64>::min();
+    QTest::newRow("largest") << max << max;
+    QTest::newRow("just too large") << max / 1000 + 1 << max;
+    QTest::newRow("largest that fits") << max / 1000 << max / 1000 * 1000;
+    QTest::newRow("smallest") << min << min;
+    QTest::newRow("just too small") << min / 1000 - 1 << min;
+    QTest::newRow("year 10000") << Q_INT64_C(253402300800) << Q_INT64_C(253402300800000);
+}
+
+void TestStore::extremeStoreDatesSaturate()
+{
+    QFETCH(qint64, seconds);
+    QFETCH(qint64, msecs);
+    QCOMPARE(Sms::fromStoreSeconds(seconds).toMSecsSinceEpoch(), msecs);
+    // Such a row, written by another program, is read like any other.
+    m_db->executeThrow(Sqlite3Sql("insert into handle(address, person, suffix) values('1', '', '1')"));
+    m_db->executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(?, 0, 'x', ?)")
+                           .addInt64Param(seconds)
+                           .addInt64Param(m_db->lastInsertId()));
+    QCOMPARE(m_db->querySMS({}).first().date.toMSecsSinceEpoch(), msecs);
+}
+
+void TestStore::leftoversOfAnInterruptedUpdateAreRemoved()
+{
+    TestAccount account(QStringLiteral("crashed"));
+    const std::shared_ptr<MmsDB> store = account.store();
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("111")).atMSecs(1000);
+    mms.attachments.append(picture(makeImage(4, 4, QStringLiteral("kept.png")), QStringLiteral("kept.png")));
+    store->insertSMS(mms);
+    const QStringList kept = attachmentFiles(*store);
+    // What a process that died in the middle of an update leaves behind.
+    const QDir folder = store->folder();
+    const QString orphan = QUuid::createUuid().toString(QUuid::WithBraces);
+    const QStringList leftovers {
+        QStringLiteral("attachments/") + orphan, QStringLiteral("update-a1b2c3"), QStringLiteral("temp")};
+    for (const QString &path : leftovers) {
+        QVERIFY(folder.mkpath(path));
+        QFile file(folder.filePath(path + QStringLiteral("/.part")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(folder.mkpath(QStringLiteral("attachments/not ours")));
+
+    for (const bool otherUpdateRuns : {true, false}) {
+        AccountLock other(folder);
+        if (otherUpdateRuns)
+            QVERIFY(other.tryLock());
+        Accounts::openAccount(QStringLiteral("crashed"));
+        for (const QString &path : leftovers)
+            QCOMPARE(folder.exists(path), otherUpdateRuns);
+    }
+    QVERIFY(folder.exists(QStringLiteral("attachments/not ours")));
+    QStringList remaining = attachmentFiles(*Accounts::currentStore());
+    remaining.removeAll(QStringLiteral("not ours"));
+    QCOMPARE(remaining, kept);
+    QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 1);
+}
+
+void TestStore::lockOfADeadProcessIsTakenOver()
+{
+    const QDir folder = m_db->folder();
+    AccountLock first(folder);
+    QVERIFY(first.tryLock());
+    AccountLock second(folder);
+    QVERIFY(!second.tryLock());
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, second.lock());
+
+    // The same lock file as a process that has ended would have left it.
+    QFile lockFile(folder.filePath(QStringLiteral("update.lock")));
+    QVERIFY(lockFile.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = lockFile.readAll().split('\n');
+    lockFile.close();
+    first.unlock();
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    QVERIFY(ended.waitForStarted());
+    lines[0] = QByteArray::number(ended.processId());
+    QVERIFY(ended.waitForFinished());
+    QVERIFY(lockFile.open(QIODevice::WriteOnly));
+    lockFile.write(lines.join('\n'));
+    lockFile.close();
+    QVERIFY(second.tryLock());
 }
 
 void TestStore::storeWithoutSubjectColumn()

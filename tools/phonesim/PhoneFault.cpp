@@ -77,6 +77,7 @@ std::optional<PhoneFault::Malformation> phonesim::phoneMalformationFromName(cons
         {QStringLiteral("attaonefield"), M::AttaOneField},
         {QStringLiteral("badbase64"), M::BadBase64},
         {QStringLiteral("empty"), M::EmptyLine},
+        {QStringLiteral("negcount"), M::NegativeCount},
     };
     const auto it = names.find(name);
     if (it == names.end())

@@ -32,6 +32,7 @@ struct PhoneFault
         AttaOneField, // "$atta:" with the MIME type only
         BadBase64, // a data line that is not Base64
         EmptyLine, // an empty line instead of any line
+        NegativeCount, // "$count:" with the count negated
     };
 
     int dropAfterLine = -1; // close the connection once line N is sent (0: at once); -1: never
@@ -45,7 +46,7 @@ struct PhoneFault
     bool once = false; // the plan is cleared when a session has taken it
 };
 
-// "short", "zerodate", "textdate", "noatta", "attaonefield", "badbase64", "empty"
+// "short", "zerodate", "textdate", "noatta", "attaonefield", "badbase64", "empty", "negcount"
 namespace phonesim {
 std::optional<PhoneFault::Malformation> phoneMalformationFromName(const QString &name);
 } // namespace phonesim

@@ -107,6 +107,8 @@ bool malformationFits(PhoneFault::Malformation malformation, LineRole role)
         return role == LineRole::Data;
     case M::EmptyLine:
         return true;
+    case M::NegativeCount:
+        return role == LineRole::Command;
     }
     return false;
 }
@@ -136,6 +138,8 @@ QByteArray malformed(PhoneFault::Malformation malformation, const QByteArray &li
         return "#*! not base64 !*#";
     case M::EmptyLine:
         return {};
+    case M::NegativeCount:
+        return line.startsWith("$count:") ? word + '-' + fields[0] : line;
     }
     return line;
 }
