@@ -5,8 +5,7 @@
 // Replaces a process-wide value (the handler behind a dialog seam) for as long as it
 // lives and brings the previous one back at the end, so overrides nest and a test
 // cannot leak one into the next.
-template <typename Value>
-class ScopedOverride
+template <typename Value> class ScopedOverride
 {
 public:
     ScopedOverride(Value &slot, Value replacement)
