@@ -407,6 +407,22 @@
         <translation>Message sent successfully.</translation>
     </message>
     <message>
+        <source>%1 (only %2 of %3 parts)</source>
+        <translation>%1 (only %2 of %3 parts)</translation>
+    </message>
+    <message>
+        <source>nobody</source>
+        <translation>nobody</translation>
+    </message>
+    <message>
+        <source>Sent to: %1</source>
+        <translation>Sent to: %1</translation>
+    </message>
+    <message>
+        <source>Not sent to: %1</source>
+        <translation>Not sent to: %1</translation>
+    </message>
+    <message>
         <source>%1 - Sending Message</source>
         <translation type="unfinished"></translation>
     </message>

@@ -31,6 +31,8 @@
 #include <QResizeEvent>
 #include <QWebEnginePage>
 
+#include <utility>
+
 namespace {
 
 QPointer<MainWindow> windowInstance;
@@ -463,7 +465,14 @@ void MainWindow::backupFromPhone()
         return;
     ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_IMPORT_SMS_FROM_ANDROID"));
     SyncRestoreThread worker(&form);
+    // The backup writes in one transaction that a failure or a cancel rolls back: a
+    // message arriving meanwhile waits outside it, and is filed once the backup ended.
+    m_backupRunning = true;
     form.run(worker, [this] { refreshConversationList(); });
+    m_backupRunning = false;
+    const QList<SMSInfo> arrived = std::exchange(m_arrivedDuringBackup, {});
+    for (const SMSInfo &sms : arrived)
+        onReceivedSMS(sms);
 }
 
 void MainWindow::restoreToPhone(const QList<SMSInfo> &messages)
@@ -477,6 +486,9 @@ void MainWindow::restoreToPhone(const QList<SMSInfo> &messages)
 
 void MainWindow::miSyncToAndroid()
 {
+    // The store is read once there is a phone to restore to, not before the user chose one.
+    if (!ConnectionForm::currentOrAsk(this, &MainWindow::backupFromPhone))
+        return;
     QList<SMSInfo> messages;
     if (readAllMessages(messages))
         restoreToPhone(messages);
@@ -496,6 +508,10 @@ void MainWindow::miSMSRestore()
 
 void MainWindow::onReceivedSMS(const SMSInfo &sms)
 {
+    if (m_backupRunning) {
+        m_arrivedDuringBackup.append(sms);
+        return;
+    }
     if (!withStore([&](MmsDB &store) { store.insertSMS(sms); }))
         return;
     const QString key = Sms::addressSuffix(sms.address);

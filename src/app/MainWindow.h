@@ -103,4 +103,7 @@ private:
     SearchArea *searchArea;
     // The process's incoming-message listener lives as long as the window.
     std::unique_ptr<SyncListenSMSThread> listener;
+    // Messages that arrived while a backup ran, filed when it has ended.
+    bool m_backupRunning = false;
+    QList<SMSInfo> m_arrivedDuringBackup;
 };

@@ -31,11 +31,18 @@ int run(QApplication &app)
             return 0;
     }
 
-    const auto window = std::make_unique<MainWindow>();
+    auto window = std::make_unique<MainWindow>();
     MainWindow::setInstance(window.get());
     window->show();
     const int exitCode = QApplication::exec();
     MainWindow::setInstance(nullptr);
+    // The web views and their pages (the chat windows' too, children of the window) go
+    // first, with whatever they left for deferred deletion, then their profile: all
+    // while the application object lives, so the web engine's helper processes end
+    // instead of running on with their parent gone.
+    window.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    BubbleSchemeHandler::release();
     Accounts::setCurrentStore(nullptr);
     return exitCode;
 }

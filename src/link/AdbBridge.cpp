@@ -1,13 +1,19 @@
 #include "AdbBridge.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 
+#include <csignal>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace {
 
 // adb normally returns at once; a hung one must not block the window for ever.
 constexpr int kAdbTimeoutMs = 60000;
+// How often a running adb is checked for an interrupt.
+constexpr int kPollMs = 100;
 
 QString latin1UpToZero(const QByteArray &bytes)
 {
@@ -37,19 +43,51 @@ AdbBridge::AdbBridge()
 
 AdbBridge::~AdbBridge() = default;
 
+void AdbBridge::setInterruptCheck(std::function<bool()> interrupted)
+{
+    m_interrupted = std::move(interrupted);
+}
+
+void AdbBridge::endProcessGroup()
+{
+    // adb runs in a process group of its own, so whatever it started goes with it.
+    const qint64 pid = process->processId();
+    if (pid > 0)
+        ::kill(-pid_t(pid), SIGKILL);
+    process->kill();
+    process->waitForFinished();
+}
+
 QString AdbBridge::run(const QStringList &arguments, bool throwOnError)
 {
+    process->setChildProcessModifier([] { ::setpgid(0, 0); });
     process->start(adbProgram, arguments, QIODevice::ReadWrite);
     // A missing adb is a failure, not an empty answer that would pass for "no devices".
     if (!process->waitForStarted())
         fail(QStringLiteral("Cannot run adb: %1").arg(process->errorString()));
-    if (!process->waitForFinished(kAdbTimeoutMs)) {
-        process->kill();
-        process->waitForFinished();
-        fail(QStringLiteral("adb did not finish within %1 seconds.").arg(kAdbTimeoutMs / 1000));
+    const QDeadlineTimer deadline(kAdbTimeoutMs);
+    while (process->state() != QProcess::NotRunning && !process->waitForFinished(kPollMs)) {
+        if (m_interrupted && m_interrupted()) {
+            endProcessGroup();
+            fail(QStringLiteral("adb was interrupted."));
+        }
+        if (deadline.hasExpired()) {
+            endProcessGroup();
+            fail(QStringLiteral("adb did not finish within %1 seconds.").arg(kAdbTimeoutMs / 1000));
+        }
     }
     const QString errorText = withoutDaemonNotices(latin1UpToZero(process->readAllStandardError()));
     const QString output = latin1UpToZero(process->readAllStandardOutput());
+    // Killed by a signal or ending with a failure status, adb did not do its work,
+    // whatever it printed.
+    if (process->exitStatus() == QProcess::CrashExit || process->exitCode() != 0) {
+        const QString said = errorText.isEmpty() ? output.trimmed() : errorText;
+        if (!said.isEmpty())
+            fail(said);
+        fail(process->exitStatus() == QProcess::CrashExit
+                ? QStringLiteral("adb was ended by a signal.")
+                : QStringLiteral("adb failed with exit status %1.").arg(process->exitCode()));
+    }
     if (errorText.isEmpty())
         return output;
     if (throwOnError)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QProcess;
@@ -29,8 +30,13 @@ public:
         const QString &dataUri, const QStringList &categories, const QString &mimeType);
 
     // Runs adb with the arguments. With throwOnError, any error text is a failure;
-    // otherwise it is returned before the output, separated by a line feed.
+    // otherwise it is returned before the output, separated by a line feed. An adb that
+    // ends with a non-zero status or by a signal is a failure either way.
     QString run(const QStringList &arguments, bool throwOnError);
+
+    // Asked while adb runs: once it answers true, adb and everything it started are
+    // ended and the run fails.
+    void setInterruptCheck(std::function<bool()> interrupted);
 
     // The serials of a "devices" listing.
     static QSet<QString> parseDevices(const QString &output);
@@ -38,6 +44,9 @@ public:
     static QString withoutDaemonNotices(const QString &errorText);
 
 private:
+    void endProcessGroup();
+
     std::unique_ptr<QProcess> process;
+    std::function<bool()> m_interrupted;
     QString adbProgram;
 };

@@ -76,7 +76,7 @@ void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const Attachm
     if (!attachment.filePath.isEmpty()) {
         QFile file(attachment.filePath);
         if (!file.open(QIODevice::ReadOnly))
-            throw LocalException(data, file.errorString());
+            throw LocalException(data, QStringLiteral("%1: %2").arg(attachment.filePath, file.errorString()));
         for (;;) {
             checkCancelled();
             const QByteArray chunk = file.read(kChunkBytes);

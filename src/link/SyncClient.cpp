@@ -66,9 +66,19 @@ QStringList SyncClient::splitIntoPieces(const QString &text)
 QList<SMSInfo> SyncClient::sendSMS(const QString &number, const QString &text) const
 {
     QList<SMSInfo> sent;
-    for (const QString &piece : splitIntoPieces(text))
-        sent.append(sendOneSMS(number, piece));
+    sendSMS(number, text, sent, {});
     return sent;
+}
+
+bool SyncClient::sendSMS(
+    const QString &number, const QString &text, QList<SMSInfo> &sent, const std::function<bool()> &cancelled) const
+{
+    for (const QString &piece : splitIntoPieces(text)) {
+        if (cancelled && cancelled())
+            return false;
+        sent.append(sendOneSMS(number, piece));
+    }
+    return true;
 }
 
 SMSInfo SyncClient::sendOneSMS(const QString &number, const QString &text) const

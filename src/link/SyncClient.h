@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QTcpSocket;
@@ -29,6 +30,11 @@ public:
     // Sends the text in pieces of at most 140 bytes and files each piece the phone
     // reports in the current store. Returns the pieces' records, in order.
     QList<SMSInfo> sendSMS(const QString &number, const QString &text) const;
+    // The same, stopping before the next piece once cancelled() is true (false is then
+    // returned). Each piece the phone accepted is appended to sent as it goes, so the
+    // caller knows them when a later piece fails.
+    bool sendSMS(
+        const QString &number, const QString &text, QList<SMSInfo> &sent, const std::function<bool()> &cancelled) const;
     SMSInfo sendOneSMS(const QString &number, const QString &text) const;
 
     // The current connection; empty until the first one is made.

@@ -6,6 +6,7 @@
 #include "ConnectionForm.h"
 #include "MessageBoxes.h"
 #include "MmsDB.h"
+#include "SyncClient.h"
 #include "ui_DraftSMSForm.h"
 
 #include <QRegularExpression>
@@ -43,9 +44,26 @@ DraftSMSForm::~DraftSMSForm() = default;
 
 QString DraftSMSForm::recipientNumber(const QString &recipient)
 {
-    static const QRegularExpression nameAndNumber(QStringLiteral("^[^()]+\\(([^()]+)\\)$"));
-    const QRegularExpressionMatch match = nameAndNumber.match(recipient);
-    return match.hasMatch() ? match.captured(1) : recipient;
+    return Sms::recipientNumber(recipient);
+}
+
+QString DraftSMSForm::partialSendReport(
+    const QStringList &recipients, const QStringList &sentTo, qsizetype piecesSent, const QString &text)
+{
+    if (sentTo.isEmpty() && piecesSent == 0)
+        return QString();
+    QStringList notSentTo;
+    for (qsizetype i = sentTo.size(); i < recipients.size(); ++i)
+        notSentTo.append(recipients.at(i).trimmed());
+    if (piecesSent > 0) {
+        notSentTo.first() = tr("%1 (only %2 of %3 parts)")
+                                .arg(notSentTo.first())
+                                .arg(piecesSent)
+                                .arg(SyncClient::splitIntoPieces(text).size());
+    }
+    const QString none = tr("nobody");
+    return QLatin1Char('\n') + tr("Sent to: %1").arg(sentTo.isEmpty() ? none : sentTo.join(QStringLiteral(", ")))
+        + QLatin1Char('\n') + tr("Not sent to: %1").arg(notSentTo.join(QStringLiteral(", ")));
 }
 
 QString DraftSMSForm::withCompletion(const QString &recipients, const QString &completion)
@@ -124,11 +142,19 @@ void DraftSMSForm::onBtnSendPressed()
     const std::shared_ptr<SyncClient> phone = ConnectionForm::currentOrAsk(this, &DraftSMSForm::backupRequested);
     if (!phone)
         return;
-    if (!MessageBoxes::runOrReport([&] {
-            for (const QString &recipient : recipients)
-                phone->sendSMS(recipientNumber(recipient), text);
-        }))
+    QStringList sentTo;
+    QList<SMSInfo> pieces;
+    try {
+        for (const QString &recipient : recipients) {
+            pieces.clear();
+            phone->sendSMS(recipientNumber(recipient), text, pieces, {});
+            sentTo.append(recipient.trimmed());
+        }
+    } catch (const std::exception &e) {
+        MessageBoxes::showErrorDialog(
+            QString::fromUtf8(e.what()) + partialSendReport(recipients, sentTo, pieces.size(), text));
         return;
+    }
     MessageBoxes::showInformation(tr("IDS_SEND_SMS_SUC"));
     accept();
 }

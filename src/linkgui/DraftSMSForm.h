@@ -38,5 +38,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // After a failed send, the lines that tell who got the text and who did not; none
+    // when nothing went. piecesSent counts the pieces the failing recipient got.
+    static QString partialSendReport(
+        const QStringList &recipients, const QStringList &sentTo, qsizetype piecesSent, const QString &text);
+
     std::unique_ptr<Ui::DraftSMSForm> m_ui;
 };

@@ -3,14 +3,27 @@
 #include "MessageBoxes.h"
 #include "ui_ProgressForm.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QStyle>
+
 ProgressForm::ProgressForm(const QString &title, QWidget *parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::ProgressForm>())
 {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(348, 76);
+    setFixedSize(widthFor(title), 76);
     setWindowTitle(title);
+}
+
+int ProgressForm::widthFor(const QString &title)
+{
+    // The title bar holds the icon and three buttons beside the title, each about as wide
+    // as the bar is high, and a margin at either end.
+    const QFontMetrics titleFont(QApplication::font("QMdiSubWindowTitleBar"));
+    const int bar = qMax(QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight), titleFont.height() + 8);
+    return qMax(348, titleFont.horizontalAdvance(title) + 4 * bar + 2 * 16);
 }
 
 ProgressForm::~ProgressForm() = default;

@@ -22,6 +22,9 @@ public:
 
     void attach(ProgressThread &worker) override;
 
+    // The dialog's width: 348 pixels, or more when the title needs them to show whole.
+    static int widthFor(const QString &title);
+
     // Runs a job the same way at every caller: starts the worker, waits in this modal
     // dialog, calls onSucceeded if the worker succeeded, then waits for the worker to end.
     // Returns the dialog's result (1 on success).

@@ -1,5 +1,7 @@
 #include "SMSInfo.h"
 
+#include <QRegularExpression>
+
 #include <limits>
 
 namespace {
@@ -39,6 +41,13 @@ QString contactLabel(const QString &person, const QString &address)
 QString displayName(const SMSInfo &sms)
 {
     return contactLabel(sms.person, sms.address);
+}
+
+QString recipientNumber(const QString &recipient)
+{
+    static const QRegularExpression nameAndNumber(QStringLiteral("^[^()]+\\(([^()]+)\\)$"));
+    const QRegularExpressionMatch match = nameAndNumber.match(recipient);
+    return match.hasMatch() ? match.captured(1) : recipient;
 }
 
 QString addressSuffix(const QString &address)

@@ -41,6 +41,9 @@ int registerSMSInfoType();
 // The contact label: "person(address)", person, address, or "Unknown".
 QString contactLabel(const QString &person, const QString &address);
 QString displayName(const SMSInfo &sms);
+// The number a typed recipient stands for: the number of a "name(number)" label, or the
+// text itself.
+QString recipientNumber(const QString &recipient);
 
 // The conversation key of an address: an address with ASCII letters is its own key;
 // otherwise its digits, the last 9 of them when there are more.

@@ -1,9 +1,11 @@
 #include "BubblePage.h"
 
+#include "BubbleSchemeHandler.h"
+
 #include <QWebEngineSettings>
 
 BubblePage::BubblePage(QObject *parent)
-    : QWebEnginePage(parent)
+    : QWebEnginePage(BubbleSchemeHandler::profile(), parent)
 {
     // Messages are untrusted text; nothing in a page may run script. The program's own
     // scrolling runs in the application's script world, which this does not affect.

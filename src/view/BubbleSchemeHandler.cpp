@@ -15,6 +15,9 @@ const QByteArray BubbleSchemeHandler::scheme = QByteArrayLiteral("parlowick");
 
 namespace {
 
+QWebEngineProfile *bubbleProfile = nullptr;
+BubbleSchemeHandler *bubbleHandler = nullptr;
+
 QString bubbleFolder()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/bubble/");
@@ -67,12 +70,29 @@ void BubbleSchemeHandler::registerScheme()
 
 BubbleSchemeHandler *BubbleSchemeHandler::instance()
 {
-    static BubbleSchemeHandler *handler = [] {
-        auto *created = new BubbleSchemeHandler(QCoreApplication::instance());
-        QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(scheme, created);
-        return created;
-    }();
-    return handler;
+    if (!bubbleHandler) {
+        // A profile of the program's own, not the web engine's default one, so the
+        // program decides when it ends.
+        bubbleProfile = new QWebEngineProfile(QCoreApplication::instance());
+        bubbleHandler = new BubbleSchemeHandler(bubbleProfile);
+        bubbleProfile->installUrlSchemeHandler(scheme, bubbleHandler);
+        // Added after the web engine's own clean-up, so it runs before it.
+        qAddPostRoutine(&BubbleSchemeHandler::release);
+    }
+    return bubbleHandler;
+}
+
+QWebEngineProfile *BubbleSchemeHandler::profile()
+{
+    instance();
+    return bubbleProfile;
+}
+
+void BubbleSchemeHandler::release()
+{
+    delete bubbleProfile; // the handler with it
+    bubbleProfile = nullptr;
+    bubbleHandler = nullptr;
 }
 
 BubbleSchemeHandler::BubbleSchemeHandler(QObject *parent)

@@ -5,6 +5,7 @@
 #include "ModalDriver.h"
 #include "MyTreeView.h"
 #include "ParlowickTestMain.h"
+#include "PhoneFault.h"
 #include "PhoneGenerator.h"
 #include "PopupMenus.h"
 #include "ProgramTexts.h"
@@ -40,6 +41,8 @@ private slots:
     void backupWithoutConnectionConnectsFirst();
     void restoreSelectedMessages();
     void arrivingMessagesAreShown();
+    void messageArrivingDuringCancelledBackupIsKept();
+    void restoreAllAsksForThePhoneBeforeReading();
 
 private:
     void connectAndBackUp();
@@ -142,6 +145,42 @@ void TestPhoneCommands::arrivingMessagesAreShown()
         QStringLiteral("+44 7700 900999"), QStringLiteral("new number, who dis"), QStringLiteral("Zed"));
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Total:15"), 20000);
     QCOMPARE(Accounts::currentStore()->querySMS({Sms::addressSuffix(QStringLiteral("+44 7700 900999"))}).size(), 1);
+}
+
+void TestPhoneCommands::messageArrivingDuringCancelledBackupIsKept()
+{
+    connectAndBackUp();
+    QVERIFY(m_phone->waitForListeners(1, 20000));
+    PhoneFault slow;
+    slow.delayMs = 200;
+    m_phone->setFault(PhoneSessionKind::Backup, slow);
+    // Connected after the window, so it runs once the window has had the message.
+    QObject seen;
+    bool windowHadIt = false;
+    connect(SyncListenSMSThread::instance(), &SyncListenSMSThread::receivedSMS, &seen,
+        [&windowHadIt] { windowHadIt = true; });
+    const QString number = QStringLiteral("+44 7700 900777");
+    const auto cancel = onNextModal([&](QWidget *dialog) {
+        m_phone->pushIncoming(number, QStringLiteral("while you were busy"));
+        QTRY_VERIFY_WITH_TIMEOUT(windowHadIt, 20000);
+        dialog->close();
+    });
+    m_account->boxes().clear();
+    m_window->findChild<QAction *>(QStringLiteral("actionSyncFromAndroid"))->trigger();
+    QVERIFY(cancel.ran());
+    QVERIFY(windowHadIt);
+    QCOMPARE(Accounts::currentStore()->querySMS({Sms::addressSuffix(number)}).size(), 1);
+    QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 15);
+}
+
+void TestPhoneCommands::restoreAllAsksForThePhoneBeforeReading()
+{
+    // A store that cannot be read would show its error if it were read.
+    Accounts::currentStore()->executeThrow(Sqlite3Sql("drop table message"));
+    const auto connection = onNextModal([](QWidget *dialog) { dialog->close(); });
+    m_window->findChild<QAction *>(QStringLiteral("actionSyncToAndroid"))->trigger();
+    QVERIFY(connection.ran());
+    QVERIFY(m_account->boxes().texts().isEmpty());
 }
 
 PARLOWICK_TEST_MAIN(TestPhoneCommands)

@@ -1,3 +1,5 @@
+#include "SilentAddress.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,7 @@
 namespace {
 
 const QString kPhone = QStringLiteral("127.0.0.7");
+constexpr quint16 kServicePort = 39580; // where the phone's service listens
 
 QString program(const char *name)
 {
@@ -45,6 +48,10 @@ private slots:
     void failureAndInterruption();
     void listening();
     void exporting();
+    void controlCharactersAreShownEscaped();
+    void sendFailingPartWayTellsWhoGotIt_data();
+    void sendFailingPartWayTellsWhoGotIt();
+    void interruptedSendStopsBeforeTheNextRecipient();
 
 private:
     void startPhone(const QStringList &extra = {});
@@ -135,6 +142,10 @@ void TestCli::accountsAndUsage()
         QVERIFY2(refused.err.contains(QLatin1String("Invalid account")), qPrintable(refused.err));
     }
     QCOMPARE(cli({QStringLiteral("accounts")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
+    const Result noSerial = cli({QStringLiteral("send"), QStringLiteral("--usb"), QString(), QStringLiteral("--to"),
+        QStringLiteral("5551"), QStringLiteral("--text"), QStringLiteral("hi")});
+    QCOMPARE(noSerial.status, 1);
+    QVERIFY(noSerial.err.contains(QLatin1String("usage:")));
 }
 
 void TestCli::backupRestoreAndSend()
@@ -168,8 +179,8 @@ void TestCli::backupRestoreAndSend()
 void TestCli::failureAndInterruption()
 {
     QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
-    const Result refused = cli(
-        {QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.98")});
+    const Result refused = cli({QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"),
+        silentLoopbackAddress(kServicePort)});
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains(QLatin1String("Connection refused")), qPrintable(refused.err));
 
@@ -257,6 +268,81 @@ void TestCli::exporting()
     const Result blocked = exportAs(QStringLiteral("pdf"), QStringLiteral("missing/x"));
     QCOMPARE(blocked.status, 1);
     QVERIFY(blocked.out.isEmpty());
+}
+
+void TestCli::controlCharactersAreShownEscaped()
+{
+    startPhone({QStringLiteral("--error-at"), QStringLiteral("backup:1:no\x1b[31m way\a")});
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    const Result failed = cli({QStringLiteral("backup"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone});
+    QCOMPARE(failed.status, 1);
+    QVERIFY2(failed.err.contains(QLatin1String("no\\x1b[31m way\\x07")), qPrintable(failed.err));
+    QVERIFY(!failed.err.contains(QChar(0x1b)));
+
+    // The recipient is read as the compose dialog reads it: the number of "name(number)".
+    const QString text = QStringLiteral("tab\there\nline\x1b[2J\a\rend");
+    const QString shown = QStringLiteral("tab\\there\\nline\\x1b[2J\\x07\\rend");
+    const Result sent = cli(
+        {QStringLiteral("send"), QStringLiteral("--wifi"), kPhone, QStringLiteral("--to"), QStringLiteral("Bob(5551)"),
+            QStringLiteral("--text"), text, QStringLiteral("--account"), QStringLiteral("cli")});
+    QCOMPARE(sent.status, 0);
+    QVERIFY2(sent.out.endsWith(QLatin1Char('\t') + shown + QLatin1Char('\n')), qPrintable(sent.out));
+    const Result listed = cli({QStringLiteral("messages"), QStringLiteral("cli")});
+    QCOMPARE(listed.out.count(QLatin1Char('\n')), 1);
+    QCOMPARE(listed.out.split(QLatin1Char('\t')).size(), 4);
+    QVERIFY(listed.out.endsWith(QLatin1Char('\t') + shown + QLatin1Char('\n')));
+    // JSON stays exact.
+    const QJsonObject stored = storedMessages(QStringLiteral("cli")).first().toObject();
+    QCOMPARE(stored.value(QStringLiteral("body")).toString(), text);
+    QCOMPARE(stored.value(QStringLiteral("address")).toString(), QStringLiteral("5551"));
+}
+
+void TestCli::sendFailingPartWayTellsWhoGotIt_data()
+{
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("sentPieces");
+    QTest::addColumn<QString>("sentTo");
+    QTest::addColumn<QString>("notSentTo");
+    QTest::newRow("second recipient") << QStringLiteral("5550001, Ann(5550002)") << QStringLiteral("hi") << 1
+                                      << QStringLiteral("5550001") << QStringLiteral("Ann(5550002)");
+    QTest::newRow("second piece") << QStringLiteral("5550001,5550002") << QString(141, QLatin1Char('x')) << 1
+                                  << QStringLiteral("nobody") << QStringLiteral("5550001 (only 1 of 2 parts), 5550002");
+}
+
+void TestCli::sendFailingPartWayTellsWhoGotIt()
+{
+    QFETCH(QString, to);
+    QFETCH(QString, text);
+    QFETCH(int, sentPieces);
+    QFETCH(QString, sentTo);
+    QFETCH(QString, notSentTo);
+    // The phone takes the first piece and fails every later one.
+    startPhone({QStringLiteral("--error-at"), QStringLiteral("sendsms:1:No signal"), QStringLiteral("--fault-after"),
+        QStringLiteral("1")});
+    const Result sent = cli({QStringLiteral("send"), QStringLiteral("--wifi"), kPhone, QStringLiteral("--to"), to,
+        QStringLiteral("--text"), text});
+    QCOMPARE(sent.status, 1);
+    QCOMPARE(sent.out.count(QLatin1String("\tSent\t")), sentPieces);
+    QVERIFY2(sent.err.contains(QStringLiteral("No signal\nSent to: %1\nNot sent to: %2\n").arg(sentTo, notSentTo)),
+        qPrintable(sent.err));
+}
+
+void TestCli::interruptedSendStopsBeforeTheNextRecipient()
+{
+    startPhone({QStringLiteral("--slow"), QStringLiteral("sendsms:400")});
+    QProcess send;
+    startCli(send,
+        {QStringLiteral("send"), QStringLiteral("--wifi"), kPhone, QStringLiteral("--to"),
+            QStringLiteral("5550001,5550002,5550003,5550004,5550005"), QStringLiteral("--text"), QStringLiteral("hi")});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += send.readAllStandardOutput()).contains("\tSent\t"), 60000);
+    ::kill(pid_t(send.processId()), SIGINT);
+    QVERIFY(send.waitForFinished(30000));
+    QCOMPARE(send.exitCode(), 130);
+    out += send.readAllStandardOutput();
+    QVERIFY(out.count("\tSent\t") < 5);
+    QVERIFY(send.readAllStandardError().contains("Not sent to: "));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

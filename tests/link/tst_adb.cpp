@@ -1,7 +1,10 @@
 #include "AdbBridge.h"
 #include "FakeAdb.h"
 
+#include <QFile>
 #include <QTest>
+
+#include <sys/types.h>
 
 #include <stdexcept>
 
@@ -17,6 +20,9 @@ private slots:
     void forwardAndInstallCommandLines();
     void activityManagerErrors();
     void missingAdbIsAFailure();
+    void failedOrKilledAdbIsAFailure_data();
+    void failedOrKilledAdbIsAFailure();
+    void interruptEndsAdbWithEverythingItStarted();
 };
 
 void TestAdb::deviceListings_data()
@@ -115,6 +121,58 @@ void TestAdb::missingAdbIsAFailure()
     }
     qputenv("PATH", path);
     QVERIFY(failed);
+}
+
+void TestAdb::failedOrKilledAdbIsAFailure_data()
+{
+    QTest::addColumn<QByteArray>("finish");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("status, nothing said") << QByteArray("exit 3\n") << QStringLiteral("adb failed with exit status 3.");
+    QTest::newRow("status, output only") << QByteArray("echo 'no devices/emulators found'; exit 1\n")
+                                         << QStringLiteral("no devices/emulators found");
+    QTest::newRow("killed") << QByteArray("kill -9 $$\n") << QStringLiteral("adb was ended by a signal.");
+}
+
+void TestAdb::failedOrKilledAdbIsAFailure()
+{
+    QFETCH(QByteArray, finish);
+    QFETCH(QString, error);
+    FakeAdb adb;
+    adb.finishWith(finish);
+    for (const bool throwOnError : {true, false}) {
+        try {
+            AdbBridge().run({QStringLiteral("forward")}, throwOnError);
+            QFAIL("no failure");
+        } catch (const std::runtime_error &e) {
+            QCOMPARE(QString::fromUtf8(e.what()), error);
+        }
+    }
+}
+
+void TestAdb::interruptEndsAdbWithEverythingItStarted()
+{
+    // A hung adb that started a process of its own and waits for it.
+    FakeAdb adb;
+    const QString pidFile = adb.filePath(QStringLiteral("child"));
+    adb.finishWith(QStringLiteral("sleep 600 & echo $! > '%1.tmp'; mv '%1.tmp' '%1'; wait\n").arg(pidFile).toUtf8());
+    AdbBridge bridge;
+    bridge.setInterruptCheck([&] { return QFile::exists(pidFile); });
+    try {
+        bridge.forward(QStringLiteral("S"), 1, 1);
+        QFAIL("no failure");
+    } catch (const std::runtime_error &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("adb was interrupted."));
+    }
+    QFile file(pidFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const pid_t child = pid_t(file.readAll().trimmed().toInt());
+    QVERIFY(child > 0);
+    // Gone, or a zombie waiting for whoever adopted it to collect it.
+    const auto ended = [child] {
+        QFile status(QStringLiteral("/proc/%1/stat").arg(child));
+        return !status.open(QIODevice::ReadOnly) || status.readAll().contains(") Z ");
+    };
+    QTRY_VERIFY(ended());
 }
 
 QTEST_GUILESS_MAIN(TestAdb)

@@ -418,6 +418,8 @@ void TestSync::restoreFailures()
     SyncBackupThread third({sms}, &missing);
     QVERIFY(missing.run(third));
     QCOMPARE(missing.errors.size(), 1);
+    QVERIFY2(
+        missing.errors.first().contains(QLatin1String("/nonexistent/gone.jpg")), qPrintable(missing.errors.first()));
     QVERIFY(m_phone->waitForFinishedSessions(int(m_phone->sessions().size()), 10000));
     QCOMPARE(m_phone->sessions().last().outcome, PhoneSessionLog::Outcome::RemoteError);
 }

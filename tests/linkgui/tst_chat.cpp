@@ -211,6 +211,10 @@ void TestChat::failurePartWayThroughTheRecipients()
     QTest::mousePress(form.findChild<QPushButton *>(QStringLiteral("btnSend")), Qt::LeftButton);
     QCOMPARE(m_account->boxes().boxes().size(), 1);
     QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
+    // The error tells who got the message and who did not.
+    QVERIFY2(
+        m_account->boxes().texts().first().endsWith(QLatin1String("\nSent to: 5550100100\nNot sent to: 5550200200")),
+        qPrintable(m_account->boxes().texts().first()));
     QVERIFY(form.result() != QDialog::Accepted);
     QCOMPARE(content->toPlainText(), QStringLiteral("are you coming?"));
     QCOMPARE(sentNumbers(), QStringList {QStringLiteral("5550100100")});

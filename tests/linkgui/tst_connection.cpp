@@ -2,6 +2,7 @@
 #include "FakeAdb.h"
 #include "MessageBoxRecorder.h"
 #include "ProgramTexts.h"
+#include "SilentAddress.h"
 #include "SyncClient.h"
 
 #include <QApplication>
@@ -149,7 +150,8 @@ void TestConnection::wifiAddresses()
 void TestConnection::refusedGreetingKeepsTheDialogOpen()
 {
     QTest::mouseClick(child<QRadioButton>("raWifi"), Qt::LeftButton);
-    child<QLineEdit>("txtWifiAddr")->setText(QStringLiteral("  127.0.0.61  ")); // nothing listens there
+    const QString silent = silentLoopbackAddress(SyncClient::kServicePort);
+    child<QLineEdit>("txtWifiAddr")->setText(QStringLiteral("  %1  ").arg(silent));
     pressConnect();
     QCOMPARE(m_boxes->boxes().size(), 1);
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);

@@ -2,9 +2,11 @@
 #include "ProgressForm.h"
 #include "ProgressThread.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -72,6 +74,7 @@ private slots:
     void reportsAfterClosingAreNotShown();
     void anyReceiverWithTheSlotsWorks();
     void percentTruncatesAndNeverDividesByZero();
+    void longestTitleFits();
 };
 
 void TestProgress::successWithEmptyTextShowsNoBox()
@@ -204,6 +207,27 @@ void TestProgress::percentTruncatesAndNeverDividesByZero()
     QCOMPARE(ProgressThread::percent(199, 200), 99);
     QCOMPARE(ProgressThread::percent(3, 3), 100);
     QCOMPARE(ProgressThread::percent(Q_INT64_C(3000000000), Q_INT64_C(4000000000)), 75);
+}
+
+void TestProgress::longestTitleFits()
+{
+    // The longest title the program gives the dialog.
+    const QString title = QStringLiteral("Restoring SMS & MMS to Android now");
+    // A desktop with a large bold title font.
+    const QFont usual = QApplication::font("QMdiSubWindowTitleBar");
+    QFont large = usual;
+    large.setPixelSize(17);
+    large.setBold(true);
+    QApplication::setFont(large, "QMdiSubWindowTitleBar");
+    ProgressForm form(title);
+    QApplication::setFont(usual, "QMdiSubWindowTitleBar");
+    QCOMPARE(form.height(), 76);
+    // Room for the title in the title bar's font, and for the icon and three buttons.
+    const QFontMetrics titleFont(large);
+    const int bar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    QVERIFY2(form.width() >= titleFont.horizontalAdvance(title) + 4 * qMax(bar, titleFont.height() + 8),
+        qPrintable(QString::number(form.width())));
+    QCOMPARE(ProgressForm(QStringLiteral("Backing up")).width(), 348);
 }
 
 QTEST_MAIN(TestProgress)

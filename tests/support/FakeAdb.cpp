@@ -22,9 +22,11 @@ FakeAdb::FakeAdb()
         "dir=$(dirname \"$0\")\n"
         "{ for a in \"$@\"; do printf '%s\\t' \"$a\"; done; printf '\\n'; } >> \"$dir/runs\"\n"
         "cat \"$dir/stdout\"\n"
-        "cat \"$dir/stderr\" >&2\n");
+        "cat \"$dir/stderr\" >&2\n"
+        ". \"$dir/finish\"\n");
     QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     answer(QByteArray());
+    finishWith(QByteArray());
     qputenv("PATH", m_dir.path().toLocal8Bit() + ':' + m_oldPath);
 }
 
@@ -37,6 +39,11 @@ void FakeAdb::answer(const QByteArray &standardOutput, const QByteArray &standar
 {
     writeFile(m_dir.filePath(QStringLiteral("stdout")), standardOutput);
     writeFile(m_dir.filePath(QStringLiteral("stderr")), standardError);
+}
+
+void FakeAdb::finishWith(const QByteArray &shellCommands)
+{
+    writeFile(m_dir.filePath(QStringLiteral("finish")), shellCommands);
 }
 
 QList<QStringList> FakeAdb::runs() const

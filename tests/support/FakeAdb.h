@@ -13,6 +13,10 @@ public:
     ~FakeAdb();
 
     void answer(const QByteArray &standardOutput, const QByteArray &standardError = QByteArray());
+    // Shell commands each run carries out after printing its answer (how it ends).
+    void finishWith(const QByteArray &shellCommands);
+    // A file in the fake's folder, for what finishWith's commands leave there.
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
     // The arguments of every run so far, one list per run.
     QList<QStringList> runs() const;
 

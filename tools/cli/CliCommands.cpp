@@ -4,6 +4,7 @@
 #include "AdbBridge.h"
 #include "BubblePrintRenderer.h"
 #include "CliProgress.h"
+#include "CliText.h"
 #include "ExportPaths.h"
 #include "LocalBackupThread.h"
 #include "MmsDB.h"
@@ -44,9 +45,21 @@ const char kUsage[]
       "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
       "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread --out PATH [--conversation KEY]...\n";
 
+// A command line that cannot be run as given; answered with the usage.
+class UsageError : public std::invalid_argument
+{
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
 void printError(const QString &text)
 {
-    std::fprintf(stderr, "%s\n", qPrintable(text));
+    CliText::printLine(stderr, text);
+}
+
+void printOut(const QString &text)
+{
+    CliText::printLine(stdout, text);
 }
 
 int usageError(const QString &why)
@@ -61,7 +74,11 @@ void connectPhone(const QCommandLineParser &options)
 {
     if (options.isSet(QStringLiteral("usb"))) {
         const QString serial = options.value(QStringLiteral("usb"));
-        AdbBridge().forward(serial, SyncClient::kServicePort, SyncClient::kServicePort);
+        if (serial.trimmed().isEmpty())
+            throw UsageError("--usb needs the phone's adb serial.");
+        AdbBridge adb;
+        adb.setInterruptCheck([] { return interrupted.load(); });
+        adb.forward(serial, SyncClient::kServicePort, SyncClient::kServicePort);
         SyncClient::setCurrent(std::make_shared<SyncClient>(serial, QStringLiteral("127.0.0.1"), true));
     } else if (options.isSet(QStringLiteral("wifi"))) {
         const QString host = options.value(QStringLiteral("wifi"));
@@ -89,7 +106,7 @@ int runWorker(ProgressThread &worker, CliProgress &progress)
     if (worker.isCancelled())
         return kInterrupted;
     if (progress.outcome() == CliProgress::Outcome::Succeeded) {
-        std::printf("%s\n", qPrintable(progress.text()));
+        printOut(progress.text());
         return 0;
     }
     printError(progress.text());
@@ -98,11 +115,11 @@ int runWorker(ProgressThread &worker, CliProgress &progress)
 
 QString messageLine(const SMSInfo &sms)
 {
-    QString body = sms.body;
-    body.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    // Columns are separated by tabs: those inside the phone's texts are shown escaped.
     QString line = QStringLiteral("%1\t%2\t%3\t%4")
                        .arg(sms.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-                           sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox"), Sms::displayName(sms), body);
+                           sms.isSend ? QStringLiteral("Sent") : QStringLiteral("Inbox"),
+                           CliText::printable(Sms::displayName(sms)), CliText::printable(sms.body));
     if (!sms.attachments.isEmpty())
         line += QStringLiteral("\t[%1 attachment(s)]").arg(sms.attachments.size());
     return line;
@@ -126,7 +143,7 @@ QJsonObject messageJson(const SMSInfo &sms)
 int printAccounts()
 {
     for (const QDir &account : Accounts::listAccounts())
-        std::printf("%s\n", qPrintable(account.dirName()));
+        printOut(account.dirName());
     return 0;
 }
 
@@ -149,23 +166,58 @@ int restore(const QCommandLineParser &options, const QString &account)
     return runWorker(worker, progress);
 }
 
+// Tells, after a send that stopped part-way, who got the text and who did not.
+void printSendReport(const QStringList &recipients, qsizetype reached, qsizetype piecesSent, const QString &text)
+{
+    if (reached == 0 && piecesSent == 0)
+        return;
+    QStringList notSentTo = recipients.mid(reached);
+    if (piecesSent > 0) {
+        notSentTo.first()
+            += QStringLiteral(" (only %1 of %2 parts)").arg(piecesSent).arg(SyncClient::splitIntoPieces(text).size());
+    }
+    const QStringList sentTo = recipients.mid(0, reached);
+    printError(QStringLiteral("Sent to: %1")
+                   .arg(sentTo.isEmpty() ? QStringLiteral("nobody") : sentTo.join(QStringLiteral(", "))));
+    printError(QStringLiteral("Not sent to: %1").arg(notSentTo.join(QStringLiteral(", "))));
+}
+
 int send(const QCommandLineParser &options)
 {
     const QString text = options.value(QStringLiteral("text"));
-    QStringList numbers;
-    for (const QString &number : options.value(QStringLiteral("to")).split(QLatin1Char(','))) {
-        if (!number.trimmed().isEmpty())
-            numbers.append(number.trimmed());
+    // Recipients as the compose dialog reads them: a "name(number)" label stands for its number.
+    QStringList recipients;
+    for (const QString &recipient : options.value(QStringLiteral("to")).split(QLatin1Char(','))) {
+        if (!recipient.trimmed().isEmpty())
+            recipients.append(recipient.trimmed());
     }
-    if (numbers.isEmpty() || text.trimmed().isEmpty())
+    if (recipients.isEmpty() || text.trimmed().isEmpty())
         return usageError(QStringLiteral("send needs --to NUMBER and a non-blank --text."));
     if (options.isSet(QStringLiteral("account")))
         Accounts::openAccount(options.value(QStringLiteral("account")));
     connectPhone(options);
     const std::shared_ptr<SyncClient> phone = SyncClient::current();
-    for (const QString &number : numbers) {
-        for (const SMSInfo &sms : phone->sendSMS(number, text))
+    const auto stop = [] { return interrupted.load(); };
+    qsizetype reached = 0;
+    QList<SMSInfo> pieces;
+    try {
+        for (; reached < recipients.size(); ++reached) {
+            pieces.clear();
+            const bool whole = phone->sendSMS(Sms::recipientNumber(recipients.at(reached)), text, pieces, stop);
+            for (const SMSInfo &sms : pieces)
+                std::printf("%s\n", qPrintable(messageLine(sms)));
+            std::fflush(stdout);
+            if (!whole) {
+                printSendReport(recipients, reached, pieces.size(), text);
+                return kInterrupted;
+            }
+        }
+    } catch (const std::exception &e) {
+        for (const SMSInfo &sms : pieces)
             std::printf("%s\n", qPrintable(messageLine(sms)));
+        printError(QString::fromUtf8(e.what()));
+        printSendReport(recipients, reached, pieces.size(), text);
+        return 1;
     }
     return 0;
 }
@@ -234,8 +286,7 @@ std::optional<ExportPaths::Filter> exportFilter(const QString &format)
 int exportPdf(const QList<SMSInfo> &messages, const QString &path)
 {
     const int count = BubblePrintRenderer().printToPdf(messages, path);
-    std::printf(
-        "%s\n", qPrintable(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count)));
+    printOut(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count));
     return 0;
 }
 
@@ -319,6 +370,8 @@ int run(const QStringList &arguments)
     }
     try {
         return dispatch(options);
+    } catch (const UsageError &e) {
+        return usageError(QString::fromUtf8(e.what()));
     } catch (const std::exception &e) {
         printError(QString::fromUtf8(e.what()));
         return 1;

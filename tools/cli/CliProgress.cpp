@@ -1,5 +1,7 @@
 #include "CliProgress.h"
 
+#include "CliText.h"
+
 #include <unistd.h>
 
 CliProgress::CliProgress(std::FILE *out)
@@ -13,7 +15,8 @@ void CliProgress::updateProgress(int curProgress, const QString &progressText)
     if (m_terminal) {
         const int filled = qBound(0, curProgress, 100) * 30 / 100;
         const QString bar = QString(filled, QLatin1Char('#')) + QString(30 - filled, QLatin1Char('-'));
-        std::fprintf(m_out, "\r[%s] %3d%% %-50s", qPrintable(bar), curProgress, qPrintable(progressText.left(50)));
+        std::fprintf(m_out, "\r[%s] %3d%% %-50s", qPrintable(bar), curProgress,
+            qPrintable(CliText::printable(progressText).left(50)));
         std::fflush(m_out);
         m_barShown = true;
         return;
@@ -21,7 +24,7 @@ void CliProgress::updateProgress(int curProgress, const QString &progressText)
     // Logs get a line per change of text, not one per attachment chunk.
     const QString line = QStringLiteral("%1% %2").arg(curProgress).arg(progressText);
     if (line != m_lastLine)
-        std::fprintf(m_out, "%s\n", qPrintable(line));
+        CliText::printLine(m_out, line);
     m_lastLine = line;
 }
 

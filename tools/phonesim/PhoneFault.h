@@ -44,6 +44,7 @@ struct PhoneFault
     int delayMs = 0; // pause before every line the phone sends
     bool silent = false; // accept, read, never send anything
     bool once = false; // the plan is cleared when a session has taken it
+    int spareSessions = 0; // the first N sessions of the kind run without the fault
 };
 
 // "short", "zerodate", "textdate", "noatta", "attaonefield", "badbase64", "empty", "negcount"

@@ -81,6 +81,11 @@ void SimState::finish(int id, PhoneSessionLog::Outcome outcome, const QString &d
 PhoneFault SimState::takeFault(PhoneSessionKind kind)
 {
     QMutexLocker lock(&mutex);
+    const auto planned = faults.find(kind);
+    if (planned != faults.end() && planned->spareSessions > 0) {
+        --planned->spareSessions;
+        return PhoneFault();
+    }
     const PhoneFault fault = faults.value(kind);
     if (fault.once)
         faults.remove(kind);

@@ -57,7 +57,9 @@ included. Line 0 is the start of the session.
                             empty line instead of any line)
   --silent KIND             accept and never answer
   --slow MS or KIND:MS      wait MS before every line the phone sends
-  --fault-once              each fault plan serves one session only)";
+  --fault-once              each fault plan serves one session only
+  --fault-after N           each fault plan spares the first N sessions of its
+                            kind)";
 
 struct Options
 {
@@ -116,8 +118,11 @@ bool parseArguments(const QCoreApplication &app, Options *o, QString *error)
         QStringLiteral("KIND:TYPE[@N]"), QStringLiteral("KIND"), QStringLiteral("MS|KIND:MS")};
     const QCommandLineOption faultOnce(
         QStringLiteral("fault-once"), QStringLiteral("Each fault plan serves one session only."));
+    const QCommandLineOption faultAfter(QStringLiteral("fault-after"),
+        QStringLiteral("Each fault plan spares the first N sessions of its kind."), QStringLiteral("N"),
+        QStringLiteral("0"));
     parser.addOptions({address, load, generate, pictureKb, pictures, seed, save, pushEvery, batch, chunk, restoreAnswer,
-        deviceName, faultOnce});
+        deviceName, faultOnce, faultAfter});
     for (qsizetype i = 0; i < faultNames.size(); ++i)
         parser.addOption(QCommandLineOption(faultNames[i], QStringLiteral("A fault; see above."), faultValues[i]));
     parser.process(app);
@@ -175,6 +180,11 @@ bool parseArguments(const QCoreApplication &app, Options *o, QString *error)
         for (PhoneFault &fault : o->faults)
             fault.once = true;
     }
+    int spared = 0;
+    if (!positive(QStringLiteral("fault-after"), parser.value(faultAfter), 0, &spared))
+        return false;
+    for (PhoneFault &fault : o->faults)
+        fault.spareSessions = spared;
     return true;
 }
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdio>
+
+// Human-readable output of parlowick-cli. Texts from the phone may hold anything, so
+// control characters are shown escaped (\t, \n, \r, \x1b, ...) and can neither drive
+// the terminal nor break a line or its columns. Machine output (--json) is not for it.
+namespace CliText {
+
+QString printable(const QString &text);
+// Writes the text, made printable, and a line feed.
+void printLine(std::FILE *out, const QString &text);
+
+} // namespace CliText
