@@ -1,14 +1,17 @@
 #include "SimpleProtocol.h"
 
 #include "SyncTiming.h"
+#include "SyncTimingForTests.h"
 
 #include <QDeadlineTimer>
 #include <QStringDecoder>
 #include <QStringList>
 #include <QTcpSocket>
+#include <QVariant>
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace simpleprotocol {
 
@@ -54,25 +57,123 @@ QString upToZero(const QByteArray &utf8Bytes)
     return decoder.decode(end < 0 ? utf8Bytes : utf8Bytes.left(end));
 }
 
+std::atomic<qint64> lineLimit {kMaxLineBytes};
+
+void throwIfCancelled(const std::atomic_bool *cancelled)
+{
+    if (cancelled && cancelled->load())
+        throw JobCancelled();
+}
+
+// How long a wait may be before it looks at the cancel flag again.
+int waitSlice(const QDeadlineTimer &deadline, const std::atomic_bool *cancelled)
+{
+    const qint64 remaining = qMax<qint64>(0, deadline.remainingTime());
+    return int(cancelled ? qMin<qint64>(SyncTiming::kCancelCheckMs, remaining) : remaining);
+}
+
+// A wait that ended with its slice, not with the bound or a failure.
+bool sliceEnded(const QTcpSocket &socket, const QDeadlineTimer &deadline)
+{
+    return socket.error() == QAbstractSocket::SocketTimeoutError && !deadline.hasExpired();
+}
+
+// Waits for more bytes to read. The bound is one of silence: it starts afresh with
+// every wait that brings bytes.
+class ReadWait
+{
+public:
+    ReadWait(int timeoutMs, const std::atomic_bool *cancelled)
+        : m_timeoutMs(timeoutMs < 0 ? SyncTiming::replyTimeoutMs() : timeoutMs)
+        , m_cancelled(cancelled)
+        , m_deadline(m_timeoutMs)
+    {
+    }
+
+    void forMore(QTcpSocket &socket)
+    {
+        for (;;) {
+            throwIfCancelled(m_cancelled);
+            if (socket.waitForReadyRead(waitSlice(m_deadline, m_cancelled))) {
+                m_deadline.setRemainingTime(m_timeoutMs);
+                return;
+            }
+            if (!sliceEnded(socket, m_deadline))
+                throw SocketDataTransferException(socket.errorString());
+        }
+    }
+
+private:
+    int m_timeoutMs;
+    const std::atomic_bool *m_cancelled;
+    QDeadlineTimer m_deadline;
+};
+
+// The start of a line read before a failure (a time-out the listener shrugs off) waits
+// with its socket for the next read, which goes on with it.
+constexpr char kPartialLine[] = "simpleprotocol_partialLine";
+
+struct PartialLine
+{
+    explicit PartialLine(QTcpSocket &socket)
+        : socket(socket)
+        , bytes(socket.property(kPartialLine).toByteArray())
+    {
+        // Dropping the property's copy lets the bytes grow without being copied.
+        if (!bytes.isEmpty())
+            socket.setProperty(kPartialLine, QVariant());
+    }
+    ~PartialLine()
+    {
+        if (!bytes.isEmpty())
+            socket.setProperty(kPartialLine, bytes);
+    }
+    PartialLine(const PartialLine &) = delete;
+    PartialLine &operator=(const PartialLine &) = delete;
+
+    QByteArray take() { return std::exchange(bytes, QByteArray()); }
+
+    QTcpSocket &socket;
+    QByteArray bytes;
+};
+
+bool hasPartialLine(const QTcpSocket &socket)
+{
+    return !socket.property(kPartialLine).toByteArray().isEmpty();
+}
+
+[[noreturn]] void lineTooLong(QTcpSocket &socket)
+{
+    throw LocalException(socket, QStringLiteral("Line too long."));
+}
+
+void dropCarriageReturns(QByteArray &bytes)
+{
+    if (bytes.contains('\r'))
+        bytes.replace('\r', QByteArray());
+}
+
 QByteArray readRawLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
 {
-    const QDeadlineTimer deadline(timeoutMs < 0 ? SyncTiming::kReplyTimeoutMs : timeoutMs);
+    PartialLine partial(socket);
+    ReadWait wait(timeoutMs, cancelled);
+    // Only bytes that came since the last look are searched for the line's end.
     while (!socket.canReadLine()) {
-        if (cancelled && cancelled->load())
-            throw JobCancelled();
-        const qint64 remaining = qMax<qint64>(0, deadline.remainingTime());
-        const int wait = int(cancelled ? qMin<qint64>(SyncTiming::kCancelCheckMs, remaining) : remaining);
-        if (socket.waitForReadyRead(wait))
-            continue;
-        const bool sliceEnded = socket.error() == QAbstractSocket::SocketTimeoutError && !deadline.hasExpired();
-        if (!sliceEnded)
-            throw SocketDataTransferException(socket.errorString());
+        partial.bytes += socket.readAll();
+        // One byte more for the carriage return that may end it.
+        if (partial.bytes.size() > maxLineBytes() + 1) {
+            partial.take();
+            lineTooLong(socket);
+        }
+        wait.forMore(socket);
     }
-    QByteArray line = socket.readLine();
+    QByteArray line = partial.take();
+    line += socket.readLine();
     if (line.endsWith('\n'))
         line.chop(1);
-    if (line.contains('\r'))
-        line.replace('\r', QByteArray());
+    dropCarriageReturns(line);
+    if (line.size() > maxLineBytes())
+        lineTooLong(socket);
     return line;
 }
 
@@ -88,12 +189,17 @@ void checkCommand(const QByteArray &line)
         throw RemoteException(decodeText(command.argument));
 }
 
-void writeBytes(QTcpSocket &socket, const QByteArray &bytes)
+void writeBytes(QTcpSocket &socket, const QByteArray &bytes, const std::atomic_bool *cancelled)
 {
     if (socket.write(bytes) != bytes.size())
         throw SocketDataTransferException(socket.errorString());
     if (socket.bytesToWrite() > kMaxBufferedWrite)
-        flush(socket);
+        flush(socket, cancelled);
+}
+
+bool inBase64Alphabet(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
 }
 
 } // namespace
@@ -126,41 +232,89 @@ QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *c
     return QString::fromLatin1(line);
 }
 
-QByteArray readDataCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)
+bool readDataLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled,
+    const std::function<void(const QByteArray &piece)> &piece)
 {
-    QByteArray line = readRawLine(socket, timeoutMs, cancelled);
-    checkCommand(line);
-    return line;
+    ReadWait wait(timeoutMs, cancelled);
+    if (!hasPartialLine(socket)) {
+        while (socket.bytesAvailable() == 0)
+            wait.forMore(socket);
+    }
+    char first = 0;
+    if (hasPartialLine(socket) || socket.peek(&first, 1) != 1 || first == '.' || first == '$' || first == '\r'
+        || first == '\n') {
+        // Not data, or the rest of a line begun earlier: read whole, within the limit.
+        const QByteArray line = readRawLine(socket, timeoutMs, cancelled);
+        checkCommand(line);
+        if (line.startsWith('.'))
+            return false;
+        piece(line);
+        return true;
+    }
+    for (;;) {
+        if (socket.canReadLine()) {
+            QByteArray rest = socket.readLine();
+            rest.chop(1);
+            dropCarriageReturns(rest);
+            if (!rest.isEmpty())
+                piece(rest);
+            return true;
+        }
+        QByteArray part = socket.readAll();
+        dropCarriageReturns(part);
+        if (!part.isEmpty())
+            piece(part);
+        wait.forMore(socket);
+    }
 }
 
-void writeText(QTcpSocket &socket, const QString &text)
+void writeText(QTcpSocket &socket, const QString &text, const std::atomic_bool *cancelled)
 {
-    writeBytes(socket, text.toLatin1());
+    writeBytes(socket, text.toLatin1(), cancelled);
 }
 
-void writeDataLine(QTcpSocket &socket, const QByteArray &line)
+void writeDataLine(QTcpSocket &socket, const QByteArray &line, const std::atomic_bool *cancelled)
 {
-    writeBytes(socket, line + '\n');
+    writeBytes(socket, line + '\n', cancelled);
 }
 
-void writeCommand(QTcpSocket &socket, const QString &command, const QString &argument, bool flushNow)
+void writeCommand(QTcpSocket &socket, const QString &command, const QString &argument, bool flushNow,
+    const std::atomic_bool *cancelled)
 {
-    writeText(socket, command + argument + QLatin1Char('\n'));
+    writeText(socket, command + argument + QLatin1Char('\n'), cancelled);
     if (flushNow)
-        flush(socket);
+        flush(socket, cancelled);
 }
 
-void writeLine(QTcpSocket &socket, const QString &argument, bool flushNow)
+void writeLine(QTcpSocket &socket, const QString &argument, bool flushNow, const std::atomic_bool *cancelled)
 {
-    writeCommand(socket, QString(), argument, flushNow);
+    writeCommand(socket, QString(), argument, flushNow, cancelled);
 }
 
-void flush(QTcpSocket &socket)
+void flush(QTcpSocket &socket, const std::atomic_bool *cancelled)
 {
+    // Like a read, the bound is one of silence: every byte the network takes starts it afresh.
+    const int timeoutMs = SyncTiming::replyTimeoutMs();
+    QDeadlineTimer deadline(timeoutMs);
     while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(SyncTiming::kReplyTimeoutMs))
+        throwIfCancelled(cancelled);
+        if (socket.waitForBytesWritten(waitSlice(deadline, cancelled))) {
+            deadline.setRemainingTime(timeoutMs);
+            continue;
+        }
+        if (!sliceEnded(socket, deadline))
             throw SocketDataTransferException(socket.errorString());
     }
+}
+
+qint64 maxLineBytes()
+{
+    return lineLimit.load();
+}
+
+void setMaxLineBytesForTests(qint64 bytes)
+{
+    lineLimit = bytes > 0 ? bytes : kMaxLineBytes;
 }
 
 QString encodeText(const QString &text)
@@ -177,6 +331,23 @@ QByteArray decodeData(const QString &line)
 {
     // The default mode skips every character outside the alphabet, padding included.
     return QByteArray::fromBase64(line.toLatin1());
+}
+
+QByteArray Base64Decoder::decode(const QByteArray &piece)
+{
+    QByteArray clean(m_pending.size() + piece.size(), Qt::Uninitialized);
+    char *end = std::copy(m_pending.cbegin(), m_pending.cend(), clean.data());
+    end = std::copy_if(piece.cbegin(), piece.cend(), end, inBase64Alphabet);
+    const qsizetype length = end - clean.constData();
+    const qsizetype complete = length - length % 4;
+    m_pending = clean.mid(complete, length - complete);
+    clean.truncate(complete);
+    return QByteArray::fromBase64(clean);
+}
+
+QByteArray Base64Decoder::finish()
+{
+    return QByteArray::fromBase64(std::exchange(m_pending, QByteArray()));
 }
 
 CommandLine parseCommandLine(const QString &line)

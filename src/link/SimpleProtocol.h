@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 
 class QTcpSocket;
@@ -38,23 +39,39 @@ public:
     LocalException(QTcpSocket &socket, const QString &message);
 };
 
-// Reads one line: carriage returns dropped, bytes as Latin-1. Waits at most timeoutMs
-// (-1: the reply bound of SyncTiming) whenever no full line is buffered; a set cancel
-// flag ends the wait with JobCancelled within SyncTiming::kCancelCheckMs.
+// The longest line read whole (a record, a command): a longer one is a LocalException
+// "Line too long.". Attachment data lines stream (readDataLine) and have no limit.
+inline constexpr qint64 kMaxLineBytes = qint64(64) << 20;
+// kMaxLineBytes, unless a test has set a smaller one.
+qint64 maxLineBytes();
+
+// Reads one line: carriage returns dropped, bytes as Latin-1. Fails once the socket has
+// been silent for timeoutMs (-1: SyncTiming::replyTimeoutMs()) with no full line
+// buffered: each byte that arrives starts that bound afresh. A set cancel flag ends the
+// wait with JobCancelled within SyncTiming::kCancelCheckMs. The part of a line read before
+// a failure stays with the socket for the next read.
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
 // readLine, then an empty line is "Null command." and "$error:" raises RemoteException.
 QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
-// readCommand for attachment data: the line's bytes as they came, without a detour through text.
-QByteArray readDataCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
 
+// One line of attachment data, read as it streams in: every piece that arrives goes to
+// piece (carriage returns dropped), so a line of any length costs constant memory.
+// Returns false, having read it whole, for the end-of-data line "."; lines starting with
+// "$" are read whole and checked as readCommand does, and an empty line is "Null command.".
+bool readDataLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled,
+    const std::function<void(const QByteArray &piece)> &piece);
+
+// The writes fail once the socket could not send a byte for SyncTiming::replyTimeoutMs();
+// a set cancel flag ends a blocked write with JobCancelled within SyncTiming::kCancelCheckMs.
 // Text as Latin-1 bytes ("?" for other characters).
-void writeText(QTcpSocket &socket, const QString &text);
-void writeCommand(QTcpSocket &socket, const QString &command, const QString &argument, bool flush);
-void writeLine(QTcpSocket &socket, const QString &argument, bool flush);
+void writeText(QTcpSocket &socket, const QString &text, const std::atomic_bool *cancelled = nullptr);
+void writeCommand(QTcpSocket &socket, const QString &command, const QString &argument, bool flush,
+    const std::atomic_bool *cancelled = nullptr);
+void writeLine(QTcpSocket &socket, const QString &argument, bool flush, const std::atomic_bool *cancelled = nullptr);
 // A line of attachment data, already ASCII.
-void writeDataLine(QTcpSocket &socket, const QByteArray &line);
+void writeDataLine(QTcpSocket &socket, const QByteArray &line, const std::atomic_bool *cancelled = nullptr);
 // Pushes everything written so far to the network.
-void flush(QTcpSocket &socket);
+void flush(QTcpSocket &socket, const std::atomic_bool *cancelled = nullptr);
 
 // Base64 of the UTF-8 bytes, and back (characters outside the alphabet are skipped;
 // the text ends at a zero byte).
@@ -62,6 +79,20 @@ QString encodeText(const QString &text);
 QString decodeText(const QString &field);
 // Base64 of a data line, skipping characters outside the alphabet.
 QByteArray decodeData(const QString &line);
+
+// decodeData for a line that arrives in pieces: each complete group of four characters
+// of the alphabet is decoded as soon as it is there.
+class Base64Decoder
+{
+public:
+    // The bytes of the complete groups so far, not returned before.
+    QByteArray decode(const QByteArray &piece);
+    // The bytes of a last, short group; the decoder is then ready for a new line.
+    QByteArray finish();
+
+private:
+    QByteArray m_pending; // alphabet characters of an incomplete group
+};
 
 // The command words. A command line starts with its word; the argument follows directly.
 inline constexpr QLatin1String kSmsCommand("$sms:");

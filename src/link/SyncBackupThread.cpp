@@ -37,19 +37,19 @@ void SyncBackupThread::runSession()
     restartReportClock();
     while (sent < total) {
         const int batch = qMin(total - sent, kBatchSize);
-        writeCommand(data, kBatchCommand, QString(), true);
+        writeCommand(data, kBatchCommand, QString(), true, &cancelled);
         int i = sent;
         for (; i - sent < batch; ++i) {
             checkCancelled();
             sendRecord(data, i);
         }
         checkCancelled();
-        writeCommand(data, kEndCommand, QString(), true);
+        writeCommand(data, kEndCommand, QString(), true, &cancelled);
         emit updateProgress(percent(i, total), tr("SMS %1:%2").arg(i).arg(total));
         waitForNextBatch(data);
         sent = i;
     }
-    writeCommand(data, kByeCommand, QString(), true);
+    writeCommand(data, kByeCommand, QString(), true, &cancelled);
     data.disconnectFromHost();
     QThread::msleep(SyncTiming::closingPauseMs());
     emit succeed(tr("IDS_EXPORT_SMS_TO_ANDROID_SUC_%1").arg(sent));
@@ -58,10 +58,10 @@ void SyncBackupThread::runSession()
 void SyncBackupThread::sendRecord(QTcpSocket &data, int index)
 {
     const SMSInfo &sms = smsList.at(index);
-    writeCommand(data, kSmsCommand, restoreRecord(sms), false);
+    writeCommand(data, kSmsCommand, restoreRecord(sms), false, &cancelled);
     if (sms.attachments.isEmpty())
         return;
-    flush(data);
+    flush(data, &cancelled);
     if (readCommand(data, -1, &cancelled).toInt() != 1)
         return;
     for (const AttachmentInfo &attachment : sms.attachments) {
@@ -72,7 +72,8 @@ void SyncBackupThread::sendRecord(QTcpSocket &data, int index)
 
 void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const AttachmentInfo &attachment)
 {
-    writeCommand(data, kAttaCommand, QStringLiteral("%1,%2").arg(attachment.mimeType, attachment.fileName), true);
+    writeCommand(
+        data, kAttaCommand, QStringLiteral("%1,%2").arg(attachment.mimeType, attachment.fileName), true, &cancelled);
     if (!attachment.filePath.isEmpty()) {
         QFile file(attachment.filePath);
         if (!file.open(QIODevice::ReadOnly))
@@ -82,14 +83,14 @@ void SyncBackupThread::sendAttachment(QTcpSocket &data, int index, const Attachm
             const QByteArray chunk = file.read(kChunkBytes);
             if (chunk.isEmpty())
                 break;
-            writeDataLine(data, chunk.toBase64());
+            writeDataLine(data, chunk.toBase64(), &cancelled);
             if (reportDue()) {
                 emit updateProgress(percent(index, smsList.size()),
                     tr("SMS %1:%2, Sending %3").arg(index).arg(smsList.size()).arg(attachment.fileName));
             }
         }
     }
-    writeLine(data, QStringLiteral("."), true);
+    writeLine(data, QStringLiteral("."), true, &cancelled);
     readCommand(data, -1, &cancelled);
 }
 

@@ -71,6 +71,10 @@ void SyncListenSMSThread::listen()
     QTcpSocket &data = session.data();
     qDebug("SyncListenSMSThread: ready receive SMS");
     for (;;) {
+        // Looked at between messages, so a flood of them cannot hold a stop up, and never
+        // between reading a line and handing it over.
+        if (stopRequested)
+            throw JobCancelled();
         QString line;
         try {
             line = readCommand(data, SyncTiming::kListenReadTimeoutMs);
@@ -82,15 +86,15 @@ void SyncListenSMSThread::listen()
                 continue;
             throw;
         }
-        if (stopRequested)
-            throw JobCancelled();
         const CommandLine command = parseCommandLine(line);
         if (command.command != Command::Sms)
             continue;
         const PhoneRecord record = parseSMSRecord(command.argument);
         if (!record.error.isEmpty()) {
-            qDebug("%s", qPrintable(record.error));
-            return;
+            // One bad record must not cost the messages after it.
+            qDebug("SyncListenSMSThread: skipped a record: %s", qPrintable(record.error));
+            emit skippedRecord(record.error);
+            continue;
         }
         emit receivedSMS(record.sms);
     }

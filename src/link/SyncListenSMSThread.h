@@ -29,6 +29,9 @@ public:
 
 signals:
     void receivedSMS(const SMSInfo &sms);
+    // A "$sms:" record that could not be used; the listener goes on with the next one.
+    void skippedRecord(const QString &text);
+    // The session ended for a reason other than a stop or restart.
     void errorOccurred(const QString &text);
 
 protected:

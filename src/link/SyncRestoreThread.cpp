@@ -105,7 +105,7 @@ void SyncRestoreThread::readBatch(QTcpSocket &data)
             ++received;
             reportCount();
         } else if (line.command == Command::End) {
-            writeCommand(data, kBatchCommand, QString(), true);
+            writeCommand(data, kBatchCommand, QString(), true, &cancelled);
             return;
         }
     }
@@ -133,9 +133,9 @@ void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)
 
     if (parsed.attachmentCount >= 1) {
         if (store->contains(sms)) {
-            writeLine(data, QStringLiteral("0"), true);
+            writeLine(data, QStringLiteral("0"), true, &cancelled);
         } else {
-            writeLine(data, QStringLiteral("1"), true);
+            writeLine(data, QStringLiteral("1"), true, &cancelled);
             const QDir temp = emptyTempFolder();
             for (int i = 0; i < parsed.attachmentCount; ++i) {
                 checkCancelled();
@@ -177,17 +177,9 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
         throw LocalException(data, QStringLiteral("Create %1 error. %2").arg(attachment.filePath, file->errorString()));
 
     qint64 bytes = 0;
-    restartReportClock();
-    for (;;) {
-        checkCancelled();
-        const QByteArray line = readDataCommand(data, -1, &cancelled);
-        if (line.startsWith('.'))
-            break;
-        const auto decoded = QByteArray::fromBase64Encoding(line, QByteArray::AbortOnBase64DecodingErrors);
-        // Damaged data would be stored as a damaged picture: the backup fails instead.
-        if (!decoded)
-            throw LocalException(data, QStringLiteral("Invalid attachment data for %1.").arg(attachment.fileName));
-        const QByteArray &chunk = *decoded;
+    const auto save = [&](const QByteArray &chunk) {
+        if (chunk.isEmpty())
+            return;
         if (file->write(chunk) != chunk.size())
             throw LocalException(
                 data, QStringLiteral("Write %1 error. %2").arg(attachment.filePath, file->errorString()));
@@ -200,8 +192,20 @@ AttachmentInfo SyncRestoreThread::receiveAttachment(QTcpSocket &data, const QDir
                     .arg(attachment.fileName)
                     .arg(bytes / 1024));
         }
+    };
+    // Each data line is decoded as it streams in, whatever its length; characters outside
+    // the Base64 alphabet are skipped, as in every field the phone sends.
+    Base64Decoder decoder;
+    restartReportClock();
+    for (;;) {
+        checkCancelled();
+        const bool dataLine
+            = readDataLine(data, -1, &cancelled, [&](const QByteArray &piece) { save(decoder.decode(piece)); });
+        if (!dataLine)
+            break;
+        save(decoder.finish());
     }
-    writeLine(data, QStringLiteral("."), true);
+    writeLine(data, QStringLiteral("."), true, &cancelled);
     file->close();
     return attachment;
 }

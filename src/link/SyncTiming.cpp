@@ -9,6 +9,7 @@
 namespace {
 std::atomic_int dataPortPause {5000};
 std::atomic_int closingPause {1000};
+std::atomic_int replyTimeout {SyncTiming::kReplyTimeoutMs};
 } // namespace
 
 namespace SyncTiming {
@@ -21,6 +22,11 @@ int dataPortPauseMs()
 int closingPauseMs()
 {
     return closingPause.load();
+}
+
+int replyTimeoutMs()
+{
+    return replyTimeout.load();
 }
 
 void pauseUnlessCancelled(int milliseconds, const std::atomic_bool *cancelled)
@@ -37,6 +43,11 @@ void setPausesForTests(int dataPortPauseMs, int closingPauseMs)
 {
     dataPortPause = dataPortPauseMs;
     closingPause = closingPauseMs;
+}
+
+void setReplyTimeoutForTests(int replyTimeoutMs)
+{
+    replyTimeout = replyTimeoutMs > 0 ? replyTimeoutMs : kReplyTimeoutMs;
 }
 
 } // namespace SyncTiming

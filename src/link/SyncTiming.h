@@ -8,11 +8,15 @@ namespace SyncTiming {
 // Connecting to the service port or a data port.
 constexpr int kConnectTimeoutMs = 10000;
 // A reply the phone owes us: generous, but a dead phone must not hold a thread for ever.
+// A bound on silence, not on a whole line: it starts afresh whenever bytes move.
 constexpr int kReplyTimeoutMs = 60000;
 // One read of the incoming-message listener; a time-out there is no failure.
 constexpr int kListenReadTimeoutMs = 1000;
 // How often a blocked read looks at its cancel flag.
 constexpr int kCancelCheckMs = 200;
+
+// kReplyTimeoutMs, unless a test has set a shorter one.
+int replyTimeoutMs();
 
 // After the session URL (and the USB forward), before connecting the data port:
 // the phone's service needs it to open that port. 5 s.

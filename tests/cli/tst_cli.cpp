@@ -46,6 +46,7 @@ private slots:
     void accountsAndUsage();
     void backupRestoreAndSend();
     void failureAndInterruption();
+    void listening_data();
     void listening();
     void exporting();
     void controlCharactersAreShownEscaped();
@@ -195,9 +196,21 @@ void TestCli::failureAndInterruption()
     QVERIFY(storedMessages(QStringLiteral("cli")).isEmpty());
 }
 
+void TestCli::listening_data()
+{
+    QTest::addColumn<QStringList>("phoneFaults");
+    QTest::addColumn<QByteArray>("warning");
+    QTest::newRow("clean") << QStringList() << QByteArray();
+    // A record that cannot be used is skipped with a warning; the messages after it arrive.
+    QTest::newRow("first record spoilt") << QStringList {QStringLiteral("--malform"), QStringLiteral("smsrecv:short")}
+                                         << QByteArray("warning: skipped a message: SMS raw format wrong");
+}
+
 void TestCli::listening()
 {
-    startPhone();
+    QFETCH(QStringList, phoneFaults);
+    QFETCH(QByteArray, warning);
+    startPhone(phoneFaults);
     QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
     QProcess listen;
     startCli(listen, {QStringLiteral("listen"), QStringLiteral("cli"), QStringLiteral("--wifi"), kPhone});
@@ -215,6 +228,9 @@ void TestCli::listening()
     QVERIFY(listen.waitForFinished(10000));
     QCOMPARE(listen.exitCode(), 130);
     QVERIFY(!storedMessages(QStringLiteral("cli")).isEmpty());
+    const QByteArray errors = listen.readAllStandardError();
+    QCOMPARE(errors.contains("warning:"), !warning.isEmpty());
+    QVERIFY2(errors.contains(warning), errors.constData());
 }
 
 void TestCli::exporting()

@@ -1,9 +1,14 @@
 #include "SimpleProtocol.h"
 #include "SyncClient.h"
+#include "SyncTimingForTests.h"
 
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
+
+#include <thread>
 
 using namespace simpleprotocol;
 
@@ -24,6 +29,11 @@ private slots:
     void writingIsLatin1();
     void localExceptionTellsThePhone();
     void base64SkipsJunk();
+    void base64InPieces_data();
+    void base64InPieces();
+    void longLines();
+    void silenceBoundsAWaitNotALine();
+    void cancelEndsABlockedWrite();
     void commandLines_data();
     void commandLines();
     void phoneRecords_data();
@@ -57,6 +67,8 @@ void TestProtocol::cleanup()
     m_client.reset();
     delete m_peer;
     m_server.close();
+    SyncTiming::setReplyTimeoutForTests(0);
+    setMaxLineBytesForTests(0);
 }
 
 void TestProtocol::send(const QByteArray &bytes)
@@ -139,6 +151,103 @@ void TestProtocol::base64SkipsJunk()
     QCOMPARE(decodeText(encodeText(QStringLiteral("\uFEFFhi"))), QStringLiteral("\uFEFFhi"));
     QCOMPARE(encodeText(QString()), QString());
     QCOMPARE(decodeData(QStringLiteral("AAEC\u00ff/w==")), QByteArray("\x00\x01\x02\xff", 4));
+}
+
+void TestProtocol::base64InPieces_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("pieceSize");
+
+    const QByteArray data = QByteArray("\x00\x01\x02\xff attachment bytes", 22).toBase64();
+    QTest::newRow("whole") << data << 1000;
+    QTest::newRow("byte by byte") << data << 1;
+    QTest::newRow("pieces of 3") << data << 3;
+    QTest::newRow("junk and padding inside") << QByteArray("AA=E\xe9"
+                                                           "C/#w=*=")
+                                             << 2;
+    QTest::newRow("short last group") << QByteArray("QUJDRA") << 4;
+    QTest::newRow("a lone character") << QByteArray("QUJD R") << 5;
+}
+
+void TestProtocol::base64InPieces()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, pieceSize);
+    // Twice over: a finished decoder starts the next line afresh.
+    Base64Decoder decoder;
+    for (int round = 0; round < 2; ++round) {
+        QByteArray decoded;
+        for (qsizetype at = 0; at < line.size(); at += pieceSize)
+            decoded += decoder.decode(line.mid(at, pieceSize));
+        decoded += decoder.finish();
+        QCOMPARE(decoded, decodeData(QString::fromLatin1(line)));
+    }
+}
+
+void TestProtocol::longLines()
+{
+    setMaxLineBytesForTests(1000);
+    const QByteArray longest(1000, 'x');
+    send("$sms:" + longest.left(995) + "\r\n" + longest + "\n");
+    QCOMPARE(readCommand(*m_client, 1000).size(), 1000);
+    QCOMPARE(readLine(*m_client, 1000).size(), 1000);
+
+    // Attachment data streams in pieces, whatever the length of its lines.
+    send(QByteArray(5000, 'A') + "\r\n.\n");
+    qsizetype streamed = 0;
+    const auto count = [&](const QByteArray &piece) {
+        QVERIFY(!piece.contains('\r'));
+        streamed += piece.size();
+    };
+    QVERIFY(readDataLine(*m_client, 1000, nullptr, count));
+    QCOMPARE(streamed, 5000);
+    QVERIFY(!readDataLine(*m_client, 1000, nullptr, count));
+
+    // Any other line ends the session once it is longer than the limit, even before its end arrives.
+    send(QByteArray(1002, '$'));
+    try {
+        readCommand(*m_client, 1000);
+        QFAIL("no failure");
+    } catch (const LocalException &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Line too long."));
+    }
+    QCOMPARE(received(), "$error:" + QByteArray("Line too long.").toBase64() + "\n");
+}
+
+void TestProtocol::silenceBoundsAWaitNotALine()
+{
+    // The peer trickles a line out for twice the bound, never silent for half of it.
+    SyncTiming::setReplyTimeoutForTests(1000);
+    m_peer->setParent(nullptr);
+    QThread *const testThread = QThread::currentThread();
+    const std::unique_ptr<QThread> peer(QThread::create([socket = m_peer, testThread] {
+        for (int i = 0; i < 20; ++i) {
+            QThread::msleep(100);
+            socket->write(i < 19 ? "ab" : "ab\n");
+            socket->waitForBytesWritten(5000);
+        }
+        socket->moveToThread(testThread);
+    }));
+    m_peer->moveToThread(peer.get());
+    peer->start();
+    const auto join = qScopeGuard([&] { peer->wait(); });
+    QCOMPARE(readLine(*m_client, -1), QStringLiteral("ab").repeated(20));
+}
+
+void TestProtocol::cancelEndsABlockedWrite()
+{
+    // The peer reads nothing: once the buffers on the way are full, the write blocks.
+    std::atomic_bool cancelled {false};
+    std::thread canceller([&cancelled] {
+        QThread::msleep(300);
+        cancelled = true;
+    });
+    const auto join = qScopeGuard([&] { canceller.join(); });
+    QVERIFY_THROWS_EXCEPTION(JobCancelled, [&] {
+        for (int i = 0; i < 64; ++i)
+            writeDataLine(*m_client, QByteArray(1 << 20, 'A'), &cancelled);
+        flush(*m_client, &cancelled);
+    }());
 }
 
 void TestProtocol::commandLines_data()

@@ -10,6 +10,7 @@
 #include "SyncClient.h"
 #include "SyncListenSMSThread.h"
 #include "SyncRestoreThread.h"
+#include "SyncTimingForTests.h"
 #include "TestAccount.h"
 #include "TestMessage.h"
 #include "TestPhone.h"
@@ -83,6 +84,8 @@ private slots:
     void disconnectAtEveryLine();
     void badDataFailsTheWholeBackup_data();
     void badDataFailsTheWholeBackup();
+    void attachmentDataStreamsLeniently_data();
+    void attachmentDataStreamsLeniently();
     void cancelledBackupRollsBack();
     void fullDiskRollsBack();
     void restoreInBatches();
@@ -94,6 +97,9 @@ private slots:
     void negativeCountIsNoCount();
     void noConnection();
     void listenerDeliversMessages();
+    void listenerDeliversWhatItReadBeforeARestart();
+    void listenerSkipsBadRecords();
+    void listenerEndsOnATooLongLine();
 
 private:
     void usePhone(int sms, int mms, int conversations);
@@ -122,6 +128,7 @@ void TestSync::cleanup()
 {
     m_phone.reset();
     m_account.reset();
+    simpleprotocol::setMaxLineBytesForTests(0);
 }
 
 void TestSync::usePhone(int sms, int mms, int conversations)
@@ -246,7 +253,6 @@ void TestSync::badDataFailsTheWholeBackup_data()
     QTest::newRow("text date") << int(M::TextDate) << QStringLiteral("SMS 'date' field eq zero, raw:");
     QTest::newRow("no $atta:") << int(M::DataInsteadOfAtta) << QStringLiteral("must follow $atta: command.");
     QTest::newRow("$atta: one field") << int(M::AttaOneField) << QStringLiteral("$atta: command invalid param.");
-    QTest::newRow("bad Base64") << int(M::BadBase64) << QStringLiteral("Invalid attachment data for ");
     QTest::newRow("empty line") << int(M::EmptyLine) << QStringLiteral("Null command.");
     QTest::newRow("phone error") << -1 << QStringLiteral("Simulated phone failure");
 }
@@ -275,6 +281,50 @@ void TestSync::badDataFailsTheWholeBackup()
         QVERIFY(m_phone->waitForFinishedSessions(2, 10000));
         QCOMPARE(m_phone->sessions().last().outcome, PhoneSessionLog::Outcome::RemoteError);
     }
+}
+
+void TestSync::attachmentDataStreamsLeniently_data()
+{
+    QTest::addColumn<bool>("junk");
+    QTest::addColumn<int>("chunkBytes");
+    // A data line is never held whole, so the limit on the other lines does not apply.
+    QTest::newRow("every picture on one line") << false << (1 << 20);
+    // As in every field, characters outside the Base64 alphabet are skipped.
+    QTest::newRow("a data line of junk") << true << 8192;
+}
+
+void TestSync::attachmentDataStreamsLeniently()
+{
+    QFETCH(bool, junk);
+    QFETCH(int, chunkBytes);
+    usePhone(4, 2, 2);
+    m_phone->setChunkSize(chunkBytes);
+    simpleprotocol::setMaxLineBytesForTests(4096);
+    PhoneFault fault;
+    fault.malformation = junk ? PhoneFault::Malformation::BadBase64 : PhoneFault::Malformation::None;
+    m_phone->setFault(PhoneSessionKind::Backup, fault);
+    ProgressRecorder progress;
+    QCOMPARE(backup(progress), 6);
+    QCOMPARE(progress.errors, QStringList());
+
+    const PhoneStore phone = m_phone->store();
+    QList<qint64> sent;
+    for (const PhoneMessage &message : phone.messages()) {
+        for (const PhoneAttachment &a : message.attachments)
+            sent.append(QFileInfo(a.filePath).size());
+    }
+    QList<qint64> filed;
+    for (const SMSInfo &sms : Accounts::currentStore()->querySMS({})) {
+        for (const AttachmentInfo &a : sms.attachments)
+            filed.append(QFileInfo(a.filePath).size());
+    }
+    std::sort(sent.begin(), sent.end());
+    std::sort(filed.begin(), filed.end());
+    QCOMPARE(filed.size(), 2);
+    if (junk)
+        QVERIFY(filed != sent); // the junk line stands for one line of data
+    else
+        QCOMPARE(filed, sent);
 }
 
 void TestSync::cancelledBackupRollsBack()
@@ -508,6 +558,54 @@ void TestSync::listenerDeliversMessages()
     QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 20000);
     QCOMPARE(failed.first().first().toString(), QStringLiteral("The remote host closed the connection"));
     QCOMPARE(received.size(), 1);
+}
+
+void TestSync::listenerDeliversWhatItReadBeforeARestart()
+{
+    const auto listener = std::make_unique<SyncListenSMSThread>();
+    QSignalSpy received(listener.get(), &SyncListenSMSThread::receivedSMS);
+    listener->restart();
+    QVERIFY(m_phone->waitForListeners(1, 20000));
+    // The phone sends the message while the restart is pending: it was read, so it is handed over.
+    m_phone->pushIncoming(QStringLiteral("5550100"), QStringLiteral("just in time"));
+    listener->restart();
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 20000);
+    QCOMPARE(received.first().first().value<SMSInfo>().body, QStringLiteral("just in time"));
+}
+
+void TestSync::listenerSkipsBadRecords()
+{
+    PhoneFault fault;
+    fault.malformation = PhoneFault::Malformation::ShortRecord;
+    m_phone->setFault(PhoneSessionKind::SmsRecv, fault);
+    const auto listener = std::make_unique<SyncListenSMSThread>();
+    QSignalSpy received(listener.get(), &SyncListenSMSThread::receivedSMS);
+    QSignalSpy skipped(listener.get(), &SyncListenSMSThread::skippedRecord);
+    QSignalSpy failed(listener.get(), &SyncListenSMSThread::errorOccurred);
+    listener->restart();
+    QVERIFY(m_phone->waitForListeners(1, 20000));
+    m_phone->pushIncoming(QStringLiteral("5550100"), QStringLiteral("spoilt"));
+    m_phone->pushIncoming(QStringLiteral("5550100"), QStringLiteral("fine"));
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 20000);
+    QCOMPARE(received.first().first().value<SMSInfo>().body, QStringLiteral("fine"));
+    QCOMPARE(skipped.size(), 1);
+    QVERIFY(skipped.first().first().toString().startsWith(
+        QStringLiteral("SMS raw format wrong, less then 5 fields, raw:")));
+    QCOMPARE(failed.size(), 0);
+}
+
+void TestSync::listenerEndsOnATooLongLine()
+{
+    simpleprotocol::setMaxLineBytesForTests(1000);
+    const auto listener = std::make_unique<SyncListenSMSThread>();
+    QSignalSpy received(listener.get(), &SyncListenSMSThread::receivedSMS);
+    QSignalSpy failed(listener.get(), &SyncListenSMSThread::errorOccurred);
+    listener->restart();
+    QVERIFY(m_phone->waitForListeners(1, 20000));
+    m_phone->pushIncoming(QStringLiteral("5550100"), QString(1000, QLatin1Char('x')));
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 20000);
+    QCOMPARE(failed.first().first().toString(), QStringLiteral("Line too long."));
+    QCOMPARE(received.size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSync)

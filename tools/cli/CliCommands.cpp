@@ -246,6 +246,19 @@ int listen(const QCommandLineParser &options, const QString &account)
         std::fflush(stdout);
     });
     QObject::connect(&listener, &SyncListenSMSThread::errorOccurred, &loop, fail);
+    QObject::connect(&listener, &SyncListenSMSThread::skippedRecord, &loop, [](const QString &text) {
+        // The phone's raw record, on one line: backslashes and control characters escaped.
+        QString escaped;
+        for (const QChar c : text) {
+            if (c == QLatin1Char('\\'))
+                escaped += QLatin1String("\\\\");
+            else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                escaped += c;
+        }
+        printError(QStringLiteral("warning: skipped a message: ") + escaped);
+    });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
         if (interrupted)
