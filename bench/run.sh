@@ -11,3 +11,5 @@ echo "== phone link: backup and restore over loopback"
 build/bin/bench_sync
 echo "== export: CSV, threaded HTML and PDF"
 build/bin/bench_export
+echo "== phone link: one very long attachment data line"
+build/bin/bench_longline
