@@ -34,8 +34,7 @@ void sendLine(quint16 port, qint64 megabytes)
             socket.waitForBytesWritten(10000);
     }
     socket.write("\n.\n");
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(10000)) {
-    }
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(10000)) { }
     socket.waitForDisconnected(30000);
 }
 
@@ -70,8 +69,8 @@ int main(int argc, char *argv[])
     peer.join();
 
     std::printf("data line: %lld MiB of Base64 read as %s, %.1f MiB decoded, %.0f MiB/s\n", qlonglong(megabytes),
-                dataLine && endLine ? "one line" : "a broken line", decoded / 1048576.0, megabytes / seconds);
-    std::printf("peak memory: %ld MiB before the line, %ld MiB after (+%ld MiB)\n", before,
-                BenchData::peakRssMiB(), BenchData::peakRssMiB() - before);
+        dataLine && endLine ? "one line" : "a broken line", decoded / 1048576.0, megabytes / seconds);
+    std::printf("peak memory: %ld MiB before the line, %ld MiB after (+%ld MiB)\n", before, BenchData::peakRssMiB(),
+        BenchData::peakRssMiB() - before);
     return 0;
 }
