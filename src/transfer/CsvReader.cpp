@@ -1,0 +1,240 @@
+#include "CsvReader.h"
+
+#include <QIODevice>
+#include <QtDebug>
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kBlockSize = 64 * 1024;
+
+[[noreturn]] void failRead(QIODevice &device, const char *debugFormat)
+{
+    const QString error = device.errorString();
+    qDebug(debugFormat, qUtf8Printable(error));
+    throw std::runtime_error(error.toUtf8().toStdString());
+}
+
+// The device's bytes a block at a time. Blocks are peeked, and only the bytes handed out
+// are taken from the device (on the next block or at release()), so the device's position
+// ends up just after the last byte used whatever the block size.
+class ByteSource
+{
+public:
+    explicit ByteSource(QIODevice &device)
+        : m_device(device)
+        , m_block(kBlockSize)
+    {
+    }
+
+    bool next(char &byte)
+    {
+        if (m_at == m_size && !refill())
+            return false;
+        byte = m_block[m_at++];
+        return true;
+    }
+
+    bool atEnd() { return m_at == m_size && !refill(); }
+
+    // Takes the bytes when the input continues with them; otherwise takes nothing.
+    bool skipIf(QByteArrayView bytes)
+    {
+        while (m_size - m_at < bytes.size()) {
+            const qint64 before = m_size - m_at;
+            if (!refill() || m_size - m_at <= before)
+                break;
+        }
+        if (!QByteArrayView(m_block.data() + m_at, m_size - m_at).startsWith(bytes))
+            return false;
+        m_at += bytes.size();
+        return true;
+    }
+
+    // Takes the bytes handed out from the device.
+    void release()
+    {
+        if (m_at > 0 && m_device.skip(m_at) != m_at)
+            failRead(m_device, "utf8CSVRow::error:%s");
+        m_at = 0;
+        m_size = 0;
+    }
+
+private:
+    // Replaces the handed-out bytes with those the device has next; false at its end.
+    bool refill()
+    {
+        release();
+        const qint64 got = m_device.peek(m_block.data(), kBlockSize);
+        if (got < 0)
+            failRead(m_device, "utf8CSVRow::error:%s");
+        m_size = got;
+        return got > 0;
+    }
+
+    QIODevice &m_device;
+    std::vector<char> m_block;
+    qint64 m_at = 0;
+    qint64 m_size = 0;
+};
+
+QString decodeField(const QByteArray &bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    return QString::fromUtf8(bytes.constData(), nul < 0 ? bytes.size() : nul);
+}
+
+bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
+{
+    if (skipByteOrderMark) {
+        if (source.atEnd())
+            return false;
+        source.skipIf("\xEF\xBB\xBF");
+    }
+    QByteArray field;
+    bool inQuotes = false;
+    bool quoteOpened = false;
+    bool quotePending = false;
+    char byte;
+    while (source.next(byte)) {
+        if (byte == '"' && !quoteOpened) {
+            quoteOpened = true;
+            inQuotes = true;
+            continue;
+        }
+        if (inQuotes) {
+            if (byte == '"') {
+                if (quotePending)
+                    field += '"';
+                quotePending = !quotePending;
+                continue;
+            }
+            if (!quotePending) {
+                field += byte;
+                continue;
+            }
+            // The quote before this byte closed the quoted section.
+            quotePending = false;
+            inQuotes = false;
+        }
+        if (byte == ',') {
+            row.append(decodeField(field));
+            field.clear();
+            quoteOpened = false;
+        } else if (byte == '\n') {
+            row.append(decodeField(field));
+            return true;
+        } else if (byte != '\r') {
+            field += byte;
+        }
+    }
+    row.append(decodeField(field));
+    return false;
+}
+
+} // namespace
+
+namespace CsvReader {
+
+bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark)
+{
+    ByteSource source(device);
+    const bool ended = readRow(row, source, skipByteOrderMark);
+    source.release();
+    return ended;
+}
+
+bool readCSVRow(QStringList &row, QIODevice &device, int minFields)
+{
+    ByteSource source(device);
+    for (;;) {
+        if (!readRow(row, source, true)) {
+            source.release();
+            return false;
+        }
+        if (row.size() >= minFields) {
+            source.release();
+            return true;
+        }
+        row.clear();
+    }
+}
+
+qint64 totalRecords(QIODevice &device)
+{
+    std::vector<char> block(kBlockSize);
+    qint64 records = 0;
+    bool inQuotes = false;
+    for (;;) {
+        const qint64 got = device.read(block.data(), kBlockSize);
+        if (got < 0)
+            failRead(device, "totalRecords::error:%s\n");
+        if (got == 0)
+            return records;
+        for (qint64 i = 0; i < got; ++i) {
+            if (block[i] == '"')
+                inQuotes = !inQuotes;
+            else if (block[i] == '\n' && !inQuotes)
+                ++records;
+        }
+    }
+}
+
+HeaderIndex headerIndex(const QStringList &header)
+{
+    HeaderIndex index;
+    for (int i = 0; i < header.size(); ++i)
+        index.insert(header.at(i), i);
+    return index;
+}
+
+QString fieldValue(const HeaderIndex &index, const QStringList &row, const QString &name, const QString &defaultValue)
+{
+    const auto found = index.constFind(name);
+    if (found == index.constEnd() || found.value() >= row.size())
+        return defaultValue;
+    return row.at(found.value());
+}
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *at = reinterpret_cast<const uchar *>(bytes.data());
+    const auto *end = at + bytes.size();
+    while (at < end) {
+        const uchar lead = *at++;
+        if (lead < 0x80)
+            continue;
+        int following;
+        char32_t code;
+        char32_t smallest;
+        if ((lead & 0xE0) == 0xC0) {
+            following = 1;
+            code = lead & 0x1F;
+            smallest = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            following = 2;
+            code = lead & 0x0F;
+            smallest = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            following = 3;
+            code = lead & 0x07;
+            smallest = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - at < following)
+            return false;
+        for (int i = 0; i < following; ++i, ++at) {
+            if ((*at & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (*at & 0x3F);
+        }
+        if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+    }
+    return true;
+}
+
+} // namespace CsvReader
