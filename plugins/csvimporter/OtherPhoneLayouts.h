@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+// Reads the dates other phones write: ISO 8601, "yyyy-MM-dd hh:mm:ss", "yyyy.MM.dd hh:mm",
+// "dd.MM.yyyy hh:mm", "Jul 23, 2011 6:12:54 AM", slashed dates with a 12- or 24-hour time,
+// and Unix epoch milliseconds. Dates without a zone are local time.
+// A slashed date such as 01/02/2012 reads month first until a date seen so far had a day
+// above 12 in one of the two places; the first such date decides for the later ones.
+class OtherPhoneDates
+{
+public:
+    // Remembers which way round slashed dates are when text tells, without reading it.
+    void learn(const QString &text);
+    // An invalid date-time when the text is none of the forms above.
+    QDateTime read(const QString &text);
+
+private:
+    enum class Order { Unknown, MonthFirst, DayFirst };
+    QDateTime readSlashed(const QString &text);
+
+    Order m_order = Order::Unknown;
+};
+
+// One recognised layout of an other phone's CSV file: whether it starts with a header row,
+// and how a data row maps to the values "send" (bool), "date" (QDateTime), "number",
+// "person" and "content" (strings).
+class OtherPhoneLayout
+{
+public:
+    virtual ~OtherPhoneLayout() = default;
+    virtual bool hasHeader() const = 0;
+    // header maps column names to positions; it is empty for layouts without a header row.
+    virtual QHash<QString, QVariant> convert(const QHash<QString, int> &header, const QStringList &row) = 0;
+
+    // The layout the file's first two rows show, or null when none fits. For a file with a
+    // single row both rows are the same.
+    static std::unique_ptr<OtherPhoneLayout> recognise(const QStringList &first, const QStringList &second);
+
+protected:
+    static QHash<QString, QVariant> message(
+        bool send, const QDateTime &date, const QString &number, const QString &person, const QString &content);
+
+    OtherPhoneDates m_dates;
+};

@@ -1,0 +1,53 @@
+// The entry points the program resolves by these plain names. The handle given out by
+// getFormat is a recognised layout; the program gives it back through deleteFormat.
+#include "OtherPhoneLayouts.h"
+
+#include <QtGlobal>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int> g_deletedFormats {0};
+
+OtherPhoneLayout *layoutOf(void *format)
+{
+    return static_cast<OtherPhoneLayout *>(format);
+}
+
+} // namespace
+
+extern "C" {
+
+Q_DECL_EXPORT int version()
+{
+    return 1;
+}
+
+Q_DECL_EXPORT void *getFormat(QStringList first, QStringList second)
+{
+    return OtherPhoneLayout::recognise(first, second).release();
+}
+
+Q_DECL_EXPORT bool hasHeader(void *format)
+{
+    return format && layoutOf(format)->hasHeader();
+}
+
+Q_DECL_EXPORT QHash<QString, QVariant> getSMS(void *format, QHash<QString, int> header, QStringList row)
+{
+    return format ? layoutOf(format)->convert(header, row) : QHash<QString, QVariant>();
+}
+
+Q_DECL_EXPORT void deleteFormat(void *format)
+{
+    ++g_deletedFormats;
+    delete layoutOf(format);
+}
+
+// How many handles came back through deleteFormat since the library was loaded; for tests.
+Q_DECL_EXPORT int deletedFormats()
+{
+    return g_deletedFormats;
+}
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QHash>
+#include <QLibrary>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+// The separately built library "csvimporter" that recognises CSV files written by other
+// phones and programs and turns their rows into a message's values: "send" (bool), "date"
+// (QDateTime), "number", "person" and "content" (strings).
+// Construction loads the library and resolves its entry points, raising std::runtime_error
+// with the loader's message when either fails. The layout handle recognise() obtains goes
+// back to the library when the importer is destroyed.
+class CSVImporter
+{
+public:
+    // The library beside the program, wherever the program was started from.
+    CSVImporter();
+    // The library at libraryPath; the platform's prefix and suffix may be left out.
+    explicit CSVImporter(const QString &libraryPath);
+    ~CSVImporter();
+    CSVImporter(const CSVImporter &) = delete;
+    CSVImporter &operator=(const CSVImporter &) = delete;
+
+    static QString defaultLibraryPath();
+
+    // Asks the library for the layout of a file starting with these two rows (the same row
+    // twice for a file with one row); true when it recognised one.
+    bool recognise(const QStringList &first, const QStringList &second);
+    // Whether the file's first row names the columns; false before a layout was recognised.
+    bool hasHeader() const;
+    // A data row's values; header maps column names to positions and is empty for layouts
+    // without a header row. Empty before a layout was recognised.
+    QHash<QString, QVariant> convertRow(const QHash<QString, int> &header, const QStringList &row) const;
+    void unload();
+
+private:
+    using VersionFunction = void (*)();
+    using GetFormatFunction = void *(*)(QStringList, QStringList);
+    using HasHeaderFunction = bool (*)(void *);
+    using GetSMSFunction = QHash<QString, QVariant> (*)(void *, QHash<QString, int>, QStringList);
+    using DeleteFormatFunction = void (*)(void *);
+
+    QFunctionPointer resolve(const char *name);
+
+    VersionFunction m_version = nullptr;
+    GetFormatFunction m_getFormat = nullptr;
+    HasHeaderFunction m_hasHeader = nullptr;
+    GetSMSFunction m_getSMS = nullptr;
+    DeleteFormatFunction m_deleteFormat = nullptr;
+    std::unique_ptr<QLibrary> m_library;
+    void *m_format = nullptr;
+};
