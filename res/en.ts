@@ -489,6 +489,10 @@
 <context>
     <name>LocalPreviewCSVThread</name>
     <message>
+        <source>IDS_CSV_READ_AS_LATIN1</source>
+        <translation>The file was not UTF-8 and was read as Latin-1.</translation>
+    </message>
+    <message>
         <source>IDS_IMPORT_CSV_PREVIEW_SUC_%1</source>
         <translation>Successfully load %1 SMS &amp; MMS.</translation>
     </message>

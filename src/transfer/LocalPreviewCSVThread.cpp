@@ -1,0 +1,226 @@
+#include "LocalPreviewCSVThread.h"
+
+#include "CSVImporter.h"
+#include "FileHelpers.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QtDebug>
+
+#include <stdexcept>
+
+namespace {
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
+// Whether the device's bytes from its position to the end are UTF-8, read a block at a
+// time; a character cut by a block's end is carried into the next block.
+bool isUtf8Device(QIODevice &device)
+{
+    constexpr qint64 kBlock = 64 * 1024;
+    QByteArray pending;
+    for (;;) {
+        const QByteArray block = device.read(kBlock);
+        if (block.isEmpty()) {
+            if (!device.atEnd())
+                throw std::runtime_error(device.errorString().toUtf8().toStdString());
+            return CsvReader::isValidUtf8(pending);
+        }
+        pending += block;
+        // Keep back a lead byte (with what follows it) whose character is not complete yet.
+        qsizetype cut = pending.size();
+        for (qsizetype i = pending.size() - 1; i >= 0 && i >= pending.size() - 4; --i) {
+            const uchar byte = uchar(pending.at(i));
+            if ((byte & 0xC0) == 0x80)
+                continue;
+            const int length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            if (pending.size() - i < length)
+                cut = i;
+            break;
+        }
+        if (!CsvReader::isValidUtf8(QByteArrayView(pending).first(cut)))
+            return false;
+        pending.remove(0, cut);
+    }
+}
+
+// The file's part of an attachment entry: its last part, either separator counted; empty
+// for entries that name no file there.
+QString dataFileName(const QString &entry)
+{
+    QString name = entry;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    name = QFileInfo(name).fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QString();
+    return FileHelpers::safeFileName(name);
+}
+
+QStringList pieces(const QString &field)
+{
+    return field.trimmed().split(QLatin1Char(';'), Qt::SkipEmptyParts);
+}
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toUtf8().toStdString());
+}
+
+} // namespace
+
+LocalPreviewCSVThread::LocalPreviewCSVThread(
+    const QString &csvPath, ProgressReceiver *progressReceiver, CSVImporter *importer)
+    : ProgressThread(progressReceiver)
+    , importer(importer)
+    , csvPath(csvPath)
+    , dataDir(QDir(QFileInfo(csvPath).absolutePath()).filePath(QStringLiteral("data")))
+{
+}
+
+void LocalPreviewCSVThread::run()
+{
+    try {
+        QFile file(csvPath);
+        if (!file.open(QIODevice::ReadOnly))
+            fail(file.errorString());
+        // Counting pass: the first row is the header unless the layout has none.
+        QStringList first;
+        CsvReader::readCSVRow(first, file, 4);
+        qint64 total = CsvReader::totalRecords(file);
+        if (importer && !importer->hasHeader())
+            ++total;
+        if (!file.seek(0))
+            fail(file.errorString());
+        const bool utf8 = isUtf8Device(file);
+        file.close();
+
+        QString text;
+        if (utf8) {
+            if (!file.open(QIODevice::ReadOnly))
+                fail(file.errorString());
+            text = readAll(file, total);
+        } else {
+            // A legacy 8-bit export: the whole text once more, in UTF-8 for the reader.
+            if (!file.open(QIODevice::ReadOnly))
+                fail(file.errorString());
+            const QByteArray legacy = file.readAll();
+            if (file.error() != QFileDevice::NoError)
+                fail(file.errorString());
+            file.close();
+            QByteArray converted = QString::fromLatin1(legacy).toUtf8();
+            QBuffer buffer(&converted);
+            buffer.open(QIODevice::ReadOnly);
+            text = readAll(buffer, total);
+            if (!text.isEmpty())
+                text += QLatin1Char(' ') + tr("IDS_CSV_READ_AS_LATIN1");
+        }
+        if (!text.isEmpty())
+            emit succeed(text);
+    } catch (const JobCancelled &) {
+        qDebug("LocalPreviewCSVThread: User canceled.");
+    } catch (const std::exception &e) {
+        smsList.clear();
+        emit errorOccurred(QString::fromUtf8(e.what()));
+    }
+}
+
+QString LocalPreviewCSVThread::readAll(QIODevice &device, qint64 total)
+{
+    CsvReader::HeaderIndex header;
+    if (!importer || importer->hasHeader()) {
+        QStringList row;
+        CsvReader::readCSVRow(row, device, 4);
+        header = CsvReader::headerIndex(row);
+        if (!importer) {
+            for (const char *name : {"send", "date", "number", "content"}) {
+                if (!header.contains(QLatin1String(name)))
+                    fail(tr("IDS_INVALID_OMBREVALE_SMS_CSV_FORMAT"));
+            }
+        }
+    }
+    int valid = 0;
+    int invalid = 0;
+    int lastPercent = -1;
+    restartReportClock();
+    QStringList row;
+    for (;;) {
+        checkCancelled();
+        const bool more = CsvReader::utf8CSVRow(row, device, false);
+        // A row of one field is a blank line.
+        if (row.size() > 1) {
+            const SMSInfo sms = importer ? convertImportedRow(header, row) : convertOwnRow(header, row);
+            if (sms.date.isValid()) {
+                smsList.append(sms);
+                ++valid;
+                const int now = percent(valid, total);
+                if (now != lastPercent || reportDue()) {
+                    lastPercent = now;
+                    emit updateProgress(now, tr("SMS %1:%2").arg(valid).arg(total));
+                }
+            } else {
+                ++invalid;
+                qDebug() << "LocalPreviewCSVThread: Invalid sms, " << row;
+            }
+        }
+        row.clear();
+        if (!more)
+            break;
+    }
+    if (invalid != 0)
+        return tr("IDS_IMPORT_CSV_PREVIEW_SUC_%1_INVALID_%2").arg(valid).arg(invalid);
+    return tr("IDS_IMPORT_CSV_PREVIEW_SUC_%1").arg(valid);
+}
+
+SMSInfo LocalPreviewCSVThread::convertOwnRow(const CsvReader::HeaderIndex &header, const QStringList &row) const
+{
+    const auto field = [&](const char *name, const QString &fallback = QString()) {
+        return CsvReader::fieldValue(header, row, QLatin1String(name), fallback);
+    };
+    SMSInfo sms;
+    sms.isSend = field("send", QStringLiteral("0")).toInt() == 1;
+    sms.person = field("person");
+    sms.address = field("number");
+    sms.body = field("content");
+    sms.subject = field("subject");
+    sms.date = QDateTime::fromString(field("date"), kDateFormat);
+    if (!sms.date.isValid())
+        fail(tr("IDS_INVALID_DATE_FORMAT"));
+    sms.attachments = attachments(header, row);
+    return sms;
+}
+
+SMSInfo LocalPreviewCSVThread::convertImportedRow(const CsvReader::HeaderIndex &header, const QStringList &row) const
+{
+    const QHash<QString, QVariant> values = importer->convertRow(header, row);
+    SMSInfo sms;
+    sms.isSend = values.value(QStringLiteral("send")).toBool();
+    sms.date = values.value(QStringLiteral("date")).toDateTime();
+    sms.address = values.value(QStringLiteral("number")).toString();
+    sms.person = values.value(QStringLiteral("person")).toString();
+    sms.body = values.value(QStringLiteral("content")).toString();
+    return sms;
+}
+
+QList<AttachmentInfo> LocalPreviewCSVThread::attachments(
+    const CsvReader::HeaderIndex &header, const QStringList &row) const
+{
+    const QStringList mimes = pieces(CsvReader::fieldValue(header, row, QStringLiteral("mime")));
+    const QStringList names = pieces(CsvReader::fieldValue(header, row, QStringLiteral("cl")));
+    const QStringList copies = pieces(CsvReader::fieldValue(header, row, QStringLiteral("atta")));
+    QList<AttachmentInfo> found;
+    const qsizetype count = std::min({mimes.size(), names.size(), copies.size()});
+    for (qsizetype i = 0; i < count; ++i) {
+        // Only a file inside the data folder: an entry that climbs out of it or names
+        // another place is cut to its last part, and one that names no file is left out.
+        const QString copy = dataFileName(copies.at(i));
+        if (mimes.at(i).isEmpty() || names.at(i).isEmpty() || copy.isEmpty())
+            continue;
+        AttachmentInfo attachment;
+        attachment.mimeType = mimes.at(i);
+        attachment.fileName = names.at(i);
+        attachment.filePath = dataDir.filePath(copy);
+        found.append(attachment);
+    }
+    return found;
+}

@@ -1,0 +1,78 @@
+#include "LocalRestoreThread.h"
+
+#include "AccountLock.h"
+#include "Accounts.h"
+#include "MmsDB.h"
+
+#include <memory>
+#include <stdexcept>
+
+LocalRestoreThread::LocalRestoreThread(const QList<SMSInfo> &messages, ProgressReceiver *progressReceiver)
+    : ProgressThread(progressReceiver)
+    , smsList(messages)
+{
+}
+
+void LocalRestoreThread::run()
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    std::unique_ptr<AccountLock> lock;
+    bool begun = false;
+    try {
+        if (!store)
+            throw std::runtime_error("No account is open.");
+        lock = std::make_unique<AccountLock>(store->folder());
+        lock->lock();
+        store->beginTran();
+        begun = true;
+        const int done = insertAll(*store);
+        store->commitTran();
+        emit succeed(tr("IDS_RESTORE_SUC_%1").arg(done));
+        return;
+    } catch (const JobCancelled &) {
+        qDebug("LocalRestoreThread: User canceled.");
+    } catch (const std::exception &e) {
+        // Taken back before the dialog hears of it, so the store is as it was by then.
+        rollback(store, begun);
+        emit errorOccurred(QString::fromUtf8(e.what()));
+        return;
+    }
+    rollback(store, begun);
+}
+
+void LocalRestoreThread::rollback(const std::shared_ptr<MmsDB> &store, bool begun)
+{
+    if (!begun)
+        return;
+    try {
+        store->rollbackTran();
+    } catch (const std::exception &e) {
+        qWarning("LocalRestoreThread: rollback failed: %s", e.what());
+    }
+}
+
+int LocalRestoreThread::insertAll(MmsDB &store)
+{
+    const int total = int(smsList.size());
+    int done = 0;
+    int lastPercent = -1;
+    restartReportClock();
+    for (SMSInfo sms : std::as_const(smsList)) {
+        checkCancelled();
+        if (!sms.date.isValid())
+            throw std::runtime_error(tr("IDS_INVALID_DATE_FORMAT").toUtf8().toStdString());
+        if (sms.address.isEmpty())
+            sms.address = QStringLiteral("Unknown");
+        // A message already in the store is skipped there, and counted here all the same.
+        store.insertSMS(sms, MmsDB::AttachmentFiles::Copy);
+        ++done;
+        const int now = percent(done, total);
+        if (now != lastPercent || reportDue()) {
+            lastPercent = now;
+            emit updateProgress(now, tr("SMS %1:%2").arg(done).arg(total));
+        }
+    }
+    // A cancel during the last message still takes everything back.
+    checkCancelled();
+    return done;
+}

@@ -1,0 +1,357 @@
+#include "AccountLock.h"
+#include "ExportFormat.h"
+#include "LocalBackupThread.h"
+#include "LocalPreviewCSVThread.h"
+#include "LocalRestoreThread.h"
+#include "MmsDB.h"
+#include "ProgramTexts.h"
+#include "ProgressRecorder.h"
+#include "Sqlite3Sql.h"
+#include "TestAccount.h"
+#include "TestMessage.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray kHeader = "send,date,number,person,subject,content,mime,cl,atta\n";
+const QString kWrongFormat = u"The format of your imported CSV file did not match that of Ombrevale."_s;
+const QString kBadDate = u"Incorrect date format in CSV data.Correct format is (yyyy-MM-dd hh:mm:ss)."_s;
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What a store holds, attachment files' contents included, in a form QCOMPARE shows.
+QStringList storeContents(MmsDB &store)
+{
+    QStringList lines;
+    for (const SMSInfo &sms : store.querySMS({})) {
+        QString line = u"%1|%2|%3|%4|%5"_s.arg(int(sms.isSend))
+                           .arg(sms.address, sms.person, sms.body, sms.date.toUTC().toString(Qt::ISODate));
+        for (const AttachmentInfo &a : sms.attachments)
+            line += u"|%1:%2"_s.arg(a.fileName, QString::fromUtf8(readFile(a.filePath)));
+        lines.append(line);
+    }
+    QDirIterator files(store.attachmentDir().path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        lines.append(u"file:"_s + QString::fromUtf8(readFile(files.next())));
+    lines.sort();
+    return lines;
+}
+
+struct Preview
+{
+    QList<SMSInfo> messages;
+    QStringList errors;
+    QStringList successes;
+    QStringList texts;
+};
+
+Preview preview(const QString &csvPath)
+{
+    ProgressRecorder progress;
+    LocalPreviewCSVThread worker(csvPath, &progress);
+    Preview result;
+    if (!progress.run(worker))
+        return result;
+    result = {worker.messages(), progress.errors, progress.successes, progress.texts};
+    return result;
+}
+
+// Cancels the import from inside its n-th report, which holds the worker until then.
+class CancellingReceiver : public QObject, public ProgressReceiver
+{
+    Q_OBJECT
+
+public:
+    explicit CancellingReceiver(int cancelAt)
+        : m_cancelAt(cancelAt)
+    {
+    }
+    void attach(ProgressThread &worker) override
+    {
+        connect(
+            &worker, &ProgressThread::updateProgress, this,
+            [this, &worker] {
+                if (++m_reports == m_cancelAt)
+                    worker.onProgressClose(0);
+            },
+            Qt::BlockingQueuedConnection);
+        connect(&worker, &ProgressThread::succeed, this, [this](const QString &text) { reports.append(text); });
+        connect(&worker, &ProgressThread::errorOccurred, this, [this](const QString &text) { reports.append(text); });
+    }
+    QStringList reports;
+
+private:
+    int m_cancelAt;
+    int m_reports = 0;
+};
+
+bool runWorker(ProgressThread &worker)
+{
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker.start();
+    loop.exec();
+    QCoreApplication::sendPostedEvents();
+    return worker.isFinished();
+}
+
+} // namespace
+
+class TestCsvImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void exportPreviewImportRoundTrip();
+    void ownFormatRows();
+    void attachmentEntriesStayInDataFolder_data();
+    void attachmentEntriesStayInDataFolder();
+    void legacyEncoding_data();
+    void legacyEncoding();
+    void badFileEndsPreview_data();
+    void badFileEndsPreview();
+    void failedImportLeavesStore_data();
+    void failedImportLeavesStore();
+
+private:
+    QString csvPath(const QString &name = u"in"_s) const { return m_dir->filePath(name + u"/"_s + name + u".csv"_s); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestCsvImport::initTestCase()
+{
+    QVERIFY(installProgramTexts(*QCoreApplication::instance()));
+}
+
+void TestCsvImport::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestCsvImport::exportPreviewImportRoundTrip()
+{
+    const QString note = m_dir->filePath(u"note.txt"_s);
+    writeFile(note, "attached text");
+    SMSInfo mms = TestMessage(u"5550100"_s).from(u"Ann"_s).saying(u"see, \"this\"\nfile"_s).sent().at(utc(2024, 3, 1));
+    mms.attachments.append({u"note.txt"_s, QString(), note, u"text/plain"_s});
+    const QList<SMSInfo> original {mms, TestMessage(u"5550101"_s).saying(u"plain"_s).at(utc(2024, 3, 2)),
+        TestMessage(QString()).saying(u"nobody"_s).at(utc(2024, 3, 3))};
+    const QString path = csvPath(u"out"_s);
+    ProgressRecorder exporting;
+    LocalBackupThread exporter(original, path, QFileInfo(path).absolutePath(), int(ExportFormat::Csv), &exporting);
+    QVERIFY(exporting.run(exporter));
+    QVERIFY(exporting.errors.isEmpty());
+
+    const Preview read = preview(path);
+    QCOMPARE(read.errors, QStringList());
+    QCOMPARE(read.successes, QStringList {u"Successfully load 3 SMS & MMS."_s});
+    QCOMPARE(read.texts.last(), u"SMS(MMS) 3:3"_s);
+    QCOMPARE(read.messages.size(), 3);
+    QCOMPARE(read.messages.first().body, mms.body);
+    QCOMPARE(read.messages.first().attachments.size(), 1);
+    QCOMPARE(read.messages.first().attachments.first().fileName, u"note.txt"_s);
+    QCOMPARE(QFileInfo(read.messages.first().attachments.first().filePath).absolutePath(),
+        QFileInfo(path).absolutePath() + u"/data"_s);
+
+    TestAccount account(u"imported"_s);
+    for (int round = 0; round < 2; ++round) {
+        ProgressRecorder importing;
+        LocalRestoreThread importer(read.messages, &importing);
+        QVERIFY(importing.run(importer));
+        QCOMPARE(importing.errors, QStringList());
+        // The second time every message is a duplicate: counted, not stored again.
+        QCOMPARE(importing.successes, QStringList {u"Successfully import 3 SMS & MMS."_s});
+        QCOMPARE(importing.percents, (QList<int> {33, 66, 100}));
+        QCOMPARE(storeContents(*account.store()),
+            (QStringList {u"0|5550101||plain|2024-03-02T08:00:00Z"_s, u"0|Unknown||nobody|2024-03-03T08:00:00Z"_s,
+                u"1|5550100|Ann|see, \"this\"\nfile|2024-03-01T08:00:00Z|note.txt:attached text"_s,
+                u"file:attached text"_s}));
+    }
+}
+
+void TestCsvImport::ownFormatRows()
+{
+    // Columns in another order, an extra one, no person or subject, a blank line, and a
+    // last record without its line feed.
+    writeFile(csvPath(),
+        "content,extra,date,number,send\n"
+        "a,x,2024-03-01 10:00:00,1,1\n"
+        "\n"
+        "b,x,2024-03-01 10:01:00,2,true\n"
+        "c,x,2024-03-01 10:02:00,3,2\n"
+        "d,x,2024-03-01 10:03:00,4,");
+    const Preview read = preview(csvPath());
+    QCOMPARE(read.successes, QStringList {u"Successfully load 4 SMS & MMS."_s});
+    QList<bool> sent;
+    QStringList bodies;
+    for (const SMSInfo &sms : read.messages) {
+        sent.append(sms.isSend);
+        bodies.append(sms.body + sms.person + sms.subject + sms.address);
+        QCOMPARE(sms.date.time().minute(), int(bodies.size() - 1));
+    }
+    QCOMPARE(sent, (QList<bool> {true, false, false, false}));
+    QCOMPARE(bodies, (QStringList {u"a1"_s, u"b2"_s, u"c3"_s, u"d4"_s}));
+}
+
+void TestCsvImport::attachmentEntriesStayInDataFolder_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("attachments");
+    QTest::newRow("climbing out") << u"../../secret"_s << 1;
+    QTest::newRow("climbing out, other separator") << u"..\\..\\secret"_s << 1;
+    QTest::newRow("absolute path") << u"<absolute>"_s << 1;
+    QTest::newRow("dot") << u"."_s << 0;
+    QTest::newRow("dot dot") << u".."_s << 0;
+    QTest::newRow("folder only") << u"../"_s << 0;
+    QTest::newRow("empty") << QString() << 0;
+}
+
+void TestCsvImport::attachmentEntriesStayInDataFolder()
+{
+    QFETCH(QString, entry);
+    QFETCH(int, attachments);
+    // The same name beside the file and one level up: neither may be taken.
+    writeFile(m_dir->filePath(u"secret"_s), "secret");
+    writeFile(m_dir->filePath(u"in/secret"_s), "secret");
+    entry.replace(u"<absolute>"_s, m_dir->filePath(u"secret"_s));
+    writeFile(csvPath(), kHeader + "0,2024-03-01 10:00:00,5550100,,,hi,text/plain,key.txt," + entry.toUtf8() + "\n");
+
+    const Preview read = preview(csvPath());
+    QCOMPARE(read.errors, QStringList());
+    QCOMPARE(read.messages.size(), 1);
+    QCOMPARE(read.messages.first().attachments.size(), attachments);
+    for (const AttachmentInfo &a : read.messages.first().attachments)
+        QCOMPARE(QFileInfo(a.filePath).absolutePath(), m_dir->filePath(u"in/data"_s));
+
+    TestAccount account(u"target"_s);
+    ProgressRecorder importing;
+    LocalRestoreThread importer(read.messages, &importing);
+    QVERIFY(importing.run(importer));
+    QCOMPARE(importing.errors, QStringList());
+    QVERIFY(!storeContents(*account.store()).join(u'\n').contains(u"secret"_s));
+}
+
+void TestCsvImport::legacyEncoding_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("note");
+    const QString latin1Note = u" The file was not UTF-8 and was read as Latin-1."_s;
+    QTest::newRow("latin-1") << QByteArray("caf\xe9 cr\xe8me") << u"café crème"_s << latin1Note;
+    QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << u"café"_s << QString();
+    // A character cut by the reader's 64 KiB block is still UTF-8.
+    QTest::newRow("utf-8 across blocks") << QString(30000, u'€').toUtf8() << QString(30000, u'€') << QString();
+    const QByteArray lateByte = QString(30000, u'€').toUtf8() + "\xff";
+    QTest::newRow("latin-1 far into the file") << lateByte << QString::fromLatin1(lateByte) << latin1Note;
+}
+
+void TestCsvImport::legacyEncoding()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, expected);
+    QFETCH(QString, note);
+    // Padding the person moves each character of a long body across the block boundary once.
+    for (int pad = 0; pad < 3; ++pad) {
+        writeFile(
+            csvPath(), kHeader + "0,2024-03-01 10:00:00,5550100," + QByteArray(pad, 'p') + ",,\"" + body + "\"\n");
+        const Preview read = preview(csvPath());
+        QCOMPARE(read.errors, QStringList());
+        QCOMPARE(read.successes, QStringList {u"Successfully load 1 SMS & MMS."_s + note});
+        QCOMPARE(read.messages.size(), 1);
+        QCOMPARE(read.messages.first().body, expected);
+    }
+}
+
+void TestCsvImport::badFileEndsPreview_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("error");
+    const QByteArray good = "0,2024-03-01 10:00:00,5550100,,,hi\n";
+    QTest::newRow("empty file") << QByteArray() << kWrongFormat;
+    QTest::newRow("no header") << good + good << kWrongFormat;
+    QTest::newRow("no content column") << QByteArray("send,date,number,person\n") + good << kWrongFormat;
+    QTest::newRow("no date column") << QByteArray("send,number,person,content\n0,1,,hi\n") << kWrongFormat;
+    QTest::newRow("bad date half-way") << kHeader + good + "0,01.03.2024 10:00,5550100,,,hi\n" + good << kBadDate;
+    QTest::newRow("row without its date half-way") << kHeader + good + "0,5550100\n" + good << kBadDate;
+}
+
+void TestCsvImport::badFileEndsPreview()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, error);
+    writeFile(csvPath(), bytes);
+    const Preview read = preview(csvPath());
+    QCOMPARE(read.errors, QStringList {error});
+    QVERIFY(read.successes.isEmpty());
+    QVERIFY(read.messages.isEmpty());
+}
+
+void TestCsvImport::failedImportLeavesStore_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("store refuses the last") << u"trigger"_s << u"disk refused"_s;
+    QTest::newRow("last has no date") << u"date"_s << kBadDate;
+    QTest::newRow("cancelled at the last") << u"cancel"_s << QString();
+    QTest::newRow("account busy") << u"lock"_s << AccountLock::busyText();
+}
+
+void TestCsvImport::failedImportLeavesStore()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, error);
+    TestAccount account(u"busy"_s);
+    MmsDB &store = *account.store();
+    store.insertSMS(TestMessage(u"5550100"_s).saying(u"kept"_s).at(utc(2024, 1, 1)));
+    const QString note = m_dir->filePath(u"note.txt"_s);
+    writeFile(note, "attached text");
+    QList<SMSInfo> messages;
+    for (int i = 0; i < 3; ++i) {
+        SMSInfo sms = TestMessage(u"5550100"_s).saying(u"new %1"_s.arg(i)).at(utc(2024, 3, 1, 8 + i));
+        sms.attachments.append({u"note.txt"_s, QString(), note, u"text/plain"_s});
+        messages.append(sms);
+    }
+    const QStringList before = storeContents(store);
+
+    AccountLock otherWriter(store.folder());
+    if (failure == u"trigger"_s)
+        store.executeThrow(Sqlite3Sql("create trigger refuse before insert on message when new.body = 'new 2' "
+                                      "begin select raise(abort, 'disk refused'); end"));
+    else if (failure == u"date"_s)
+        messages.last().date = QDateTime();
+    else if (failure == u"lock"_s)
+        QVERIFY(otherWriter.tryLock());
+
+    CancellingReceiver receiver(failure == u"cancel"_s ? 3 : 0);
+    LocalRestoreThread importer(messages, &receiver);
+    QVERIFY(runWorker(importer));
+    QCOMPARE(receiver.reports.size(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty())
+        QVERIFY2(receiver.reports.first().contains(error), qPrintable(receiver.reports.first()));
+    QCOMPARE(storeContents(store), before);
+    otherWriter.unlock();
+}
+
+QTEST_GUILESS_MAIN(TestCsvImport)
+#include "tst_csv_import.moc"
