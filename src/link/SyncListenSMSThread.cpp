@@ -71,31 +71,50 @@ void SyncListenSMSThread::listen()
     QTcpSocket &data = session.data();
     qDebug("SyncListenSMSThread: ready receive SMS");
     for (;;) {
-        // Looked at between messages, so a flood of them cannot hold a stop up, and never
-        // between reading a line and handing it over.
+        // Looked at between messages, so a flood of them cannot hold a stop up.
         if (stopRequested)
-            throw JobCancelled();
+            endRun(data);
         QString line;
         try {
             line = readCommand(data, SyncTiming::kListenReadTimeoutMs);
         } catch (const SocketDataTransferException &) {
             if (stopRequested)
-                throw JobCancelled();
+                endRun(data);
             // A quiet phone is no failure; the time-out also covers an empty line after it.
             if (data.error() == QAbstractSocket::SocketTimeoutError)
                 continue;
             throw;
         }
-        const CommandLine command = parseCommandLine(line);
-        if (command.command != Command::Sms)
-            continue;
-        const PhoneRecord record = parseSMSRecord(command.argument);
-        if (!record.error.isEmpty()) {
-            // One bad record must not cost the messages after it.
-            qDebug("SyncListenSMSThread: skipped a record: %s", qPrintable(record.error));
-            emit skippedRecord(record.error);
-            continue;
-        }
-        emit receivedSMS(record.sms);
+        handleLine(line);
     }
+}
+
+void SyncListenSMSThread::handleLine(const QString &line)
+{
+    const CommandLine command = parseCommandLine(line);
+    if (command.command != Command::Sms)
+        return;
+    const PhoneRecord record = parseSMSRecord(command.argument);
+    if (!record.error.isEmpty()) {
+        // One bad record must not cost the messages after it.
+        qDebug("SyncListenSMSThread: skipped a record: %s", qPrintable(record.error));
+        emit skippedRecord(record.error);
+        return;
+    }
+    emit receivedSMS(record.sms);
+}
+
+void SyncListenSMSThread::endRun(QTcpSocket &data)
+{
+    // The phone counts a message as delivered once it has sent it: whole lines that are
+    // already here are handed over. Only what has arrived is read, so this ends soon.
+    try {
+        while (data.canReadLine() || data.waitForReadyRead(0)) {
+            if (data.canReadLine())
+                handleLine(readCommand(data, 0));
+        }
+    } catch (const std::exception &e) {
+        qDebug("SyncListenSMSThread: stopped while reading: %s", e.what());
+    }
+    throw JobCancelled();
 }

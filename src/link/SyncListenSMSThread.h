@@ -4,6 +4,8 @@
 
 #include <QThread>
 
+class QTcpSocket;
+
 #include <atomic>
 
 // Keeps a connection to the phone open and hands over every newly received message.
@@ -39,6 +41,9 @@ protected:
 
 private:
     void listen();
+    void handleLine(const QString &line);
+    // Hands over the lines the phone has already sent, then ends the run.
+    [[noreturn]] void endRun(QTcpSocket &data);
     void stop();
 
     std::atomic_bool stopRequested {false};

@@ -566,8 +566,18 @@ void TestSync::listenerDeliversWhatItReadBeforeARestart()
     QSignalSpy received(listener.get(), &SyncListenSMSThread::receivedSMS);
     listener->restart();
     QVERIFY(m_phone->waitForListeners(1, 20000));
-    // The phone sends the message while the restart is pending: it was read, so it is handed over.
+    // The phone has sent the message when the restart comes: it is handed over.
     m_phone->pushIncoming(QStringLiteral("5550100"), QStringLiteral("just in time"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (const PhoneSessionLog &session : m_phone->sessions()) {
+                if (session.kind == PhoneSessionKind::SmsRecv
+                    && !session.sent.filter(QStringLiteral("$sms:")).isEmpty())
+                    return true;
+            }
+            return false;
+        }(),
+        20000);
     listener->restart();
     QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 20000);
     QCOMPARE(received.first().first().value<SMSInfo>().body, QStringLiteral("just in time"));
