@@ -1,6 +1,9 @@
 #include "CSVImporter.h"
 
+#include "CsvReader.h"
+
 #include <QCoreApplication>
+#include <QFile>
 
 #include <stdexcept>
 
@@ -47,6 +50,20 @@ QFunctionPointer CSVImporter::resolve(const char *name)
         throw std::runtime_error(message.toStdString());
     }
     return function;
+}
+
+bool CSVImporter::recogniseFile(const QString &csvPath)
+{
+    QFile file(csvPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(file.errorString().toStdString());
+    QStringList first;
+    QStringList second;
+    if (CsvReader::readCSVRow(first, file, 4))
+        CsvReader::utf8CSVRow(second, file, true);
+    else
+        second = first;
+    return recognise(first, second);
 }
 
 bool CSVImporter::recognise(const QStringList &first, const QStringList &second)

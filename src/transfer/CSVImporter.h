@@ -30,6 +30,9 @@ public:
     // Asks the library for the layout of a file starting with these two rows (the same row
     // twice for a file with one row); true when it recognised one.
     bool recognise(const QStringList &first, const QStringList &second);
+    // recognise with the file's first two rows: the first with at least four fields (a
+    // byte-order mark skipped), then the row after it. Throws when the file cannot be read.
+    bool recogniseFile(const QString &csvPath);
     // Whether the file's first row names the columns; false before a layout was recognised.
     bool hasHeader() const;
     // A data row's values; header maps column names to positions and is empty for layouts

@@ -49,6 +49,7 @@ private slots:
     void listening_data();
     void listening();
     void exporting();
+    void importing();
     void controlCharactersAreShownEscaped();
     void sendFailingPartWayTellsWhoGotIt_data();
     void sendFailingPartWayTellsWhoGotIt();
@@ -359,6 +360,48 @@ void TestCli::interruptedSendStopsBeforeTheNextRecipient()
     out += send.readAllStandardOutput();
     QVERIFY(out.count("\tSent\t") < 5);
     QVERIFY(send.readAllStandardError().contains("Not sent to: "));
+}
+
+void TestCli::importing()
+{
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(m_home->filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        return file.fileName();
+    };
+    const QString own = write(QStringLiteral("own.csv"),
+        "send,date,number,person,subject,content,mime,cl,atta\n"
+        "0,2024-03-01 10:00:00,5550100,Ann,,\"hello, there\",,,\n"
+        "1,2024-03-01 10:01:00,5550100,Ann,,bye,,,\n");
+    auto import = [&](const QStringList &extra) {
+        return cli(QStringList {QStringLiteral("import"), QStringLiteral("cli")} + extra);
+    };
+
+    const Result dry = import({own, QStringLiteral("--dry-run")});
+    QCOMPARE(dry.status, 0);
+    QCOMPARE(dry.out.trimmed(), QStringLiteral("Successfully load 2 SMS & MMS."));
+    QVERIFY(storedMessages(QStringLiteral("cli")).isEmpty());
+
+    const Result imported = import({own});
+    QCOMPARE(imported.status, 0);
+    QVERIFY2(imported.out.contains(QLatin1String("Successfully import 2 SMS & MMS.")), qPrintable(imported.out));
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 2);
+
+    // Another phone's file goes through the importer; one it does not know is refused.
+    const QString other = write(QStringLiteral("other.csv"),
+        "Received,\"Jul 23, 2011 6:12:54 AM\",Bo,+33681818181,\"Salut\",SMS\n"
+        "Sent,\"Jul 23, 2011 6:15:00 AM\",Bo,+33681818181,\"A plus\",SMS\n");
+    const Result fromOther = import({other, QStringLiteral("--other")});
+    QCOMPARE(fromOther.status, 0);
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 4);
+    const QString unknown = write(QStringLiteral("unknown.csv"), "just,some,words,here\nand,more,words,there\n");
+    const Result refused = import({unknown, QStringLiteral("--other")});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains(QLatin1String("did not match")), qPrintable(refused.err));
+    QCOMPARE(import({}).status, 1);
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -3,10 +3,13 @@
 #include "Accounts.h"
 #include "AdbBridge.h"
 #include "BubblePrintRenderer.h"
+#include "CSVImporter.h"
 #include "CliProgress.h"
 #include "CliText.h"
 #include "ExportPaths.h"
 #include "LocalBackupThread.h"
+#include "LocalPreviewCSVThread.h"
+#include "LocalRestoreThread.h"
 #include "MmsDB.h"
 #include "ProductInfo.h"
 #include "SyncBackupThread.h"
@@ -43,7 +46,8 @@ const char kUsage[]
       "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT [--account ACCOUNT]\n"
       "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
       "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
-      "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread --out PATH [--conversation KEY]...\n";
+      "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread --out PATH [--conversation KEY]...\n"
+      "  parlowick-cli import ACCOUNT FILE [--other] [--dry-run]\n";
 
 // A command line that cannot be run as given; answered with the usage.
 class UsageError : public std::invalid_argument
@@ -321,6 +325,35 @@ int exportMessages(const QCommandLineParser &options, const QString &account)
     return runWorker(worker, progress);
 }
 
+// The other phone's layout of the file, or nullptr when the file is in our own format.
+std::unique_ptr<CSVImporter> importerFor(const QCommandLineParser &options, const QString &file)
+{
+    if (!options.isSet(QStringLiteral("other")))
+        return nullptr;
+    auto importer = std::make_unique<CSVImporter>();
+    if (!importer->recogniseFile(file))
+        throw std::runtime_error(
+            QCoreApplication::translate("MainWindow", "IDS_SYNC_FROM_OTHER_CSV_NOT_MATCH_ANY_FORMAT").toStdString());
+    return importer;
+}
+
+int importMessages(const QCommandLineParser &options, const QString &account)
+{
+    const QString file = options.positionalArguments().value(2);
+    if (file.isEmpty())
+        return usageError(QStringLiteral("Name the CSV file to import."));
+    Accounts::openAccount(account);
+    const std::unique_ptr<CSVImporter> importer = importerFor(options, file);
+    CliProgress previewProgress;
+    LocalPreviewCSVThread preview(file, &previewProgress, importer.get());
+    const int previewed = runWorker(preview, previewProgress);
+    if (previewed != 0 || options.isSet(QStringLiteral("dry-run")))
+        return previewed;
+    CliProgress importProgress;
+    LocalRestoreThread import(preview.messages(), &importProgress);
+    return runWorker(import, importProgress);
+}
+
 int dispatch(const QCommandLineParser &options)
 {
     const QStringList positional = options.positionalArguments();
@@ -347,6 +380,8 @@ int dispatch(const QCommandLineParser &options)
         return printMessages(options, account);
     if (command == QLatin1String("export"))
         return exportMessages(options, account);
+    if (command == QLatin1String("import"))
+        return importMessages(options, account);
     return usageError(QStringLiteral("Unknown command: %1").arg(command));
 }
 
@@ -368,6 +403,8 @@ int run(const QStringList &arguments)
             QStringLiteral("FORMAT")},
         {QStringLiteral("out"), QStringLiteral("The export file (csv, html and thread get a folder of that name)."),
             QStringLiteral("PATH")},
+        {QStringLiteral("other"), QStringLiteral("The file comes from another phone: read it through the importer.")},
+        {QStringLiteral("dry-run"), QStringLiteral("Only read the file and say what it holds.")},
     });
     options.addHelpOption();
     options.addVersionOption();
