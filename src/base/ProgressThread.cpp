@@ -26,6 +26,16 @@ void ProgressThread::checkCancelled() const
         throw JobCancelled();
 }
 
+bool ProgressThread::countReportDue(qint64 done, qint64 total)
+{
+    const int now = percent(done, total);
+    if (now == m_lastCountPercent && m_lastCountReport.isValid() && m_lastCountReport.elapsed() < kReportIntervalMs)
+        return false;
+    m_lastCountPercent = now;
+    m_lastCountReport.start();
+    return true;
+}
+
 bool ProgressThread::reportDue()
 {
     if (m_lastReport.isValid() && m_lastReport.elapsed() < kReportIntervalMs)

@@ -53,12 +53,17 @@ protected:
     void restartReportClock() { m_lastReport.start(); }
     // True, and the interval starts again, once kReportIntervalMs have passed.
     bool reportDue();
+    // Whether "done of total" is worth a report: a hundred thousand reports would keep the
+    // window busy for nothing, so one per percent and in between at most one per interval.
+    bool countReportDue(qint64 done, qint64 total);
 
     // Polled by run() between items; only ever goes from false to true.
     std::atomic_bool cancelled {false};
 
 private:
     QElapsedTimer m_lastReport;
+    QElapsedTimer m_lastCountReport;
+    int m_lastCountPercent = -1;
 };
 
 // The progress contract's connections between a worker and a receiver that has the

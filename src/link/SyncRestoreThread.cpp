@@ -113,14 +113,8 @@ void SyncRestoreThread::readBatch(QTcpSocket &data)
 
 void SyncRestoreThread::reportCount()
 {
-    // A hundred thousand reports would keep the window busy for nothing: one per
-    // percent, and in between at most one per interval.
-    const int now = percent(received, total);
-    if (now == lastPercent && lastCountReport.isValid() && lastCountReport.elapsed() < kReportIntervalMs)
-        return;
-    lastPercent = now;
-    lastCountReport.start();
-    emit updateProgress(now, tr("SMS %1:%2").arg(received).arg(total));
+    if (countReportDue(received, total))
+        emit updateProgress(percent(received, total), tr("SMS %1:%2").arg(received).arg(total));
 }
 
 void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)

@@ -50,6 +50,4 @@ private:
     std::unique_ptr<QTemporaryDir> workFolder;
     int total = 0;
     int received = 0;
-    QElapsedTimer lastCountReport;
-    int lastPercent = -1;
 };

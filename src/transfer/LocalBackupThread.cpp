@@ -53,19 +53,12 @@ int LocalBackupThread::writeAll(QSaveFile &file, IBackupSMS &writer)
     writer.writeHeader(file);
     const int total = int(smsList.size());
     int done = 0;
-    int lastPercent = -1;
-    restartReportClock();
     checkCancelled();
     for (const SMSInfo &sms : std::as_const(smsList)) {
         writer.writeSMS(file, sms);
         ++done;
-        // A hundred thousand reports would keep the window busy for nothing: one per
-        // percent, in between at most one per interval.
-        const int now = percent(done, total);
-        if (now != lastPercent || reportDue()) {
-            lastPercent = now;
-            emit updateProgress(now, tr("SMS %1:%2").arg(done).arg(total));
-        }
+        if (countReportDue(done, total))
+            emit updateProgress(percent(done, total), tr("SMS %1:%2").arg(done).arg(total));
         checkCancelled();
     }
     writer.writeFooter(file);

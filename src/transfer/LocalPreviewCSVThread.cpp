@@ -141,8 +141,6 @@ QString LocalPreviewCSVThread::readAll(QIODevice &device, qint64 total)
     }
     int valid = 0;
     int invalid = 0;
-    int lastPercent = -1;
-    restartReportClock();
     QStringList row;
     for (;;) {
         checkCancelled();
@@ -153,11 +151,8 @@ QString LocalPreviewCSVThread::readAll(QIODevice &device, qint64 total)
             if (sms.date.isValid()) {
                 smsList.append(sms);
                 ++valid;
-                const int now = percent(valid, total);
-                if (now != lastPercent || reportDue()) {
-                    lastPercent = now;
-                    emit updateProgress(now, tr("SMS %1:%2").arg(valid).arg(total));
-                }
+                if (countReportDue(valid, total))
+                    emit updateProgress(percent(valid, total), tr("SMS %1:%2").arg(valid).arg(total));
             } else {
                 ++invalid;
                 qDebug() << "LocalPreviewCSVThread: Invalid sms, " << row;

@@ -55,8 +55,6 @@ int LocalRestoreThread::insertAll(MmsDB &store)
 {
     const int total = int(smsList.size());
     int done = 0;
-    int lastPercent = -1;
-    restartReportClock();
     for (SMSInfo sms : std::as_const(smsList)) {
         checkCancelled();
         if (!sms.date.isValid())
@@ -66,11 +64,8 @@ int LocalRestoreThread::insertAll(MmsDB &store)
         // A message already in the store is skipped there, and counted here all the same.
         store.insertSMS(sms, MmsDB::AttachmentFiles::Copy);
         ++done;
-        const int now = percent(done, total);
-        if (now != lastPercent || reportDue()) {
-            lastPercent = now;
-            emit updateProgress(now, tr("SMS %1:%2").arg(done).arg(total));
-        }
+        if (countReportDue(done, total))
+            emit updateProgress(percent(done, total), tr("SMS %1:%2").arg(done).arg(total));
     }
     // A cancel during the last message still takes everything back.
     checkCancelled();

@@ -1,4 +1,5 @@
 #include "AccountLock.h"
+#include "CancellingReceiver.h"
 #include "ExportFormat.h"
 #include "LocalBackupThread.h"
 #include "LocalPreviewCSVThread.h"
@@ -8,6 +9,7 @@
 #include "ProgressRecorder.h"
 #include "Sqlite3Sql.h"
 #include "TestAccount.h"
+#include "TestFiles.h"
 #include "TestMessage.h"
 
 #include <QDirIterator>
@@ -18,23 +20,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using TestFiles::readFile;
+using TestFiles::writeFile;
+
 const QByteArray kHeader = "send,date,number,person,subject,content,mime,cl,atta\n";
 const QString kWrongFormat = u"The format of your imported CSV file did not match that of Ombrevale."_s;
 const QString kBadDate = u"Incorrect date format in CSV data.Correct format is (yyyy-MM-dd hh:mm:ss)."_s;
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // What a store holds, attachment files' contents included, in a form QCOMPARE shows.
 QStringList storeContents(MmsDB &store)
@@ -72,35 +63,6 @@ Preview preview(const QString &csvPath)
     result = {worker.messages(), progress.errors, progress.successes, progress.texts};
     return result;
 }
-
-// Cancels the import from inside its n-th report, which holds the worker until then.
-class CancellingReceiver : public QObject, public ProgressReceiver
-{
-    Q_OBJECT
-
-public:
-    explicit CancellingReceiver(int cancelAt)
-        : m_cancelAt(cancelAt)
-    {
-    }
-    void attach(ProgressThread &worker) override
-    {
-        connect(
-            &worker, &ProgressThread::updateProgress, this,
-            [this, &worker] {
-                if (++m_reports == m_cancelAt)
-                    worker.onProgressClose(0);
-            },
-            Qt::BlockingQueuedConnection);
-        connect(&worker, &ProgressThread::succeed, this, [this](const QString &text) { reports.append(text); });
-        connect(&worker, &ProgressThread::errorOccurred, this, [this](const QString &text) { reports.append(text); });
-    }
-    QStringList reports;
-
-private:
-    int m_cancelAt;
-    int m_reports = 0;
-};
 
 bool runWorker(ProgressThread &worker)
 {

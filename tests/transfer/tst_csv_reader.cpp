@@ -1,5 +1,6 @@
 #include "CSVBackupSMS.h"
 #include "CsvReader.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -13,6 +14,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+using TestFiles::writeFile;
 
 using Rows = QList<QStringList>;
 
@@ -91,14 +94,6 @@ QString randomText(QRandomGenerator &random, const QList<QString> &pieces, int m
     for (int i = int(random.bounded(maxPieces + 1)); i > 0; --i)
         result += pieces.at(int(random.bounded(pieces.size())));
     return result;
-}
-
-QString writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("Cannot write a test file");
-    return path;
 }
 
 } // namespace

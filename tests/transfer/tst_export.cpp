@@ -3,6 +3,7 @@
 #include "IBackupSMS.h"
 #include "InstallPaths.h"
 #include "TestConfig.h"
+#include "TestFiles.h"
 
 #include <QDirIterator>
 #include <QMap>
@@ -14,40 +15,15 @@
 
 namespace {
 
+using TestFiles::readFile;
+using TestFiles::snapshot;
+using TestFiles::writeFile;
+
 const int kTxt = int(ExportFormat::Txt);
 const int kCsv = int(ExportFormat::Csv);
 const int kDoc = int(ExportFormat::Doc);
 const int kHtml = int(ExportFormat::Html);
 const int kThreaded = int(ExportFormat::ThreadedHtml);
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QString writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("Cannot write a test file");
-    return path;
-}
-
-// Everything below root, relative: folders end in "/" and map to nothing, files to their bytes.
-QMap<QString, QByteArray> snapshot(const QString &root)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo entry(it.next());
-        const QString relative = QDir(root).relativeFilePath(entry.filePath());
-        entries.insert(entry.isDir() ? relative + QLatin1Char('/') : relative,
-            entry.isDir() ? QByteArray() : readFile(entry.filePath()));
-    }
-    return entries;
-}
 
 AttachmentInfo attachment(
     const char *fileName, const char *mimeType, const QString &filePath, const QString &thumbPath = QString())
