@@ -90,9 +90,11 @@ void openAccount(const QString &name)
     auto store = std::make_shared<MmsDB>(accountFolder(name));
     store->open();
     // Unless another window or command is updating the account, whatever an interrupted
-    // one left behind is cleared away now.
+    // one left behind is cleared away now. Sweeping reads every attachment row, so it only
+    // runs when an update left its lock file or its work folder behind.
+    const bool interrupted = AccountLock::fileExists(store->folder()) || store->hasWorkFolders();
     AccountLock lock(store->folder());
-    if (lock.tryLock()) {
+    if (interrupted && lock.tryLock()) {
         try {
             store->removeLeftovers();
         } catch (const std::exception &e) {

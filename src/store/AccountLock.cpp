@@ -1,11 +1,27 @@
 #include "AccountLock.h"
 
+#include <QFileInfo>
+
 #include <QCoreApplication>
 
 #include <stdexcept>
 
+namespace {
+
+QString lockPath(const QDir &accountFolder)
+{
+    return accountFolder.filePath(QStringLiteral("update.lock"));
+}
+
+} // namespace
+
+bool AccountLock::fileExists(const QDir &accountFolder)
+{
+    return QFileInfo::exists(lockPath(accountFolder));
+}
+
 AccountLock::AccountLock(const QDir &accountFolder)
-    : m_file(accountFolder.filePath(QStringLiteral("update.lock")))
+    : m_file(lockPath(accountFolder))
 {
     // Never stale by age: a backup may run for hours. Only a dead owner frees it.
     m_file.setStaleLockTime(0);

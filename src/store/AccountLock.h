@@ -23,6 +23,9 @@ public:
     void unlock();
     bool isLocked() const;
 
+    // Whether the lock file is there: held now, or left by a process that died holding it.
+    static bool fileExists(const QDir &accountFolder);
+
     // What the user hears when the account is already being updated.
     static QString busyText();
 

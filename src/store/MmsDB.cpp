@@ -134,6 +134,14 @@ QString MmsDB::workFolderTemplate() const
     return m_folder.filePath(QLatin1String(kWorkFolderPrefix) + QStringLiteral("XXXXXX"));
 }
 
+bool MmsDB::hasWorkFolders() const
+{
+    const QStringList names
+        = m_folder.entryList({QLatin1String(kWorkFolderPrefix) + QLatin1Char('*'), QStringLiteral("temp")},
+            QDir::Dirs | QDir::NoDotAndDotDot);
+    return !names.isEmpty();
+}
+
 void MmsDB::removeLeftovers()
 {
     QMutexLocker locker(&mutex());

@@ -43,6 +43,8 @@ public:
     // and work folders. Only for the holder of the account's lock (AccountLock). Throws
     // Sqlite3Exception when the store stays busy.
     void removeLeftovers();
+    // Whether a backup's work folder is still there: a sign that one was interrupted.
+    bool hasWorkFolders() const;
 
     // What becomes of the attachment files a new message names.
     enum class AttachmentFiles {
