@@ -334,11 +334,11 @@
     <name>CSVPreviewForm</name>
     <message>
         <source>全部导入到本地数据库</source>
-        <translation>Import all SMS &amp; MMS to Local Database.</translation>
+        <translation>Import all SMS &amp;&amp; MMS to Local Database.</translation>
     </message>
     <message>
         <source>全部还原到手机</source>
-        <translation>Restore all SMS &amp; MMS to Android.</translation>
+        <translation>Restore all SMS &amp;&amp; MMS to Android.</translation>
     </message>
     <message>
         <source>IDS_FORM_TITLE_%1_PREVIEW_SMS</source>
@@ -346,11 +346,11 @@
     </message>
     <message>
         <source>IDS_IMPORT_SELECTION_TO_LOCAL</source>
-        <translation>Import selected SMS &amp; MMS to Local Database</translation>
+        <translation>Import selected SMS &amp;&amp; MMS to Local Database</translation>
     </message>
     <message>
         <source>IDS_RESTORE_SELECTION_TO_ANDROID</source>
-        <translation>Restore selected SMS &amp; MMS to Android</translation>
+        <translation>Restore selected SMS &amp;&amp; MMS to Android</translation>
     </message>
     <message>
         <source>IDS_TITLE_RESTORE_SMS_TO_ANDROID</source>
@@ -359,6 +359,10 @@
     <message>
         <source>IDS_TITLS_IMPORTING_SMS</source>
         <translation>Importing SMS &amp; MMS now</translation>
+    </message>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Total:%1</source>

@@ -9,6 +9,7 @@
 #include "DesktopShell.h"
 #include "DraftSMSForm.h"
 #include "ExportCommand.h"
+#include "ImportCommand.h"
 #include "ItemModelContacts.h"
 #include "ItemModelSms.h"
 #include "MMSPrinter.h"
@@ -122,8 +123,8 @@ void MainWindow::createMenus()
     QAction *contactUs = addCommand("actionContactUs", tr("Contact us"), nullptr);
     QAction *about = addCommand("actionAbout", tr("About Software"), nullptr);
 
-    for (QAction *pending : {import, fromOther})
-        pending->setEnabled(false);
+    connect(import, &QAction::triggered, this, &MainWindow::miImport);
+    connect(fromOther, &QAction::triggered, this, &MainWindow::miSyncFromOther);
     connect(exportAll, &QAction::triggered, this, &MainWindow::miExport);
     connect(print, &QAction::triggered, this, &MainWindow::miPrint);
     connect(compose, &QAction::triggered, this, &MainWindow::miComposeMsg);
@@ -261,6 +262,16 @@ void MainWindow::miSearch()
 bool MainWindow::readAllMessages(QList<SMSInfo> &messages)
 {
     return withStore([&](MmsDB &store) { messages = store.querySMS({}); });
+}
+
+void MainWindow::miImport()
+{
+    ImportCommand::importOwnCsv(*this);
+}
+
+void MainWindow::miSyncFromOther()
+{
+    ImportCommand::importOtherPhoneCsv(*this);
 }
 
 void MainWindow::miExport()

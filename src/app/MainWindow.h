@@ -47,6 +47,8 @@ private slots:
     void onBtnFindContactPressed();
     void onSearchNextSMS(const QString &keyword);
     void miSearch();
+    void miImport();
+    void miSyncFromOther();
     void miExport();
     void miThreadExport();
     void miSMSExport();

@@ -12,6 +12,12 @@ SaveHandler &saveHandler()
     return instance;
 }
 
+OpenHandler &openHandler()
+{
+    static OpenHandler instance;
+    return instance;
+}
+
 } // namespace
 
 ScopedSaveHandler::ScopedSaveHandler(SaveHandler handler)
@@ -29,6 +35,18 @@ SaveChoice getSaveFileName(
     choice.fileName = QFileDialog::getSaveFileName(
         nullptr, caption, initialPath, filters.join(QStringLiteral(";;")), &choice.selectedFilter);
     return choice;
+}
+
+ScopedOpenHandler::ScopedOpenHandler(OpenHandler handler)
+    : ScopedOverride(openHandler(), std::move(handler))
+{
+}
+
+QString getOpenFileName(const QString &caption, const QString &initialFolder, const QString &filter)
+{
+    if (openHandler())
+        return openHandler()(caption, initialFolder, filter);
+    return QFileDialog::getOpenFileName(nullptr, caption, initialFolder, filter);
 }
 
 } // namespace FileDialogs

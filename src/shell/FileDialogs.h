@@ -31,4 +31,16 @@ public:
     explicit ScopedSaveHandler(SaveHandler handler);
 };
 
+// The open-file dialog for one existing file; empty when the user cancelled.
+QString getOpenFileName(const QString &caption, const QString &initialFolder, const QString &filter);
+
+using OpenHandler = std::function<QString(const QString &caption, const QString &initialFolder, const QString &filter)>;
+
+// Answers the open dialogs while it lives; the previous handler comes back at the end.
+class ScopedOpenHandler : public ScopedOverride<OpenHandler>
+{
+public:
+    explicit ScopedOpenHandler(OpenHandler handler);
+};
+
 } // namespace FileDialogs

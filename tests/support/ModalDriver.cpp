@@ -4,7 +4,14 @@
 #include <QTest>
 
 ModalDriver::ModalDriver(std::function<void(QWidget *)> action, int timeoutMs, const char *file, int line)
-    : m_action(std::move(action))
+    : ModalDriver([](QWidget *) { return true; }, std::move(action), timeoutMs, file, line)
+{
+}
+
+ModalDriver::ModalDriver(std::function<bool(QWidget *)> accepts, std::function<void(QWidget *)> action, int timeoutMs,
+    const char *file, int line)
+    : m_accepts(std::move(accepts))
+    , m_action(std::move(action))
     , m_deadline(timeoutMs)
     , m_file(file)
     , m_line(line)
@@ -29,7 +36,7 @@ void ModalDriver::poll()
         return;
     }
     QWidget *modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible())
+    if (!modal || !modal->isVisible() || !m_accepts(modal))
         return;
     // Stopped first: the action may run event loops of its own, with further dialogs.
     m_timer.stop();

@@ -18,6 +18,10 @@ public:
     // file and line name the test for the failure report.
     explicit ModalDriver(std::function<void(QWidget *)> action, int timeoutMs = kDefaultTimeoutMs,
         const char *file = __builtin_FILE(), int line = __builtin_LINE());
+    // Acts only on a dialog the filter accepts, passing over others (a progress dialog
+    // that comes and goes before it).
+    ModalDriver(std::function<bool(QWidget *)> accepts, std::function<void(QWidget *)> action,
+        int timeoutMs = kDefaultTimeoutMs, const char *file = __builtin_FILE(), int line = __builtin_LINE());
     ~ModalDriver();
     ModalDriver(const ModalDriver &) = delete;
     ModalDriver &operator=(const ModalDriver &) = delete;
@@ -28,6 +32,7 @@ public:
 private:
     void poll();
 
+    std::function<bool(QWidget *)> m_accepts;
     std::function<void(QWidget *)> m_action;
     QTimer m_timer;
     QDeadlineTimer m_deadline;
@@ -41,4 +46,13 @@ inline ModalDriver onNextModal(std::function<void(QWidget *)> action, int timeou
     const char *file = __builtin_FILE(), int line = __builtin_LINE())
 {
     return ModalDriver(std::move(action), timeoutMs, file, line);
+}
+
+// The same for the next modal dialog of one class: onNextModalOf<PreviewForm>([](PreviewForm *form) { ... });
+template <typename Dialog>
+ModalDriver onNextModalOf(std::function<void(Dialog *)> action, int timeoutMs = ModalDriver::kDefaultTimeoutMs,
+    const char *file = __builtin_FILE(), int line = __builtin_LINE())
+{
+    return ModalDriver([](QWidget *modal) { return qobject_cast<Dialog *>(modal) != nullptr; },
+        [action](QWidget *modal) { action(qobject_cast<Dialog *>(modal)); }, timeoutMs, file, line);
 }

@@ -1,6 +1,7 @@
 #include "AccountLock.h"
 #include "CancellingReceiver.h"
 #include "ExportFormat.h"
+#include "ItemModelSMSPreview.h"
 #include "LocalBackupThread.h"
 #include "LocalPreviewCSVThread.h"
 #include "LocalRestoreThread.h"
@@ -94,6 +95,7 @@ private slots:
     void badFileEndsPreview();
     void failedImportLeavesStore_data();
     void failedImportLeavesStore();
+    void previewTableCells();
 
 private:
     QString csvPath(const QString &name = u"in"_s) const { return m_dir->filePath(name + u"/"_s + name + u".csv"_s); }
@@ -313,6 +315,30 @@ void TestCsvImport::failedImportLeavesStore()
         QVERIFY2(receiver.reports.first().contains(error), qPrintable(receiver.reports.first()));
     QCOMPARE(storeContents(store), before);
     otherWriter.unlock();
+}
+
+void TestCsvImport::previewTableCells()
+{
+    SMSInfo sent = TestMessage(u"5550100"_s).from(u"Ann"_s).saying(u"see you"_s).sent().at(utc(2024, 3, 4, 5));
+    const ItemModelSMSPreview model({TestMessage(u"5550200"_s), sent});
+    const auto row = [&](int r, int role) {
+        QStringList cells;
+        for (int column = 0; column <= model.columnCount(); ++column)
+            cells.append(model.index(r, column).data(role).toString());
+        return cells;
+    };
+    QStringList headers;
+    for (int column = 0; column <= model.columnCount(); ++column)
+        headers.append(model.headerData(column, Qt::Horizontal).toString());
+    QCOMPARE(headers, (QStringList {u"Folder"_s, u"Name"_s, u"Phone Number"_s, u"Date"_s, u"Message"_s, {}}));
+    const QString date = sent.date.toString(u"yyyy-MM-dd hh:mm:ss"_s);
+    QCOMPARE(row(1, Qt::ToolTipRole), (QStringList {u"Sent"_s, u"Ann"_s, u"5550100"_s, date, u"see you"_s, {}}));
+    QCOMPARE(row(0, Qt::DisplayRole).first(), u"Inbox"_s);
+    QCOMPARE(row(1, Qt::EditRole), QStringList(6));
+    QVERIFY(!model.index(2, 0).isValid());
+    QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+    QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+    QVERIFY(!model.parent(model.index(1, 4)).isValid());
 }
 
 QTEST_GUILESS_MAIN(TestCsvImport)
