@@ -2,10 +2,16 @@
 
 #include "MmsDB.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace BenchData {
 
@@ -56,6 +62,35 @@ long peakRssMiB()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;
+}
+
+long currentRssKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+std::pair<double, double> measure(const std::function<void()> &work)
+{
+    const long before = currentRssKiB();
+    std::atomic_bool done {false};
+    std::atomic_long highest {before};
+    std::thread sampler([&] {
+        while (!done) {
+            highest = std::max(highest.load(), currentRssKiB());
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    done = true;
+    sampler.join();
+    return {seconds, double(std::max(highest.load(), currentRssKiB()) - before) / 1024.0};
 }
 
 } // namespace BenchData

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 class MmsDB;
 
 // Synthetic message stores for the benchmarks.
@@ -21,5 +24,10 @@ void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QStr
 
 // Peak resident memory of the process so far, MiB.
 long peakRssMiB();
+// Resident memory now, KiB.
+long currentRssKiB();
+// Runs work while sampling the resident memory; returns the seconds it took and the
+// highest memory seen above what was resident before, in MiB.
+std::pair<double, double> measure(const std::function<void()> &work);
 
 } // namespace BenchData

@@ -14,51 +14,14 @@
 #include "LocalBackupThread.h"
 #include "MmsDB.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <atomic>
 #include <cstdio>
-#include <functional>
-#include <thread>
-
-#include <unistd.h>
 
 namespace {
-
-long currentRssKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
-}
-
-// Runs work while sampling the resident memory; returns the seconds it took and the
-// highest memory seen above what was resident before, in MiB.
-std::pair<double, double> measure(const std::function<void()> &work)
-{
-    const long before = currentRssKiB();
-    std::atomic_bool done {false};
-    std::atomic_long highest {before};
-    std::thread sampler([&] {
-        while (!done) {
-            highest = std::max(highest.load(), currentRssKiB());
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    done = true;
-    sampler.join();
-    return {seconds, double(std::max(highest.load(), currentRssKiB()) - before) / 1024.0};
-}
 
 void exportWith(int format, const QList<SMSInfo> &messages, const QString &path, const QString &folder)
 {
@@ -92,15 +55,15 @@ int main(int argc, char *argv[])
     store.open();
     BenchData::fill(store, total, 500, mmsPercent, picture);
     const QList<SMSInfo> messages = store.querySMS({});
-    std::printf(
-        "message list: %lld messages, %.1f MiB resident\n", qlonglong(messages.size()), currentRssKiB() / 1024.0);
+    std::printf("message list: %lld messages, %.1f MiB resident\n", qlonglong(messages.size()),
+        BenchData::currentRssKiB() / 1024.0);
 
     QList<SMSInfo> textOnly = messages;
     for (SMSInfo &sms : textOnly)
         sms.attachments.clear();
 
     const QString dump = dir.filePath(QStringLiteral("dump.csv"));
-    const auto sqliteFigures = measure([&] {
+    const auto sqliteFigures = BenchData::measure([&] {
         QProcess sqlite;
         sqlite.setStandardOutputFile(dump);
         sqlite.start(QStringLiteral("sqlite3"),
@@ -111,29 +74,30 @@ int main(int argc, char *argv[])
     report("sqlite3 .mode csv dump", total, sqliteFigures);
 
     const QString csvFolder = dir.filePath(QStringLiteral("out/a.csv"));
-    const auto csvFigures = measure(
+    const auto csvFigures = BenchData::measure(
         [&] { exportWith(int(ExportFormat::Csv), textOnly, csvFolder + QStringLiteral("/a.csv"), csvFolder); });
     report("CSV export (no attachment copies)", total, csvFigures);
     std::printf("CSV export / sqlite3 dump: %.2f\n", sqliteFigures.first / csvFigures.first);
 
     const QString csvMmsFolder = dir.filePath(QStringLiteral("out/b.csv"));
-    report("CSV export (with copies)", total, measure([&] {
+    report("CSV export (with copies)", total, BenchData::measure([&] {
         exportWith(int(ExportFormat::Csv), messages, csvMmsFolder + QStringLiteral("/b.csv"), csvMmsFolder);
     }));
 
     const QString textThreadFolder = dir.filePath(QStringLiteral("out/s.html"));
-    report("threaded HTML export (no copies)", total, measure([&] {
+    report("threaded HTML export (no copies)", total, BenchData::measure([&] {
         exportWith(
             int(ExportFormat::ThreadedHtml), textOnly, textThreadFolder + QStringLiteral("/s.html"), textThreadFolder);
     }));
 
     const QString threadFolder = dir.filePath(QStringLiteral("out/t.html"));
-    report("threaded HTML export (with copies)", total, measure([&] {
+    report("threaded HTML export (with copies)", total, BenchData::measure([&] {
         exportWith(int(ExportFormat::ThreadedHtml), messages, threadFolder + QStringLiteral("/t.html"), threadFolder);
     }));
 
     const QList<SMSInfo> pdfMessages = messages.mid(0, pdfCount);
-    report("PDF export", int(pdfMessages.size()),
-        measure([&] { BubblePrintRenderer().printToPdf(pdfMessages, dir.filePath(QStringLiteral("out/p.pdf"))); }));
+    report("PDF export", int(pdfMessages.size()), BenchData::measure([&] {
+        BubblePrintRenderer().printToPdf(pdfMessages, dir.filePath(QStringLiteral("out/p.pdf")));
+    }));
     return 0;
 }

@@ -13,3 +13,5 @@ echo "== export: CSV, threaded HTML and PDF"
 build/bin/bench_export
 echo "== phone link: one very long attachment data line"
 build/bin/bench_longline
+echo "== import: CSV preview and import, own format and another phone's"
+build/bin/bench_import

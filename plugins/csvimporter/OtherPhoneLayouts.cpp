@@ -209,20 +209,36 @@ QDateTime OtherPhoneDates::read(const QString &raw)
         return text.size() >= 10 ? QDateTime::fromMSecsSinceEpoch(text.toLongLong()) : QDateTime();
     if (slashedDate().match(text).hasMatch())
         return readSlashed(text);
-    QDateTime date = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (date.isValid())
-        return date;
-    static const QStringList kForms = {QStringLiteral("yyyy-MM-dd hh:mm:ss"), QStringLiteral("yyyy-MM-dd hh:mm"),
-        QStringLiteral("yyyy.MM.dd hh:mm"), QStringLiteral("yyyy.MM.dd hh:mm:ss"), QStringLiteral("dd.MM.yyyy hh:mm"),
-        QStringLiteral("dd.MM.yyyy hh:mm:ss"), QStringLiteral("MMM d, yyyy h:mm:ss AP"),
-        QStringLiteral("MMM d, yyyy h:mm AP")};
-    const QLocale c = QLocale::c();
-    for (const QString &form : kForms) {
-        date = c.toDateTime(text, form);
+    return readNamed(text);
+}
+
+QDateTime OtherPhoneDates::readNamed(const QString &text)
+{
+    // The rows of a file share one form: the one that read the last row is tried first.
+    if (m_lastForm >= 0) {
+        const QDateTime date = readForm(text, m_lastForm);
         if (date.isValid())
             return date;
     }
+    for (int form = 0; form < kFormCount; ++form) {
+        const QDateTime date = form == m_lastForm ? QDateTime() : readForm(text, form);
+        if (date.isValid()) {
+            m_lastForm = form;
+            return date;
+        }
+    }
     return {};
+}
+
+QDateTime OtherPhoneDates::readForm(const QString &text, int form)
+{
+    if (form == 0)
+        return QDateTime::fromString(text, Qt::ISODateWithMs);
+    static const QString kForms[kFormCount - 1] = {QStringLiteral("yyyy-MM-dd hh:mm:ss"),
+        QStringLiteral("yyyy-MM-dd hh:mm"), QStringLiteral("yyyy.MM.dd hh:mm"), QStringLiteral("yyyy.MM.dd hh:mm:ss"),
+        QStringLiteral("dd.MM.yyyy hh:mm"), QStringLiteral("dd.MM.yyyy hh:mm:ss"),
+        QStringLiteral("MMM d, yyyy h:mm:ss AP"), QStringLiteral("MMM d, yyyy h:mm AP")};
+    return QLocale::c().toDateTime(text, kForms[form - 1]);
 }
 
 QDateTime OtherPhoneDates::readSlashed(const QString &text)

@@ -23,9 +23,15 @@ public:
 
 private:
     enum class Order { Unknown, MonthFirst, DayFirst };
+    // ISO 8601 and the named forms.
+    static constexpr int kFormCount = 9;
+
     QDateTime readSlashed(const QString &text);
+    QDateTime readNamed(const QString &text);
+    static QDateTime readForm(const QString &text, int form);
 
     Order m_order = Order::Unknown;
+    int m_lastForm = -1;
 };
 
 // One recognised layout of an other phone's CSV file: whether it starts with a header row,

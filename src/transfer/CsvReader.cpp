@@ -3,6 +3,8 @@
 #include <QIODevice>
 #include <QtDebug>
 
+#include <array>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -38,6 +40,10 @@ public:
     }
 
     bool atEnd() { return m_at == m_size && !refill(); }
+
+    // The bytes buffered after the next one, for taking a run of them at once.
+    QByteArrayView buffered() const { return QByteArrayView(m_block.data() + m_at, m_size - m_at); }
+    void advance(qsizetype count) { m_at += count; }
 
     // Takes the bytes when the input continues with them; otherwise takes nothing.
     bool skipIf(QByteArrayView bytes)
@@ -86,6 +92,35 @@ QString decodeField(const QByteArray &bytes)
     return QString::fromUtf8(bytes.constData(), nul < 0 ? bytes.size() : nul);
 }
 
+// Which bytes end a run of plain field bytes outside quotes, before and after a quoted
+// section of the field.
+struct Stops
+{
+    explicit Stops(const char *bytes)
+    {
+        for (; *bytes; ++bytes)
+            table[uchar(*bytes)] = true;
+    }
+    std::array<bool, 256> table {};
+};
+
+const Stops kUnquotedStops(",\n\r\"");
+const Stops kAfterQuoteStops(",\n\r");
+
+qsizetype plainRun(QByteArrayView bytes, const Stops &stops)
+{
+    qsizetype length = 0;
+    while (length < bytes.size() && !stops.table[uchar(bytes[length])])
+        ++length;
+    return length;
+}
+
+qsizetype quotedRun(QByteArrayView bytes)
+{
+    const void *quote = std::memchr(bytes.data(), '"', size_t(bytes.size()));
+    return quote ? static_cast<const char *>(quote) - bytes.data() : bytes.size();
+}
+
 bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
 {
     if (skipByteOrderMark) {
@@ -113,6 +148,11 @@ bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
             }
             if (!quotePending) {
                 field += byte;
+                // Quoted text runs to the next quote; taken whole, not a byte at a time.
+                const QByteArrayView rest = source.buffered();
+                const qsizetype run = quotedRun(rest);
+                field.append(rest.first(run));
+                source.advance(run);
                 continue;
             }
             // The quote before this byte closed the quoted section.
@@ -128,6 +168,10 @@ bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
             return true;
         } else if (byte != '\r') {
             field += byte;
+            const QByteArrayView rest = source.buffered();
+            const qsizetype run = plainRun(rest, quoteOpened ? kAfterQuoteStops : kUnquotedStops);
+            field.append(rest.first(run));
+            source.advance(run);
         }
     }
     row.append(decodeField(field));
@@ -137,6 +181,30 @@ bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
 } // namespace
 
 namespace CsvReader {
+
+struct RowStream::Source : ByteSource
+{
+    using ByteSource::ByteSource;
+};
+
+RowStream::RowStream(QIODevice &device)
+    : m_source(std::make_unique<Source>(device))
+{
+}
+
+RowStream::~RowStream()
+{
+    try {
+        m_source->release();
+    } catch (const std::runtime_error &) {
+        // The reader that failed has reported it; the device's position no longer matters.
+    }
+}
+
+bool RowStream::next(QStringList &row)
+{
+    return readRow(row, *m_source, false);
+}
 
 bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark)
 {

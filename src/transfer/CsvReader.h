@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QIODevice;
 
 // Reads comma-separated files a row at a time from a device opened for reading: our own
@@ -27,6 +29,24 @@ using HeaderIndex = QHash<QString, int>;
 // With skipByteOrderMark a UTF-8 byte-order mark at the start is dropped, and an input
 // already at its end gives false with row unchanged (without it, one empty field).
 bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark);
+
+// utf8CSVRow without a byte-order-mark check, called again and again for the rows of a
+// whole file through one buffer. The device is just after the last byte used only once
+// the stream is gone, so it is not mixed with other reads of the device meanwhile.
+class RowStream
+{
+public:
+    explicit RowStream(QIODevice &device);
+    ~RowStream();
+    RowStream(const RowStream &) = delete;
+    RowStream &operator=(const RowStream &) = delete;
+
+    bool next(QStringList &row);
+
+private:
+    struct Source;
+    std::unique_ptr<Source> m_source;
+};
 
 // Reads rows, dropping a leading byte-order mark from each, until one has at least
 // minFields fields: true with that row, shorter rows (blank lines among them) skipped.

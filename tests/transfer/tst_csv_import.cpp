@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -96,6 +98,7 @@ private slots:
     void failedImportLeavesStore_data();
     void failedImportLeavesStore();
     void previewTableCells();
+    void ownDatesReadAsTheFormatParserReadsThem();
 
 private:
     QString csvPath(const QString &name = u"in"_s) const { return m_dir->filePath(name + u"/"_s + name + u".csv"_s); }
@@ -339,6 +342,28 @@ void TestCsvImport::previewTableCells()
     QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
     QCOMPARE(model.rowCount(model.index(0, 0)), 0);
     QVERIFY(!model.parent(model.index(1, 4)).isValid());
+}
+
+void TestCsvImport::ownDatesReadAsTheFormatParserReadsThem()
+{
+    // In a zone with daylight saving, so the hour the clocks skip is among the cases.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    for (const QString &text : {u"2024-01-02 10:00:00"_s, u"1999-12-31 23:59:59"_s, u"2024-02-29 00:00:00"_s,
+             u"2023-02-29 00:00:00"_s, u"2024-13-01 00:00:00"_s, u"2024-01-02 24:00:00"_s, u"2024-01-02 10:60:00"_s,
+             u"2024-03-31 02:30:00"_s, u"2024-10-27 02:30:00"_s, u"0000-01-01 00:00:00"_s, u"abcd-01-02 10:00:00"_s,
+             u"2024-1-02 10:00:00"_s, u"2024-01-02T10:00:00"_s, u" 2024-01-02 10:00:00"_s, u"2024-01-02 10:00"_s,
+             u"٢٠٢٤-01-02 10:00:00"_s, QString()}) {
+        const QDateTime expected = QDateTime::fromString(text, u"yyyy-MM-dd hh:mm:ss"_s);
+        const QDateTime read = LocalPreviewCSVThread::parseDate(text);
+        QVERIFY2(read == expected && read.isValid() == expected.isValid(), qPrintable(text));
+    }
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
 }
 
 QTEST_GUILESS_MAIN(TestCsvImport)
