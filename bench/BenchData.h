@@ -19,7 +19,8 @@ SMSInfo message(int i, int conversations);
 // Writes a 640x480 JPEG picture to the path and returns the path.
 QString writePicture(const QString &path);
 
-// Fills the store in one transaction; every (100 / mmsPercent)-th message carries the picture.
+// Fills the store in one transaction; every (100 / mmsPercent)-th message carries the picture
+// (with a copy of one thumbnail).
 void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QString &picture);
 
 // Peak resident memory of the process so far, MiB.

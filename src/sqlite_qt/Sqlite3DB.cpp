@@ -31,6 +31,11 @@ void Sqlite3DB::openThrow(const QString &path, int flags)
     // Another window or command writing the same store holds its lock for a moment:
     // wait for it rather than fail at once.
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // SQLite's default page cache (2 MiB) spills a large transaction to the file midway and
+    // reads a large store from the file on every scan; a larger cache and a memory map keep
+    // both in memory. Neither changes the file.
+    sqlite3_exec(db, "pragma cache_size=-65536", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "pragma mmap_size=1073741824", nullptr, nullptr, nullptr);
     m_connection->db = db;
 }
 

@@ -181,6 +181,7 @@ void MmsDB::removeLeftovers()
 
 void MmsDB::transactionFinished(bool committed)
 {
+    m_handleIds.clear();
     if (committed)
         m_journal.commit();
     else
@@ -202,6 +203,7 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
         work();
         executeThrow(Sqlite3Sql("release " + name));
     } catch (...) {
+        m_handleIds.clear();
         m_journal.rollbackTo(mark);
         try {
             executeThrow(Sqlite3Sql("rollback to " + name));
@@ -227,13 +229,17 @@ void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
         insertMessage(handleId, sms);
         return;
     }
+    const bool newConversation = handleId == 0;
     runAtomically("insert_sms", [&] {
-        if (handleId == 0)
+        if (newConversation)
             handleId = insertHandle(sms, key);
         const qint64 messageId = insertMessage(handleId, sms);
         for (const AttachmentInfo &attachment : sms.attachments)
             insertAttachment(messageId, attachment, files);
     });
+    // Kept only once the conversation's row stands: a failed insert rolled it back.
+    if (newConversation && inTransaction())
+        m_handleIds.insert(key, handleId);
 }
 
 bool MmsDB::contains(const SMSInfo &sms)
@@ -245,10 +251,22 @@ bool MmsDB::contains(const SMSInfo &sms)
 
 qint64 MmsDB::findHandle(const QString &suffix)
 {
+    // Inside a transaction no other writer can change the conversations (it waits for the
+    // transaction to end), so a look-up is kept until then: a backup files thousands of
+    // messages into a few hundred conversations.
+    const bool cached = inTransaction();
+    if (cached) {
+        const auto found = m_handleIds.constFind(suffix);
+        if (found != m_handleIds.constEnd())
+            return found.value();
+    }
     // "=" rather than LIKE: a sender name with % or _ must find its own conversation only.
     Sqlite3Cursor cursor
         = queryThrow(Sqlite3Sql("select rowid from handle where suffix = ? limit 1").addTextParam(suffix));
-    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+    const qint64 handleId = cursor.moveNext() ? cursor.getInt64(0) : 0;
+    if (cached && handleId != 0)
+        m_handleIds.insert(suffix, handleId);
+    return handleId;
 }
 
 qint64 MmsDB::findMessage(qint64 handleId, const SMSInfo &sms)
@@ -427,6 +445,7 @@ QHash<qint64, QList<AttachmentInfo>> MmsDB::queryAttachments(const QString &mess
 void MmsDB::deleteConversation(const QString &suffix)
 {
     QMutexLocker locker(&mutex());
+    m_handleIds.clear(); // the conversation's row goes with its last message
     runAtomically("delete_conversation", [&] {
         executeThrow(Sqlite3Sql("delete from message where handle_id in (select rowid from handle where suffix = ?)")
                          .addTextParam(suffix));
@@ -436,6 +455,7 @@ void MmsDB::deleteConversation(const QString &suffix)
 void MmsDB::deleteMessages(const QList<SMSInfo> &messages)
 {
     QMutexLocker locker(&mutex());
+    m_handleIds.clear(); // the conversation's row goes with its last message
     runAtomically("delete_messages", [&] {
         for (const SMSInfo &sms : messages)
             executeThrow(Sqlite3Sql("delete from message where rowid=?").addInt64Param(sms.rowid));

@@ -88,4 +88,6 @@ private:
     QDir m_folder;
     bool m_hasSubject = false;
     AttachmentFileJournal m_journal;
+    // Conversation rows by address suffix, looked up during the current transaction.
+    QHash<QString, qint64> m_handleIds;
 };
