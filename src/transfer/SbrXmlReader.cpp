@@ -57,6 +57,13 @@ QString personAt(const QString &contactName, qsizetype index, qsizetype count)
     return name == u"(Unknown)" ? QString() : name;
 }
 
+// A part's decoded data that no record takes.
+void dropData(const QString &dataPath)
+{
+    if (!dataPath.isEmpty())
+        QFile::remove(dataPath);
+}
+
 QStringList addressesOf(const QXmlStreamAttributes &attributes)
 {
     return present(attributes.value(QLatin1String("address"))).split(QLatin1Char('~'), Qt::SkipEmptyParts);
@@ -180,7 +187,7 @@ void SbrXmlReader::readMms(QList<SMSInfo> &records)
     if (box == kDraftBox || !date.isValid()) {
         ++(box == kDraftBox ? m_skipped.drafts : m_skipped.otherEntries);
         for (const Part &part : std::as_const(parts))
-            QFile::remove(part.dataPath);
+            dropData(part.dataPath);
         return;
     }
     SMSInfo sms;
@@ -247,12 +254,12 @@ QList<AttachmentInfo> SbrXmlReader::takeAttachments(const QList<Part> &parts)
     for (const Part &part : parts) {
         // The layout of the slides is no attachment, and text without data is the body.
         if (part.type == u"application/smil" || (part.hasText && part.dataPath.isEmpty())) {
-            QFile::remove(part.dataPath);
+            dropData(part.dataPath);
             continue;
         }
         if (part.dataPath.isEmpty() || QFileInfo(part.dataPath).size() == 0) {
             ++m_skipped.unusableParts;
-            QFile::remove(part.dataPath);
+            dropData(part.dataPath);
             continue;
         }
         m_filesFolder.mkpath(folder);
