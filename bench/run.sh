@@ -13,3 +13,5 @@ echo "== export: CSV, threaded HTML and PDF"
 build/bin/bench_export
 echo "== phone link: one very long attachment data line"
 build/bin/bench_longline
+echo "== XML backup of SMS Backup & Restore: import and export"
+build/bin/bench_sbr_xml
