@@ -9,13 +9,6 @@
 
 #include <stdexcept>
 
-namespace {
-
-const QLatin1String kSpool("spool");
-const QLatin1String kFiles("files");
-
-} // namespace
-
 LocalPreviewXmlThread::LocalPreviewXmlThread(const QString &xmlPath, ProgressReceiver *progressReceiver)
     : ProgressThread(progressReceiver)
     , xmlPath(xmlPath)
@@ -31,13 +24,9 @@ void LocalPreviewXmlThread::run()
         if (!file.open(QIODevice::ReadOnly))
             throw std::runtime_error(file.errorString().toUtf8().toStdString());
         m_folder = std::make_shared<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("parlowick-xml-XXXXXX")));
-        const QDir folder(m_folder->path());
-        if (!m_folder->isValid() || !folder.mkpath(kSpool) || !folder.mkpath(kFiles))
+        if (!m_folder->isValid())
             throw std::runtime_error(m_folder->errorString().toUtf8().toStdString());
-        const QString text = readAll(file);
-        // The decoded data of parts that were not used is of no more use.
-        QDir(folder.filePath(kSpool)).removeRecursively();
-        emit succeed(text);
+        emit succeed(readAll(file));
         return;
     } catch (const JobCancelled &) {
         qDebug("LocalPreviewXmlThread: User canceled.");
@@ -50,9 +39,8 @@ void LocalPreviewXmlThread::run()
 
 QString LocalPreviewXmlThread::readAll(QFile &file)
 {
-    const QDir folder(m_folder->path());
-    SbrXmlDevice device(file, QDir(folder.filePath(kSpool)));
-    SbrXmlReader reader(device, QDir(folder.filePath(kFiles)));
+    SbrXmlDevice device(file, QDir(m_folder->path()));
+    SbrXmlReader reader(device);
     const qint64 size = file.size();
     // Reported from the device, so that a long picture still moves the bar.
     restartReportClock();

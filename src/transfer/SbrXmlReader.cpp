@@ -71,10 +71,9 @@ QStringList addressesOf(const QXmlStreamAttributes &attributes)
 
 } // namespace
 
-SbrXmlReader::SbrXmlReader(SbrXmlDevice &device, const QDir &filesFolder)
+SbrXmlReader::SbrXmlReader(SbrXmlDevice &device)
     : m_device(device)
     , m_xml(&device)
-    , m_filesFolder(filesFolder)
 {
     // A backup names no namespaces; without processing, a stray prefix is no error.
     m_xml.setNamespaceProcessing(false);
@@ -248,8 +247,6 @@ SbrXmlReader::Part SbrXmlReader::readPart()
 
 QList<AttachmentInfo> SbrXmlReader::takeAttachments(const QList<Part> &parts)
 {
-    ++m_messageNumber;
-    const QString folder = m_filesFolder.filePath(QString::number(m_messageNumber));
     QList<AttachmentInfo> attachments;
     for (const Part &part : parts) {
         // The layout of the slides is no attachment, and text without data is the body.
@@ -262,13 +259,11 @@ QList<AttachmentInfo> SbrXmlReader::takeAttachments(const QList<Part> &parts)
             dropData(part.dataPath);
             continue;
         }
-        m_filesFolder.mkpath(folder);
+        // The spooled file stays where it is: the store names its copy after fileName.
         AttachmentInfo attachment;
         attachment.mimeType = part.type;
         attachment.fileName = FileHelpers::safeFileName(part.name);
-        attachment.filePath = FileHelpers::uniqueFilePath(QDir(folder).filePath(attachment.fileName));
-        if (!QFile::rename(part.dataPath, attachment.filePath))
-            fail(QStringLiteral("Move %1 to %2 failed.").arg(part.dataPath, attachment.filePath));
+        attachment.filePath = part.dataPath;
         attachments.append(attachment);
     }
     return attachments;

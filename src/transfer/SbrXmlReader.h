@@ -3,7 +3,6 @@
 #include "SMSInfo.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QList>
 #include <QXmlStreamReader>
 
@@ -12,8 +11,8 @@ class SbrXmlDevice;
 // Turns the elements of a backup file of the Android app "SMS Backup & Restore" into
 // message records, one element at a time. A sent MMS to several people becomes one
 // record per recipient, as the compose dialog files it; a received one belongs to its
-// sender. Attachment files are taken from the device's spool into a folder of their own
-// per message; the store makes their thumbnails when it files them, as for the phone's.
+// sender. Attachment files are the files the device spooled; the store makes their
+// thumbnails when it files them, as for the messages of the phone.
 class SbrXmlReader
 {
     Q_DECLARE_TR_FUNCTIONS(SbrXmlReader)
@@ -27,8 +26,7 @@ public:
         int unusableParts = 0; // MMS parts without data, or with data that decoded to nothing
     };
 
-    // filesFolder: where the attachment files go; it must exist.
-    SbrXmlReader(SbrXmlDevice &device, const QDir &filesFolder);
+    explicit SbrXmlReader(SbrXmlDevice &device);
 
     // Reads the next message element and appends its records (none for a draft).
     // Returns false after the last. Throws std::runtime_error for a file that is no
@@ -63,9 +61,7 @@ private:
 
     SbrXmlDevice &m_device;
     QXmlStreamReader m_xml;
-    QDir m_filesFolder;
     bool m_inRoot = false;
     qint64 m_announced = 0;
-    int m_messageNumber = 0;
     Skipped m_skipped;
 };
