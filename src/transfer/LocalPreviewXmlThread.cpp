@@ -54,6 +54,8 @@ QString LocalPreviewXmlThread::readAll(QFile &file)
     while (reader.readNext(smsList))
         checkCancelled();
     emit updateProgress(100, tr("SMS %1:%2").arg(smsList.size()).arg(smsList.size()));
+    // A cancel at the very end still leaves nothing behind.
+    checkCancelled();
 
     const SbrXmlReader::Skipped &skipped = reader.skipped();
     if (skipped.drafts == 0 && skipped.otherEntries == 0 && skipped.unusableParts == 0)

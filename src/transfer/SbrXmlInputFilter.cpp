@@ -13,6 +13,11 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+bool isReferenceByte(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '#';
+}
+
 bool isHigh(uint value)
 {
     return value >= 0xD800 && value <= 0xDBFF;
@@ -111,7 +116,7 @@ int SbrXmlInputFilter::step(char c, QByteArray &out)
             m_state = m_afterReference;
             return 1;
         }
-        if (m_word.size() < kMaxReference && (QChar::isLetterOrNumber(uchar(c)) || c == '#')) {
+        if (m_word.size() < kMaxReference && isReferenceByte(c)) {
             m_word += c;
             return 1;
         }

@@ -1,4 +1,5 @@
 #include "Accounts.h"
+#include "CancellingReceiver.h"
 #include "ExportFormat.h"
 #include "LocalBackupThread.h"
 #include "LocalPreviewXmlThread.h"
@@ -129,6 +130,7 @@ private slots:
     void partNamesStayInFolder();
     void badFilesFail_data();
     void badFilesFail();
+    void cancelledPreviewLeavesNothing();
     void exportImportRoundTrip();
 
 private:
@@ -330,6 +332,26 @@ void TestSbrXml::badFilesFail()
     QVERIFY(read.successes.isEmpty());
     QVERIFY(read.messages.isEmpty());
     QVERIFY(!read.folder);
+    QCOMPARE(QDir(tempFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestSbrXml::cancelledPreviewLeavesNothing()
+{
+    const QString path = writeFile(m_dir->filePath(u"sms.xml"_s),
+        kHead + "<smses count=\"1\">"
+            + mms("date=\"1704103300000\" msg_box=\"1\" address=\"+15550101\"", picturePart("a.png", "picture"), "")
+            + "</smses>");
+    CancellingReceiver receiver(1);
+    LocalPreviewXmlThread worker(path, &receiver);
+    // The receiver's report holds the worker until this thread's loop takes it.
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker.start();
+    loop.exec();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(receiver.reports, QStringList());
+    QVERIFY(worker.messages().isEmpty());
+    QVERIFY(!worker.attachmentFolder());
     QCOMPARE(QDir(tempFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
