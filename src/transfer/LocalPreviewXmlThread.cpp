@@ -30,9 +30,16 @@ void LocalPreviewXmlThread::run()
         return;
     } catch (const JobCancelled &) {
         qDebug("LocalPreviewXmlThread: User canceled.");
+        discardRead();
     } catch (const std::exception &e) {
+        // Gone before the dialog hears of it: nothing of a failed read is left anywhere.
+        discardRead();
         emit errorOccurred(QString::fromUtf8(e.what()));
     }
+}
+
+void LocalPreviewXmlThread::discardRead()
+{
     smsList.clear();
     m_folder.reset();
 }

@@ -35,6 +35,8 @@ protected:
 private:
     // Returns the success text.
     QString readAll(QFile &file);
+    // Forgets the messages and removes their attachment files.
+    void discardRead();
 
     QList<SMSInfo> smsList;
     QString xmlPath;
