@@ -112,6 +112,37 @@ QByteArray picturePart(const QByteArray &name, const QByteArray &bytes)
         + "\" />";
 }
 
+// A backup with one of each thing the reader maps or skips.
+QByteArray sampleBackup(const QByteArray &red, const QByteArray &blue)
+{
+    return kHead
+        + "<!--File written by a test-->\n<smses count=\"9\" backup_set=\"x\">\n"
+          "<sms protocol=\"0\" address=\"+15550100\" date=\"1704103200000\" type=\"1\" subject=\"null\" "
+          "body=\"Say &quot;hi&quot; &amp; &lt;wave&gt;&#10;twice &#55357;&#56832;\" contact_name=\"Ann\" />\n"
+          "<sms address=\"+15550100\" date=\"1704103260000\" type=\"2\" subject=\"Re\" body=\"back\" "
+          "contact_name=\"(Unknown)\" />\n"
+          "<sms address=\"+15550100\" date=\"1704103270000\" type=\"5\" subject=\"null\" body=\"failed\" />\n"
+          "<sms address=\"+15550100\" date=\"1704103280000\" type=\"3\" subject=\"null\" body=\"draft\" />\n"
+          "<call number=\"+15550100\" duration=\"3\" date=\"1704103290000\" type=\"1\" />\n"
+        + mms("date=\"1704103300000\" msg_box=\"1\" address=\"+15550101\" sub=\"Photos\" contact_name=\"Bob\"",
+            "<part seq=\"-1\" ct=\"application/smil\" text=\"&lt;smil/&gt;\" />" + picturePart("red.png", red)
+                + "<part seq=\"0\" ct=\"text/plain\" text=\"look\" />"
+                + "<part seq=\"0\" ct=\"text/plain\" text=\"again\" />",
+            "<addr address=\"+15550101\" type=\"137\" charset=\"106\" />"
+            "<addr address=\"+15550999\" type=\"151\" charset=\"106\" />")
+        + mms("date=\"1704103400000\" msg_box=\"2\" address=\"+15550102~+15550103\" sub=\"null\" "
+              "contact_name=\"Cy, Di\"",
+            picturePart("blue.png", blue) + "<part seq=\"0\" ct=\"text/plain\" text=\"to all\" />",
+            "<addr address=\"insert-address-token\" type=\"137\" charset=\"106\" />"
+            "<addr address=\"+15550102\" type=\"151\" charset=\"106\" />"
+            "<addr address=\"+15550103\" type=\"130\" charset=\"106\" />")
+        + mms("date=\"1704103500000\" msg_box=\"1\" address=\"+15550104\" sub=\"null\" contact_name=\"(Unknown)\"",
+            "<part seq=\"0\" ct=\"image/jpeg\" cl=\"gone.jpg\" text=\"null\" />"
+            "<part seq=\"0\" ct=\"text/plain\" text=\"lost picture\" />",
+            "")
+        + "</smses>\n";
+}
+
 } // namespace
 
 class TestSbrXml : public QObject
@@ -131,6 +162,7 @@ private slots:
     void badFilesFail_data();
     void badFilesFail();
     void cancelledPreviewLeavesNothing();
+    void everyCutIsRefused();
     void exportImportRoundTrip();
 
 private:
@@ -206,33 +238,7 @@ void TestSbrXml::previewMapsElements()
 {
     const QByteArray red = pictureBytes(Qt::red);
     const QByteArray blue = pictureBytes(Qt::blue);
-    const QString path = writeFile(m_dir->filePath(u"sms.xml"_s),
-        kHead
-            + "<!--File written by a test-->\n<smses count=\"9\" backup_set=\"x\">\n"
-              "<sms protocol=\"0\" address=\"+15550100\" date=\"1704103200000\" type=\"1\" subject=\"null\" "
-              "body=\"Say &quot;hi&quot; &amp; &lt;wave&gt;&#10;twice &#55357;&#56832;\" contact_name=\"Ann\" />\n"
-              "<sms address=\"+15550100\" date=\"1704103260000\" type=\"2\" subject=\"Re\" body=\"back\" "
-              "contact_name=\"(Unknown)\" />\n"
-              "<sms address=\"+15550100\" date=\"1704103270000\" type=\"5\" subject=\"null\" body=\"failed\" />\n"
-              "<sms address=\"+15550100\" date=\"1704103280000\" type=\"3\" subject=\"null\" body=\"draft\" />\n"
-              "<call number=\"+15550100\" duration=\"3\" date=\"1704103290000\" type=\"1\" />\n"
-            + mms("date=\"1704103300000\" msg_box=\"1\" address=\"+15550101\" sub=\"Photos\" contact_name=\"Bob\"",
-                "<part seq=\"-1\" ct=\"application/smil\" text=\"&lt;smil/&gt;\" />" + picturePart("red.png", red)
-                    + "<part seq=\"0\" ct=\"text/plain\" text=\"look\" />"
-                    + "<part seq=\"0\" ct=\"text/plain\" text=\"again\" />",
-                "<addr address=\"+15550101\" type=\"137\" charset=\"106\" />"
-                "<addr address=\"+15550999\" type=\"151\" charset=\"106\" />")
-            + mms("date=\"1704103400000\" msg_box=\"2\" address=\"+15550102~+15550103\" sub=\"null\" "
-                  "contact_name=\"Cy, Di\"",
-                picturePart("blue.png", blue) + "<part seq=\"0\" ct=\"text/plain\" text=\"to all\" />",
-                "<addr address=\"insert-address-token\" type=\"137\" charset=\"106\" />"
-                "<addr address=\"+15550102\" type=\"151\" charset=\"106\" />"
-                "<addr address=\"+15550103\" type=\"130\" charset=\"106\" />")
-            + mms("date=\"1704103500000\" msg_box=\"1\" address=\"+15550104\" sub=\"null\" contact_name=\"(Unknown)\"",
-                "<part seq=\"0\" ct=\"image/jpeg\" cl=\"gone.jpg\" text=\"null\" />"
-                "<part seq=\"0\" ct=\"text/plain\" text=\"lost picture\" />",
-                "")
-            + "</smses>\n");
+    const QString path = writeFile(m_dir->filePath(u"sms.xml"_s), sampleBackup(red, blue));
 
     Preview read = preview(path);
     QCOMPARE(read.errors, QStringList());
@@ -352,6 +358,18 @@ void TestSbrXml::cancelledPreviewLeavesNothing()
     QCOMPARE(receiver.reports, QStringList());
     QVERIFY(worker.messages().isEmpty());
     QVERIFY(!worker.attachmentFolder());
+    QCOMPARE(QDir(tempFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestSbrXml::everyCutIsRefused()
+{
+    // Small pictures, so that cuts land in every kind of place: tags, values, data, text.
+    const QByteArray whole = sampleBackup("red", "blue");
+    const qsizetype end = whole.lastIndexOf("</smses>") + 8;
+    for (qsizetype cut = 0; cut < end; cut += 3) {
+        const Preview read = preview(writeFile(m_dir->filePath(u"cut.xml"_s), whole.left(cut)));
+        QVERIFY2(read.errors.size() == 1 && read.messages.isEmpty(), qPrintable(QString::number(cut)));
+    }
     QCOMPARE(QDir(tempFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
