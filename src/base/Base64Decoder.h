@@ -14,5 +14,6 @@ public:
     QByteArray finish();
 
 private:
-    QByteArray m_pending; // alphabet characters of an incomplete group
+    quint32 m_bits = 0; // the values of the characters of an incomplete group
+    int m_count = 0; // how many characters m_bits holds
 };
