@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
     QTcpSocket *socket = server.nextPendingConnection();
 
     const long before = BenchData::peakRssMiB();
-    simpleprotocol::Base64Decoder decoder;
+    Base64Decoder decoder;
     qint64 decoded = 0;
     QElapsedTimer timer;
     timer.start();

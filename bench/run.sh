@@ -15,3 +15,5 @@ echo "== phone link: one very long attachment data line"
 build/bin/bench_longline
 echo "== import: CSV preview and import, own format and another phone's"
 build/bin/bench_import
+echo "== XML backup of SMS Backup & Restore: import and export"
+build/bin/bench_sbr_xml

@@ -489,6 +489,10 @@
         <source>HTML(Thread) Files(*.html)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>SMS Backup &amp; Restore XML(*.xml)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>LocalPreviewCSVThread</name>
@@ -515,6 +519,40 @@
     <message>
         <source>SMS %1:%2</source>
         <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>LocalPreviewXmlThread</name>
+    <message>
+        <source>IDS_IMPORT_XML_PREVIEW_SUC_%1</source>
+        <translation>Successfully load %1 SMS &amp; MMS.</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_XML_PREVIEW_SUC_%1_SKIPPED_%2_%3_%4</source>
+        <translation>Successfully load %1 SMS &amp; MMS. Skipped %2 drafts, %3 other entries and %4 unusable attachments.</translation>
+    </message>
+    <message>
+        <source>SMS %1:%2</source>
+        <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>SbrXmlReader</name>
+    <message>
+        <source>IDS_XML_CUT_SHORT</source>
+        <translation>The file ends too early: it was cut off before its end, and nothing was read from it.</translation>
+    </message>
+    <message>
+        <source>IDS_XML_DAMAGED_%1_LINE_%2</source>
+        <translation>The file is damaged at line %2 (%1), and nothing was read from it.</translation>
+    </message>
+    <message>
+        <source>IDS_XML_DOCUMENT_TYPE</source>
+        <translation>The file declares a document type, which SMS Backup &amp; Restore files never do; it was not read.</translation>
+    </message>
+    <message>
+        <source>IDS_XML_NOT_SMS_BACKUP</source>
+        <translation>The file is not an SMS Backup &amp; Restore XML file.</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Base64Decoder.h"
 #include "JobCancelled.h"
 #include "SMSInfo.h"
 
@@ -79,20 +80,6 @@ QString encodeText(const QString &text);
 QString decodeText(const QString &field);
 // Base64 of a data line, skipping characters outside the alphabet.
 QByteArray decodeData(const QString &line);
-
-// decodeData for a line that arrives in pieces: each complete group of four characters
-// of the alphabet is decoded as soon as it is there.
-class Base64Decoder
-{
-public:
-    // The bytes of the complete groups so far, not returned before.
-    QByteArray decode(const QByteArray &piece);
-    // The bytes of a last, short group; the decoder is then ready for a new line.
-    QByteArray finish();
-
-private:
-    QByteArray m_pending; // alphabet characters of an incomplete group
-};
 
 // The command words. A command line starts with its word; the argument follows directly.
 inline constexpr QLatin1String kSmsCommand("$sms:");

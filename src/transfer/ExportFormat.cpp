@@ -4,6 +4,7 @@
 #include "DocBackupSMS.h"
 #include "HtmlBackupSMS.h"
 #include "HtmlBubbleBackupSMS.h"
+#include "SbrXmlBackupSMS.h"
 #include "TXTBackupSMS.h"
 
 std::shared_ptr<IBackupSMS> makeWriter(int format, const QString &outputPath)
@@ -19,6 +20,8 @@ std::shared_ptr<IBackupSMS> makeWriter(int format, const QString &outputPath)
         return std::make_shared<HtmlBackupSMS>(outputPath);
     case ExportFormat::ThreadedHtml:
         return std::make_shared<HtmlBubbleBackupSMS>(outputPath);
+    case ExportFormat::SbrXml:
+        return std::make_shared<SbrXmlBackupSMS>();
     }
     return nullptr;
 }

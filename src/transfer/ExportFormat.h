@@ -13,6 +13,7 @@ enum class ExportFormat : int {
     Doc = 2,
     Html = 3,
     ThreadedHtml = 4,
+    SbrXml = 5,
 };
 
 // The writer of a format for an export to outputPath; nullptr for an unknown code.

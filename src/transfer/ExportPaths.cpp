@@ -27,6 +27,8 @@ const FilterInfo kFilters[FilterCount] = {
     {QT_TRANSLATE_NOOP("LocalBackupThread", "HTML Files(*.html)"), ".html", int(ExportFormat::Html), true},
     {QT_TRANSLATE_NOOP("LocalBackupThread", "HTML(Thread) Files(*.html)"), ".html", int(ExportFormat::ThreadedHtml),
         true},
+    {QT_TRANSLATE_NOOP("LocalBackupThread", "SMS Backup & Restore XML(*.xml)"), ".xml", int(ExportFormat::SbrXml),
+        false},
 };
 
 } // namespace

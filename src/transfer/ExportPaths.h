@@ -9,8 +9,9 @@
 // and the command line, so both write the same files.
 namespace ExportPaths {
 
-// The filters in the order the save dialog offers them: TXT, CSV, PDF, Word, HTML, HTML(Thread).
-enum Filter { TxtFilter, CsvFilter, PdfFilter, DocFilter, HtmlFilter, ThreadFilter, FilterCount };
+// The filters in the order the save dialog offers them: TXT, CSV, PDF, Word, HTML, HTML(Thread),
+// and the XML of the Android app SMS Backup & Restore.
+enum Filter { TxtFilter, CsvFilter, PdfFilter, DocFilter, HtmlFilter, ThreadFilter, SbrXmlFilter, FilterCount };
 
 QStringList filters();
 // "sms(yyyyMMddhhmmss)" in the user's home folder.

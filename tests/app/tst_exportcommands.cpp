@@ -119,7 +119,7 @@ void TestExportCommands::exportEveryMessageAsCsv()
     const auto save = answerSave(outPath(QStringLiteral("all")), QStringLiteral("CSV Files(*.csv)"));
     trigger("actionExport");
     QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Successfully export 3 SMS & MMS.")});
-    QCOMPARE(m_offeredFilters.size(), 6);
+    QCOMPARE(m_offeredFilters.size(), 7);
     QCOMPARE(m_preselected, QStringLiteral("CSV Files(*.csv)"));
     QVERIFY2(QFileInfo(m_initialPath).fileName().startsWith(QLatin1String("sms(")), qPrintable(m_initialPath));
     QFile csv(outPath(QStringLiteral("all.csv/all.csv")));

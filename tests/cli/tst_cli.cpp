@@ -50,6 +50,7 @@ private slots:
     void listening();
     void exporting();
     void importing();
+    void importingAndExportingXml();
     void controlCharactersAreShownEscaped();
     void sendFailingPartWayTellsWhoGotIt_data();
     void sendFailingPartWayTellsWhoGotIt();
@@ -402,6 +403,51 @@ void TestCli::importing()
     QVERIFY2(refused.err.contains(QLatin1String("did not match")), qPrintable(refused.err));
     QCOMPARE(import({}).status, 1);
     QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 4);
+}
+
+void TestCli::importingAndExportingXml()
+{
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(m_home->filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        return file.fileName();
+    };
+    const QByteArray backup
+        = "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"3\">\n"
+          "<sms address=\"+15550100\" date=\"1704103200000\" type=\"1\" body=\"hi &#55357;&#56832;\" "
+          "contact_name=\"Ann\" />\n"
+          "<sms address=\"+15550100\" date=\"1704103260000\" type=\"3\" body=\"draft\" />\n"
+          "<mms date=\"1704103300000\" msg_box=\"2\" address=\"+15550101\"><parts>"
+          "<part ct=\"text/plain\" text=\"photo\" /><part ct=\"image/png\" cl=\"a.png\" "
+          "data=\"cGljdHVyZQ==\" /></parts><addrs><addr address=\"+15550101\" type=\"151\" />"
+          "</addrs></mms>\n</smses>\n";
+    // Told from a CSV file by its content, whatever its name.
+    const QString xml = write(QStringLiteral("backup.csv"), backup);
+    auto import = [&](const QString &file) { return cli({QStringLiteral("import"), QStringLiteral("cli"), file}); };
+    const Result imported = import(xml);
+    QCOMPARE(imported.status, 0);
+    QVERIFY2(imported.out.contains(QLatin1String("Successfully load 2 SMS & MMS. Skipped 1 drafts")),
+        qPrintable(imported.out));
+    const QJsonArray stored = storedMessages(QStringLiteral("cli"));
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored.at(0).toObject().value(QStringLiteral("body")).toString(), QStringLiteral("hi 😀"));
+
+    const QString out = m_home->filePath(QStringLiteral("out"));
+    const Result exported = cli({QStringLiteral("export"), QStringLiteral("cli"), QStringLiteral("--format"),
+        QStringLiteral("sbr-xml"), QStringLiteral("--out"), out});
+    QCOMPARE(exported.status, 0);
+    QFile file(out + QStringLiteral(".xml"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QVERIFY(written.contains("<smses count=\"2\"") && written.contains("data=\"cGljdHVyZQ==\""));
+    // What was exported is there already; a file cut short is refused whole.
+    QCOMPARE(import(file.fileName()).status, 0);
+    const Result cut = import(write(QStringLiteral("cut.xml"), written.left(written.indexOf("cGljdHVy") + 4)));
+    QCOMPARE(cut.status, 1);
+    QVERIFY2(cut.err.contains(QLatin1String("ends too early")), qPrintable(cut.err));
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -335,7 +335,7 @@ void TestExport::failingDeviceThrows()
 void TestExport::unknownFormatHasNoWriter()
 {
     QVERIFY(!writer(-1));
-    QVERIFY(!writer(kThreaded + 1));
+    QVERIFY(!writer(int(ExportFormat::SbrXml) + 1));
 }
 
 QTEST_GUILESS_MAIN(TestExport)

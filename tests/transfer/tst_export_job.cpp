@@ -112,7 +112,8 @@ void TestExportJob::filtersAndDefaultName()
     QCOMPARE(ExportPaths::filters(),
         (QStringList {QStringLiteral("Text Files(*.txt)"), QStringLiteral("CSV Files(*.csv)"),
             QStringLiteral("PDF Files(*.pdf)"), QStringLiteral("Word Files(*.doc)"),
-            QStringLiteral("HTML Files(*.html)"), QStringLiteral("HTML(Thread) Files(*.html)")}));
+            QStringLiteral("HTML Files(*.html)"), QStringLiteral("HTML(Thread) Files(*.html)"),
+            QStringLiteral("SMS Backup & Restore XML(*.xml)")}));
     const QDateTime when(QDate(2024, 3, 1), QTime(9, 5, 7));
     QCOMPARE(ExportPaths::defaultFileName(when), QDir::home().filePath(QStringLiteral("sms(20240301090507)")));
 }

@@ -9,6 +9,7 @@
 #include "ExportPaths.h"
 #include "LocalBackupThread.h"
 #include "LocalPreviewCSVThread.h"
+#include "LocalPreviewXmlThread.h"
 #include "LocalRestoreThread.h"
 #include "MmsDB.h"
 #include "ProductInfo.h"
@@ -20,6 +21,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -46,8 +48,8 @@ const char kUsage[]
       "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT [--account ACCOUNT]\n"
       "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
       "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
-      "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread --out PATH [--conversation KEY]...\n"
-      "  parlowick-cli import ACCOUNT FILE [--other] [--dry-run]\n";
+      "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread|sbr-xml --out PATH [--conversation KEY]...\n"
+      "  parlowick-cli import ACCOUNT FILE.csv|FILE.xml [--other] [--dry-run]\n";
 
 // A command line that cannot be run as given; answered with the usage.
 class UsageError : public std::invalid_argument
@@ -292,7 +294,8 @@ int printMessages(const QCommandLineParser &options, const QString &account)
 
 std::optional<ExportPaths::Filter> exportFilter(const QString &format)
 {
-    static const char *const kNames[ExportPaths::FilterCount] = {"txt", "csv", "pdf", "doc", "html", "thread"};
+    static const char *const kNames[ExportPaths::FilterCount]
+        = {"txt", "csv", "pdf", "doc", "html", "thread", "sbr-xml"};
     for (int filter = 0; filter < ExportPaths::FilterCount; ++filter) {
         if (format == QLatin1String(kNames[filter]))
             return ExportPaths::Filter(filter);
@@ -311,7 +314,7 @@ int exportMessages(const QCommandLineParser &options, const QString &account)
 {
     const std::optional<ExportPaths::Filter> filter = exportFilter(options.value(QStringLiteral("format")));
     if (!filter)
-        return usageError(QStringLiteral("export needs --format txt, csv, pdf, doc, html or thread."));
+        return usageError(QStringLiteral("export needs --format txt, csv, pdf, doc, html, thread or sbr-xml."));
     const QString out = options.value(QStringLiteral("out"));
     if (out.isEmpty())
         return usageError(QStringLiteral("export needs --out PATH."));
@@ -337,21 +340,45 @@ std::unique_ptr<CSVImporter> importerFor(const QCommandLineParser &options, cons
     return importer;
 }
 
+// Whether the file is an XML backup, by its first bytes rather than its name.
+bool isXmlFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false; // the CSV preview reports why
+    QByteArray head = file.read(1024);
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head.remove(0, 3);
+    head = head.trimmed();
+    return head.startsWith("<?xml") || head.startsWith("<smses");
+}
+
+// Files what a preview read into the account, unless the preview failed or only a dry run
+// was asked for.
+int importPreviewed(const QCommandLineParser &options, int previewed, const QList<SMSInfo> &messages)
+{
+    if (previewed != 0 || options.isSet(QStringLiteral("dry-run")))
+        return previewed;
+    CliProgress importProgress;
+    LocalRestoreThread import(messages, &importProgress);
+    return runWorker(import, importProgress);
+}
+
 int importMessages(const QCommandLineParser &options, const QString &account)
 {
     const QString file = options.positionalArguments().value(2);
     if (file.isEmpty())
-        return usageError(QStringLiteral("Name the CSV file to import."));
+        return usageError(QStringLiteral("Name the CSV or XML file to import."));
     Accounts::openAccount(account);
-    const std::unique_ptr<CSVImporter> importer = importerFor(options, file);
     CliProgress previewProgress;
+    if (isXmlFile(file)) {
+        // The preview keeps the attachment files it read until it is destroyed, after the import.
+        LocalPreviewXmlThread preview(file, &previewProgress);
+        return importPreviewed(options, runWorker(preview, previewProgress), preview.messages());
+    }
+    const std::unique_ptr<CSVImporter> importer = importerFor(options, file);
     LocalPreviewCSVThread preview(file, &previewProgress, importer.get());
-    const int previewed = runWorker(preview, previewProgress);
-    if (previewed != 0 || options.isSet(QStringLiteral("dry-run")))
-        return previewed;
-    CliProgress importProgress;
-    LocalRestoreThread import(preview.messages(), &importProgress);
-    return runWorker(import, importProgress);
+    return importPreviewed(options, runWorker(preview, previewProgress), preview.messages());
 }
 
 int dispatch(const QCommandLineParser &options)
@@ -399,7 +426,7 @@ int run(const QStringList &arguments)
         {QStringLiteral("text"), QStringLiteral("The message to send."), QStringLiteral("TEXT")},
         {QStringLiteral("account"), QStringLiteral("The account that keeps sent messages."), QStringLiteral("ACCOUNT")},
         {QStringLiteral("json"), QStringLiteral("Print messages as JSON.")},
-        {QStringLiteral("format"), QStringLiteral("Export format: txt, csv, pdf, doc, html or thread."),
+        {QStringLiteral("format"), QStringLiteral("Export format: txt, csv, pdf, doc, html, thread or sbr-xml."),
             QStringLiteral("FORMAT")},
         {QStringLiteral("out"), QStringLiteral("The export file (csv, html and thread get a folder of that name)."),
             QStringLiteral("PATH")},

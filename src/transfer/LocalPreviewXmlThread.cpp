@@ -1,0 +1,75 @@
+#include "LocalPreviewXmlThread.h"
+
+#include "SbrXmlDevice.h"
+#include "SbrXmlReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <stdexcept>
+
+LocalPreviewXmlThread::LocalPreviewXmlThread(const QString &xmlPath, ProgressReceiver *progressReceiver)
+    : ProgressThread(progressReceiver)
+    , xmlPath(xmlPath)
+{
+}
+
+LocalPreviewXmlThread::~LocalPreviewXmlThread() = default;
+
+void LocalPreviewXmlThread::run()
+{
+    try {
+        QFile file(xmlPath);
+        if (!file.open(QIODevice::ReadOnly))
+            throw std::runtime_error(file.errorString().toUtf8().toStdString());
+        m_folder = std::make_shared<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("parlowick-xml-XXXXXX")));
+        if (!m_folder->isValid())
+            throw std::runtime_error(m_folder->errorString().toUtf8().toStdString());
+        emit succeed(readAll(file));
+        return;
+    } catch (const JobCancelled &) {
+        qDebug("LocalPreviewXmlThread: User canceled.");
+        discardRead();
+    } catch (const std::exception &e) {
+        // Gone before the dialog hears of it: nothing of a failed read is left anywhere.
+        discardRead();
+        emit errorOccurred(QString::fromUtf8(e.what()));
+    }
+}
+
+void LocalPreviewXmlThread::discardRead()
+{
+    smsList.clear();
+    m_folder.reset();
+}
+
+QString LocalPreviewXmlThread::readAll(QFile &file)
+{
+    SbrXmlDevice device(file, QDir(m_folder->path()));
+    SbrXmlReader reader(device);
+    const qint64 size = file.size();
+    // Reported from the device, so that a long picture still moves the bar.
+    restartReportClock();
+    device.setBlockHook([&](qint64 position) {
+        if (reportDue()) {
+            emit updateProgress(percent(position, size),
+                tr("SMS %1:%2").arg(smsList.size()).arg(qMax(reader.announcedCount(), qint64(smsList.size()))));
+        }
+        return !isCancelled();
+    });
+    while (reader.readNext(smsList))
+        checkCancelled();
+    emit updateProgress(100, tr("SMS %1:%2").arg(smsList.size()).arg(smsList.size()));
+    // A cancel at the very end still leaves nothing behind.
+    checkCancelled();
+
+    const SbrXmlReader::Skipped &skipped = reader.skipped();
+    if (skipped.drafts == 0 && skipped.otherEntries == 0 && skipped.unusableParts == 0)
+        return tr("IDS_IMPORT_XML_PREVIEW_SUC_%1").arg(smsList.size());
+    return tr("IDS_IMPORT_XML_PREVIEW_SUC_%1_SKIPPED_%2_%3_%4")
+        .arg(smsList.size())
+        .arg(skipped.drafts)
+        .arg(skipped.otherEntries)
+        .arg(skipped.unusableParts);
+}

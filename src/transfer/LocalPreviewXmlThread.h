@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ProgressThread.h"
+#include "SMSInfo.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class QFile;
+class QTemporaryDir;
+
+// Reads a whole backup file of the app "SMS Backup & Restore" into messages under the
+// progress contract, for the preview before an import or a restore to the phone. The
+// file is read as a stream; attachments go to files of a temporary folder, which lives
+// as long as someone holds attachmentFolder() (or this object) and is removed after.
+class LocalPreviewXmlThread : public ProgressThread
+{
+    Q_OBJECT
+
+public:
+    LocalPreviewXmlThread(const QString &xmlPath, ProgressReceiver *progressReceiver);
+    ~LocalPreviewXmlThread() override;
+
+    // The messages read, in file order; complete only after success.
+    const QList<SMSInfo> &messages() const { return smsList; }
+    // The folder of the messages' attachment files: keep it until their import or restore
+    // has ended. Null unless the preview succeeded.
+    std::shared_ptr<QTemporaryDir> attachmentFolder() const { return m_folder; }
+
+protected:
+    void run() override;
+
+private:
+    // Returns the success text.
+    QString readAll(QFile &file);
+    // Forgets the messages and removes their attachment files.
+    void discardRead();
+
+    QList<SMSInfo> smsList;
+    QString xmlPath;
+    std::shared_ptr<QTemporaryDir> m_folder;
+};
