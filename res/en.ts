@@ -151,6 +151,22 @@
         <translation>Restore selected SMS &amp;&amp; MMS to Android</translation>
     </message>
     <message>
+        <source>Import SMS Backup &amp;&amp; Restore XML...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_XML_FILE_TO_IMPORT</source>
+        <translation>Select the SMS Backup &amp; Restore XML file to import.</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_LOADING_XML</source>
+        <translation>Loading the XML backup file now.</translation>
+    </message>
+    <message>
+        <source>IDS_FORM_TITLE_%1_PREVIEW_XML</source>
+        <translation>%1 - Preview Backup File</translation>
+    </message>
+    <message>
         <source>IDS_SELECT_CSV_FILE_TO_IMPORT</source>
         <translation>Select CSV file to import.</translation>
     </message>

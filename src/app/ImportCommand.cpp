@@ -2,8 +2,10 @@
 
 #include "CSVImporter.h"
 #include "CSVPreviewForm.h"
+#include "Catalogue.h"
 #include "FileDialogs.h"
 #include "LocalPreviewCSVThread.h"
+#include "LocalPreviewXmlThread.h"
 #include "MainWindow.h"
 #include "MessageBoxes.h"
 #include "ProgressForm.h"
@@ -11,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace ImportCommand {
 
@@ -29,9 +32,11 @@ QString csvFileOf(const QString &chosen)
     return info.isDir() ? QDir(chosen).filePath(info.fileName()) : chosen;
 }
 
-void showPreview(MainWindow &window, const QList<SMSInfo> &messages)
+void showPreview(MainWindow &window, const QList<SMSInfo> &messages, const QString &title = QString())
 {
     CSVPreviewForm preview(messages);
+    if (!title.isEmpty())
+        preview.setWindowTitle(title);
     QObject::connect(&preview, &CSVPreviewForm::storeChanged, &window, &MainWindow::refreshConversationList);
     QObject::connect(&preview, &CSVPreviewForm::backupRequested, &window, &MainWindow::backupFromPhone);
     preview.exec();
@@ -73,6 +78,23 @@ void importOtherPhoneCsv(MainWindow &window)
         return;
     }
     previewFile(window, path, importer.get());
+}
+
+void importSbrXml(MainWindow &window)
+{
+    const QString path
+        = FileDialogs::getOpenFileName(QCoreApplication::translate("MainWindow", "IDS_SELECT_XML_FILE_TO_IMPORT"),
+            QDir::homePath(), QStringLiteral("SMS Backup & Restore XML(*.xml)"));
+    if (path.isEmpty())
+        return;
+    ProgressForm form(QCoreApplication::translate("MainWindow", "IDS_TITLE_LOADING_XML"));
+    LocalPreviewXmlThread worker(path, &form);
+    if (form.run(worker) != QDialog::Accepted)
+        return;
+    // The pictures wait in a temporary folder until the preview has filed or restored them.
+    const std::shared_ptr<QTemporaryDir> attachments = worker.attachmentFolder();
+    showPreview(window, worker.messages(),
+        QCoreApplication::translate("MainWindow", "IDS_FORM_TITLE_%1_PREVIEW_XML").arg(Catalogue::productTitle()));
 }
 
 } // namespace ImportCommand

@@ -12,5 +12,7 @@ namespace ImportCommand {
 void importOwnCsv(MainWindow &window);
 // A CSV file of another phone or program, read through the importer library.
 void importOtherPhoneCsv(MainWindow &window);
+// A backup file of the Android app "SMS Backup & Restore", pictures included.
+void importSbrXml(MainWindow &window);
 
 } // namespace ImportCommand

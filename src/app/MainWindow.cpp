@@ -107,6 +107,7 @@ QAction *MainWindow::addCommand(const char *objectName, const QString &text, con
 void MainWindow::createMenus()
 {
     QAction *import = addCommand("actionImport", tr("&Import"), "import.png");
+    QAction *importXml = addCommand("actionImportSbrXml", tr("Import SMS Backup && Restore XML..."), nullptr);
     QAction *exportAll = addCommand("actionExport", tr("&Export"), "export.png");
     QAction *print = addCommand("actionPrint", tr("&Print"), "print.png");
     QAction *backup = addCommand("actionSyncFromAndroid", tr("Backup SMS from Android"), "backup.png");
@@ -124,6 +125,7 @@ void MainWindow::createMenus()
     QAction *about = addCommand("actionAbout", tr("About Software"), nullptr);
 
     connect(import, &QAction::triggered, this, &MainWindow::miImport);
+    connect(importXml, &QAction::triggered, this, &MainWindow::miImportSbrXml);
     connect(fromOther, &QAction::triggered, this, &MainWindow::miSyncFromOther);
     connect(exportAll, &QAction::triggered, this, &MainWindow::miExport);
     connect(print, &QAction::triggered, this, &MainWindow::miPrint);
@@ -141,7 +143,7 @@ void MainWindow::createMenus()
     connect(about, &QAction::triggered, this, &MainWindow::miAbout);
 
     QMenu *menu = ui->menuBar->addMenu(tr("&Menu"));
-    menu->addActions({import, exportAll, print});
+    menu->addActions({import, importXml, exportAll, print});
     QMenu *sync = menu->addMenu(resourceIcon("sync.png"), tr("Sync"));
     sync->addActions({backup, restore, fromOther});
     menu->addActions({search, compose});
@@ -267,6 +269,11 @@ bool MainWindow::readAllMessages(QList<SMSInfo> &messages)
 void MainWindow::miImport()
 {
     ImportCommand::importOwnCsv(*this);
+}
+
+void MainWindow::miImportSbrXml()
+{
+    ImportCommand::importSbrXml(*this);
 }
 
 void MainWindow::miSyncFromOther()

@@ -48,6 +48,7 @@ private slots:
     void onSearchNextSMS(const QString &keyword);
     void miSearch();
     void miImport();
+    void miImportSbrXml();
     void miSyncFromOther();
     void miExport();
     void miThreadExport();

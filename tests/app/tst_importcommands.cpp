@@ -36,6 +36,23 @@ const QByteArray kOwnCsv = "send,date,number,person,subject,content,mime,cl,atta
 const QByteArray kPhoneViewCsv = "Received,\"Jul 23, 2011 6:12:54 AM\",+33681818181,+33681818181,\"Bonjour\",SMS\n"
                                  "Sent,\"Jul 23, 2011 6:15:00 AM\",+33681818181,+33681818181,\"Salut\",SMS\n";
 
+// A backup of the Android app with a text message and a picture message.
+const QByteArray kBackupXml
+    = "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n"
+      "<smses count=\"2\">\n"
+      "<sms protocol=\"0\" address=\"+15550100\" date=\"1700000000000\" type=\"1\" subject=\"null\" "
+      "body=\"Tea &amp; cake?\" read=\"1\" status=\"-1\" locked=\"0\" contact_name=\"Ann\" />\n"
+      "<mms date=\"1700000600000\" msg_box=\"1\" address=\"+15550100\" sub=\"null\" contact_name=\"Ann\">\n"
+      "<parts>\n"
+      "<part seq=\"-1\" ct=\"application/smil\" name=\"null\" cl=\"smil.xml\" text=\"&lt;smil/&gt;\" />\n"
+      "<part seq=\"0\" ct=\"image/jpeg\" name=\"null\" cl=\"cake.jpg\" text=\"null\" "
+      "data=\"cGljdHVyZSBieXRlcw==\" />\n"
+      "<part seq=\"0\" ct=\"text/plain\" name=\"null\" cl=\"text_0.txt\" text=\"Look\" />\n"
+      "</parts>\n"
+      "<addrs><addr address=\"+15550100\" type=\"137\" charset=\"106\" /></addrs>\n"
+      "</mms>\n"
+      "</smses>\n";
+
 } // namespace
 
 // The window's import commands end to end: the open dialog answered through its seam, the
@@ -55,6 +72,7 @@ private slots:
     void unusableFilesShowNoPreview();
     void otherPhoneFileIsPreviewedThroughTheImporter();
     void restoreAsksForThePhoneThenRestores();
+    void backupXmlImportsMessagesAndPictures();
 
 private:
     // Answers the open dialogs with this path while the result lives.
@@ -262,6 +280,30 @@ void TestImportCommands::restoreAsksForThePhoneThenRestores()
     QCOMPARE(phone.store().size(), 3);
     QCOMPARE(m_account->boxes().texts().last(), u"Successfully restore 3 SMS & MMS to Android."_s);
     QCOMPARE(storedCount(), 0); // the archive is unchanged
+}
+
+void TestImportCommands::backupXmlImportsMessagesAndPictures()
+{
+    const auto open = answerOpen(TestFiles::writeFile(m_files.filePath(u"sms-20240101.xml"_s), kBackupXml));
+    QStringList shown;
+    const auto preview = onNextModalOf<CSVPreviewForm>([&](CSVPreviewForm *form) {
+        shown.append(form->windowTitle());
+        const QAbstractItemModel *model = rows(form)->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            shown.append(model->index(row, 4).data().toString());
+        press(form, "btnImportToLocal");
+        closeIfOpen(form);
+    });
+    trigger("actionImportSbrXml");
+    QVERIFY(preview.ran());
+    QCOMPARE(m_openFilter, u"SMS Backup & Restore XML(*.xml)"_s);
+    QCOMPARE(shown, (QStringList {u"Parlowick - Preview Backup File"_s, u"Tea & cake?"_s, u"Look"_s}));
+    QCOMPARE(m_account->boxes().texts().last(), u"Successfully import 2 SMS & MMS."_s);
+    const QList<SMSInfo> stored = Accounts::currentStore()->querySMS({});
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored.last().attachments.size(), 1);
+    QCOMPARE(stored.last().attachments.first().fileName, u"cake.jpg"_s);
+    QCOMPARE(TestFiles::readFile(stored.last().attachments.first().filePath), QByteArray("picture bytes"));
 }
 
 PARLOWICK_TEST_MAIN(TestImportCommands)
