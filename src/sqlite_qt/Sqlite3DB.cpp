@@ -80,6 +80,7 @@ void Sqlite3DB::beginTran()
 void Sqlite3DB::commitTran()
 {
     QMutexLocker locker(&m_connection->mutex);
+    aboutToCommit();
     try {
         executeThrow(Sqlite3Sql("commit transaction"));
     } catch (const Sqlite3Exception &) {

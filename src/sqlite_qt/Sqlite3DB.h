@@ -48,6 +48,8 @@ public:
     QRecursiveMutex &mutex() const;
 
 protected:
+    // Called before a transaction begun with beginTran commits; what it throws stops the commit.
+    virtual void aboutToCommit() { }
     // Called once a transaction begun with beginTran is over: committed, or rolled back.
     virtual void transactionFinished(bool committed) { Q_UNUSED(committed); }
 

@@ -75,6 +75,7 @@ MmsDB::MmsDB(const QDir &folder)
 
 MmsDB::~MmsDB()
 {
+    m_thumbnails.waitForDone();
     close();
 }
 
@@ -125,6 +126,7 @@ QDir MmsDB::attachmentDir() const
 
 void MmsDB::removeFolder()
 {
+    m_thumbnails.waitForDone();
     close();
     FileHelpers::removeDirRecursively(m_folder.absolutePath());
 }
@@ -179,8 +181,14 @@ void MmsDB::removeLeftovers()
     }
 }
 
+void MmsDB::aboutToCommit()
+{
+    m_thumbnails.waitForDone();
+}
+
 void MmsDB::transactionFinished(bool committed)
 {
+    m_thumbnails.waitForDone();
     m_handleIds.clear();
     if (committed)
         m_journal.commit();
@@ -204,6 +212,8 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
         executeThrow(Sqlite3Sql("release " + name));
     } catch (...) {
         m_handleIds.clear();
+        // A thumbnail still being written could land in a folder the rollback removes.
+        m_thumbnails.waitForDone();
         m_journal.rollbackTo(mark);
         try {
             executeThrow(Sqlite3Sql("rollback to " + name));
@@ -230,12 +240,14 @@ void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
         return;
     }
     const bool newConversation = handleId == 0;
+    // Only inside the caller's transaction: a lone message's files are final when it returns.
+    const bool deferThumbnails = inTransaction();
     runAtomically("insert_sms", [&] {
         if (newConversation)
             handleId = insertHandle(sms, key);
         const qint64 messageId = insertMessage(handleId, sms);
         for (const AttachmentInfo &attachment : sms.attachments)
-            insertAttachment(messageId, attachment, files);
+            insertAttachment(messageId, attachment, files, deferThumbnails);
     });
     // Kept only once the conversation's row stands: a failed insert rolled it back.
     if (newConversation && inTransaction())
@@ -308,7 +320,8 @@ qint64 MmsDB::insertMessage(qint64 handleId, const SMSInfo &sms)
     return lastInsertId();
 }
 
-void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files)
+void MmsDB::insertAttachment(
+    qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files, bool deferThumbnail)
 {
     const QString guid = QUuid::createUuid().toString(QUuid::WithBraces);
     const QDir attachments = attachmentDir();
@@ -328,10 +341,13 @@ void MmsDB::insertAttachment(qint64 messageId, const AttachmentInfo &attachment,
     QString thumb;
     if (attachment.mimeType.startsWith(QLatin1String("image/"))) {
         thumb = guid + QLatin1Char('/') + thumbnailName(attachment);
+        const QString thumbPath = attachments.absoluteFilePath(thumb);
         if (!attachment.thumbPath.isEmpty())
-            QFile::copy(attachment.thumbPath, attachments.absoluteFilePath(thumb));
+            QFile::copy(attachment.thumbPath, thumbPath);
+        else if (!imageSource.isEmpty() && deferThumbnail)
+            m_thumbnails.start([imageSource, thumbPath] { MmsDB::makeThumbnail(imageSource, thumbPath); });
         else if (!imageSource.isEmpty())
-            MmsDB::makeThumbnail(imageSource, attachments.absoluteFilePath(thumb));
+            MmsDB::makeThumbnail(imageSource, thumbPath);
     }
 
     executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values(?, ?, ?, ?)")
@@ -446,6 +462,7 @@ void MmsDB::deleteConversation(const QString &suffix)
 {
     QMutexLocker locker(&mutex());
     m_handleIds.clear(); // the conversation's row goes with its last message
+    m_thumbnails.waitForDone();
     runAtomically("delete_conversation", [&] {
         executeThrow(Sqlite3Sql("delete from message where handle_id in (select rowid from handle where suffix = ?)")
                          .addTextParam(suffix));
@@ -456,6 +473,7 @@ void MmsDB::deleteMessages(const QList<SMSInfo> &messages)
 {
     QMutexLocker locker(&mutex());
     m_handleIds.clear(); // the conversation's row goes with its last message
+    m_thumbnails.waitForDone();
     runAtomically("delete_messages", [&] {
         for (const SMSInfo &sms : messages)
             executeThrow(Sqlite3Sql("delete from message where rowid=?").addInt64Param(sms.rowid));

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QHash>
 #include <QStringList>
+#include <QThreadPool>
 
 #include <functional>
 
@@ -66,6 +67,7 @@ public:
     void deleteMessages(const QList<SMSInfo> &messages);
 
 protected:
+    void aboutToCommit() override;
     void transactionFinished(bool committed) override;
 
 private:
@@ -73,7 +75,9 @@ private:
     qint64 findMessage(qint64 handleId, const SMSInfo &sms);
     qint64 insertHandle(const SMSInfo &sms, const QString &suffix);
     qint64 insertMessage(qint64 handleId, const SMSInfo &sms);
-    void insertAttachment(qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files);
+    // deferThumbnail: a picture's thumbnail is made on the pool, done before the transaction ends.
+    void insertAttachment(
+        qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files, bool deferThumbnail);
     static QString attachmentFilter(const QList<SMSInfo> &messages, const QString &suffixFilter);
     QHash<qint64, QList<AttachmentInfo>> queryAttachments(const QString &messageFilter);
     // Runs one store operation as a unit: its rows and its attachment files are all
@@ -88,6 +92,9 @@ private:
     QDir m_folder;
     bool m_hasSubject = false;
     AttachmentFileJournal m_journal;
+    // Thumbnails of a transaction's pictures, made on other cores while the transaction
+    // goes on; all of them are written before it commits, rolls back or deletes.
+    QThreadPool m_thumbnails;
     // Conversation rows by address suffix, looked up during the current transaction.
     QHash<QString, qint64> m_handleIds;
 };

@@ -94,6 +94,7 @@ private slots:
     void storeWithoutSubjectColumn();
     void failedBatchLeavesStoreAndFilesAsBefore();
     void rolledBackDeletionKeepsFiles();
+    void transactionThumbnailsAreWrittenByTheEnd();
     void foreignPathsAreNeverDeleted();
     void damagedOrMissingStoreFailsToOpen();
     void twoThreadsShareOneStore();
@@ -601,6 +602,31 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, m_db->insertSMS(third));
     QCOMPARE(countRows(*m_db, "handle"), 1);
     QCOMPARE(attachmentFiles(*m_db), filesBefore);
+}
+
+void TestStore::transactionThumbnailsAreWrittenByTheEnd()
+{
+    const QString png = makeImage(300, 200, QStringLiteral("p.png"));
+    const auto insertPictures = [&](int from) {
+        m_db->beginTran();
+        for (int i = from; i < from + 6; ++i) {
+            SMSInfo mms = TestMessage::fromPersonOf(QString::number(100 + i % 2)).saying(QString::number(i)).atMSecs(i);
+            mms.attachments.append(picture(png, QStringLiteral("p%1.png").arg(i)));
+            m_db->insertSMS(mms);
+        }
+    };
+    insertPictures(0);
+    m_db->commitTran();
+    const QList<SMSInfo> stored = m_db->querySMS({});
+    QCOMPARE(stored.size(), 6);
+    for (const SMSInfo &sms : stored)
+        QCOMPARE(QImage(sms.attachments.value(0).thumbPath).width(), 200);
+
+    // A rollback leaves no thumbnail behind, however late it was made.
+    const QStringList committed = attachmentFiles(*m_db);
+    insertPictures(6);
+    m_db->rollbackTran();
+    QCOMPARE(attachmentFiles(*m_db), committed);
 }
 
 void TestStore::rolledBackDeletionKeepsFiles()
