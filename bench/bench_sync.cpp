@@ -1,7 +1,9 @@
 // Backs up a simulated phone over loopback and restores to it, and prints the rates:
 // messages per second into the store, attachment megabytes per second (with thumbnails
 // made), restore messages per second, and the peak memory. The session pauses the real
-// phone needs are left out.
+// phone needs are left out. Beside the backup figures, their floors on this machine in
+// the same run: reading as many lines of the same length over loopback TCP, line by line,
+// and decoding and scaling the same pictures to thumbnails on one core.
 //
 //   bench_sync [SMS=100000] [MMS=2000] [PICTURE_KB=100] [RESTORE=10000]
 
@@ -18,11 +20,15 @@
 #include "SyncTimingForTests.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -84,6 +90,59 @@ double backup(const QString &account)
     return runWorker(worker, outcome);
 }
 
+// Lines per second read with QTcpSocket::readLine from a loopback peer that writes them
+// as fast as it can.
+double loopbackLineRate(int lines, int lineLength)
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost))
+        return 0;
+    const quint16 port = server.serverPort();
+    std::thread writer([port, lines, lineLength] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (!socket.waitForConnected(5000))
+            return;
+        const QByteArray line = QByteArray(lineLength - 1, 'x') + '\n';
+        for (int i = 0; i < lines; ++i) {
+            socket.write(line);
+            if (socket.bytesToWrite() > 1 << 20)
+                socket.waitForBytesWritten(-1);
+        }
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(-1)) { }
+        socket.waitForDisconnected(-1);
+    });
+    QElapsedTimer timer;
+    timer.start();
+    int read = 0;
+    if (server.waitForNewConnection(5000)) {
+        QTcpSocket *socket = server.nextPendingConnection();
+        char buffer[4096];
+        while (read < lines && (socket->canReadLine() || socket->waitForReadyRead(5000))) {
+            while (read < lines && socket->canReadLine() && socket->readLine(buffer, sizeof buffer) > 0)
+                ++read;
+        }
+        socket->disconnectFromHost();
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    writer.join();
+    return read / seconds;
+}
+
+// Megabytes of pictures per second turned into thumbnails on one core.
+double thumbnailRate(const QString &pictures, const QString &scratch)
+{
+    qint64 bytes = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (QDirIterator it(pictures, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString path = it.next();
+        bytes += QFileInfo(path).size();
+        MmsDB::makeThumbnail(path, scratch);
+    }
+    return bytes / 1e6 / (timer.nsecsElapsed() / 1e9);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -128,10 +187,17 @@ int main(int argc, char *argv[])
     SyncBackupThread restore(messages, &outcome);
     const double restoreSeconds = runWorker(restore, outcome);
 
+    const double lineFloor = loopbackLineRate(smsCount, 160);
+    const double thumbnailFloor
+        = thumbnailRate(home.filePath(QStringLiteral("pictures")), home.filePath(QStringLiteral("scratch.jpg")));
+
     std::printf("backup, SMS          %d messages in %.2f s: %.0f messages/s (peak %ld MiB so far)\n", smsCount,
         smsSeconds, smsCount / smsSeconds, smsMiB);
+    std::printf("  floor              %.0f lines/s: 160-byte lines read one by one over loopback TCP\n", lineFloor);
     std::printf("backup, MMS          %d messages, %.0f MB of pictures in %.2f s: %.1f MB/s, thumbnails made\n",
         mmsCount, mmsMegabytes, mmsSeconds, mmsMegabytes / mmsSeconds);
+    std::printf("  floor              %.1f MB/s: the same pictures decoded and scaled to thumbnails on one core\n",
+        thumbnailFloor);
     std::printf("restore              %lld messages (%d with a picture) in %.2f s: %.0f messages/s\n",
         static_cast<long long>(messages.size()), mmsCount, restoreSeconds, messages.size() / restoreSeconds);
     std::printf("peak memory          %ld MiB (simulated phone included)\n", BenchData::peakRssMiB());
