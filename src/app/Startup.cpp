@@ -6,6 +6,7 @@
 #include "Catalogue.h"
 #include "MainWindow.h"
 #include "ParlowickResources.h"
+#include "ProductInfo.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -13,6 +14,28 @@
 #include <memory>
 
 namespace Startup {
+
+std::optional<QString> informationRequested(const QStringList &arguments)
+{
+    const QStringList options = arguments.mid(1);
+    if (options.contains(QLatin1String("--version")) || options.contains(QLatin1String("-v")))
+        return QStringLiteral("parlowick %1\n").arg(ProductInfo::version());
+    if (options.contains(QLatin1String("--help")) || options.contains(QLatin1String("-h"))) {
+        return QStringLiteral(
+            "Usage: parlowick [options]\n"
+            "Desktop archive of an Android phone's SMS and MMS: back them up over USB or WiFi, browse\n"
+            "them as chat bubbles, search, print, export, import, restore them and send SMS.\n"
+            "\n"
+            "Options:\n"
+            "  -h, --help     Show this help and exit.\n"
+            "  -v, --version  Show the version and exit.\n"
+            "\n"
+            "The toolkit's own options (-platform, -style, ...) are accepted too. The archives are\n"
+            "kept in Ombrevale/Parlowick in the user's data folder ($XDG_DATA_HOME, by default\n"
+            "~/.local/share).\n");
+    }
+    return std::nullopt;
+}
 
 void prepare()
 {

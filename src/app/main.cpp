@@ -2,8 +2,17 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const std::optional<QString> information = Startup::informationRequested(arguments)) {
+        std::fputs(information->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     Startup::prepare();
     QApplication app(argc, argv);
     return Startup::run(app);

@@ -1,3 +1,4 @@
+#include "ProductInfo.h"
 #include "SilentAddress.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,7 @@ private slots:
     void cleanup();
 
     void accountsAndUsage();
+    void everyProgramAnswersHelpAndVersion();
     void backupRestoreAndSend();
     void failureAndInterruption();
     void listening_data();
@@ -65,6 +67,31 @@ private:
     std::unique_ptr<QTemporaryDir> m_home;
     QProcess m_phone;
 };
+
+void TestCli::everyProgramAnswersHelpAndVersion()
+{
+    // Without a display too: the window program answers before it needs one.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    for (const char *name : {"parlowick", "parlowick-cli", "parlowick-phonesim"}) {
+        for (const QString &option : {QStringLiteral("--version"), QStringLiteral("--help")}) {
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(program(name), {option});
+            QVERIFY(process.waitForFinished(20000));
+            const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+            const QString context = QLatin1String(name) + QLatin1Char(' ') + option + QLatin1String(": ") + out;
+            QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, qPrintable(context));
+            if (option == QLatin1String("--version"))
+                QVERIFY2(out.trimmed() == QLatin1String(name) + QLatin1Char(' ') + ProductInfo::version(),
+                    qPrintable(context));
+            else
+                QVERIFY2(out.contains(QLatin1String("sage")), qPrintable(context));
+        }
+    }
+}
 
 void TestCli::init()
 {

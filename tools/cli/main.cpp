@@ -12,9 +12,9 @@
 int main(int argc, char *argv[])
 {
     // PDF export paints text, which needs the toolkit's fonts: a GUI application on the
-    // off-screen platform gives them without a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // off-screen platform gives them without a display. Always that platform: a desktop
+    // one named in the environment would fail without a display, and no window is shown.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     initParlowickResources();
     Catalogue::install(app);
