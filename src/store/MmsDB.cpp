@@ -189,11 +189,17 @@ void MmsDB::aboutToCommit()
 void MmsDB::transactionFinished(bool committed)
 {
     m_thumbnails.waitForDone();
-    m_handleIds.clear();
+    forgetLookUps();
     if (committed)
         m_journal.commit();
     else
         m_journal.rollback();
+}
+
+void MmsDB::forgetLookUps()
+{
+    m_handleIds.clear();
+    m_newHandleDates.clear();
 }
 
 void MmsDB::settleFiles()
@@ -211,7 +217,7 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
         work();
         executeThrow(Sqlite3Sql("release " + name));
     } catch (...) {
-        m_handleIds.clear();
+        forgetLookUps();
         // A thumbnail still being written could land in a folder the rollback removes.
         m_thumbnails.waitForDone();
         m_journal.rollbackTo(mark);
@@ -231,12 +237,13 @@ void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
     QMutexLocker locker(&mutex());
     const QString key = Sms::addressSuffix(sms.address);
     qint64 handleId = findHandle(key);
-    if (handleId != 0 && findMessage(handleId, sms) != 0)
+    if (handleId != 0 && isStored(handleId, sms))
         return;
     // A lone message row is atomic by itself; a new conversation or attachments make
     // several writes that must stand or fall together.
     if (handleId != 0 && sms.attachments.isEmpty()) {
         insertMessage(handleId, sms);
+        noteFiled(handleId, sms);
         return;
     }
     const bool newConversation = handleId == 0;
@@ -250,15 +257,35 @@ void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
             insertAttachment(messageId, attachment, files, deferThumbnails);
     });
     // Kept only once the conversation's row stands: a failed insert rolled it back.
-    if (newConversation && inTransaction())
+    if (newConversation && inTransaction()) {
         m_handleIds.insert(key, handleId);
+        m_newHandleDates.insert(handleId, {});
+    }
+    noteFiled(handleId, sms);
+}
+
+bool MmsDB::isStored(qint64 handleId, const SMSInfo &sms)
+{
+    // A conversation begun in this transaction holds only what the transaction filed, so
+    // a second it has not seen cannot hold a duplicate: a first backup looks up nothing.
+    const auto filed = m_newHandleDates.constFind(handleId);
+    if (filed != m_newHandleDates.constEnd() && !filed->contains(Sms::toStoreSeconds(sms.date)))
+        return false;
+    return findMessage(handleId, sms) != 0;
+}
+
+void MmsDB::noteFiled(qint64 handleId, const SMSInfo &sms)
+{
+    const auto filed = m_newHandleDates.find(handleId);
+    if (filed != m_newHandleDates.end())
+        filed->insert(Sms::toStoreSeconds(sms.date));
 }
 
 bool MmsDB::contains(const SMSInfo &sms)
 {
     QMutexLocker locker(&mutex());
     const qint64 handleId = findHandle(Sms::addressSuffix(sms.address));
-    return handleId != 0 && findMessage(handleId, sms) != 0;
+    return handleId != 0 && isStored(handleId, sms);
 }
 
 qint64 MmsDB::findHandle(const QString &suffix)
@@ -461,7 +488,7 @@ QHash<qint64, QList<AttachmentInfo>> MmsDB::queryAttachments(const QString &mess
 void MmsDB::deleteConversation(const QString &suffix)
 {
     QMutexLocker locker(&mutex());
-    m_handleIds.clear(); // the conversation's row goes with its last message
+    forgetLookUps(); // the conversation's row goes with its last message
     m_thumbnails.waitForDone();
     runAtomically("delete_conversation", [&] {
         executeThrow(Sqlite3Sql("delete from message where handle_id in (select rowid from handle where suffix = ?)")
@@ -472,7 +499,7 @@ void MmsDB::deleteConversation(const QString &suffix)
 void MmsDB::deleteMessages(const QList<SMSInfo> &messages)
 {
     QMutexLocker locker(&mutex());
-    m_handleIds.clear(); // the conversation's row goes with its last message
+    forgetLookUps(); // the conversation's row goes with its last message
     m_thumbnails.waitForDone();
     runAtomically("delete_messages", [&] {
         for (const SMSInfo &sms : messages)

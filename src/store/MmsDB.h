@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QThreadPool>
 
@@ -73,6 +74,11 @@ protected:
 private:
     qint64 findHandle(const QString &suffix);
     qint64 findMessage(qint64 handleId, const SMSInfo &sms);
+    // Whether the store holds a duplicate of the message in that conversation.
+    bool isStored(qint64 handleId, const SMSInfo &sms);
+    void noteFiled(qint64 handleId, const SMSInfo &sms);
+    // Drops what the current transaction remembered of its look-ups.
+    void forgetLookUps();
     qint64 insertHandle(const SMSInfo &sms, const QString &suffix);
     qint64 insertMessage(qint64 handleId, const SMSInfo &sms);
     // deferThumbnail: a picture's thumbnail is made on the pool, done before the transaction ends.
@@ -97,4 +103,6 @@ private:
     QThreadPool m_thumbnails;
     // Conversation rows by address suffix, looked up during the current transaction.
     QHash<QString, qint64> m_handleIds;
+    // The seconds of the messages filed into conversations the current transaction began.
+    QHash<qint64, QSet<qint64>> m_newHandleDates;
 };

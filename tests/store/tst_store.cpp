@@ -76,6 +76,7 @@ private slots:
     void recordTravelsThroughQueuedSignals();
 
     void templateHasTheStoreLayout();
+    void duplicatesAreStoredOnce_data();
     void duplicatesAreStoredOnce();
     void numbersShareConversationAndKeepFirstContact();
     void millisecondsAreCutToTheSecond();
@@ -225,8 +226,19 @@ void TestStore::templateHasTheStoreLayout()
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, again.createFromTemplate());
 }
 
+void TestStore::duplicatesAreStoredOnce_data()
+{
+    // Inside a transaction, conversations it began answer from what it filed.
+    QTest::addColumn<bool>("inTransaction");
+    QTest::newRow("one by one") << false;
+    QTest::newRow("one transaction") << true;
+}
+
 void TestStore::duplicatesAreStoredOnce()
 {
+    QFETCH(bool, inTransaction);
+    if (inTransaction)
+        m_db->beginTran();
     SMSInfo first = TestMessage::fromPersonOf(QStringLiteral("555 0100"))
                         .saying(QStringLiteral("hello"))
                         .atMSecs(1'700'000'000'123);
@@ -261,6 +273,10 @@ void TestStore::duplicatesAreStoredOnce()
     m_db->insertSMS(empty);
     m_db->insertSMS(empty);
     QCOMPARE(countRows(*m_db, "message"), 6);
+    if (inTransaction) {
+        m_db->commitTran();
+        QCOMPARE(countRows(*m_db, "message"), 6);
+    }
 }
 
 void TestStore::numbersShareConversationAndKeepFirstContact()
