@@ -4,6 +4,7 @@
 #include "Accounts.h"
 #include "DataSession.h"
 #include "FileHelpers.h"
+#include "FilingQueue.h"
 #include "MmsDB.h"
 #include "SimpleProtocol.h"
 #include "SyncTiming.h"
@@ -40,6 +41,8 @@ void SyncRestoreThread::run()
 
 void SyncRestoreThread::undo()
 {
+    // Stopped first: nothing may be filed after the rollback.
+    filer.reset();
     if (store) {
         try {
             store->rollbackTran();
@@ -72,6 +75,9 @@ void SyncRestoreThread::runSession()
     DataSession session(QStringLiteral("backup://127.0.0.1:%1/"), kDataPort, &cancelled);
     store = account;
     store->beginTran();
+    // Filing runs beside receiving: the store's writes take as long as reading the lines.
+    filer = std::make_unique<FilingQueue>(
+        [this](const SMSInfo &sms) { store->insertSMS(sms, MmsDB::AttachmentFiles::Move); });
     session.closeControl();
     total = 0;
     received = 0;
@@ -88,6 +94,8 @@ void SyncRestoreThread::runSession()
             break;
     }
 
+    filer->drain();
+    filer.reset();
     store->commitTran();
     workFolder.reset();
     data.disconnectFromHost();
@@ -130,6 +138,8 @@ void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)
             writeLine(data, QStringLiteral("0"), true, &cancelled);
         } else {
             writeLine(data, QStringLiteral("1"), true, &cancelled);
+            // The folder is reused: the files of the message before must be filed first.
+            filer->drain();
             const QDir temp = emptyTempFolder();
             for (int i = 0; i < parsed.attachmentCount; ++i) {
                 checkCancelled();
@@ -138,7 +148,7 @@ void SyncRestoreThread::receiveSMS(QTcpSocket &data, const QString &record)
         }
     }
     // The received files are ours: the store takes them over instead of copying them.
-    store->insertSMS(sms, MmsDB::AttachmentFiles::Move);
+    filer->push(std::move(sms));
 }
 
 QDir SyncRestoreThread::emptyTempFolder() const

@@ -9,6 +9,7 @@
 #include <memory>
 
 class AccountLock;
+class FilingQueue;
 class MmsDB;
 class QIODevice;
 class QTcpSocket;
@@ -44,6 +45,8 @@ private:
     void reportCount();
 
     std::shared_ptr<MmsDB> store;
+    // Files the received messages into the store, in order, on a thread of its own.
+    std::unique_ptr<FilingQueue> filer;
     // Held for the whole backup: one update of an account at a time.
     std::unique_ptr<AccountLock> accountLock;
     // This backup's own folder for received files, made fresh and removed at the end.

@@ -1,3 +1,4 @@
+#include "FilingQueue.h"
 #include "SimpleProtocol.h"
 #include "SyncClient.h"
 #include "SyncTimingForTests.h"
@@ -42,6 +43,7 @@ private slots:
     void restoreRecords();
     void piecesOf140Bytes();
     void cancelledReadStops();
+    void filingQueueKeepsOrderAndReportsFailure();
 
 private:
     void send(const QByteArray &bytes);
@@ -374,6 +376,46 @@ void TestProtocol::cancelledReadStops()
 {
     std::atomic_bool cancelled {true};
     QVERIFY_THROWS_EXCEPTION(JobCancelled, readLine(*m_client, -1, &cancelled));
+}
+
+void TestProtocol::filingQueueKeepsOrderAndReportsFailure()
+{
+    const auto message = [](int i) {
+        SMSInfo sms;
+        sms.body = QString::number(i);
+        return sms;
+    };
+    QStringList filed;
+    {
+        FilingQueue queue([&filed](const SMSInfo &sms) { filed.append(sms.body); }, 4);
+        for (int i = 0; i < 100; ++i)
+            queue.push(message(i));
+        queue.drain();
+        QCOMPARE(filed.size(), 100);
+    }
+    for (int i = 0; i < 100; ++i)
+        QCOMPARE(filed.at(i), QString::number(i));
+
+    // A failure stops the filing and reaches the caller, at a push or at the drain.
+    filed.clear();
+    FilingQueue failing(
+        [&filed](const SMSInfo &sms) {
+            if (sms.body == QLatin1String("3"))
+                throw std::runtime_error("disk full");
+            filed.append(sms.body);
+        },
+        2);
+    QString error;
+    try {
+        for (int i = 0; i < 50; ++i)
+            failing.push(message(i));
+        failing.drain();
+    } catch (const std::runtime_error &e) {
+        error = QString::fromUtf8(e.what());
+    }
+    QCOMPARE(error, QStringLiteral("disk full"));
+    QCOMPARE(filed, (QStringList {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")}));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, failing.drain());
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)
