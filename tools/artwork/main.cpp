@@ -484,11 +484,14 @@ QImage drawToolbar()
 // Application icon
 // ---------------------------------------------------------------------------
 
-QImage drawMainIcon()
+// The program's icon, drawn on a 128-pixel grid and scaled to the size asked for, so every
+// size of the desktop's icon theme is drawn rather than resampled.
+QImage drawMainIconAt(int size)
 {
-    QImage img = transparentCanvas(128, 128);
+    QImage img = transparentCanvas(size, size);
     QPainter p(&img);
     prepare(p);
+    p.scale(size / 128.0, size / 128.0);
 
     // phone
     const QRectF phone(10, 6, 62, 114);
@@ -525,6 +528,11 @@ QImage drawMainIcon()
     const QRectF handle(80, 92, 22, 8);
     fillOutlined(p, roundedRect(handle, 4), QColor(0x7A, 0x4A, 0x06), 2.0);
     return img;
+}
+
+QImage drawMainIcon()
+{
+    return drawMainIconAt(128);
 }
 
 // ---------------------------------------------------------------------------
@@ -1237,9 +1245,10 @@ int main(int argc, char *argv[])
 
     const QStringList args = QGuiApplication::arguments();
     const bool bubbles = args.size() == 3 && args.at(1) == QStringLiteral("--bubble");
+    const bool appIcons = args.size() == 3 && args.at(1) == QStringLiteral("--app-icons");
     const bool icons = args.size() == 2 && !args.at(1).startsWith(QStringLiteral("--"));
-    if (!bubbles && !icons) {
-        err << "usage: parlowick-artwork [--bubble] OUTDIR\n";
+    if (!bubbles && !appIcons && !icons) {
+        err << "usage: parlowick-artwork [--bubble | --app-icons] OUTDIR\n";
         return 2;
     }
 
@@ -1252,6 +1261,10 @@ int main(int argc, char *argv[])
     std::vector<NamedImage> images;
     if (bubbles) {
         images = bubblePictures();
+    } else if (appIcons) {
+        // The desktop's icon theme: OUTDIR/<size>x<size>/apps/parlowick.png.
+        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            images.push_back({QStringLiteral("%1x%1/apps/parlowick.png").arg(size), drawMainIconAt(size)});
     } else {
         for (const Picture &picture : pictures())
             images.push_back({picture.fileName, picture.draw()});
@@ -1261,6 +1274,7 @@ int main(int argc, char *argv[])
     const QDir dir(outDir);
     for (const NamedImage &named : images) {
         const QString path = dir.filePath(named.fileName);
+        QDir().mkpath(QFileInfo(path).absolutePath());
         if (named.image.isNull() || !save(named.image, path)) {
             err << "parlowick-artwork: failed to write " << QFileInfo(path).absoluteFilePath() << '\n';
             ++failures;
