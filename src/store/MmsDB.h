@@ -2,6 +2,7 @@
 
 #include "AttachmentFileJournal.h"
 #include "SMSInfo.h"
+#include "SearchIndex.h"
 #include "Sqlite3DB.h"
 
 #include <QDir>
@@ -29,8 +30,11 @@ public:
     // Creates the folder and copies the empty template store into it. Throws
     // std::runtime_error with the file system's error text.
     void createFromTemplate();
-    // Opens "mms.db" (read-write, never created). Throws Sqlite3Exception.
+    // Opens "mms.db" (read-write, never created) with its search index attached. Throws
+    // Sqlite3Exception.
     void open();
+    // The word index of the messages; see SearchIndex.
+    SearchIndex &searchIndex() { return m_search; }
     // "attachments" inside the folder, created when missing.
     QDir attachmentDir() const;
     // Closes the store and deletes the whole account folder.
@@ -88,4 +92,5 @@ private:
     QDir m_folder;
     bool m_hasSubject = false;
     AttachmentFileJournal m_journal;
+    SearchIndex m_search {*this};
 };

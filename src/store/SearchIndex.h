@@ -1,0 +1,79 @@
+#pragma once
+
+#include "SMSInfo.h"
+#include "SearchQuery.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <functional>
+
+class Sqlite3DB;
+struct sqlite3_context;
+struct sqlite3_value;
+
+// A message found by a search: the record (without attachments), the key of its
+// conversation, and a piece of its text with the found words marked.
+struct SearchHit
+{
+    SMSInfo message;
+    QString conversation;
+    SearchText::Snippet snippet;
+};
+
+// The word index of one account's messages, kept in "search.db" beside "mms.db" so the
+// store file keeps exactly its own tables.
+//
+// The file is attached to the store's connection, and triggers that live only in that
+// connection change it in the same statement as the message rows: every change to the
+// messages, and every rollback of one, reaches the index in the same transaction. A
+// missing, outdated or damaged file is made again from the messages, so deleting it is
+// always safe.
+class SearchIndex
+{
+    Q_DECLARE_TR_FUNCTIONS(SearchIndex)
+
+public:
+    explicit SearchIndex(Sqlite3DB &store);
+
+    static constexpr char kFileName[] = "search.db";
+
+    enum class State {
+        Closed,
+        Ready, // kept in step with every change of the messages
+        Outdated, // must be rebuilt before searching; changes are not followed meanwhile
+        Unavailable, // the file could not be attached: the store works without searching
+    };
+    State state() const { return m_state; }
+
+    // Attaches the folder's index file to the open store; a file that is not current is
+    // rebuilt at once when the store is small, otherwise left Outdated. Never throws:
+    // the messages must stay usable whatever the index file holds.
+    void attach(const QDir &folder);
+    void detach();
+
+    // Makes the index afresh from the messages, in one transaction of its own. progress
+    // gets (done, total) after each batch; when cancelled returns true the index is left
+    // as it was and false is returned. Throws Sqlite3Exception.
+    bool rebuild(const std::function<void(qint64, qint64)> &progress = {}, const std::function<bool()> &cancelled = {});
+
+    // At most limit messages matching the query, newest first. Throws std::runtime_error
+    // when the index is not Ready, Sqlite3Exception on a store failure.
+    QList<SearchHit> search(const SearchQuery &query, int limit);
+
+private:
+    void attachFile();
+    void registerFunction();
+    bool isCurrent();
+    void installTriggers();
+    void dropTriggers();
+    void createTables();
+    qint64 messageCount();
+    bool lookUp(qint64 key, SearchHit &hit);
+
+    static void indexText(sqlite3_context *context, int argc, sqlite3_value **argv);
+
+    Sqlite3DB &m_store;
+    QString m_path;
+    State m_state = State::Closed;
+};
