@@ -180,6 +180,11 @@ void MmsDB::removeLeftovers()
     }
 }
 
+void MmsDB::transactionCommitting()
+{
+    m_search.flush();
+}
+
 void MmsDB::transactionFinished(bool committed)
 {
     if (committed)

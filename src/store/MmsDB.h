@@ -70,6 +70,7 @@ public:
     void deleteMessages(const QList<SMSInfo> &messages);
 
 protected:
+    void transactionCommitting() override;
     void transactionFinished(bool committed) override;
 
 private:

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -17,37 +18,38 @@ constexpr int kFormat = 1;
 constexpr qint64 kQuickRebuildMessages = 20000;
 constexpr int kRebuildBatch = 20000;
 
-// The index's row id orders its entries by date, newest last, so that the newest matches
-// come first without reading all of them: the date in seconds (clamped to 34 bits), then
-// the low 28 bits of the message's row id to tell apart messages of the same second.
-// Row ids of one second collide only 268 million messages apart.
-#define KEY_BITS "28"
-#define KEY_MASK "268435455"
-#define DATE_MAX "17179869183"
-#define KEY(row)                                                                                                       \
-    "((max(0, min(coalesce(" row ".date, 0), " DATE_MAX ")) << " KEY_BITS ") | (" row ".rowid & " KEY_MASK "))"
-constexpr qint64 kKeyMask = 268435455;
-constexpr int kKeyBits = 28;
-constexpr qint64 kDateMax = 17179869183;
+// A message's natural key: its minute (dates clamped to 40 bits of seconds), then the low
+// 4 bits of its row id. Minutes rather than seconds keep the index's gaps between
+// neighbouring keys, and so the index file, small.
+#define NATURAL_KEY(row) "(((max(0, min(coalesce(" row ".date, 0), 1099511627775)) / 60) << 4) | (" row ".rowid & 15))"
+constexpr int kSlotBits = 4;
+constexpr qint64 kSlotMask = 15;
+constexpr qint64 kMaxMinute = Q_INT64_C(1099511627775) / 60;
+// The key a message is indexed under: its moved key, or else its natural one.
+#define KEY(row) "coalesce((select key from search.moved where message = " row ".rowid), " NATURAL_KEY(row) ")"
 
 const char kDropTriggers[] = "drop trigger if exists temp.search_index_insert;"
                              "drop trigger if exists temp.search_index_delete;"
                              "drop trigger if exists temp.search_index_update";
 
 // Inside a trigger the changed table is named without its database; the name is only the
-// index file's. A message whose entry the index does not hold is not removed from it: removing words
-// the index never had would damage it.
+// index file's. A message still waiting in the list has no entry to remove, and neither
+// has one the index never had: removing words the index does not hold would damage it.
 #define FORGET(row)                                                                                                    \
     "insert into message_words(message_words, rowid, body) select 'delete', " KEY(                                     \
-        row) ", search_text(" row                                                                                      \
-             ".body) where exists (select 1 from search.message_words_docsize where id = " KEY(row) ");"
+        row) ", search_text(" row ".body)"                                                                             \
+             " where not exists (select 1 from search.pending where message = " row ".rowid)"                          \
+             " and exists (select 1 from search.message_words_docsize where id = " KEY(                                \
+                 row) ");"                                                                                             \
+                      "delete from pending where message = " row ".rowid;"                                             \
+                      "delete from moved where message = " row ".rowid;"
 
 const char *const kTriggers[] = {
     "create temp trigger search_index_insert after insert on main.message begin "
-    "insert into message_words(rowid, body) values(" KEY("new") ", search_text(new.body)); end",
+    "insert or ignore into pending(message) values(new.rowid); end",
     "create temp trigger search_index_delete after delete on main.message begin " FORGET("old") " end",
     "create temp trigger search_index_update after update of date, body on main.message begin " FORGET(
-        "old") " insert into message_words(rowid, body) values(" KEY("new") ", search_text(new.body)); end",
+        "old") " insert or ignore into pending(message) values(new.rowid); end",
 };
 
 void runScript(Sqlite3DB &db, const char *script)
@@ -136,28 +138,29 @@ void SearchIndex::registerFunction()
 
 bool SearchIndex::isCurrent()
 {
-    Sqlite3Cursor tables = m_store.queryThrow(
-        Sqlite3Sql("select count(*) from search.sqlite_master where name in ('meta', 'message_words')"));
-    if (!tables.moveNext() || tables.getInt64(0) != 2)
+    Sqlite3Cursor tables = m_store.queryThrow(Sqlite3Sql(
+        "select count(*) from search.sqlite_master where name in ('meta', 'message_words', 'pending', 'moved')"));
+    if (!tables.moveNext() || tables.getInt64(0) != 4)
         return false;
     Sqlite3Cursor meta = m_store.queryThrow(Sqlite3Sql("select format, unicode from search.meta"));
     if (!meta.moveNext() || meta.getInt64(0) != kFormat || meta.getInt64(1) != QChar::currentUnicodeVersion())
         return false;
     // Another program may have changed the messages without the index: the count and the
-    // sums of dates and row ids of both sides must agree. Both read only small indexes.
+    // sum of the natural keys of both sides must agree. Both read only small indexes.
+    m_store.executeThrow(
+        Sqlite3Sql("delete from search.pending where message not in (select rowid from main.message)"));
+    flushThrow();
     Sqlite3Cursor messages = m_store.queryThrow(
-        Sqlite3Sql("select count(*), coalesce(sum(rowid & " KEY_MASK
-                   "), 0), coalesce(sum(max(0, min(coalesce(date, 0), " DATE_MAX "))), 0) from main.message"));
-    Sqlite3Cursor entries = m_store.queryThrow(
-        Sqlite3Sql("select count(*), coalesce(sum(id & " KEY_MASK "), 0), coalesce(sum(id >> " KEY_BITS "), 0)"
-                   " from search.message_words_docsize"));
+        Sqlite3Sql("select count(*), coalesce(sum(" NATURAL_KEY("m") "), 0) from main.message as m"));
+    Sqlite3Cursor entries = m_store.queryThrow(Sqlite3Sql(
+        "select (select count(*) from search.message_words_docsize),"
+        " (select coalesce(sum(id), 0) from search.message_words_docsize)"
+        " - (select coalesce(sum(key), 0) from search.moved)"
+        " + (select coalesce(sum(" NATURAL_KEY("m") "), 0) from search.moved as v"
+                                                    " inner join main.message as m on m.rowid = v.message)"));
     if (!messages.moveNext() || !entries.moveNext())
         return false;
-    for (int column = 0; column < 3; ++column) {
-        if (messages.getInt64(column) != entries.getInt64(column))
-            return false;
-    }
-    return true;
+    return messages.getInt64(0) == entries.getInt64(0) && messages.getInt64(1) == entries.getInt64(1);
 }
 
 void SearchIndex::installTriggers()
@@ -180,10 +183,14 @@ void SearchIndex::createTables()
 {
     runScript(m_store,
         "drop table if exists search.message_words;"
+        "drop table if exists search.pending;"
+        "drop table if exists search.moved;"
         "drop table if exists search.meta;"
-        // Only the words are kept: the texts are in the store, and the snippets are made from there.
+        // Only the words are kept: the texts are in the store, and snippets are made from there.
         "create virtual table search.message_words using fts5(body, content='',"
         " tokenize='unicode61 remove_diacritics 2');"
+        "create table search.pending(message integer primary key, collided integer not null default 0);"
+        "create table search.moved(message integer primary key, key integer not null unique);"
         "create table search.meta(format integer, unicode integer)");
     m_store.executeThrow(Sqlite3Sql("insert into search.meta(format, unicode) values(?, ?)")
                              .addIntParam(kFormat)
@@ -196,45 +203,104 @@ qint64 SearchIndex::messageCount()
     return count.moveNext() ? count.getInt64(0) : 0;
 }
 
+void SearchIndex::flush()
+{
+    QMutexLocker locker(&m_store.mutex());
+    if (m_state != State::Ready && m_state != State::Outdated)
+        return;
+    try {
+        flushThrow();
+    } catch (const Sqlite3Exception &e) {
+        qWarning("New messages wait to be indexed: %s", e.what());
+    }
+}
+
+void SearchIndex::flushThrow()
+{
+    Sqlite3Cursor any = m_store.queryThrow(Sqlite3Sql("select exists (select 1 from search.pending)"));
+    if (!any.moveNext() || any.getInt64(0) == 0)
+        return;
+    m_store.executeThrow(Sqlite3Sql("savepoint search_flush"));
+    try {
+        // Messages whose key is already taken, or taken twice among the new ones, are placed one by one after the rest.
+        m_store.executeThrow(
+            Sqlite3Sql("update search.pending set collided = 1 where message in (select message from (select p.message "
+                       "as message, " NATURAL_KEY("m") " as key, row_number() over (partition by " NATURAL_KEY(
+                           "m") " order by p.message) as n"
+                                " from search.pending as p inner join main.message as m on m.rowid = p.message)"
+                                " where n > 1 or exists (select 1 from search.message_words_docsize where id = key))"));
+        m_store.executeThrow(Sqlite3Sql("insert into search.message_words(rowid, body) select " NATURAL_KEY(
+            "m") ", search_text(m.body) from search.pending as p inner join main.message as m"
+                 " on m.rowid = p.message where p.collided = 0"));
+        placeCollided();
+        m_store.executeThrow(Sqlite3Sql("delete from search.pending"));
+        m_store.executeThrow(Sqlite3Sql("release search_flush"));
+    } catch (...) {
+        try {
+            m_store.executeThrow(Sqlite3Sql("rollback to search_flush"));
+            m_store.executeThrow(Sqlite3Sql("release search_flush"));
+        } catch (const Sqlite3Exception &) {
+            // SQLite already rolled back the whole transaction.
+        }
+        throw;
+    }
+}
+
+void SearchIndex::placeCollided()
+{
+    QList<std::pair<qint64, qint64>> collided; // message, natural key
+    {
+        Sqlite3Cursor rows = m_store.queryThrow(Sqlite3Sql(
+            "select p.message, " NATURAL_KEY("m") " from search.pending as p inner join main.message as m"
+                                                  " on m.rowid = p.message where p.collided = 1 order by p.message"));
+        while (rows.moveNext())
+            collided.append({rows.getInt64(0), rows.getInt64(1)});
+    }
+    for (const auto &[message, natural] : std::as_const(collided)) {
+        // The first free key after the natural one: at most a few places on.
+        Sqlite3Cursor free = m_store.queryThrow(
+            Sqlite3Sql("select min(d.id) + 1 from search.message_words_docsize as d where d.id >= ?1 and not exists"
+                       " (select 1 from search.message_words_docsize as e where e.id = d.id + 1)")
+                .addInt64Param(natural));
+        free.moveNext();
+        const qint64 key = free.getInt64(0);
+        m_store.executeThrow(Sqlite3Sql("insert into search.moved(message, key) values(?, ?)")
+                                 .addInt64Param(message)
+                                 .addInt64Param(key));
+        m_store.executeThrow(Sqlite3Sql("insert into search.message_words(rowid, body) select ?, search_text(body)"
+                                        " from main.message where rowid = ?")
+                                 .addInt64Param(key)
+                                 .addInt64Param(message));
+    }
+}
+
 bool SearchIndex::rebuild(const std::function<void(qint64, qint64)> &progress, const std::function<bool()> &cancelled)
 {
+    QMutexLocker locker(&m_store.mutex());
+    if (m_state == State::Closed || m_state == State::Unavailable)
+        throw std::runtime_error(tr("Searching is not available for this account.").toStdString());
     qint64 total = 0;
-    qint64 last = 0;
     qint64 upTo = 0;
-    {
-        QMutexLocker locker(&m_store.mutex());
-        if (m_state == State::Closed || m_state == State::Unavailable)
-            throw std::runtime_error(tr("Searching is not available for this account.").toStdString());
-        m_store.beginTran();
-        try {
-            dropTriggers();
-            createTables();
-            // Messages filed from now on reach the new index through the triggers; the
-            // batches below take those that were there before.
-            installTriggers();
-            Sqlite3Cursor range
-                = m_store.queryThrow(Sqlite3Sql("select count(*), coalesce(max(rowid), 0) from main.message"));
-            range.moveNext();
-            total = range.getInt64(0);
-            upTo = range.getInt64(1);
-        } catch (...) {
-            m_store.rollbackTran();
-            dropTriggers();
-            m_state = State::Outdated;
-            throw;
-        }
-    }
+    m_store.beginTran();
     try {
+        dropTriggers();
+        createTables();
+        // Messages filed from now on reach the new index through the triggers; the
+        // batches below take those that were there before.
+        installTriggers();
+        Sqlite3Cursor range
+            = m_store.queryThrow(Sqlite3Sql("select count(*), coalesce(max(rowid), 0) from main.message"));
+        range.moveNext();
+        total = range.getInt64(0);
+        upTo = range.getInt64(1);
         qint64 done = 0;
-        while (last < upTo) {
+        for (qint64 last = 0; last < upTo;) {
             if (cancelled && cancelled()) {
-                QMutexLocker locker(&m_store.mutex());
                 m_store.rollbackTran();
                 dropTriggers();
                 m_state = State::Outdated;
                 return false;
             }
-            QMutexLocker locker(&m_store.mutex());
             Sqlite3Cursor batchEnd = m_store.queryThrow(
                 Sqlite3Sql("select coalesce(max(rowid), ?2) from (select rowid from main.message where rowid > ?1"
                            " and rowid <= ?2 order by rowid limit ?3)")
@@ -243,23 +309,24 @@ bool SearchIndex::rebuild(const std::function<void(qint64, qint64)> &progress, c
                     .addIntParam(kRebuildBatch));
             batchEnd.moveNext();
             const qint64 end = batchEnd.getInt64(0);
-            m_store.executeThrow(
-                Sqlite3Sql("insert into search.message_words(rowid, body) select " KEY(
-                               "m") ", search_text(m.body) from main.message as m where m.rowid > ? and "
-                                    "m.rowid <= ?")
-                    .addInt64Param(last)
-                    .addInt64Param(end));
+            m_store.executeThrow(Sqlite3Sql("insert or ignore into search.pending(message) select rowid from"
+                                            " main.message where rowid > ? and rowid <= ?")
+                                     .addInt64Param(last)
+                                     .addInt64Param(end));
             done += sqlite3_changes(m_store.handle());
+            flushThrow();
             last = end;
-            if (progress)
+            if (progress) {
+                // The GUI thread may file a message meanwhile: it waits for the lock only this long.
+                locker.unlock();
                 progress(std::min(done, total), total);
+                locker.relock();
+            }
         }
-        QMutexLocker locker(&m_store.mutex());
         m_store.commitTran();
         m_state = State::Ready;
         return true;
     } catch (...) {
-        QMutexLocker locker(&m_store.mutex());
         m_store.rollbackTran();
         dropTriggers();
         m_state = State::Outdated;
@@ -275,39 +342,66 @@ QList<SearchHit> SearchIndex::search(const SearchQuery &query, int limit)
     QList<SearchHit> hits;
     if (query.isEmpty() || !query.error().isEmpty() || limit <= 0)
         return hits;
-    QList<qint64> keys;
-    Sqlite3Cursor found = m_store.queryThrow(
-        Sqlite3Sql("select rowid from search.message_words where message_words match ? order by rowid desc limit ?")
-            .addTextParam(query.matchExpression())
-            .addIntParam(limit));
-    while (found.moveNext())
-        keys.append(found.getInt64(0));
+    flushThrow();
     const QList<SearchText::Word> words = query.words();
-    for (const qint64 key : std::as_const(keys)) {
+    for (const qint64 key : matchingKeys(query, limit)) {
         SearchHit hit;
-        if (!lookUp(key, hit))
-            continue;
-        hit.snippet = SearchText::makeSnippet(hit.message.body, SearchText::findWords(hit.message.body, words));
-        hits.append(hit);
+        if (lookUp(key, hit))
+            hits.append(hit);
     }
+    // Keys order by minute only: the messages of the last minute are all read and ordered here.
+    std::sort(hits.begin(), hits.end(), [](const SearchHit &a, const SearchHit &b) {
+        return a.message.date != b.message.date ? a.message.date > b.message.date : a.message.rowid > b.message.rowid;
+    });
+    if (hits.size() > limit)
+        hits.resize(limit);
+    for (SearchHit &hit : hits)
+        hit.snippet = SearchText::makeSnippet(hit.message.body, SearchText::findWords(hit.message.body, words));
     return hits;
+}
+
+QList<qint64> SearchIndex::matchingKeys(const SearchQuery &query, int limit)
+{
+    Sqlite3Cursor found = m_store.queryThrow(
+        Sqlite3Sql("select rowid from search.message_words where message_words match ? order by rowid desc")
+            .addTextParam(query.matchExpression()));
+    QList<qint64> keys;
+    while (found.moveNext()) {
+        const qint64 key = found.getInt64(0);
+        if (keys.size() >= limit && (key >> kSlotBits) != (keys.back() >> kSlotBits))
+            break;
+        keys.append(key);
+    }
+    return keys;
 }
 
 bool SearchIndex::lookUp(qint64 key, SearchHit &hit)
 {
-    const qint64 date = key >> kKeyBits;
     const char *const select = "select m.rowid, m.date, m.is_send, m.body, h.address, h.person, h.suffix"
                                " from main.message as m inner join main.handle as h on h.rowid = m.handle_id";
-    // Dates outside the key's range share its end values; they are rare enough to be looked for slowly.
+    Sqlite3Cursor moved
+        = m_store.queryThrow(Sqlite3Sql("select message from search.moved where key = ?").addInt64Param(key));
     Sqlite3Sql sql(select);
-    if (date == 0) {
-        sql.appendSql(QStringLiteral(" where coalesce(m.date, 0) <= 0 and (m.rowid & ?) = ?"));
+    if (moved.moveNext()) {
+        sql.appendSql(QStringLiteral(" where m.rowid = ?"));
+        sql.addInt64Param(moved.getInt64(0));
     } else {
-        sql.appendSql(date == kDateMax ? QStringLiteral(" where m.date >= ? and (m.rowid & ?) = ?")
-                                       : QStringLiteral(" where m.date = ? and (m.rowid & ?) = ?"));
-        sql.addInt64Param(date);
+        const qint64 minute = key >> kSlotBits;
+        // Dates outside the key's range share its end values; they are rare enough to be looked for slowly.
+        if (minute == 0)
+            sql.appendSql(QStringLiteral(" where coalesce(m.date, 0) < ?"));
+        else if (minute == kMaxMinute)
+            sql.appendSql(QStringLiteral(" where m.date >= ?"));
+        else
+            sql.appendSql(QStringLiteral(" where m.date >= ? and m.date < ?"));
+        if (minute != 0)
+            sql.addInt64Param(minute * 60);
+        if (minute != kMaxMinute)
+            sql.addInt64Param(minute * 60 + 60);
+        sql.appendSql(QStringLiteral(
+            " and (m.rowid & ?) = ? and not exists (select 1 from search.moved as v where v.message = m.rowid)"));
+        sql.addInt64Param(kSlotMask).addInt64Param(key & kSlotMask);
     }
-    sql.addInt64Param(kKeyMask).addInt64Param(key & kKeyMask);
     Sqlite3Cursor row = m_store.queryThrow(sql);
     if (!row.moveNext())
         return false;

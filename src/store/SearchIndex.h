@@ -29,6 +29,15 @@ struct SearchHit
 // messages, and every rollback of one, reaches the index in the same transaction. A
 // missing, outdated or damaged file is made again from the messages, so deleting it is
 // always safe.
+//
+// New messages are first noted in a list of their own and indexed together (flush)
+// before a transaction commits and before a search: the word index writes its pages at
+// every statement it takes part in, which one statement per message would make slow.
+//
+// Entries are ordered by date, so the newest matches come first without reading the
+// others: an entry's key is the message's minute followed by 4 bits of its row id. A
+// message whose key is taken by another of the same minute gets the next free key and is
+// noted in a table of moved keys.
 class SearchIndex
 {
     Q_DECLARE_TR_FUNCTIONS(SearchIndex)
@@ -57,6 +66,10 @@ public:
     // as it was and false is returned. Throws Sqlite3Exception.
     bool rebuild(const std::function<void(qint64, qint64)> &progress = {}, const std::function<bool()> &cancelled = {});
 
+    // Indexes the messages noted since the last time. Failures are logged and the
+    // messages stay noted: they must never stop the messages from being filed.
+    void flush();
+
     // At most limit messages matching the query, newest first. Throws std::runtime_error
     // when the index is not Ready, Sqlite3Exception on a store failure.
     QList<SearchHit> search(const SearchQuery &query, int limit);
@@ -69,6 +82,9 @@ private:
     void dropTriggers();
     void createTables();
     qint64 messageCount();
+    void flushThrow();
+    void placeCollided();
+    QList<qint64> matchingKeys(const SearchQuery &query, int limit);
     bool lookUp(qint64 key, SearchHit &hit);
 
     static void indexText(sqlite3_context *context, int argc, sqlite3_value **argv);

@@ -1,0 +1,213 @@
+// The archive's word index on a big store: the rebuild rate against the sqlite3 shell
+// indexing the same texts into a bare FTS5 table, query times, the index file's size, and
+// what keeping the index costs a bulk insert.
+//
+//   bench_search [MESSAGES=1000000] [INSERTS=100000] [CONVERSATIONS=2000]
+
+#include "MmsDB.h"
+#include "SearchIndex.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+const char *const kCommon[] = {"the", "to", "you", "and", "a", "i", "is", "it", "at", "in", "me", "for", "on", "be",
+    "see", "we", "are", "call", "home", "now", "ok", "yes", "no", "thanks", "later", "tomorrow", "tonight", "love",
+    "meet", "door", "code", "photo", "photos", "train", "station", "dinner", "lunch", "work", "office", "car",
+    "birthday", "party", "weekend", "monday", "friday", "coffee", "phone", "message", "ticket", "tickets", "movie",
+    "running", "late", "sorry", "great", "good", "night", "morning", "please", "send", "address", "meeting", "café",
+    "Müller", "school", "kids", "doctor", "shopping", "milk", "bread", "flight", "hotel", "key", "keys", "parking"};
+const char *const kCjk[] = {"東京都に行きます", "明日の会議は十時からです", "我们明天去北京吧", "谢谢你的礼物",
+    "コーヒーを飲みましょう", "晚上一起吃饭吗", "駅で待っています"};
+
+// Invented words for the long tail of the vocabulary: names, places, typos.
+QString rareWord(int n)
+{
+    static const char *const syllables[] = {"ka", "ro", "mi", "tes", "an", "vel", "dor", "pi", "lu", "sen", "bra",
+        "qui", "zo", "ner", "ga", "fi", "tor", "el", "mun", "sha"};
+    QString word;
+    for (int i = 0; i < 3; ++i, n /= 20)
+        word += QLatin1String(syllables[n % 20]);
+    return word;
+}
+
+class Bodies
+{
+public:
+    QString next()
+    {
+        if (m_rng() % 20 == 0)
+            return QString::fromUtf8(kCjk[m_rng() % std::size(kCjk)]);
+        const int words = 4 + int(m_rng() % 15);
+        QStringList parts;
+        for (int w = 0; w < words; ++w) {
+            if (m_rng() % 10 < 7)
+                parts.append(QString::fromUtf8(kCommon[m_zipfCommon(m_rng)]));
+            else if (m_rng() % 5 == 0)
+                parts.append(QString::number(m_rng() % 10000));
+            else
+                parts.append(rareWord(m_zipfRare(m_rng)));
+        }
+        return parts.join(QLatin1Char(' '));
+    }
+
+private:
+    static std::discrete_distribution<int> zipf(int n)
+    {
+        std::vector<double> weights;
+        for (int i = 1; i <= n; ++i)
+            weights.push_back(1.0 / i);
+        return std::discrete_distribution<int>(weights.begin(), weights.end());
+    }
+    std::mt19937 m_rng {42};
+    std::discrete_distribution<int> m_zipfCommon = zipf(int(std::size(kCommon)));
+    std::discrete_distribution<int> m_zipfRare = zipf(8000);
+};
+
+SMSInfo message(Bodies &bodies, int i, int conversations)
+{
+    const int conversation = int((qint64(i) * 7919) % conversations);
+    SMSInfo sms;
+    sms.address = QStringLiteral("+44 7700 %1").arg(900000 + conversation);
+    sms.person = QStringLiteral("Contact %1").arg(conversation);
+    sms.body = bodies.next();
+    sms.isSend = i % 3 == 0;
+    sms.date = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1'400'000'000'000) + qint64(i) * 90'000, Qt::UTC);
+    return sms;
+}
+
+std::unique_ptr<MmsDB> openStore(const QString &folder)
+{
+    auto store = std::make_unique<MmsDB>(QDir(folder));
+    if (!QFileInfo::exists(folder + QStringLiteral("/mms.db")))
+        store->createFromTemplate();
+    store->open();
+    return store;
+}
+
+// Seconds to file the messages in one transaction, with or without the index.
+double fill(const QString &folder, int total, int conversations, bool withIndex)
+{
+    auto store = openStore(folder);
+    if (!withIndex)
+        store->searchIndex().detach();
+    Bodies bodies;
+    QElapsedTimer timer;
+    timer.start();
+    store->beginTran();
+    for (int i = 0; i < total; ++i)
+        store->insertSMS(message(bodies, i, conversations));
+    store->commitTran();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+double shellIndex(const QString &store, const QString &target)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"),
+        {target,
+            QStringLiteral(
+                "attach '%1' as src; create virtual table t using fts5(body, content='', tokenize='unicode61 "
+                "remove_diacritics 2'); insert into t(rowid, body) select rowid, body from src.message;")
+                .arg(store)});
+    if (!shell.waitForFinished(-1) || shell.exitCode() != 0) {
+        std::fprintf(stderr, "sqlite3 shell failed: %s\n", shell.readAllStandardError().constData());
+        return 0;
+    }
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+QStringList queries()
+{
+    QStringList list;
+    std::mt19937 rng(7);
+    for (int i = 0; i < 100; ++i) {
+        const QString common = QString::fromUtf8(kCommon[rng() % std::size(kCommon)]);
+        const QString rare = rareWord(int(rng() % 3000));
+        switch (i % 5) {
+        case 0:
+            list.append(common);
+            break;
+        case 1:
+            list.append(rare);
+            break;
+        case 2:
+            list.append(common + QLatin1Char(' ') + rare);
+            break;
+        case 3:
+            list.append(common + QLatin1Char(' ') + QString::fromUtf8(kCommon[rng() % std::size(kCommon)]));
+            break;
+        default:
+            list.append(rare.left(4));
+            break; // a word being typed
+        }
+    }
+    list[99] = QStringLiteral("京都");
+    list[98] = QStringLiteral("\"see you\"");
+    return list;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(std::min(values.size() - 1, size_t(p * double(values.size()))));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int total = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    const int inserts = argc > 2 ? std::atoi(argv[2]) : 100000;
+    const int conversations = argc > 3 ? std::atoi(argv[3]) : 2000;
+    QTemporaryDir dir;
+    if (qEnvironmentVariableIsSet("BENCH_KEEP"))
+        dir.setAutoRemove(false), std::printf("%s\n", qPrintable(dir.path()));
+
+    // Bulk insert with and without keeping the index.
+    const double plain = fill(dir.filePath(QStringLiteral("plain")), inserts, conversations, false);
+    const double indexed = fill(dir.filePath(QStringLiteral("indexed")), inserts, conversations, true);
+    std::printf("insert %d messages        %.2f s without index, %.2f s with it (+%.0f%%)\n", inserts, plain, indexed,
+        (indexed / plain - 1) * 100);
+
+    // The big store, filled without the index, then indexed by a rebuild.
+    const QString big = dir.filePath(QStringLiteral("big"));
+    const double filled = fill(big, total, conversations, false);
+    std::printf("store of %d messages     filled in %.1f s\n", total, filled);
+    auto store = openStore(big);
+    QElapsedTimer timer;
+    timer.start();
+    store->searchIndex().rebuild();
+    const double rebuild = double(timer.nsecsElapsed()) / 1e9;
+    const double shell = shellIndex(big + QStringLiteral("/mms.db"), dir.filePath(QStringLiteral("shell.db")));
+    std::printf("index rebuild              %.1f s (%.0f messages/s); sqlite3 shell into a bare FTS5 table %.1f s "
+                "(%.0f/s): %.2fx the shell's time\n",
+        rebuild, total / rebuild, shell, total / shell, rebuild / shell);
+
+    std::vector<double> times;
+    int hits = 0;
+    for (const QString &text : queries()) {
+        timer.restart();
+        hits += int(store->searchIndex().search(SearchQuery::parse(text), 100).size());
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::printf("100 queries (first 100 hits with snippets)  p50 %.1f ms, p95 %.1f ms, max %.1f ms, %d hits\n",
+        percentile(times, 0.5), percentile(times, 0.95), percentile(times, 1.0), hits);
+
+    const qint64 storeSize = QFileInfo(big + QStringLiteral("/mms.db")).size();
+    const qint64 indexSize = QFileInfo(big + QStringLiteral("/search.db")).size();
+    std::printf("sizes                      mms.db %.1f MiB, search.db %.1f MiB (%.0f%% of the store)\n",
+        double(storeSize) / 1048576, double(indexSize) / 1048576, 100.0 * double(indexSize) / double(storeSize));
+    return 0;
+}
