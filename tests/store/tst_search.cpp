@@ -56,6 +56,7 @@ private slots:
     void hitsNameConversationAndMarkWords();
     void rolledBackMessagesLeaveNoWords();
     void deletedMessagesAndConversationsLeaveNoWords();
+    void manyMessagesOfOneMinute();
     void indexFileIsMadeAgain_data();
     void indexFileIsMadeAgain();
     void bigStoreWaitsForItsRebuild();
@@ -192,6 +193,30 @@ void TestSearch::deletedMessagesAndConversationsLeaveNoWords()
     // Filed again, a deleted message is found again.
     m_db->insertSMS(TestMessage(QStringLiteral("5550102")).saying(QStringLiteral("The code door")).atMinute(7));
     QCOMPARE(bodies(find(QStringLiteral("code"))), expected({6, 0}));
+}
+
+void TestSearch::manyMessagesOfOneMinute()
+{
+    // More messages in one minute than the index has places for in it, and some in the
+    // same second; half filed in one transaction, half one by one.
+    QStringList filed;
+    m_db->beginTran();
+    for (int i = 0; i < 40; ++i) {
+        if (i == 20)
+            m_db->commitTran();
+        const QString body = QStringLiteral("burst %1").arg(i);
+        m_db->insertSMS(TestMessage(QStringLiteral("5550160")).saying(body).at(utc(2024, 1, 1).addSecs(i)));
+        filed.prepend(body);
+    }
+    QCOMPARE(bodies(m_db->searchIndex().search(SearchQuery::parse(QStringLiteral("burst")), 40)), filed);
+    QCOMPARE(bodies(m_db->searchIndex().search(SearchQuery::parse(QStringLiteral("burst")), 3)), filed.mid(0, 3));
+    const QList<SearchHit> some = find(QStringLiteral("burst 3*"));
+    m_db->deleteMessages({some.at(0).message, some.at(1).message});
+    QCOMPARE(find(QStringLiteral("burst")).size(), 38);
+    QCOMPARE(bodies(find(QStringLiteral("burst 17"))), QStringList {QStringLiteral("burst 17")});
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
+    QCOMPARE(find(QStringLiteral("burst")).size(), 38);
 }
 
 void TestSearch::indexFileIsMadeAgain_data()
