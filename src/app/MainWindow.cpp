@@ -2,6 +2,7 @@
 
 #include "AboutForm.h"
 #include "Accounts.h"
+#include "ArchiveSearchForm.h"
 #include "BubbleViewMgr.h"
 #include "Catalogue.h"
 #include "ConnectionForm.h"
@@ -150,6 +151,61 @@ void MainWindow::createMenus()
     ui->menuBar->addMenu(tr("About"))->addAction(about);
 
     ui->mainToolBar->addActions({import, exportAll, print, backup, restore, fromOther, search, howTo});
+    addArchiveSearchCommand(menu, compose, howTo);
+}
+
+void MainWindow::addArchiveSearchCommand(QMenu *menu, QAction *menuBefore, QAction *toolBarBefore)
+{
+    QAction *searchAll = addCommand("actionSearchArchive", tr("Search All Messages"), "searchall.png");
+    // Ctrl+F stays with the finder of the shown messages.
+    searchAll->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+F")));
+    connect(searchAll, &QAction::triggered, this, &MainWindow::miSearchArchive);
+    menu->insertAction(menuBefore, searchAll);
+    ui->mainToolBar->insertAction(toolBarBefore, searchAll);
+}
+
+void MainWindow::miSearchArchive()
+{
+    if (!archiveSearch) {
+        archiveSearch = new ArchiveSearchForm(this);
+        connect(archiveSearch, &ArchiveSearchForm::messageChosen, this, &MainWindow::showMessage);
+    }
+    archiveSearch->start();
+}
+
+void MainWindow::showMessage(const QString &conversation, int rowid)
+{
+    auto findConversation = [&] {
+        const QModelIndex account = contactsModel->accountIndex();
+        for (int row = 0; row < contactsModel->rowCount(account); ++row) {
+            const QModelIndex index = contactsModel->index(row, 0, account);
+            if (contactsModel->handleAt(index)->suffix == conversation)
+                return index;
+        }
+        return QModelIndex();
+    };
+    QModelIndex index = findConversation();
+    if (!index.isValid()) {
+        // A conversation that began after the list was last read.
+        refreshConversationList();
+        index = findConversation();
+    }
+    if (!index.isValid())
+        return;
+    ui->listContacts->setCurrentIndex(index);
+    ui->listContacts->scrollTo(index);
+    const QList<SMSInfo> &shown = smsModel->smsList();
+    for (int row = 0; row < shown.size(); ++row) {
+        if (shown.at(row).rowid != rowid)
+            continue;
+        // Cleared first, so selecting the row is a change even when it was selected: the bubbles follow it.
+        ui->listSMS->clearSelection();
+        ui->listSMS->setCurrentIndex(smsModel->rowIndex(row));
+        ui->listSMS->scrollTo(smsModel->rowIndex(row));
+        break;
+    }
+    activateWindow();
+    raise();
 }
 
 void MainWindow::refreshConversationList()

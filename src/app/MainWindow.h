@@ -12,6 +12,7 @@
 namespace Ui {
 class MainWindow;
 }
+class ArchiveSearchForm;
 class BubbleViewMgr;
 class MmsDB;
 class ItemModelContacts;
@@ -37,6 +38,8 @@ public:
     // Runs the backup from the current phone under its progress dialog, then shows the
     // new messages; returns once the backup has ended.
     void backupFromPhone();
+    // Shows the conversation with the message selected in the list and in the bubbles.
+    void showMessage(const QString &conversation, int rowid);
 
     // The one main window, once start-up has built it.
     static MainWindow *instance();
@@ -47,6 +50,7 @@ private slots:
     void onBtnFindContactPressed();
     void onSearchNextSMS(const QString &keyword);
     void miSearch();
+    void miSearchArchive();
     void miExport();
     void miThreadExport();
     void miSMSExport();
@@ -81,6 +85,7 @@ private:
     void setUpViews();
     void connectViews();
     void createMenus();
+    void addArchiveSearchCommand(QMenu *menu, QAction *menuBefore, QAction *toolBarBefore);
     QAction *addCommand(const char *objectName, const QString &text, const char *icon);
     QStringList selectedConversationKeys() const;
     // Every message of the store; false (after the error dialog) when it cannot be read.
@@ -101,6 +106,8 @@ private:
     ItemModelSms *smsModel;
     BubbleViewMgr *bubbleViewMgr;
     SearchArea *searchArea;
+    // Made when first asked for, then kept with what it found.
+    ArchiveSearchForm *archiveSearch = nullptr;
     // The process's incoming-message listener lives as long as the window.
     std::unique_ptr<SyncListenSMSThread> listener;
     // Messages that arrived while a backup ran, filed when it has ended.
