@@ -2,13 +2,24 @@
 // indexing the same texts into a bare FTS5 table, query times, the index file's size, and
 // what keeping the index costs a bulk insert.
 //
+// The backup comparison runs a simulated phone on 127.0.0.21.
+//
 //   bench_search [MESSAGES=1000000] [INSERTS=100000] [CONVERSATIONS=2000]
 
+#include "Accounts.h"
+#include "Catalogue.h"
 #include "MmsDB.h"
+#include "ParlowickResources.h"
+#include "PhoneGenerator.h"
+#include "PhoneSimulator.h"
 #include "SearchIndex.h"
+#include "SyncClient.h"
+#include "SyncRestoreThread.h"
+#include "SyncTimingForTests.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,6 +29,8 @@
 #include <random>
 
 namespace {
+
+const QHostAddress kPhone(QStringLiteral("127.0.0.21"));
 
 const char *const kCommon[] = {"the", "to", "you", "and", "a", "i", "is", "it", "at", "in", "me", "for", "on", "be",
     "see", "we", "are", "call", "home", "now", "ok", "yes", "no", "thanks", "later", "tomorrow", "tonight", "love",
@@ -94,11 +107,25 @@ std::unique_ptr<MmsDB> openStore(const QString &folder)
 }
 
 // Seconds to file the messages in one transaction, with or without the index.
-double fill(const QString &folder, int total, int conversations, bool withIndex)
+double fill(const QString &folder, const QList<SMSInfo> &messages, bool withIndex)
 {
     auto store = openStore(folder);
     if (!withIndex)
         store->searchIndex().detach();
+    QElapsedTimer timer;
+    timer.start();
+    store->beginTran();
+    for (const SMSInfo &sms : messages)
+        store->insertSMS(sms);
+    store->commitTran();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// A big store without the index, made a batch of messages at a time to keep memory low.
+double fillBig(const QString &folder, int total, int conversations)
+{
+    auto store = openStore(folder);
+    store->searchIndex().detach();
     Bodies bodies;
     QElapsedTimer timer;
     timer.start();
@@ -107,6 +134,74 @@ double fill(const QString &folder, int total, int conversations, bool withIndex)
         store->insertSMS(message(bodies, i, conversations));
     store->commitTran();
     return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// Receives a worker's reports; only a failure matters here.
+class Outcome : public QObject, public ProgressReceiver
+{
+    Q_OBJECT
+
+public:
+    QString error;
+
+    void attach(ProgressThread &worker) override { connectProgress(worker, this); }
+
+signals:
+    void finished(int result);
+
+public slots:
+    void updateProgress(int, const QString &) { }
+    void errorOccurred(const QString &text) { error = text; }
+    void succeed(const QString &) { }
+};
+
+// Seconds for a backup of the simulated phone's messages into a new account.
+double backup(const QString &account, bool withIndex)
+{
+    Accounts::createAccount(account);
+    Accounts::openAccount(account);
+    if (!withIndex)
+        Accounts::currentStore()->searchIndex().detach();
+    Outcome outcome;
+    SyncRestoreThread worker(&outcome);
+    QElapsedTimer timer;
+    timer.start();
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker.start();
+    loop.exec();
+    QCoreApplication::sendPostedEvents();
+    if (!outcome.error.isEmpty()) {
+        std::fprintf(stderr, "backup failed: %s\n", qPrintable(outcome.error));
+        std::exit(1);
+    }
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// The backup of a phone with that many SMS, without and with the index.
+void compareBackups(int count, const QString &home)
+{
+    PhoneSimulator phone;
+    phone.setAddress(kPhone);
+    QString error;
+    if (!phone.start(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return;
+    }
+    SyncClient::setCurrent(std::make_shared<SyncClient>(kPhone.toString(), kPhone.toString(), false));
+    PhoneGenerator::Options options;
+    options.smsCount = count;
+    options.mmsCount = 0;
+    options.conversations = 500;
+    PhoneStore store;
+    PhoneGenerator::generate(options, home + QStringLiteral("/pictures"), &store);
+    phone.setStore(store);
+    const double plain = backup(QStringLiteral("plain"), false);
+    const double indexed = backup(QStringLiteral("indexed"), true);
+    Accounts::setCurrentStore(nullptr);
+    phone.stop();
+    std::printf("backup of %d SMS        %.2f s without index, %.2f s with it (+%.0f%%)\n", count, plain, indexed,
+        (indexed / plain - 1) * 100);
 }
 
 double shellIndex(const QString &store, const QString &target)
@@ -172,19 +267,28 @@ int main(int argc, char *argv[])
     const int inserts = argc > 2 ? std::atoi(argv[2]) : 100000;
     const int conversations = argc > 3 ? std::atoi(argv[3]) : 2000;
     QTemporaryDir dir;
-    if (qEnvironmentVariableIsSet("BENCH_KEEP"))
-        dir.setAutoRemove(false), std::printf("%s\n", qPrintable(dir.path()));
+    // The backups' accounts live in the same temporary folder.
+    qputenv("XDG_DATA_HOME", dir.path().toUtf8());
+    initParlowickResources();
+    Catalogue::install(app);
+    SyncTiming::setPausesForTests(0, 0);
+    compareBackups(inserts, dir.path());
 
-    // Bulk insert with and without keeping the index.
-    const double plain = fill(dir.filePath(QStringLiteral("plain")), inserts, conversations, false);
-    const double indexed = fill(dir.filePath(QStringLiteral("indexed")), inserts, conversations, true);
-    std::printf("insert %d messages        %.2f s without index, %.2f s with it (+%.0f%%)\n", inserts, plain, indexed,
+    // Plain inserts with and without keeping the index.
+    QList<SMSInfo> messages;
+    Bodies bodies;
+    for (int i = 0; i < inserts; ++i)
+        messages.append(message(bodies, i, conversations));
+    const double plain = fill(dir.filePath(QStringLiteral("plain")), messages, false);
+    const double indexed = fill(dir.filePath(QStringLiteral("indexed")), messages, true);
+    messages.clear();
+    std::printf("insert of %d messages   %.2f s without index, %.2f s with it (+%.0f%%)\n", inserts, plain, indexed,
         (indexed / plain - 1) * 100);
 
     // The big store, filled without the index, then indexed by a rebuild.
     const QString big = dir.filePath(QStringLiteral("big"));
-    const double filled = fill(big, total, conversations, false);
-    std::printf("store of %d messages     filled in %.1f s\n", total, filled);
+    const double filled = fillBig(big, total, conversations);
+    std::printf("store of %d messages  filled in %.1f s\n", total, filled);
     auto store = openStore(big);
     QElapsedTimer timer;
     timer.start();
@@ -211,3 +315,5 @@ int main(int argc, char *argv[])
         double(storeSize) / 1048576, double(indexSize) / 1048576, 100.0 * double(indexSize) / double(storeSize));
     return 0;
 }
+
+#include "bench_search.moc"

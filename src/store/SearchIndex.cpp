@@ -223,12 +223,13 @@ void SearchIndex::flushThrow()
     m_store.executeThrow(Sqlite3Sql("savepoint search_flush"));
     try {
         // Messages whose key is already taken, or taken twice among the new ones, are placed one by one after the rest.
-        m_store.executeThrow(
-            Sqlite3Sql("update search.pending set collided = 1 where message in (select message from (select p.message "
-                       "as message, " NATURAL_KEY("m") " as key, row_number() over (partition by " NATURAL_KEY(
-                           "m") " order by p.message) as n"
-                                " from search.pending as p inner join main.message as m on m.rowid = p.message)"
-                                " where n > 1 or exists (select 1 from search.message_words_docsize where id = key))"));
+        m_store.executeThrow(Sqlite3Sql(
+            "update search.pending set collided = 1 where message in (select p.message from search.pending as p"
+            " inner join main.message as m on m.rowid = p.message where exists (select 1 from"
+            " search.message_words_docsize where id = " NATURAL_KEY("m") ") or " NATURAL_KEY(
+                "m") " in (select " NATURAL_KEY("n") " from search.pending as q inner join main.message as n on "
+                                                     "n.rowid = q.message"
+                                                     " group by 1 having count(*) > 1))"));
         m_store.executeThrow(Sqlite3Sql("insert into search.message_words(rowid, body) select " NATURAL_KEY(
             "m") ", search_text(m.body) from search.pending as p inner join main.message as m"
                  " on m.rowid = p.message where p.collided = 0"));
