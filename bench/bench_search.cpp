@@ -292,7 +292,7 @@ int main(int argc, char *argv[])
     auto store = openStore(big);
     QElapsedTimer timer;
     timer.start();
-    store->searchIndex().rebuild();
+    store->searchIndex().update();
     const double rebuild = double(timer.nsecsElapsed()) / 1e9;
     const double shell = shellIndex(big + QStringLiteral("/mms.db"), dir.filePath(QStringLiteral("shell.db")));
     std::printf("index rebuild              %.1f s (%.0f messages/s); sqlite3 shell into a bare FTS5 table %.1f s "

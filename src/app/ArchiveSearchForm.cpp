@@ -83,7 +83,7 @@ bool ArchiveSearchForm::prepareIndex()
     const std::shared_ptr<MmsDB> store = Accounts::currentStore();
     if (!store)
         return false;
-    if (store->searchIndex().state() == SearchIndex::State::Outdated) {
+    if (store->searchIndex().needsUpdate()) {
         ProgressForm progress(tr("Preparing the search"));
         SearchIndexThread worker(store, &progress);
         progress.run(worker);

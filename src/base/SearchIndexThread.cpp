@@ -12,7 +12,7 @@ void SearchIndexThread::run()
 {
     try {
         restartReportClock();
-        const bool done = m_store->searchIndex().rebuild(
+        const bool done = m_store->searchIndex().update(
             [this](qint64 indexed, qint64 total) {
                 if (countReportDue(indexed, total))
                     emit updateProgress(percent(indexed, total), tr("SMS %1:%2").arg(indexed).arg(total));

@@ -6,8 +6,8 @@
 
 class MmsDB;
 
-// Makes the open store's search index afresh from its messages, reporting the messages
-// indexed so far. Cancelling leaves the index as it was; the store works without it.
+// Brings the open store's search index up to date (see SearchIndex::update), reporting
+// the messages indexed so far. Cancelling leaves the index as it was.
 class SearchIndexThread : public ProgressThread
 {
     Q_OBJECT

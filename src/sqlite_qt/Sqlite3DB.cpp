@@ -76,7 +76,6 @@ void Sqlite3DB::commitTran()
 {
     QMutexLocker locker(&m_connection->mutex);
     try {
-        transactionCommitting();
         executeThrow(Sqlite3Sql("commit transaction"));
     } catch (const Sqlite3Exception &) {
         // A failed commit may leave the transaction open (the caller rolls back) or

@@ -48,9 +48,6 @@ public:
     QRecursiveMutex &mutex() const;
 
 protected:
-    // Called by commitTran inside the transaction, just before it commits: the last
-    // moment to write what must commit with it.
-    virtual void transactionCommitting() { }
     // Called once a transaction begun with beginTran is over: committed, or rolled back.
     virtual void transactionFinished(bool committed) { Q_UNUSED(committed); }
 

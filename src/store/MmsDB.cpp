@@ -180,11 +180,6 @@ void MmsDB::removeLeftovers()
     }
 }
 
-void MmsDB::transactionCommitting()
-{
-    m_search.flush();
-}
-
 void MmsDB::transactionFinished(bool committed)
 {
     if (committed)

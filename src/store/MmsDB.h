@@ -70,7 +70,6 @@ public:
     void deleteMessages(const QList<SMSInfo> &messages);
 
 protected:
-    void transactionCommitting() override;
     void transactionFinished(bool committed) override;
 
 private:

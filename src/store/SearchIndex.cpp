@@ -14,9 +14,10 @@ namespace {
 
 // Raised when what the file's tables say does not match this program's index.
 constexpr int kFormat = 1;
-// Stores at most this big are indexed while they open; bigger ones get a progress dialog.
-constexpr qint64 kQuickRebuildMessages = 20000;
-constexpr int kRebuildBatch = 20000;
+// Up to this many messages are indexed without a word, while the store opens or before a
+// search; more get a progress dialog.
+constexpr qint64 kQuickUpdateMessages = 20000;
+constexpr int kBatch = 20000;
 
 // A message's natural key: its minute (dates clamped to 40 bits of seconds), then the low
 // 4 bits of its row id. Minutes rather than seconds keep the index's gaps between
@@ -74,12 +75,11 @@ void SearchIndex::attach(const QDir &folder)
     try {
         registerFunction();
         attachFile();
+        m_state = State::Outdated;
         if (isCurrent()) {
             installTriggers();
             m_state = State::Ready;
-            return;
         }
-        m_state = State::Outdated;
     } catch (const Sqlite3Exception &e) {
         // Not a database, or damaged: a new file is made from the messages.
         qWarning("The search index %s is damaged and is made again: %s", qPrintable(m_path), e.what());
@@ -96,10 +96,10 @@ void SearchIndex::attach(const QDir &folder)
         }
     }
     try {
-        if (messageCount() <= kQuickRebuildMessages)
-            rebuild();
+        if (!needsUpdate())
+            update();
     } catch (const Sqlite3Exception &e) {
-        qWarning("The search index was not rebuilt: %s", e.what());
+        qWarning("The search index was not brought up to date: %s", e.what());
     }
 }
 
@@ -149,15 +149,17 @@ bool SearchIndex::isCurrent()
     // sum of the natural keys of both sides must agree. Both read only small indexes.
     m_store.executeThrow(
         Sqlite3Sql("delete from search.pending where message not in (select rowid from main.message)"));
-    flushThrow();
     Sqlite3Cursor messages = m_store.queryThrow(
         Sqlite3Sql("select count(*), coalesce(sum(" NATURAL_KEY("m") "), 0) from main.message as m"));
     Sqlite3Cursor entries = m_store.queryThrow(Sqlite3Sql(
-        "select (select count(*) from search.message_words_docsize),"
+        "select (select count(*) from search.message_words_docsize) + (select count(*) from search.pending),"
         " (select coalesce(sum(id), 0) from search.message_words_docsize)"
         " - (select coalesce(sum(key), 0) from search.moved)"
         " + (select coalesce(sum(" NATURAL_KEY("m") "), 0) from search.moved as v"
-                                                    " inner join main.message as m on m.rowid = v.message)"));
+                                                    " inner join main.message as m on m.rowid = v.message)"
+                                                    " + (select coalesce(sum(" NATURAL_KEY(
+                                                        "m") "), 0) from search.pending as p"
+                                                             " inner join main.message as m on m.rowid = p.message)"));
     if (!messages.moveNext() || !entries.moveNext())
         return false;
     return messages.getInt64(0) == entries.getInt64(0) && messages.getInt64(1) == entries.getInt64(1);
@@ -203,135 +205,146 @@ qint64 SearchIndex::messageCount()
     return count.moveNext() ? count.getInt64(0) : 0;
 }
 
-void SearchIndex::flush()
+qint64 SearchIndex::notedCount()
+{
+    Sqlite3Cursor count = m_store.queryThrow(Sqlite3Sql("select count(*) from search.pending"));
+    return count.moveNext() ? count.getInt64(0) : 0;
+}
+
+bool SearchIndex::needsUpdate()
 {
     QMutexLocker locker(&m_store.mutex());
-    if (m_state != State::Ready && m_state != State::Outdated)
-        return;
-    try {
-        flushThrow();
-    } catch (const Sqlite3Exception &e) {
-        qWarning("New messages wait to be indexed: %s", e.what());
-    }
+    if (m_state == State::Outdated)
+        return messageCount() > kQuickUpdateMessages;
+    return m_state == State::Ready && notedCount() > kQuickUpdateMessages;
 }
 
-void SearchIndex::flushThrow()
-{
-    Sqlite3Cursor any = m_store.queryThrow(Sqlite3Sql("select exists (select 1 from search.pending)"));
-    if (!any.moveNext() || any.getInt64(0) == 0)
-        return;
-    m_store.executeThrow(Sqlite3Sql("savepoint search_flush"));
-    try {
-        // Messages whose key is already taken, or taken twice among the new ones, are placed one by one after the rest.
-        m_store.executeThrow(Sqlite3Sql(
-            "update search.pending set collided = 1 where message in (select p.message from search.pending as p"
-            " inner join main.message as m on m.rowid = p.message where exists (select 1 from"
-            " search.message_words_docsize where id = " NATURAL_KEY("m") ") or " NATURAL_KEY(
-                "m") " in (select " NATURAL_KEY("n") " from search.pending as q inner join main.message as n on "
-                                                     "n.rowid = q.message"
-                                                     " group by 1 having count(*) > 1))"));
-        m_store.executeThrow(Sqlite3Sql("insert into search.message_words(rowid, body) select " NATURAL_KEY(
-            "m") ", search_text(m.body) from search.pending as p inner join main.message as m"
-                 " on m.rowid = p.message where p.collided = 0"));
-        placeCollided();
-        m_store.executeThrow(Sqlite3Sql("delete from search.pending"));
-        m_store.executeThrow(Sqlite3Sql("release search_flush"));
-    } catch (...) {
-        try {
-            m_store.executeThrow(Sqlite3Sql("rollback to search_flush"));
-            m_store.executeThrow(Sqlite3Sql("release search_flush"));
-        } catch (const Sqlite3Exception &) {
-            // SQLite already rolled back the whole transaction.
-        }
-        throw;
-    }
-}
-
-void SearchIndex::placeCollided()
-{
-    QList<std::pair<qint64, qint64>> collided; // message, natural key
-    {
-        Sqlite3Cursor rows = m_store.queryThrow(Sqlite3Sql(
-            "select p.message, " NATURAL_KEY("m") " from search.pending as p inner join main.message as m"
-                                                  " on m.rowid = p.message where p.collided = 1 order by p.message"));
-        while (rows.moveNext())
-            collided.append({rows.getInt64(0), rows.getInt64(1)});
-    }
-    for (const auto &[message, natural] : std::as_const(collided)) {
-        // The first free key after the natural one: at most a few places on.
-        Sqlite3Cursor free = m_store.queryThrow(
-            Sqlite3Sql("select min(d.id) + 1 from search.message_words_docsize as d where d.id >= ?1 and not exists"
-                       " (select 1 from search.message_words_docsize as e where e.id = d.id + 1)")
-                .addInt64Param(natural));
-        free.moveNext();
-        const qint64 key = free.getInt64(0);
-        m_store.executeThrow(Sqlite3Sql("insert into search.moved(message, key) values(?, ?)")
-                                 .addInt64Param(message)
-                                 .addInt64Param(key));
-        m_store.executeThrow(Sqlite3Sql("insert into search.message_words(rowid, body) select ?, search_text(body)"
-                                        " from main.message where rowid = ?")
-                                 .addInt64Param(key)
-                                 .addInt64Param(message));
-    }
-}
-
-bool SearchIndex::rebuild(const std::function<void(qint64, qint64)> &progress, const std::function<bool()> &cancelled)
+bool SearchIndex::update(const Progress &progress, const std::function<bool()> &cancelled)
 {
     QMutexLocker locker(&m_store.mutex());
     if (m_state == State::Closed || m_state == State::Unavailable)
         throw std::runtime_error(tr("Searching is not available for this account.").toStdString());
-    qint64 total = 0;
-    qint64 upTo = 0;
     m_store.beginTran();
     try {
-        dropTriggers();
-        createTables();
-        // Messages filed from now on reach the new index through the triggers; the
-        // batches below take those that were there before.
-        installTriggers();
-        Sqlite3Cursor range
-            = m_store.queryThrow(Sqlite3Sql("select count(*), coalesce(max(rowid), 0) from main.message"));
-        range.moveNext();
-        total = range.getInt64(0);
-        upTo = range.getInt64(1);
-        qint64 done = 0;
-        for (qint64 last = 0; last < upTo;) {
-            if (cancelled && cancelled()) {
-                m_store.rollbackTran();
+        const bool done = m_state == State::Outdated ? rebuild(locker, progress, cancelled)
+                                                     : fileNoted(locker, progress, cancelled);
+        if (!done) {
+            m_store.rollbackTran();
+            if (m_state == State::Outdated)
                 dropTriggers();
-                m_state = State::Outdated;
-                return false;
-            }
-            Sqlite3Cursor batchEnd = m_store.queryThrow(
-                Sqlite3Sql("select coalesce(max(rowid), ?2) from (select rowid from main.message where rowid > ?1"
-                           " and rowid <= ?2 order by rowid limit ?3)")
-                    .addInt64Param(last)
-                    .addInt64Param(upTo)
-                    .addIntParam(kRebuildBatch));
-            batchEnd.moveNext();
-            const qint64 end = batchEnd.getInt64(0);
-            m_store.executeThrow(Sqlite3Sql("insert or ignore into search.pending(message) select rowid from"
-                                            " main.message where rowid > ? and rowid <= ?")
-                                     .addInt64Param(last)
-                                     .addInt64Param(end));
-            done += sqlite3_changes(m_store.handle());
-            flushThrow();
-            last = end;
-            if (progress) {
-                // The GUI thread may file a message meanwhile: it waits for the lock only this long.
-                locker.unlock();
-                progress(std::min(done, total), total);
-                locker.relock();
-            }
+            return false;
         }
         m_store.commitTran();
         m_state = State::Ready;
         return true;
     } catch (...) {
         m_store.rollbackTran();
-        dropTriggers();
-        m_state = State::Outdated;
+        if (m_state == State::Outdated)
+            dropTriggers();
         throw;
+    }
+}
+
+bool SearchIndex::rebuild(
+    QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled)
+{
+    dropTriggers();
+    createTables();
+    // Messages filed from now on are noted by the triggers like all that are there now.
+    installTriggers();
+    m_store.executeThrow(Sqlite3Sql("insert into search.pending(message) select rowid from main.message"));
+    return fileNoted(locker, progress, cancelled);
+}
+
+bool SearchIndex::fileNoted(
+    QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled)
+{
+    const qint64 total = notedCount();
+    qint64 done = 0;
+    while (done < total || notedCount() > 0) {
+        if (cancelled && cancelled())
+            return false;
+        done += fileBatch();
+        if (progress) {
+            // The GUI thread may file a message meanwhile: it waits for the lock only this long.
+            locker.unlock();
+            progress(std::min(done, total), total);
+            locker.relock();
+        }
+    }
+    return true;
+}
+
+qint64 SearchIndex::fileBatch()
+{
+    Sqlite3Cursor last = m_store.queryThrow(
+        Sqlite3Sql("select max(message), count(*) from (select message from search.pending order by message limit ?)")
+            .addIntParam(kBatch));
+    if (!last.moveNext() || last.getInt64(1) == 0)
+        return 0;
+    const qint64 upTo = last.getInt64(0);
+    const qint64 count = last.getInt64(1);
+    m_store.executeThrow(Sqlite3Sql("savepoint search_batch"));
+    try {
+        // Messages whose key is already taken, or taken twice in the batch, are placed one by one after the rest.
+        m_store.executeThrow(Sqlite3Sql(
+            "update search.pending set collided = 1 where message in (select p.message from search.pending as p"
+            " inner join main.message as m on m.rowid = p.message where p.message <= ?1 and (exists (select 1 from"
+            " search.message_words_docsize where id = " NATURAL_KEY("m") ") or " NATURAL_KEY(
+                "m") " in (select " NATURAL_KEY("n") " from search.pending as q inner join main.message as n on "
+                                                     "n.rowid = q.message"
+                                                     " where q.message <= ?1 group by 1 having count(*) > 1)))")
+                                 .addInt64Param(upTo));
+        m_store.executeThrow(
+            Sqlite3Sql("insert into search.message_words(rowid, body) select " NATURAL_KEY(
+                           "m") ", search_text(m.body) from search.pending as p inner join main.message as m"
+                                " on m.rowid = p.message where p.message <= ? and p.collided = 0")
+                .addInt64Param(upTo));
+        placeCollided(upTo);
+        m_store.executeThrow(Sqlite3Sql("delete from search.pending where message <= ?").addInt64Param(upTo));
+        m_store.executeThrow(Sqlite3Sql("release search_batch"));
+    } catch (...) {
+        try {
+            m_store.executeThrow(Sqlite3Sql("rollback to search_batch"));
+            m_store.executeThrow(Sqlite3Sql("release search_batch"));
+        } catch (const Sqlite3Exception &) {
+            // SQLite already rolled back the whole transaction.
+        }
+        throw;
+    }
+    return count;
+}
+
+void SearchIndex::placeCollided(qint64 upTo)
+{
+    QList<std::pair<qint64, qint64>> collided; // message, natural key
+    {
+        Sqlite3Cursor rows = m_store.queryThrow(
+            Sqlite3Sql("select p.message, " NATURAL_KEY(
+                           "m") " from search.pending as p inner join main.message as m"
+                                " on m.rowid = p.message where p.message <= ? and p.collided = 1 order by p.message")
+                .addInt64Param(upTo));
+        while (rows.moveNext())
+            collided.append({rows.getInt64(0), rows.getInt64(1)});
+    }
+    for (const auto &[message, natural] : std::as_const(collided)) {
+        // The natural key when free, else the first free one after it: at most a few places on.
+        Sqlite3Cursor free = m_store.queryThrow(
+            Sqlite3Sql("select case when not exists (select 1 from search.message_words_docsize where id = ?1) then ?1"
+                       " else (select min(d.id) + 1 from search.message_words_docsize as d where d.id >= ?1 and not"
+                       " exists (select 1 from search.message_words_docsize as e where e.id = d.id + 1)) end")
+                .addInt64Param(natural));
+        free.moveNext();
+        const qint64 key = free.getInt64(0);
+        if (key != natural) {
+            m_store.executeThrow(Sqlite3Sql("insert into search.moved(message, key) values(?, ?)")
+                                     .addInt64Param(message)
+                                     .addInt64Param(key));
+        }
+        m_store.executeThrow(Sqlite3Sql("insert into search.message_words(rowid, body) select ?, search_text(body)"
+                                        " from main.message where rowid = ?")
+                                 .addInt64Param(key)
+                                 .addInt64Param(message));
     }
 }
 
@@ -343,7 +356,7 @@ QList<SearchHit> SearchIndex::search(const SearchQuery &query, int limit)
     QList<SearchHit> hits;
     if (query.isEmpty() || !query.error().isEmpty() || limit <= 0)
         return hits;
-    flushThrow();
+    fileNoted(locker, {}, {});
     const QList<SearchText::Word> words = query.words();
     for (const qint64 key : matchingKeys(query, limit)) {
         SearchHit hit;

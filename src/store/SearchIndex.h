@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QMutex>
 
 #include <functional>
 
@@ -30,9 +31,10 @@ struct SearchHit
 // missing, outdated or damaged file is made again from the messages, so deleting it is
 // always safe.
 //
-// New messages are first noted in a list of their own and indexed together (flush)
-// before a transaction commits and before a search: the word index writes its pages at
-// every statement it takes part in, which one statement per message would make slow.
+// A new message is noted in the file in the same transaction, and its words are filed
+// with those of the other noted messages before the next search (or, for many, under a
+// progress dialog): the word index writes its pages at every statement it takes part in,
+// which one statement per message would make slow, and a backup need not wait for it.
 //
 // Entries are ordered by date, so the newest matches come first without reading the
 // others: an entry's key is the message's minute followed by 4 bits of its row id. A
@@ -61,14 +63,15 @@ public:
     void attach(const QDir &folder);
     void detach();
 
-    // Makes the index afresh from the messages, in one transaction of its own. progress
-    // gets (done, total) after each batch; when cancelled returns true the index is left
-    // as it was and false is returned. Throws Sqlite3Exception.
-    bool rebuild(const std::function<void(qint64, qint64)> &progress = {}, const std::function<bool()> &cancelled = {});
-
-    // Indexes the messages noted since the last time. Failures are logged and the
-    // messages stay noted: they must never stop the messages from being filed.
-    void flush();
+    // Whether bringing the index up to date is long enough to deserve a progress dialog:
+    // it is Outdated, or many messages wait for their words to be filed.
+    bool needsUpdate();
+    // Brings the index up to date in one transaction of its own: rebuilt from the messages
+    // when Outdated, otherwise with the words of the noted messages. progress gets (done,
+    // total) after each batch; when cancelled returns true the index is left as it was and
+    // false is returned. Throws Sqlite3Exception.
+    using Progress = std::function<void(qint64, qint64)>;
+    bool update(const Progress &progress = {}, const std::function<bool()> &cancelled = {});
 
     // At most limit messages matching the query, newest first. Throws std::runtime_error
     // when the index is not Ready, Sqlite3Exception on a store failure.
@@ -82,8 +85,13 @@ private:
     void dropTriggers();
     void createTables();
     qint64 messageCount();
-    void flushThrow();
-    void placeCollided();
+    qint64 notedCount();
+    bool rebuild(
+        QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled);
+    bool fileNoted(
+        QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled);
+    qint64 fileBatch();
+    void placeCollided(qint64 upTo);
     QList<qint64> matchingKeys(const SearchQuery &query, int limit);
     bool lookUp(qint64 key, SearchHit &hit);
 

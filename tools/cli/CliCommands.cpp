@@ -403,7 +403,7 @@ int searchMessages(const QCommandLineParser &options, const QString &account)
     }
     Accounts::openAccount(account);
     const std::shared_ptr<MmsDB> store = Accounts::currentStore();
-    if (store->searchIndex().state() == SearchIndex::State::Outdated) {
+    if (store->searchIndex().needsUpdate()) {
         CliProgress progress;
         SearchIndexThread worker(store, &progress);
         if (const int status = runWorker(worker, progress); status != 0)
