@@ -222,33 +222,38 @@ double shellIndex(const QString &store, const QString &target)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-QStringList queries()
+// A backup, then plain inserts of the same pre-made messages, without and with the index.
+void compareInserts(int inserts, int conversations, const QTemporaryDir &dir)
 {
-    QStringList list;
+    compareBackups(inserts, dir.path());
+    QList<SMSInfo> messages;
+    Bodies bodies;
+    for (int i = 0; i < inserts; ++i)
+        messages.append(message(bodies, i, conversations));
+    const double plain = fill(dir.filePath(QStringLiteral("plain")), messages, false);
+    const double indexed = fill(dir.filePath(QStringLiteral("indexed")), messages, true);
+    std::printf("insert of %d messages   %.2f s without index, %.2f s with it (+%.0f%%)\n", inserts, plain, indexed,
+        (indexed / plain - 1) * 100);
+}
+
+// 100 queries of five kinds, 20 of each, as the user types them.
+const char *const kKinds[]
+    = {"one common word", "one rare word", "common and rare word", "two common words", "start of a word"};
+
+QList<std::pair<int, QString>> queries()
+{
+    QList<std::pair<int, QString>> list;
     std::mt19937 rng(7);
     for (int i = 0; i < 100; ++i) {
         const QString common = QString::fromUtf8(kCommon[rng() % std::size(kCommon)]);
+        const QString other = QString::fromUtf8(kCommon[rng() % std::size(kCommon)]);
         const QString rare = rareWord(int(rng() % 3000));
-        switch (i % 5) {
-        case 0:
-            list.append(common);
-            break;
-        case 1:
-            list.append(rare);
-            break;
-        case 2:
-            list.append(common + QLatin1Char(' ') + rare);
-            break;
-        case 3:
-            list.append(common + QLatin1Char(' ') + QString::fromUtf8(kCommon[rng() % std::size(kCommon)]));
-            break;
-        default:
-            list.append(rare.left(4));
-            break; // a word being typed
-        }
+        const QString texts[]
+            = {common, rare, common + QLatin1Char(' ') + rare, common + QLatin1Char(' ') + other, rare.left(4)};
+        list.append({i % 5, texts[i % 5]});
     }
-    list[99] = QStringLiteral("京都");
-    list[98] = QStringLiteral("\"see you\"");
+    list[98].second = QStringLiteral("\"see you\"");
+    list[99].second = QStringLiteral("京都");
     return list;
 }
 
@@ -272,18 +277,8 @@ int main(int argc, char *argv[])
     initParlowickResources();
     Catalogue::install(app);
     SyncTiming::setPausesForTests(0, 0);
-    compareBackups(inserts, dir.path());
-
-    // Plain inserts with and without keeping the index.
-    QList<SMSInfo> messages;
-    Bodies bodies;
-    for (int i = 0; i < inserts; ++i)
-        messages.append(message(bodies, i, conversations));
-    const double plain = fill(dir.filePath(QStringLiteral("plain")), messages, false);
-    const double indexed = fill(dir.filePath(QStringLiteral("indexed")), messages, true);
-    messages.clear();
-    std::printf("insert of %d messages   %.2f s without index, %.2f s with it (+%.0f%%)\n", inserts, plain, indexed,
-        (indexed / plain - 1) * 100);
+    if (inserts > 0)
+        compareInserts(inserts, conversations, dir);
 
     // The big store, filled without the index, then indexed by a rebuild.
     const QString big = dir.filePath(QStringLiteral("big"));
@@ -300,14 +295,20 @@ int main(int argc, char *argv[])
         rebuild, total / rebuild, shell, total / shell, rebuild / shell);
 
     std::vector<double> times;
+    std::vector<double> byKind[std::size(kKinds)];
     int hits = 0;
-    for (const QString &text : queries()) {
+    for (const auto &[kind, text] : queries()) {
         timer.restart();
         hits += int(store->searchIndex().search(SearchQuery::parse(text), 100).size());
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        byKind[kind].push_back(times.back());
     }
     std::printf("100 queries (first 100 hits with snippets)  p50 %.1f ms, p95 %.1f ms, max %.1f ms, %d hits\n",
         percentile(times, 0.5), percentile(times, 0.95), percentile(times, 1.0), hits);
+    for (size_t kind = 0; kind < std::size(kKinds); ++kind) {
+        std::printf("    %-22s p50 %.1f ms, p95 %.1f ms\n", kKinds[kind], percentile(byKind[kind], 0.5),
+            percentile(byKind[kind], 0.95));
+    }
 
     const qint64 storeSize = QFileInfo(big + QStringLiteral("/mms.db")).size();
     const qint64 indexSize = QFileInfo(big + QStringLiteral("/search.db")).size();

@@ -125,6 +125,9 @@ void SearchIndex::attachFile()
             file.setPermissions(QFileDevice::ReadUser | QFileDevice::WriteUser);
     }
     m_store.executeThrow(Sqlite3Sql("attach database ? as search").addTextParam(m_path));
+    // Filing words merges the index's segments, which reads them back: a small cache
+    // would read them from the file again and again.
+    m_store.executeThrow(Sqlite3Sql("pragma search.cache_size = -32768"));
 }
 
 void SearchIndex::registerFunction()
@@ -156,10 +159,10 @@ bool SearchIndex::isCurrent()
         " (select coalesce(sum(id), 0) from search.message_words_docsize)"
         " - (select coalesce(sum(key), 0) from search.moved)"
         " + (select coalesce(sum(" NATURAL_KEY("m") "), 0) from search.moved as v"
-                                                    " inner join main.message as m on m.rowid = v.message)"
+                                                    " cross join main.message as m on m.rowid = v.message)"
                                                     " + (select coalesce(sum(" NATURAL_KEY(
                                                         "m") "), 0) from search.pending as p"
-                                                             " inner join main.message as m on m.rowid = p.message)"));
+                                                             " cross join main.message as m on m.rowid = p.message)"));
     if (!messages.moveNext() || !entries.moveNext())
         return false;
     return messages.getInt64(0) == entries.getInt64(0) && messages.getInt64(1) == entries.getInt64(1);
@@ -289,15 +292,15 @@ qint64 SearchIndex::fileBatch()
         // Messages whose key is already taken, or taken twice in the batch, are placed one by one after the rest.
         m_store.executeThrow(Sqlite3Sql(
             "update search.pending set collided = 1 where message in (select p.message from search.pending as p"
-            " inner join main.message as m on m.rowid = p.message where p.message <= ?1 and (exists (select 1 from"
+            " cross join main.message as m on m.rowid = p.message where p.message <= ?1 and (exists (select 1 from"
             " search.message_words_docsize where id = " NATURAL_KEY("m") ") or " NATURAL_KEY(
-                "m") " in (select " NATURAL_KEY("n") " from search.pending as q inner join main.message as n on "
+                "m") " in (select " NATURAL_KEY("n") " from search.pending as q cross join main.message as n on "
                                                      "n.rowid = q.message"
                                                      " where q.message <= ?1 group by 1 having count(*) > 1)))")
                                  .addInt64Param(upTo));
         m_store.executeThrow(
             Sqlite3Sql("insert into search.message_words(rowid, body) select " NATURAL_KEY(
-                           "m") ", search_text(m.body) from search.pending as p inner join main.message as m"
+                           "m") ", search_text(m.body) from search.pending as p cross join main.message as m"
                                 " on m.rowid = p.message where p.message <= ? and p.collided = 0")
                 .addInt64Param(upTo));
         placeCollided(upTo);
@@ -321,7 +324,7 @@ void SearchIndex::placeCollided(qint64 upTo)
     {
         Sqlite3Cursor rows = m_store.queryThrow(
             Sqlite3Sql("select p.message, " NATURAL_KEY(
-                           "m") " from search.pending as p inner join main.message as m"
+                           "m") " from search.pending as p cross join main.message as m"
                                 " on m.rowid = p.message where p.message <= ? and p.collided = 1 order by p.message")
                 .addInt64Param(upTo));
         while (rows.moveNext())

@@ -63,8 +63,13 @@ QString SearchQuery::readTokens(const QString &text, QList<Token> &tokens)
                 token.isOr = true;
                 token.term.text.clear();
             }
-            // Words are found as the start of longer ones unless they are left out.
-            token.term.prefix = !token.term.excluded;
+            // Words are found as the start of longer ones unless they are left out, or so short
+            // that they start a good part of all words ("a", "in"): looking those up would take
+            // long and find little of use. A "*" after a word asks for the start all the same.
+            const bool star = token.term.text.endsWith(QLatin1Char('*'));
+            if (star)
+                token.term.text.chop(1);
+            token.term.prefix = star || (!token.term.excluded && token.term.text.size() >= kShortestStart);
         }
         tokens.append(token);
     }

@@ -7,6 +7,7 @@
 
 // What the user typed into a search field, read as words to find in every message:
 //   door code       messages with both words, each also as the start of a longer word
+//                   (words of one or two letters only as whole words, unless followed by *)
 //   "door code"     the words next to each other, as written
 //   code OR pin     either word
 //   -old            leave out messages with this word
@@ -18,6 +19,9 @@ class SearchQuery
 
 public:
     static SearchQuery parse(const QString &text);
+
+    // Shorter words are found only whole.
+    static constexpr int kShortestStart = 3;
 
     // Nothing to look for (a blank field): no error, no results.
     bool isEmpty() const { return m_expression.isEmpty(); }
