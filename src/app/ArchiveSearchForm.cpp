@@ -108,6 +108,7 @@ void ArchiveSearchForm::searchNow()
         return;
     }
     try {
+        m_words = query.words();
         showHits(store->searchIndex().search(query, kMaxResults));
     } catch (const std::exception &e) {
         showHits({});
@@ -177,7 +178,7 @@ void ArchiveSearchForm::openItem(QTreeWidgetItem *item)
 {
     if (!item)
         return;
-    emit messageChosen(item->data(0, ConversationRole).toString(), item->data(0, MessageRole).toInt());
+    emit messageChosen(item->data(0, ConversationRole).toString(), item->data(0, MessageRole).toInt(), m_words);
 }
 
 bool ArchiveSearchForm::eventFilter(QObject *watched, QEvent *event)

@@ -42,7 +42,7 @@ public:
     static QString snippetHtml(const SearchText::Snippet &snippet);
 
 signals:
-    void messageChosen(const QString &conversation, int rowid);
+    void messageChosen(const QString &conversation, int rowid, const QList<SearchText::Word> &words);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -56,4 +56,6 @@ private:
 
     std::unique_ptr<Ui::ArchiveSearchForm> m_ui;
     QTimer m_typingPause;
+    // The words of the results shown.
+    QList<SearchText::Word> m_words;
 };

@@ -173,7 +173,7 @@ void MainWindow::miSearchArchive()
     archiveSearch->start();
 }
 
-void MainWindow::showMessage(const QString &conversation, int rowid)
+void MainWindow::showMessage(const QString &conversation, int rowid, const QList<SearchText::Word> &words)
 {
     auto findConversation = [&] {
         const QModelIndex account = contactsModel->accountIndex();
@@ -194,6 +194,7 @@ void MainWindow::showMessage(const QString &conversation, int rowid)
         return;
     ui->listContacts->setCurrentIndex(index);
     ui->listContacts->scrollTo(index);
+    bubbleViewMgr->setMarker([words](const QString &text) { return SearchText::findWords(text, words); });
     const QList<SMSInfo> &shown = smsModel->smsList();
     for (int row = 0; row < shown.size(); ++row) {
         if (shown.at(row).rowid != rowid)
@@ -252,6 +253,8 @@ void MainWindow::onContactSelectionChanged(const QItemSelection &selected, const
             last = handle;
         }
     }
+    // Words a search marked belong to the messages it was made in.
+    bubbleViewMgr->setMarker({}, false);
     if (last && rows.size() == 1)
         showConversations({last->suffix}, last->displayName());
     else
@@ -303,6 +306,12 @@ void MainWindow::onSearchNextSMS(const QString &keyword)
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
         return;
     }
+    bubbleViewMgr->setMarker([keyword](const QString &text) {
+        QList<std::pair<int, int>> marks;
+        for (qsizetype at = text.indexOf(keyword); at >= 0; at = text.indexOf(keyword, at + keyword.size()))
+            marks.append({int(at), int(keyword.size())});
+        return marks;
+    });
     ui->listSMS->clearSelection();
     ui->listSMS->setCurrentIndex(smsModel->rowIndex(row));
 }

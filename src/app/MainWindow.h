@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SMSInfo.h"
+#include "SearchText.h"
 
 #include <QItemSelection>
 #include <QMainWindow>
@@ -38,8 +39,9 @@ public:
     // Runs the backup from the current phone under its progress dialog, then shows the
     // new messages; returns once the backup has ended.
     void backupFromPhone();
-    // Shows the conversation with the message selected in the list and in the bubbles.
-    void showMessage(const QString &conversation, int rowid);
+    // Shows the conversation with the message selected in the list and in the bubbles,
+    // the words marked.
+    void showMessage(const QString &conversation, int rowid, const QList<SearchText::Word> &words);
 
     // The one main window, once start-up has built it.
     static MainWindow *instance();

@@ -390,6 +390,14 @@ void TestMainWindow::messageFinder()
 
     messages()->setCurrentIndex(messages()->model()->index(6, 0));
     QCOMPARE(find(QStringLiteral("Hello there")), 0); // from the last row, wraps to row 0
+    // The bubbles mark what was found, as it was typed.
+    auto *bubbles = m_window->findChild<BubbleViewMgr *>();
+    QVERIFY(bubbles->shownHtml().contains(QLatin1String("<span class=\"found\">Hello there</span>")));
+    QCOMPARE(find(QStringLiteral("Bye")), 2);
+    QVERIFY(bubbles->shownHtml().contains(QLatin1String("<span class=\"found\">Bye</span>")));
+    QVERIFY(!bubbles->shownHtml().contains(QLatin1String("<span class=\"found\">Hello")));
+    selectConversations({0});
+    QVERIFY(!bubbles->shownHtml().contains(QLatin1String("class=\"found\"")));
 }
 
 void TestMainWindow::conversationFinder()
@@ -513,6 +521,8 @@ void TestMainWindow::searchingEveryConversation()
     QVERIFY(messages()->selectionModel()->isRowSelected(row, QModelIndex()));
     QCOMPARE(
         m_window->findChild<BubbleViewMgr *>()->currentAnchor(), QStringLiteral("sms_%1").arg(model->smsAt(row).rowid));
+    QVERIFY(m_window->findChild<BubbleViewMgr *>()->shownHtml().contains(
+        QLatin1String("<span class=\"found\">Hello</span> there")));
     // The same again after the user moved elsewhere.
     selectConversations({rowOf(QStringLiteral("VODAFONE"))});
     QTest::keyClick(results, Qt::Key_Return);
