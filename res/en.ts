@@ -677,6 +677,10 @@
         <source>The search index is not ready.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The search index was damaged. It is made again from the messages when you search the next time.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SearchIndexThread</name>

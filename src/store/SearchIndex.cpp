@@ -103,6 +103,25 @@ void SearchIndex::attach(const QDir &folder)
     }
 }
 
+void SearchIndex::startAfresh()
+{
+    dropTriggers();
+    m_state = State::Outdated;
+    // Outside a transaction the damaged file is replaced by an empty one; inside one, the
+    // rebuild replaces its tables.
+    if (m_store.inTransaction())
+        return;
+    try {
+        m_store.executeThrow(Sqlite3Sql("detach database search"));
+        QFile::remove(m_path);
+        QFile::remove(m_path + QStringLiteral("-journal"));
+        attachFile();
+    } catch (const Sqlite3Exception &e) {
+        qWarning("Searching is not available: %s", e.what());
+        m_state = State::Unavailable;
+    }
+}
+
 void SearchIndex::detach()
 {
     QMutexLocker locker(&m_store.mutex());
@@ -359,9 +378,22 @@ QList<SearchHit> SearchIndex::search(const SearchQuery &query, int limit)
     QList<SearchHit> hits;
     if (query.isEmpty() || !query.error().isEmpty() || limit <= 0)
         return hits;
-    fileNoted(locker, {}, {});
+    QList<qint64> keys;
+    try {
+        fileNoted(locker, {}, {});
+        keys = matchingKeys(query, limit);
+    } catch (const Sqlite3Exception &e) {
+        const int code = e.code() & 0xff;
+        if (code != SQLITE_CORRUPT && code != SQLITE_NOTADB)
+            throw;
+        qWarning("The search index is damaged: %s", e.what());
+        startAfresh();
+        throw std::runtime_error(tr("The search index was damaged. It is made again from the messages when "
+                                    "you search the next time.")
+                                     .toStdString());
+    }
     const QList<SearchText::Word> words = query.words();
-    for (const qint64 key : matchingKeys(query, limit)) {
+    for (const qint64 key : std::as_const(keys)) {
         SearchHit hit;
         if (lookUp(key, hit))
             hits.append(hit);

@@ -79,6 +79,8 @@ public:
 
 private:
     void attachFile();
+    // Leaves a damaged file for a new one that the next update fills.
+    void startAfresh();
     void registerFunction();
     bool isCurrent();
     void installTriggers();

@@ -60,6 +60,7 @@ private slots:
     void indexFileIsMadeAgain_data();
     void indexFileIsMadeAgain();
     void bigStoreWaitsForItsRebuild();
+    void damageFoundWhileSearchingIsRepaired();
 
 private:
     QList<SearchHit> find(const QString &text) { return m_db->searchIndex().search(SearchQuery::parse(text), 100); }
@@ -294,6 +295,30 @@ void TestSearch::bigStoreWaitsForItsRebuild()
     QCOMPARE(reported.last(), qint64(20009));
     QCOMPARE(find(QStringLiteral("bulk 20000")).size(), 1);
     QCOMPARE(bodies(find(QStringLiteral("東京"))), expected({4}));
+}
+
+void TestSearch::damageFoundWhileSearchingIsRepaired()
+{
+    const QStringList before = bodies(find(QStringLiteral("door")));
+    // Everything after the file's header overwritten, and its change counter moved on so
+    // that the connection reads the file again.
+    QFile file(m_db->folder().filePath(QLatin1String(SearchIndex::kFileName)));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray content = file.readAll();
+    content[27] = char(content[27] + 1);
+    content.replace(100, content.size() - 100, QByteArray(content.size() - 100, '\x5a'));
+    file.seek(0);
+    file.write(content);
+    file.close();
+
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, find(QStringLiteral("door")));
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Outdated);
+    // Meanwhile the messages are filed and deleted as ever.
+    m_db->insertSMS(TestMessage(QStringLiteral("5550100")).saying(QStringLiteral("door bell")).atMinute(99));
+    m_db->deleteConversation(Sms::addressSuffix(QStringLiteral("5550101")));
+    QVERIFY(m_db->searchIndex().update());
+    QCOMPARE(bodies(find(QStringLiteral("door"))), QStringList {QStringLiteral("door bell")} + before);
+    QVERIFY(find(QStringLiteral("muller")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSearch)
