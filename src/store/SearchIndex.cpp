@@ -227,6 +227,16 @@ qint64 SearchIndex::messageCount()
     return count.moveNext() ? count.getInt64(0) : 0;
 }
 
+bool SearchIndex::isInStep()
+{
+    QMutexLocker locker(&m_store.mutex());
+    try {
+        return (m_state == State::Ready || m_state == State::Outdated) && isCurrent();
+    } catch (const Sqlite3Exception &) {
+        return false;
+    }
+}
+
 qint64 SearchIndex::notedCount()
 {
     Sqlite3Cursor count = m_store.queryThrow(Sqlite3Sql("select count(*) from search.pending"));

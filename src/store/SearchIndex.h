@@ -63,6 +63,10 @@ public:
     void attach(const QDir &folder);
     void detach();
 
+    // Whether the index holds exactly the store's messages, filed or noted: what opening
+    // the store checks, for the tests of every writer.
+    bool isInStep();
+
     // Whether bringing the index up to date is long enough to deserve a progress dialog:
     // it is Outdated, or many messages wait for their words to be filed.
     bool needsUpdate();
