@@ -636,6 +636,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The messages are not ready to be searched yet: close this window and open it again to prepare them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>No message holds these words.</source>
         <translation type="unfinished"></translation>
     </message>

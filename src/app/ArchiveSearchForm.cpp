@@ -69,8 +69,8 @@ ArchiveSearchForm::~ArchiveSearchForm() = default;
 
 void ArchiveSearchForm::start()
 {
-    if (!prepareIndex())
-        return;
+    // Shown even when the index is not ready: the window then says why it finds nothing.
+    prepareIndex(true);
     show();
     raise();
     activateWindow();
@@ -78,18 +78,18 @@ void ArchiveSearchForm::start()
     m_ui->txtQuery->selectAll();
 }
 
-bool ArchiveSearchForm::prepareIndex()
+void ArchiveSearchForm::prepareIndex(bool rebuild)
 {
     const std::shared_ptr<MmsDB> store = Accounts::currentStore();
     if (!store)
-        return false;
-    if (store->searchIndex().needsUpdate()) {
+        return;
+    SearchIndex &index = store->searchIndex();
+    const bool outdated = index.state() == SearchIndex::State::Outdated;
+    if ((outdated && rebuild) || (!outdated && index.needsUpdate())) {
         ProgressForm progress(tr("Preparing the search"));
         SearchIndexThread worker(store, &progress);
         progress.run(worker);
     }
-    // Shown even when the index is not ready: the window then says why it finds nothing.
-    return true;
 }
 
 void ArchiveSearchForm::searchNow()
@@ -101,10 +101,18 @@ void ArchiveSearchForm::searchNow()
         showStatus(query.error(), true);
         return;
     }
+    // Messages filed since the window opened (a backup) may need a moment; a rebuild the
+    // user cancelled is offered again only when the window opens again.
+    prepareIndex(false);
     const std::shared_ptr<MmsDB> store = Accounts::currentStore();
-    if (!store || store->searchIndex().state() != SearchIndex::State::Ready) {
+    const SearchIndex::State state = store ? store->searchIndex().state() : SearchIndex::State::Closed;
+    if (state != SearchIndex::State::Ready) {
         showHits({});
-        showStatus(tr("Searching is not available for this account."), true);
+        showStatus(
+            state == SearchIndex::State::Outdated ? tr(
+                "The messages are not ready to be searched yet: close this window and open it again to prepare them.")
+                                                  : tr("Searching is not available for this account."),
+            true);
         return;
     }
     try {

@@ -48,7 +48,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool prepareIndex();
+    // Brings the index up to date under the progress dialog when that takes a while; an
+    // outdated index is rebuilt only when asked to.
+    void prepareIndex(bool rebuild);
     void showHits(const QList<SearchHit> &hits);
     void showStatus(const QString &text, bool problem = false);
     void openItem(QTreeWidgetItem *item);

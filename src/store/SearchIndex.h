@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QMutex>
 
+#include <atomic>
 #include <functional>
 
 class Sqlite3DB;
@@ -105,5 +106,6 @@ private:
 
     Sqlite3DB &m_store;
     QString m_path;
-    State m_state = State::Closed;
+    // Read by the window while a worker brings the index up to date.
+    std::atomic<State> m_state {State::Closed};
 };

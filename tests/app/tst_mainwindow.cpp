@@ -15,6 +15,7 @@
 #include "WindowTestAccount.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -69,6 +71,7 @@ private slots:
     void doubleClickOnAccountRowOpensNothing();
     void selectingAMessageScrollsTheBubbles();
     void searchingEveryConversation();
+    void manyNewMessagesArePreparedUnderProgress();
     void receivedMessagesAreFiledAndShown();
     void listenerFailureOffersARestart();
 
@@ -533,6 +536,28 @@ void TestMainWindow::searchingEveryConversation()
     QCOMPARE(results->topLevelItemCount(), 0);
     QTest::keyClick(field, Qt::Key_Escape);
     QVERIFY(!form->isVisible());
+}
+
+void TestMainWindow::manyNewMessagesArePreparedUnderProgress()
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    store->beginTran();
+    for (int i = 0; i < 20001; ++i)
+        store->insertSMS(
+            TestMessage(QStringLiteral("5550700700")).saying(QStringLiteral("bulk %1").arg(i)).atMinute(i));
+    store->commitTran();
+    QString dialogTitle;
+    QTimer::singleShot(0, this, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            dialogTitle = modal->windowTitle();
+    });
+    m_window->findChild<QAction *>(QStringLiteral("actionSearchArchive"))->trigger();
+    QCOMPARE(dialogTitle, QStringLiteral("Preparing the search"));
+    QVERIFY(!store->searchIndex().needsUpdate());
+    auto *form = m_window->findChild<ArchiveSearchForm *>();
+    form->findChild<QLineEdit *>(QStringLiteral("txtQuery"))->setText(QStringLiteral("bulk 19999"));
+    form->searchNow();
+    QCOMPARE(form->findChild<QTreeWidget *>(QStringLiteral("listResults"))->topLevelItemCount(), 1);
 }
 
 void TestMainWindow::receivedMessagesAreFiledAndShown()
