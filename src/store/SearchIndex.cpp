@@ -98,7 +98,7 @@ void SearchIndex::attach(const QDir &folder)
     try {
         if (!needsUpdate())
             update();
-    } catch (const Sqlite3Exception &e) {
+    } catch (const std::exception &e) {
         qWarning("The search index was not brought up to date: %s", e.what());
     }
 }
