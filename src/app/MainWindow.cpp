@@ -173,22 +173,24 @@ void MainWindow::miSearchArchive()
     archiveSearch->start();
 }
 
+QModelIndex MainWindow::conversationIndex(const QString &key) const
+{
+    const QModelIndex account = contactsModel->accountIndex();
+    for (int row = 0; row < contactsModel->rowCount(account); ++row) {
+        const QModelIndex index = contactsModel->index(row, 0, account);
+        if (contactsModel->handleAt(index)->suffix == key)
+            return index;
+    }
+    return QModelIndex();
+}
+
 void MainWindow::showMessage(const QString &conversation, int rowid, const QList<SearchText::Word> &words)
 {
-    auto findConversation = [&] {
-        const QModelIndex account = contactsModel->accountIndex();
-        for (int row = 0; row < contactsModel->rowCount(account); ++row) {
-            const QModelIndex index = contactsModel->index(row, 0, account);
-            if (contactsModel->handleAt(index)->suffix == conversation)
-                return index;
-        }
-        return QModelIndex();
-    };
-    QModelIndex index = findConversation();
+    QModelIndex index = conversationIndex(conversation);
     if (!index.isValid()) {
         // A conversation that began after the list was last read.
         refreshConversationList();
-        index = findConversation();
+        index = conversationIndex(conversation);
     }
     if (!index.isValid())
         return;

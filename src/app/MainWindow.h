@@ -88,6 +88,8 @@ private:
     void connectViews();
     void createMenus();
     void addArchiveSearchCommand(QMenu *menu, QAction *menuBefore, QAction *toolBarBefore);
+    // The conversation list's row of a conversation key; invalid when it is not listed.
+    QModelIndex conversationIndex(const QString &key) const;
     QAction *addCommand(const char *objectName, const QString &text, const char *icon);
     QStringList selectedConversationKeys() const;
     // Every message of the store; false (after the error dialog) when it cannot be read.
