@@ -81,6 +81,14 @@ void SearchIndex::attach(const QDir &folder)
             m_state = State::Ready;
         }
     } catch (const Sqlite3Exception &e) {
+        if (!isDamage(e)) {
+            // Busy (another program rebuilds it) or unreadable for now: not followed until
+            // the store opens again.
+            qWarning("The search index %s is not used: %s", qPrintable(m_path), e.what());
+            dropTriggers();
+            m_state = isAttached() ? State::Outdated : State::Unavailable;
+            return;
+        }
         // Not a database, or damaged: a new file is made from the messages.
         qWarning("The search index %s is damaged and is made again: %s", qPrintable(m_path), e.what());
         try {
@@ -129,9 +137,20 @@ void SearchIndex::detach()
     if (!m_store.isOpen())
         return;
     runScript(m_store, kDropTriggers);
-    Sqlite3Cursor attached = m_store.queryThrow(Sqlite3Sql("select 1 from pragma_database_list where name = 'search'"));
-    if (attached.moveNext())
+    if (isAttached())
         m_store.executeThrow(Sqlite3Sql("detach database search"));
+}
+
+bool SearchIndex::isAttached()
+{
+    Sqlite3Cursor attached = m_store.queryThrow(Sqlite3Sql("select 1 from pragma_database_list where name = 'search'"));
+    return attached.moveNext();
+}
+
+bool SearchIndex::isDamage(const Sqlite3Exception &e)
+{
+    const int code = e.code() & 0xff;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
 void SearchIndex::attachFile()
@@ -168,13 +187,13 @@ bool SearchIndex::isCurrent()
     if (!meta.moveNext() || meta.getInt64(0) != kFormat || meta.getInt64(1) != QChar::currentUnicodeVersion())
         return false;
     // Another program may have changed the messages without the index: the count and the
-    // sum of the natural keys of both sides must agree. Both read only small indexes.
-    m_store.executeThrow(
-        Sqlite3Sql("delete from search.pending where message not in (select rowid from main.message)"));
+    // sum of the natural keys of both sides must agree. Both read only small indexes. A noted
+    // message another program deleted counts for nothing; filing forgets it.
     Sqlite3Cursor messages = m_store.queryThrow(
         Sqlite3Sql("select count(*), coalesce(sum(" NATURAL_KEY("m") "), 0) from main.message as m"));
     Sqlite3Cursor entries = m_store.queryThrow(Sqlite3Sql(
-        "select (select count(*) from search.message_words_docsize) + (select count(*) from search.pending),"
+        "select (select count(*) from search.message_words_docsize) + (select count(*) from search.pending as p"
+        " cross join main.message as m on m.rowid = p.message),"
         " (select coalesce(sum(id), 0) from search.message_words_docsize)"
         " - (select coalesce(sum(key), 0) from search.moved)"
         " + (select coalesce(sum(" NATURAL_KEY("m") "), 0) from search.moved as v"
@@ -393,8 +412,7 @@ QList<SearchHit> SearchIndex::search(const SearchQuery &query, int limit)
         fileNoted(locker, {}, {});
         keys = matchingKeys(query, limit);
     } catch (const Sqlite3Exception &e) {
-        const int code = e.code() & 0xff;
-        if (code != SQLITE_CORRUPT && code != SQLITE_NOTADB)
+        if (!isDamage(e))
             throw;
         qWarning("The search index is damaged: %s", e.what());
         startAfresh();

@@ -11,6 +11,7 @@
 #include <functional>
 
 class Sqlite3DB;
+class Sqlite3Exception;
 struct sqlite3_context;
 struct sqlite3_value;
 
@@ -84,6 +85,8 @@ public:
 
 private:
     void attachFile();
+    bool isAttached();
+    static bool isDamage(const Sqlite3Exception &e);
     // Leaves a damaged file for a new one that the next update fills.
     void startAfresh();
     void registerFunction();

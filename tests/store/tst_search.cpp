@@ -61,6 +61,7 @@ private slots:
     void indexFileIsMadeAgain();
     void bigStoreWaitsForItsRebuild();
     void damageFoundWhileSearchingIsRepaired();
+    void indexLockedByAnotherProgramIsLeftAlone();
 
 private:
     QList<SearchHit> find(const QString &text) { return m_db->searchIndex().search(SearchQuery::parse(text), 100); }
@@ -319,6 +320,27 @@ void TestSearch::damageFoundWhileSearchingIsRepaired()
     QVERIFY(m_db->searchIndex().update());
     QCOMPARE(bodies(find(QStringLiteral("door"))), QStringList {QStringLiteral("door bell")} + before);
     QVERIFY(find(QStringLiteral("muller")).isEmpty());
+}
+
+void TestSearch::indexLockedByAnotherProgramIsLeftAlone()
+{
+    // Another program holds the index file (as a rebuild's commit does): opening the store
+    // waits for it, then goes on without searching, and does not take the file for damaged.
+    m_db.reset();
+    const QString indexFile = m_dir->filePath(QStringLiteral("account/search.db"));
+    sqlite3 *other = nullptr;
+    QCOMPARE(sqlite3_open(qPrintable(indexFile), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Unavailable);
+    m_db->insertSMS(TestMessage(QStringLiteral("5550100")).saying(QStringLiteral("door bell")).atMinute(99));
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    // The next opening finds the index behind the store and rebuilds it.
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
+    QCOMPARE(bodies(find(QStringLiteral("bell"))), QStringList {QStringLiteral("door bell")});
 }
 
 QTEST_GUILESS_MAIN(TestSearch)
