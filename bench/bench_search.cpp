@@ -31,6 +31,7 @@
 namespace {
 
 const QHostAddress kPhone(QStringLiteral("127.0.0.21"));
+constexpr int kRounds = 3;
 
 const char *const kCommon[] = {"the", "to", "you", "and", "a", "i", "is", "it", "at", "in", "me", "for", "on", "be",
     "see", "we", "are", "call", "home", "now", "ok", "yes", "no", "thanks", "later", "tomorrow", "tonight", "love",
@@ -196,8 +197,13 @@ void compareBackups(int count, const QString &home)
     PhoneStore store;
     PhoneGenerator::generate(options, home + QStringLiteral("/pictures"), &store);
     phone.setStore(store);
-    const double plain = backup(QStringLiteral("plain"), false);
-    const double indexed = backup(QStringLiteral("indexed"), true);
+    // The best of three each, taken in turns: the machine may be busy with other work.
+    double plain = 1e9;
+    double indexed = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+        plain = std::min(plain, backup(QStringLiteral("plain%1").arg(round), false));
+        indexed = std::min(indexed, backup(QStringLiteral("indexed%1").arg(round), true));
+    }
     Accounts::setCurrentStore(nullptr);
     phone.stop();
     std::printf("backup of %d SMS        %.2f s without index, %.2f s with it (+%.0f%%)\n", count, plain, indexed,
@@ -230,12 +236,16 @@ void compareInserts(int inserts, int conversations, const QTemporaryDir &dir)
     Bodies bodies;
     for (int i = 0; i < inserts; ++i)
         messages.append(message(bodies, i, conversations));
-    const double plain = fill(dir.filePath(QStringLiteral("plain")), messages, false);
-    const double indexed = fill(dir.filePath(QStringLiteral("indexed")), messages, true);
+    double plain = 1e9;
+    double indexed = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+        plain = std::min(plain, fill(dir.filePath(QStringLiteral("plain%1").arg(round)), messages, false));
+        indexed = std::min(indexed, fill(dir.filePath(QStringLiteral("indexed%1").arg(round)), messages, true));
+    }
     std::printf("insert of %d messages   %.2f s without index, %.2f s with it (+%.0f%%)\n", inserts, plain, indexed,
         (indexed / plain - 1) * 100);
     // Their words are filed before the next search.
-    auto store = openStore(dir.filePath(QStringLiteral("indexed")));
+    auto store = openStore(dir.filePath(QStringLiteral("indexed0")));
     QElapsedTimer timer;
     timer.start();
     store->searchIndex().update();

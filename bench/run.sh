@@ -13,3 +13,5 @@ echo "== export: CSV, threaded HTML and PDF"
 build/bin/bench_export
 echo "== phone link: one very long attachment data line"
 build/bin/bench_longline
+echo "== search: index build, queries, size, cost to backups"
+build/bin/bench_search
