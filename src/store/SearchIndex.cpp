@@ -163,9 +163,6 @@ void SearchIndex::attachFile()
             file.setPermissions(QFileDevice::ReadUser | QFileDevice::WriteUser);
     }
     m_store.executeThrow(Sqlite3Sql("attach database ? as search").addTextParam(m_path));
-    // Filing words merges the index's segments, which reads them back: a small cache
-    // would read them from the file again and again.
-    m_store.executeThrow(Sqlite3Sql("pragma search.cache_size = -32768"));
 }
 
 void SearchIndex::registerFunction()
