@@ -56,6 +56,7 @@ private slots:
     void hitsNameConversationAndMarkWords();
     void rolledBackMessagesLeaveNoWords();
     void deletedMessagesAndConversationsLeaveNoWords();
+    void changedMessagesAreFoundByTheirNewWords();
     void manyMessagesOfOneMinute();
     void indexFileIsMadeAgain_data();
     void indexFileIsMadeAgain();
@@ -200,6 +201,18 @@ void TestSearch::deletedMessagesAndConversationsLeaveNoWords()
     // Filed again, a deleted message is found again.
     m_db->insertSMS(TestMessage(QStringLiteral("5550102")).saying(QStringLiteral("The code door")).atMinute(7));
     QCOMPARE(bodies(find(QStringLiteral("code"))), expected({6, 0}));
+}
+
+void TestSearch::changedMessagesAreFoundByTheirNewWords()
+{
+    // The store itself never changes a filed message; whatever does keeps the index in step.
+    find(QStringLiteral("door")); // files every noted message first
+    m_db->executeThrow(Sqlite3Sql("update message set body = 'garage code 1234', date = date + 86400 where body = 'The "
+                                  "door code is 4711'"));
+    QCOMPARE(bodies(find(QStringLiteral("garage"))), QStringList {QStringLiteral("garage code 1234")});
+    QVERIFY(find(QStringLiteral("4711")).isEmpty());
+    QCOMPARE(bodies(find(QStringLiteral("code"))).first(), QStringLiteral("garage code 1234"));
+    QVERIFY(m_db->searchIndex().isInStep());
 }
 
 void TestSearch::manyMessagesOfOneMinute()
