@@ -31,7 +31,8 @@ QString SearchQuery::readTokens(const QString &text, QList<Token> &tokens)
 {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
-        if (text.at(i).isSpace()) {
+        // Control characters (a pasted NUL would end the index's query text) part words like blanks.
+        if (text.at(i).isSpace() || text.at(i).category() == QChar::Other_Control) {
             ++i;
             continue;
         }
@@ -46,6 +47,10 @@ QString SearchQuery::readTokens(const QString &text, QList<Token> &tokens)
                 return tr("A quotation mark is not closed: put words to find next to each other between two of them.");
             token.term.phrase = true;
             token.term.text = text.mid(i + 1, close - i - 1);
+            for (QChar &c : token.term.text) {
+                if (c.category() == QChar::Other_Control)
+                    c = QLatin1Char(' ');
+            }
             i = close + 1;
             if (i < n && text.at(i) == QLatin1Char('*')) {
                 token.term.prefix = true;
@@ -53,7 +58,8 @@ QString SearchQuery::readTokens(const QString &text, QList<Token> &tokens)
             }
         } else {
             qsizetype end = i;
-            while (end < n && !text.at(end).isSpace() && text.at(end) != QLatin1Char('"'))
+            while (end < n && !text.at(end).isSpace() && text.at(end).category() != QChar::Other_Control
+                && text.at(end) != QLatin1Char('"'))
                 ++end;
             token.term.text = text.mid(i, end - i);
             i = end;

@@ -123,6 +123,7 @@ void TestSearch::findsNewestFirst_data()
     QTest::newRow("either word") << "photos OR 4711" << expected({2, 0});
     QTest::newRow("left out") << "code -changed" << expected({6, 0});
     QTest::newRow("query syntax is text") << "door AND NEAR(code) ^x" << QStringList();
+    QTest::newRow("control characters part words") << QStringLiteral("\"door\u0000code\" 4711\t") << expected({0});
     QTest::newRow("blank") << "   " << QStringList();
 }
 
