@@ -663,6 +663,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Look for at most %1 words at a time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>OR must stand between two words to find.</source>
         <translation type="unfinished"></translation>
     </message>

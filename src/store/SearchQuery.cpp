@@ -94,6 +94,9 @@ QString SearchQuery::termExpression(const Term &term)
 
 QString SearchQuery::build(const QList<Token> &tokens)
 {
+    // The index parses its query recursively; a pasted page would exhaust it.
+    if (tokens.size() > kMostWords)
+        return tr("Look for at most %1 words at a time.").arg(kMostWords);
     const QString orError = tr("OR must stand between two words to find.");
     QList<QStringList> alternatives; // all of these, each one of its terms
     QStringList excluded;

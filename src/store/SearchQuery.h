@@ -22,6 +22,7 @@ public:
 
     // Shorter words are found only whole.
     static constexpr int kShortestStart = 3;
+    static constexpr int kMostWords = 64;
 
     // Nothing to look for (a blank field): no error, no results.
     bool isEmpty() const { return m_expression.isEmpty(); }

@@ -143,6 +143,7 @@ void TestSearch::queryErrorsArePlainWords_data()
     QTest::newRow("double OR") << "door OR OR code";
     QTest::newRow("lone minus") << "door -";
     QTest::newRow("only left out") << "-door";
+    QTest::newRow("a pasted page") << QStringLiteral("door ").repeated(SearchQuery::kMostWords + 1);
 }
 
 void TestSearch::queryErrorsArePlainWords()
