@@ -17,3 +17,5 @@ echo "== import: CSV preview and import, own format and another phone's"
 build/bin/bench_import
 echo "== XML backup of SMS Backup & Restore: import and export"
 build/bin/bench_sbr_xml
+echo "== search: index build, queries, size, cost to backups"
+build/bin/bench_search

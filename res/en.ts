@@ -83,6 +83,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Search All Messages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Backup SMS from Android</source>
         <translation>Backup SMS &amp;&amp; MMS from Android</translation>
     </message>
@@ -657,6 +661,98 @@
     <message>
         <source>Dialog</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ArchiveSearchForm</name>
+    <message>
+        <source>Search All Messages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Words to find in every conversation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Contact</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Preparing the search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Searching is not available for this account.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The messages are not ready to be searched yet: close this window and open it again to prepare them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No message holds these words.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The newest %1 messages with these words:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Messages with these words: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SearchQuery</name>
+    <message>
+        <source>A quotation mark is not closed: put words to find next to each other between two of them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A minus sign must stand right before the word to leave out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Look for at most %1 words at a time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OR must stand between two words to find.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Give at least one word to find besides the words to leave out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SearchIndex</name>
+    <message>
+        <source>Searching is not available for this account.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The search index is not ready.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The search index was damaged. It is made again from the messages when you search the next time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SearchIndexThread</name>
+    <message>
+        <source>SMS %1:%2</source>
+        <translation>SMS(MMS) %1:%2</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include "AboutForm.h"
 #include "Accounts.h"
+#include "ArchiveSearchForm.h"
 #include "BubbleViewMgr.h"
 #include "Catalogue.h"
 #include "ConnectionForm.h"
@@ -153,6 +154,64 @@ void MainWindow::createMenus()
     ui->menuBar->addMenu(tr("About"))->addAction(about);
 
     ui->mainToolBar->addActions({import, exportAll, print, backup, restore, fromOther, search, howTo});
+    addArchiveSearchCommand(menu, compose, howTo);
+}
+
+void MainWindow::addArchiveSearchCommand(QMenu *menu, QAction *menuBefore, QAction *toolBarBefore)
+{
+    QAction *searchAll = addCommand("actionSearchArchive", tr("Search All Messages"), "searchall.png");
+    // Ctrl+F stays with the finder of the shown messages.
+    searchAll->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+F")));
+    connect(searchAll, &QAction::triggered, this, &MainWindow::miSearchArchive);
+    menu->insertAction(menuBefore, searchAll);
+    ui->mainToolBar->insertAction(toolBarBefore, searchAll);
+}
+
+void MainWindow::miSearchArchive()
+{
+    if (!archiveSearch) {
+        archiveSearch = new ArchiveSearchForm(this);
+        connect(archiveSearch, &ArchiveSearchForm::messageChosen, this, &MainWindow::showMessage);
+    }
+    archiveSearch->start();
+}
+
+QModelIndex MainWindow::conversationIndex(const QString &key) const
+{
+    const QModelIndex account = contactsModel->accountIndex();
+    for (int row = 0; row < contactsModel->rowCount(account); ++row) {
+        const QModelIndex index = contactsModel->index(row, 0, account);
+        if (contactsModel->handleAt(index)->suffix == key)
+            return index;
+    }
+    return QModelIndex();
+}
+
+void MainWindow::showMessage(const QString &conversation, int rowid, const QList<SearchText::Word> &words)
+{
+    QModelIndex index = conversationIndex(conversation);
+    if (!index.isValid()) {
+        // A conversation that began after the list was last read.
+        refreshConversationList();
+        index = conversationIndex(conversation);
+    }
+    if (!index.isValid())
+        return;
+    ui->listContacts->setCurrentIndex(index);
+    ui->listContacts->scrollTo(index);
+    bubbleViewMgr->setMarker([words](const QString &text) { return SearchText::findWords(text, words); });
+    const QList<SMSInfo> &shown = smsModel->smsList();
+    for (int row = 0; row < shown.size(); ++row) {
+        if (shown.at(row).rowid != rowid)
+            continue;
+        // Cleared first, so selecting the row is a change even when it was selected: the bubbles follow it.
+        ui->listSMS->clearSelection();
+        ui->listSMS->setCurrentIndex(smsModel->rowIndex(row));
+        ui->listSMS->scrollTo(smsModel->rowIndex(row));
+        break;
+    }
+    activateWindow();
+    raise();
 }
 
 void MainWindow::refreshConversationList()
@@ -199,6 +258,8 @@ void MainWindow::onContactSelectionChanged(const QItemSelection &selected, const
             last = handle;
         }
     }
+    // Words a search marked belong to the messages it was made in.
+    bubbleViewMgr->setMarker({}, false);
     if (last && rows.size() == 1)
         showConversations({last->suffix}, last->displayName());
     else
@@ -250,6 +311,12 @@ void MainWindow::onSearchNextSMS(const QString &keyword)
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
         return;
     }
+    bubbleViewMgr->setMarker([keyword](const QString &text) {
+        QList<std::pair<int, int>> marks;
+        for (qsizetype at = text.indexOf(keyword); at >= 0; at = text.indexOf(keyword, at + keyword.size()))
+            marks.append({int(at), int(keyword.size())});
+        return marks;
+    });
     ui->listSMS->clearSelection();
     ui->listSMS->setCurrentIndex(smsModel->rowIndex(row));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SMSInfo.h"
+#include "SearchText.h"
 
 #include <QItemSelection>
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 namespace Ui {
 class MainWindow;
 }
+class ArchiveSearchForm;
 class BubbleViewMgr;
 class MmsDB;
 class ItemModelContacts;
@@ -37,6 +39,9 @@ public:
     // Runs the backup from the current phone under its progress dialog, then shows the
     // new messages; returns once the backup has ended.
     void backupFromPhone();
+    // Shows the conversation with the message selected in the list and in the bubbles,
+    // the words marked.
+    void showMessage(const QString &conversation, int rowid, const QList<SearchText::Word> &words);
 
     // The one main window, once start-up has built it.
     static MainWindow *instance();
@@ -50,6 +55,7 @@ private slots:
     void miImport();
     void miImportSbrXml();
     void miSyncFromOther();
+    void miSearchArchive();
     void miExport();
     void miThreadExport();
     void miSMSExport();
@@ -84,6 +90,9 @@ private:
     void setUpViews();
     void connectViews();
     void createMenus();
+    void addArchiveSearchCommand(QMenu *menu, QAction *menuBefore, QAction *toolBarBefore);
+    // The conversation list's row of a conversation key; invalid when it is not listed.
+    QModelIndex conversationIndex(const QString &key) const;
     QAction *addCommand(const char *objectName, const QString &text, const char *icon);
     QStringList selectedConversationKeys() const;
     // Every message of the store; false (after the error dialog) when it cannot be read.
@@ -104,6 +113,8 @@ private:
     ItemModelSms *smsModel;
     BubbleViewMgr *bubbleViewMgr;
     SearchArea *searchArea;
+    // Made when first asked for, then kept with what it found.
+    ArchiveSearchForm *archiveSearch = nullptr;
     // The process's incoming-message listener lives as long as the window.
     std::unique_ptr<SyncListenSMSThread> listener;
     // Messages that arrived while a backup ran, filed when it has ended.

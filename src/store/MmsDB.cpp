@@ -115,6 +115,7 @@ void MmsDB::open()
         // The file, not the probing statement, is what the user needs to hear about.
         throw Sqlite3Exception(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.detail()));
     }
+    m_search.attach(m_folder);
 }
 
 QDir MmsDB::attachmentDir() const

@@ -2,6 +2,7 @@
 
 #include "AttachmentFileJournal.h"
 #include "SMSInfo.h"
+#include "SearchIndex.h"
 #include "Sqlite3DB.h"
 
 #include <QDir>
@@ -31,8 +32,11 @@ public:
     // Creates the folder and copies the empty template store into it. Throws
     // std::runtime_error with the file system's error text.
     void createFromTemplate();
-    // Opens "mms.db" (read-write, never created). Throws Sqlite3Exception.
+    // Opens "mms.db" (read-write, never created) with its search index attached. Throws
+    // Sqlite3Exception.
     void open();
+    // The word index of the messages; see SearchIndex.
+    SearchIndex &searchIndex() { return m_search; }
     // "attachments" inside the folder, created when missing.
     QDir attachmentDir() const;
     // Closes the store and deletes the whole account folder.
@@ -105,4 +109,5 @@ private:
     QHash<QString, qint64> m_handleIds;
     // The seconds of the messages filed into conversations the current transaction began.
     QHash<qint64, QSet<qint64>> m_newHandleDates;
+    SearchIndex m_search {*this};
 };

@@ -40,13 +40,13 @@ void closeBubble(QString &html)
     html += QLatin1String("</div><div class=\"clear\"><br/></div>");
 }
 
-void appendTextBubble(QString &html, const SMSInfo &sms)
+void appendTextBubble(QString &html, const SMSInfo &sms, const BubbleHtml::Marker &marker)
 {
     openBubble(html, sms);
     // The subject comes from whoever sent the message: escaped like the body.
     if (!sms.subject.isEmpty())
         html += QStringLiteral("&lt;Subject:%1&gt; <br/>").arg(BubbleHtml::escapeHtml(sms.subject));
-    html += BubbleHtml::escapeHtml(sms.body);
+    html += marker ? BubbleHtml::markedHtml(sms.body, marker(sms.body)) : BubbleHtml::escapeHtml(sms.body);
     closeBubble(html);
 }
 
@@ -99,12 +99,26 @@ QString escapeHtml(const QString &text)
     return escaped;
 }
 
+QString markedHtml(const QString &text, const QList<std::pair<int, int>> &marks)
+{
+    QString html;
+    qsizetype at = 0;
+    for (const auto &[start, size] : marks) {
+        if (start < at || start + size > text.size())
+            continue;
+        html += BubbleHtml::escapeHtml(text.mid(at, start - at)) + QLatin1String("<span class=\"found\">")
+            + BubbleHtml::escapeHtml(text.mid(start, size)) + QLatin1String("</span>");
+        at = start + size;
+    }
+    return html + BubbleHtml::escapeHtml(text.mid(at));
+}
+
 int pageCount(int messageCount)
 {
     return (messageCount + BubbleHtml::kPageSize - 1) / BubbleHtml::kPageSize;
 }
 
-QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact)
+QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact, const Marker &marker)
 {
     const int pages = BubbleHtml::pageCount(int(messages.size()));
     if (page < 1 || page > pages)
@@ -132,7 +146,7 @@ QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact)
                             BubbleHtml::escapeHtml(Sms::displayName(sms)));
         }
         if (!sms.body.isEmpty() || sms.attachments.isEmpty())
-            appendTextBubble(html, sms);
+            appendTextBubble(html, sms, marker);
         appendAttachmentBubbles(html, sms);
     }
 

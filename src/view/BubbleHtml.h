@@ -5,6 +5,9 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 // The pages of chat bubbles the conversation views show.
 namespace BubbleHtml {
 
@@ -14,12 +17,19 @@ constexpr int kPageSize = 50;
 // "&", "<", ">" to entities and each line feed to "<br/>".
 QString escapeHtml(const QString &text);
 
+// Where a text holds the words a search found, as sorted (start, length) pairs that do
+// not overlap; they are marked in the text bubbles.
+using Marker = std::function<QList<std::pair<int, int>>(const QString &text)>;
+
+// The text as HTML (escaped as by escapeHtml), the marked pieces in spans of class "found".
+QString markedHtml(const QString &text, const QList<std::pair<int, int>> &marks);
+
 // Number of pages for a list of that many messages (0 when empty).
 int pageCount(int messageCount);
 
 // The XHTML of page p (from 1) of the list: date lines, bubbles, attachment bubbles,
 // anchors "start", "sms_<rowid>" and "end", and the links "/pre_page" and "/next_page".
 // It references "bubble/style.css", so it is loaded with the program's folder as base.
-QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact);
+QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact, const Marker &marker = {});
 
 } // namespace BubbleHtml

@@ -82,6 +82,13 @@ void BubbleViewMgr::lastPage()
     showPage(curPage);
 }
 
+void BubbleViewMgr::setMarker(const BubbleHtml::Marker &marker, bool showNow)
+{
+    m_marker = marker;
+    if (showNow && curPage > 0)
+        showPage(curPage);
+}
+
 void BubbleViewMgr::scrollToPos(int ipos)
 {
     if (ipos < 0 || ipos >= smslist.size())
@@ -117,8 +124,8 @@ void BubbleViewMgr::showPage(int page)
 {
     if (page < 1 || page > pageCount || !webView)
         return;
-    const QString html = BubbleHtml::pageHtml(smslist, page, multiContact);
-    webView->load(BubbleSchemeHandler::instance()->publish(viewKey(this), html));
+    m_shownHtml = BubbleHtml::pageHtml(smslist, page, multiContact, m_marker);
+    webView->load(BubbleSchemeHandler::instance()->publish(viewKey(this), m_shownHtml));
 }
 
 void BubbleViewMgr::scrollToAnchor()

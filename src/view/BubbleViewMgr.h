@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BubbleHtml.h"
 #include "SMSInfo.h"
 
 #include <QList>
@@ -26,6 +27,12 @@ public:
     int currentPage() const { return curPage; }
     int pages() const { return pageCount; }
     QString currentAnchor() const { return anchor; }
+    // What the text bubbles mark: the words a search found. Showing the page again
+    // with the marks is left for the page's next load unless showNow.
+    void setMarker(const BubbleHtml::Marker &marker, bool showNow = true);
+    bool hasMarker() const { return bool(m_marker); }
+    // The page as last given to the view.
+    QString shownHtml() const { return m_shownHtml; }
 
 public slots:
     void showBubble(const QList<SMSInfo> &smslist, bool multiContact);
@@ -52,4 +59,6 @@ private:
     int pageCount = 0;
     QString anchor;
     bool multiContact = false;
+    BubbleHtml::Marker m_marker;
+    QString m_shownHtml;
 };

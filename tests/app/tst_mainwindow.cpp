@@ -1,7 +1,9 @@
 #include "AboutForm.h"
 #include "Accounts.h"
+#include "ArchiveSearchForm.h"
 #include "BubbleViewMgr.h"
 #include "ItemModelContacts.h"
+#include "ItemModelSms.h"
 #include "MainWindow.h"
 #include "MmsDB.h"
 #include "ModalDriver.h"
@@ -13,6 +15,7 @@
 #include "WindowTestAccount.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QLabel>
@@ -21,7 +24,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 
 namespace {
 
@@ -65,6 +70,8 @@ private slots:
     void aboutAndHelp();
     void doubleClickOnAccountRowOpensNothing();
     void selectingAMessageScrollsTheBubbles();
+    void searchingEveryConversation();
+    void manyNewMessagesArePreparedUnderProgress();
     void receivedMessagesAreFiledAndShown();
     void listenerFailureOffersARestart();
 
@@ -244,6 +251,7 @@ void TestMainWindow::menusAndToolBar()
              "actionAbout", "actionSyncFromAndroid", "actionSyncToAndroid", "actionConnection", "actionComposeMsg"})
         QVERIFY2(action(ready)->isEnabled(), ready);
     QCOMPARE(action("actionSearch")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+    QCOMPARE(action("actionSearchArchive")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+F")));
     QCOMPARE(action("actionSyncFromAndroid")->text(), QStringLiteral("Backup SMS && MMS from Android"));
     QCOMPARE(action("actionOpenLocalDataBaseFolder")->text(), QStringLiteral("Open Database Folder"));
 
@@ -253,7 +261,8 @@ void TestMainWindow::menusAndToolBar()
     QCOMPARE(toolBar,
         (QStringList {QStringLiteral("actionImport"), QStringLiteral("actionExport"), QStringLiteral("actionPrint"),
             QStringLiteral("actionSyncFromAndroid"), QStringLiteral("actionSyncToAndroid"),
-            QStringLiteral("actionSyncFromOther"), QStringLiteral("actionSearch"), QStringLiteral("actionHowToUse")}));
+            QStringLiteral("actionSyncFromOther"), QStringLiteral("actionSearch"),
+            QStringLiteral("actionSearchArchive"), QStringLiteral("actionHowToUse")}));
 }
 
 void TestMainWindow::conversationContextMenu()
@@ -382,6 +391,14 @@ void TestMainWindow::messageFinder()
 
     messages()->setCurrentIndex(messages()->model()->index(6, 0));
     QCOMPARE(find(QStringLiteral("Hello there")), 0); // from the last row, wraps to row 0
+    // The bubbles mark what was found, as it was typed.
+    auto *bubbles = m_window->findChild<BubbleViewMgr *>();
+    QVERIFY(bubbles->shownHtml().contains(QLatin1String("<span class=\"found\">Hello there</span>")));
+    QCOMPARE(find(QStringLiteral("Bye")), 2);
+    QVERIFY(bubbles->shownHtml().contains(QLatin1String("<span class=\"found\">Bye</span>")));
+    QVERIFY(!bubbles->shownHtml().contains(QLatin1String("<span class=\"found\">Hello")));
+    selectConversations({0});
+    QVERIFY(!bubbles->shownHtml().contains(QLatin1String("class=\"found\"")));
 }
 
 void TestMainWindow::conversationFinder()
@@ -470,6 +487,75 @@ void TestMainWindow::selectingAMessageScrollsTheBubbles()
     QCOMPARE(bubbles->currentPage(), 1);
     QCOMPARE(bubbles->currentPage(), 1);
     QCOMPARE(bubbles->currentAnchor(), QStringLiteral("sms_4"));
+}
+
+void TestMainWindow::searchingEveryConversation()
+{
+    m_window->findChild<QAction *>(QStringLiteral("actionSearchArchive"))->trigger();
+    auto *form = m_window->findChild<ArchiveSearchForm *>();
+    QVERIFY(form && form->isVisible());
+    auto *field = form->findChild<QLineEdit *>(QStringLiteral("txtQuery"));
+    auto *results = form->findChild<QTreeWidget *>(QStringLiteral("listResults"));
+    auto *status = form->findChild<QLabel *>(QStringLiteral("lbStatus"));
+
+    QTest::keyClicks(field, QStringLiteral("HELLO"));
+    QCOMPARE(results->topLevelItemCount(), 0); // not while typing
+    QTRY_COMPARE(results->topLevelItemCount(), 3);
+    QStringList rows;
+    for (int i = 0; i < results->topLevelItemCount(); ++i)
+        rows.append(results->topLevelItem(i)->text(0) + QLatin1Char('|') + results->topLevelItem(i)->text(2));
+    QCOMPARE(rows,
+        (QStringList {QStringLiteral("Bob(5550200200)|Hello Bob"), QStringLiteral("Ann(+1 555 010 0100)|hello again "),
+            QStringLiteral("Ann(+1 555 010 0100)|Hello there")}));
+    QVERIFY(results->topLevelItem(0)
+                ->data(2, ArchiveSearchForm::SnippetHtmlRole)
+                .toString()
+                .contains(QLatin1String(">Hello</b> Bob")));
+
+    // Enter on a result shows its conversation with the message selected and scrolled to.
+    results->setCurrentItem(results->topLevelItem(2));
+    QTest::keyClick(results, Qt::Key_Return);
+    QCOMPARE(title(), QStringLiteral("Ann(+1 555 010 0100)"));
+    const int row = messages()->currentIndex().row();
+    auto *model = qobject_cast<ItemModelSms *>(messages()->model());
+    QCOMPARE(model->smsAt(row).body, QStringLiteral("Hello there"));
+    QVERIFY(messages()->selectionModel()->isRowSelected(row, QModelIndex()));
+    QCOMPARE(
+        m_window->findChild<BubbleViewMgr *>()->currentAnchor(), QStringLiteral("sms_%1").arg(model->smsAt(row).rowid));
+    QVERIFY(m_window->findChild<BubbleViewMgr *>()->shownHtml().contains(
+        QLatin1String("<span class=\"found\">Hello</span> there")));
+    // The same again after the user moved elsewhere.
+    selectConversations({rowOf(QStringLiteral("VODAFONE"))});
+    QTest::keyClick(results, Qt::Key_Return);
+    QCOMPARE(model->smsAt(messages()->currentIndex().row()).body, QStringLiteral("Hello there"));
+
+    field->setText(QStringLiteral("\"hello"));
+    QTRY_VERIFY(status->text().contains(QLatin1String("quotation mark")));
+    QCOMPARE(results->topLevelItemCount(), 0);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!form->isVisible());
+}
+
+void TestMainWindow::manyNewMessagesArePreparedUnderProgress()
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    store->beginTran();
+    for (int i = 0; i < 20001; ++i)
+        store->insertSMS(
+            TestMessage(QStringLiteral("5550700700")).saying(QStringLiteral("bulk %1").arg(i)).atMinute(i));
+    store->commitTran();
+    QString dialogTitle;
+    QTimer::singleShot(0, this, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            dialogTitle = modal->windowTitle();
+    });
+    m_window->findChild<QAction *>(QStringLiteral("actionSearchArchive"))->trigger();
+    QCOMPARE(dialogTitle, QStringLiteral("Preparing the search"));
+    QVERIFY(!store->searchIndex().needsUpdate());
+    auto *form = m_window->findChild<ArchiveSearchForm *>();
+    form->findChild<QLineEdit *>(QStringLiteral("txtQuery"))->setText(QStringLiteral("bulk 19999"));
+    form->searchNow();
+    QCOMPARE(form->findChild<QTreeWidget *>(QStringLiteral("listResults"))->topLevelItemCount(), 1);
 }
 
 void TestMainWindow::receivedMessagesAreFiledAndShown()

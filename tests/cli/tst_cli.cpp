@@ -53,6 +53,7 @@ private slots:
     void exporting();
     void importing();
     void importingAndExportingXml();
+    void searching();
     void controlCharactersAreShownEscaped();
     void sendFailingPartWayTellsWhoGotIt_data();
     void sendFailingPartWayTellsWhoGotIt();
@@ -475,6 +476,42 @@ void TestCli::importingAndExportingXml()
     QCOMPARE(cut.status, 1);
     QVERIFY2(cut.err.contains(QLatin1String("ends too early")), qPrintable(cut.err));
     QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 2);
+}
+
+void TestCli::searching()
+{
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    QFile csv(m_home->filePath(QStringLiteral("words.csv")));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("send,date,number,person,subject,content,mime,cl,atta\n"
+              "0,2024-03-01 10:00:00,5550100,Ann,,Herr Müller kommt,,,\n"
+              "1,2024-03-02 10:00:00,5550101,Bo,,東京都に行きます,,,\n"
+              "0,2024-03-03 10:00:00,5550100,Ann,,see you in Tokyo,,,\n");
+    csv.close();
+    QCOMPARE(cli({QStringLiteral("import"), QStringLiteral("cli"), csv.fileName()}).status, 0);
+    auto search = [&](const QStringList &extra) {
+        return cli(QStringList {QStringLiteral("search"), QStringLiteral("cli")} + extra);
+    };
+
+    const Result lines = search({QStringLiteral("MULLER")});
+    QCOMPARE(lines.status, 0);
+    QCOMPARE(lines.out, QStringLiteral("2024-03-01 10:00:00\tAnn\t5550100\tHerr Müller kommt\n"));
+    const Result json = search(
+        {QStringLiteral("tokyo OR 京都"), QStringLiteral("--json"), QStringLiteral("--limit"), QStringLiteral("1")});
+    QCOMPARE(json.status, 0);
+    const QJsonArray hits = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    QCOMPARE(hits.size(), 1);
+    QCOMPARE(hits.at(0)[QStringLiteral("body")].toString(), QStringLiteral("see you in Tokyo"));
+    QCOMPARE(hits.at(0)[QStringLiteral("marks")].toArray(), (QJsonArray {QJsonArray {11, 5}}));
+
+    const Result syntax = search({QStringLiteral("\"see you")});
+    QCOMPARE(syntax.status, 1);
+    QVERIFY2(syntax.err.contains(QLatin1String("quotation mark")), qPrintable(syntax.err));
+    QCOMPARE(search({QStringLiteral("see"), QStringLiteral("--limit"), QStringLiteral("0")}).status, 1);
+
+    // A deleted index is made again from the store, with the same answer.
+    QVERIFY(QFile::remove(m_home->filePath(QStringLiteral("share/Ombrevale/Parlowick/cli/search.db"))));
+    QCOMPARE(search({QStringLiteral("MULLER")}).out, lines.out);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -34,7 +34,8 @@ QStringList accountFiles()
     QDirIterator it(account.absolutePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = account.relativeFilePath(it.next());
-        if (path != QLatin1String("mms.db"))
+        // The store and its search index; anything else is a backup's leftover.
+        if (path != QLatin1String("mms.db") && path != QLatin1String(SearchIndex::kFileName))
             files.append(path);
     }
     files.sort();
@@ -190,6 +191,20 @@ void TestSync::backupFilesEverything()
     }
     QCOMPARE(pictures, 2);
     QVERIFY(!Accounts::currentStore()->folder().exists(QStringLiteral("temp")));
+
+    // The search index took in every message of the backup.
+    SearchIndex &index = Accounts::currentStore()->searchIndex();
+    QVERIFY(index.isInStep());
+    SMSInfo last;
+    for (const SMSInfo &sms : Accounts::currentStore()->querySMS({})) {
+        if (!sms.body.trimmed().isEmpty())
+            last = sms;
+    }
+    const QString word = last.body.simplified().section(QLatin1Char(' '), 0, 0);
+    bool found = false;
+    for (const SearchHit &hit : index.search(SearchQuery::parse(QLatin1Char('"') + word + QLatin1Char('"')), 100))
+        found = found || hit.message.rowid == last.rowid;
+    QVERIFY2(found, qPrintable(word));
 }
 
 void TestSync::secondBackupTransfersNoAttachments()
@@ -339,6 +354,8 @@ void TestSync::cancelledBackupRollsBack()
     QVERIFY(progress.successes.isEmpty());
     QVERIFY(progress.errors.isEmpty());
     QCOMPARE(accountFiles(), QStringList());
+    // Nothing of the rolled-back messages stays in the search index.
+    QVERIFY(Accounts::currentStore()->searchIndex().isInStep());
 }
 
 void TestSync::fullDiskRollsBack()

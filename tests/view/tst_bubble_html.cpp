@@ -37,6 +37,7 @@ class TestBubbleHtml : public QObject
 
 private slots:
     void escaping();
+    void foundWordsAreMarked();
     void pagesOfFifty();
     void dateLinesFollowTheLastDateLine();
     void untrustedTextNeverBecomesMarkup();
@@ -52,6 +53,20 @@ void TestBubbleHtml::escaping()
     QCOMPARE(
         BubbleHtml::escapeHtml(QStringLiteral("a & <b>\nc&amp;")), QStringLiteral("a &amp; &lt;b&gt;<br/>c&amp;amp;"));
     QCOMPARE(BubbleHtml::escapeHtml(QString()), QString());
+}
+
+void TestBubbleHtml::foundWordsAreMarked()
+{
+    // Marks are placed on the text and escaped with it; marks beyond the text are dropped.
+    QCOMPARE(BubbleHtml::markedHtml(QStringLiteral("a<door>\ndoor"), {{2, 4}, {8, 4}, {11, 5}}),
+        QStringLiteral("a&lt;<span class=\"found\">door</span>&gt;<br/><span class=\"found\">door</span>"));
+    QList<SMSInfo> list = conversation(2);
+    list[0].subject = QStringLiteral("message");
+    const QString html = BubbleHtml::pageHtml(list, 1, false, [](const QString &text) {
+        return QList<std::pair<int, int>> {{0, int(text.indexOf(QLatin1Char(' ')))}};
+    });
+    QCOMPARE(occurrences(html, QStringLiteral("<span class=\"found\">message</span> ")), 2);
+    QVERIFY(html.contains(QLatin1String("&lt;Subject:message&gt;")));
 }
 
 void TestBubbleHtml::pagesOfFifty()

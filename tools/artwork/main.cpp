@@ -761,12 +761,9 @@ QImage drawFromOther()
     return img;
 }
 
-QImage drawSearch()
+// Magnifying glass filling a 64 x 64 icon.
+void paintMagnifier(QPainter &p)
 {
-    QImage img = icon64();
-    QPainter p(&img);
-    prepare(p);
-
     // handle
     QPainterPath handle(QPointF(38, 38));
     handle.lineTo(QPointF(56, 56));
@@ -791,6 +788,28 @@ QImage drawSearch()
     p.setPen(outlinePen(3.0, QColor(255, 255, 255, 210)));
     p.setBrush(Qt::NoBrush);
     p.drawArc(QRectF(c.x() - 10, c.y() - 10, 20, 20), 100 * 16, 70 * 16);
+}
+
+QImage drawSearch()
+{
+    QImage img = icon64();
+    QPainter p(&img);
+    prepare(p);
+    paintMagnifier(p);
+    return img;
+}
+
+// The search icon over a stack of pages: searching every conversation at once.
+QImage drawSearchAll()
+{
+    QImage img = icon64();
+    QPainter p(&img);
+    prepare(p);
+    drawDocument(p, QRectF(26, 2, 30, 38), kLine, 3);
+    drawDocument(p, QRectF(32, 9, 30, 38), kLine, 3);
+    p.translate(0, 14);
+    p.scale(0.78, 0.78);
+    paintMagnifier(p);
     return img;
 }
 
@@ -1221,6 +1240,7 @@ std::vector<Picture> pictures()
         {QStringLiteral("restore.png"), drawRestore},
         {QStringLiteral("fromother.png"), drawFromOther},
         {QStringLiteral("search.png"), drawSearch},
+        {QStringLiteral("searchall.png"), drawSearchAll},
         {QStringLiteral("compose.png"), drawCompose},
         {QStringLiteral("help.png"), drawHelp},
         {QStringLiteral("exit.png"), drawExit},

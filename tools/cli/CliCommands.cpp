@@ -13,6 +13,7 @@
 #include "LocalRestoreThread.h"
 #include "MmsDB.h"
 #include "ProductInfo.h"
+#include "SearchIndexThread.h"
 #include "SyncBackupThread.h"
 #include "SyncClient.h"
 #include "SyncListenSMSThread.h"
@@ -30,6 +31,7 @@
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace CliCommands {
 
@@ -49,7 +51,8 @@ const char kUsage[]
       "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
       "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
       "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread|sbr-xml --out PATH [--conversation KEY]...\n"
-      "  parlowick-cli import ACCOUNT FILE.csv|FILE.xml [--other] [--dry-run]\n";
+      "  parlowick-cli import ACCOUNT FILE.csv|FILE.xml [--other] [--dry-run]\n"
+      "  parlowick-cli search ACCOUNT QUERY [--json] [--limit N]\n";
 
 // A command line that cannot be run as given; answered with the usage.
 class UsageError : public std::invalid_argument
@@ -112,7 +115,8 @@ int runWorker(ProgressThread &worker, CliProgress &progress)
     if (worker.isCancelled())
         return kInterrupted;
     if (progress.outcome() == CliProgress::Outcome::Succeeded) {
-        printOut(progress.text());
+        if (!progress.text().isEmpty())
+            printOut(progress.text());
         return 0;
     }
     printError(progress.text());
@@ -381,6 +385,76 @@ int importMessages(const QCommandLineParser &options, const QString &account)
     return importPreviewed(options, runWorker(preview, previewProgress), preview.messages());
 }
 
+// The snippet with its found words in bold on a terminal; elsewhere the plain text.
+QString markedSnippet(const SearchText::Snippet &snippet, bool terminal)
+{
+    if (!terminal)
+        return CliText::printable(snippet.text);
+    QString line;
+    int at = 0;
+    for (const auto &[start, size] : snippet.marks) {
+        line += CliText::printable(snippet.text.mid(at, start - at)) + QLatin1String("\x1b[1m")
+            + CliText::printable(snippet.text.mid(start, size)) + QLatin1String("\x1b[0m");
+        at = start + size;
+    }
+    return line + CliText::printable(snippet.text.mid(at));
+}
+
+QJsonObject hitJson(const SearchHit &hit)
+{
+    QJsonArray marks;
+    for (const auto &[start, size] : hit.snippet.marks)
+        marks.append(QJsonArray {start, size});
+    return QJsonObject {{QStringLiteral("rowid"), hit.message.rowid},
+        {QStringLiteral("date"), hit.message.date.toLocalTime().toString(Qt::ISODate)},
+        {QStringLiteral("sent"), hit.message.isSend}, {QStringLiteral("address"), hit.message.address},
+        {QStringLiteral("person"), hit.message.person}, {QStringLiteral("conversation"), hit.conversation},
+        {QStringLiteral("body"), hit.message.body}, {QStringLiteral("snippet"), hit.snippet.text},
+        {QStringLiteral("marks"), marks}};
+}
+
+int searchMessages(const QCommandLineParser &options, const QString &account)
+{
+    const QString text = options.positionalArguments().value(2);
+    if (text.trimmed().isEmpty())
+        return usageError(QStringLiteral("Give the words to search for."));
+    bool limitOk = true;
+    const int limit
+        = options.isSet(QStringLiteral("limit")) ? options.value(QStringLiteral("limit")).toInt(&limitOk) : 100;
+    if (!limitOk || limit < 1)
+        return usageError(QStringLiteral("--limit needs a positive number."));
+    const SearchQuery query = SearchQuery::parse(text);
+    if (!query.error().isEmpty()) {
+        printError(query.error());
+        return 1;
+    }
+    Accounts::openAccount(account);
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    if (store->searchIndex().needsUpdate()) {
+        CliProgress progress;
+        SearchIndexThread worker(store, &progress);
+        if (const int status = runWorker(worker, progress); status != 0)
+            return status;
+    }
+    const QList<SearchHit> hits = store->searchIndex().search(query, limit);
+    if (options.isSet(QStringLiteral("json"))) {
+        QJsonArray array;
+        for (const SearchHit &hit : hits)
+            array.append(hitJson(hit));
+        std::printf("%s\n", QJsonDocument(array).toJson(QJsonDocument::Indented).constData());
+        return 0;
+    }
+    const bool terminal = isatty(fileno(stdout)) != 0;
+    for (const SearchHit &hit : hits) {
+        std::printf("%s\n",
+            qPrintable(QStringLiteral("%1\t%2\t%3\t%4")
+                           .arg(hit.message.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                               CliText::printable(hit.message.person), CliText::printable(hit.message.address),
+                               markedSnippet(hit.snippet, terminal))));
+    }
+    return 0;
+}
+
 int dispatch(const QCommandLineParser &options)
 {
     const QStringList positional = options.positionalArguments();
@@ -409,6 +483,8 @@ int dispatch(const QCommandLineParser &options)
         return exportMessages(options, account);
     if (command == QLatin1String("import"))
         return importMessages(options, account);
+    if (command == QLatin1String("search"))
+        return searchMessages(options, account);
     return usageError(QStringLiteral("Unknown command: %1").arg(command));
 }
 
@@ -432,6 +508,7 @@ int run(const QStringList &arguments)
             QStringLiteral("PATH")},
         {QStringLiteral("other"), QStringLiteral("The file comes from another phone: read it through the importer.")},
         {QStringLiteral("dry-run"), QStringLiteral("Only read the file and say what it holds.")},
+        {QStringLiteral("limit"), QStringLiteral("Show at most this many found messages (100)."), QStringLiteral("N")},
     });
     options.addHelpOption();
     options.addVersionOption();

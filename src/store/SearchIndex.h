@@ -1,0 +1,114 @@
+#pragma once
+
+#include "SMSInfo.h"
+#include "SearchQuery.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMutex>
+
+#include <atomic>
+#include <functional>
+
+class Sqlite3DB;
+class Sqlite3Exception;
+struct sqlite3_context;
+struct sqlite3_value;
+
+// A message found by a search: the record (without attachments), the key of its
+// conversation, and a piece of its text with the found words marked.
+struct SearchHit
+{
+    SMSInfo message;
+    QString conversation;
+    SearchText::Snippet snippet;
+};
+
+// The word index of one account's messages, kept in "search.db" beside "mms.db" so the
+// store file keeps exactly its own tables.
+//
+// The file is attached to the store's connection, and triggers that live only in that
+// connection change it in the same statement as the message rows: every change to the
+// messages, and every rollback of one, reaches the index in the same transaction. A
+// missing, outdated or damaged file is made again from the messages, so deleting it is
+// always safe.
+//
+// A new message is noted in the file in the same transaction, and its words are filed
+// with those of the other noted messages before the next search (or, for many, under a
+// progress dialog): the word index writes its pages at every statement it takes part in,
+// which one statement per message would make slow, and a backup need not wait for it.
+//
+// Entries are ordered by date, so the newest matches come first without reading the
+// others: an entry's key is the message's minute followed by 4 bits of its row id. A
+// message whose key is taken by another of the same minute gets the next free key and is
+// noted in a table of moved keys.
+class SearchIndex
+{
+    Q_DECLARE_TR_FUNCTIONS(SearchIndex)
+
+public:
+    explicit SearchIndex(Sqlite3DB &store);
+
+    static constexpr char kFileName[] = "search.db";
+
+    enum class State {
+        Closed,
+        Ready, // kept in step with every change of the messages
+        Outdated, // must be rebuilt before searching; changes are not followed meanwhile
+        Unavailable, // the file could not be attached: the store works without searching
+    };
+    State state() const { return m_state; }
+
+    // Attaches the folder's index file to the open store; a file that is not current is
+    // rebuilt at once when the store is small, otherwise left Outdated. Never throws:
+    // the messages must stay usable whatever the index file holds.
+    void attach(const QDir &folder);
+    void detach();
+
+    // Whether the index holds exactly the store's messages, filed or noted: what opening
+    // the store checks, for the tests of every writer.
+    bool isInStep();
+
+    // Whether bringing the index up to date is long enough to deserve a progress dialog:
+    // it is Outdated, or many messages wait for their words to be filed.
+    bool needsUpdate();
+    // Brings the index up to date in one transaction of its own: rebuilt from the messages
+    // when Outdated, otherwise with the words of the noted messages. progress gets (done,
+    // total) after each batch; when cancelled returns true the index is left as it was and
+    // false is returned. Throws Sqlite3Exception.
+    using Progress = std::function<void(qint64, qint64)>;
+    bool update(const Progress &progress = {}, const std::function<bool()> &cancelled = {});
+
+    // At most limit messages matching the query, newest first. Throws std::runtime_error
+    // when the index is not Ready, Sqlite3Exception on a store failure.
+    QList<SearchHit> search(const SearchQuery &query, int limit);
+
+private:
+    void attachFile();
+    bool isAttached();
+    static bool isDamage(const Sqlite3Exception &e);
+    // Leaves a damaged file for a new one that the next update fills.
+    void startAfresh();
+    void registerFunction();
+    bool isCurrent();
+    void installTriggers();
+    void dropTriggers();
+    void createTables();
+    qint64 messageCount();
+    qint64 notedCount();
+    bool rebuild(
+        QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled);
+    bool fileNoted(
+        QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled);
+    qint64 fileBatch();
+    void placeCollided(qint64 upTo);
+    QList<qint64> matchingKeys(const SearchQuery &query, int limit);
+    bool lookUp(qint64 key, SearchHit &hit);
+
+    static void indexText(sqlite3_context *context, int argc, sqlite3_value **argv);
+
+    Sqlite3DB &m_store;
+    QString m_path;
+    // Read by the window while a worker brings the index up to date.
+    std::atomic<State> m_state {State::Closed};
+};

@@ -1,0 +1,362 @@
+#include "MmsDB.h"
+#include "SearchIndex.h"
+#include "Sqlite3Exception.h"
+#include "TestMessage.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Messages of four conversations, one minute apart in this order.
+const char *const kMessages[][2] = {
+    {"5550100", "The door code is 4711"},
+    {"5550101", "Herr Müller kommt morgen"},
+    {"5550102", "new photos from the trip"},
+    {"5550103", "door code changed, new code 9921"},
+    {"5550100", "東京都に行きます"},
+    {"5550101", "我们明天去北京吧"},
+    {"5550102", "The code door"},
+    {"5550103", "Don't forget the café crème"},
+};
+
+QStringList bodies(const QList<SearchHit> &hits)
+{
+    QStringList result;
+    for (const SearchHit &hit : hits)
+        result.append(hit.message.body);
+    return result;
+}
+
+QStringList expected(std::initializer_list<int> indexes)
+{
+    QStringList result;
+    for (const int i : indexes)
+        result.append(QString::fromUtf8(kMessages[i][1]));
+    return result;
+}
+
+} // namespace
+
+class TestSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void findsNewestFirst_data();
+    void findsNewestFirst();
+    void queryErrorsArePlainWords_data();
+    void queryErrorsArePlainWords();
+    void hitsNameConversationAndMarkWords();
+    void rolledBackMessagesLeaveNoWords();
+    void deletedMessagesAndConversationsLeaveNoWords();
+    void changedMessagesAreFoundByTheirNewWords();
+    void manyMessagesOfOneMinute();
+    void indexFileIsMadeAgain_data();
+    void indexFileIsMadeAgain();
+    void bigStoreWaitsForItsRebuild();
+    void damageFoundWhileSearchingIsRepaired();
+    void indexLockedByAnotherProgramIsLeftAlone();
+
+private:
+    QList<SearchHit> find(const QString &text) { return m_db->searchIndex().search(SearchQuery::parse(text), 100); }
+    void reopen();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MmsDB> m_db;
+};
+
+void TestSearch::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_db = std::make_unique<MmsDB>(QDir(m_dir->filePath(QStringLiteral("account"))));
+    m_db->createFromTemplate();
+    m_db->open();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
+    int minute = 0;
+    // One transaction: every commit of both files waits for the disk.
+    m_db->beginTran();
+    for (const auto &message : kMessages)
+        m_db->insertSMS(
+            TestMessage(QString::fromUtf8(message[0])).saying(QString::fromUtf8(message[1])).atMinute(++minute));
+    m_db->commitTran();
+}
+
+void TestSearch::cleanup()
+{
+    m_db.reset();
+    m_dir.reset();
+}
+
+void TestSearch::reopen()
+{
+    m_db = std::make_unique<MmsDB>(QDir(m_dir->filePath(QStringLiteral("account"))));
+    m_db->open();
+}
+
+void TestSearch::findsNewestFirst_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("words in any order, across conversations") << "door code" << expected({6, 3, 0});
+    QTest::newRow("phrase") << "\"door code\"" << expected({3, 0});
+    QTest::newRow("case and accents folded") << "MULLER" << expected({1});
+    QTest::newRow("accents typed") << "müller" << expected({1});
+    QTest::newRow("cafe creme") << "cafe creme" << expected({7});
+    QTest::newRow("word start") << "phot" << expected({2});
+    QTest::newRow("not inside a word") << "hotos" << QStringList();
+    QTest::newRow("short words only whole") << "ne" << QStringList();
+    QTest::newRow("unless asked for") << "ne*" << expected({3, 2});
+    QTest::newRow("apostrophe") << "don't" << expected({7});
+    QTest::newRow("Japanese pair") << "東京" << expected({4});
+    QTest::newRow("Japanese inside a run") << "京都" << expected({4});
+    QTest::newRow("one character") << "京" << expected({5, 4});
+    QTest::newRow("Chinese") << "北京" << expected({5});
+    QTest::newRow("Chinese three") << "天去北" << expected({5});
+    QTest::newRow("Chinese not there") << "北天" << QStringList();
+    QTest::newRow("either word") << "photos OR 4711" << expected({2, 0});
+    QTest::newRow("left out") << "code -changed" << expected({6, 0});
+    QTest::newRow("query syntax is text") << "door AND NEAR(code) ^x" << QStringList();
+    QTest::newRow("control characters part words") << QStringLiteral("\"door\u0000code\" 4711\t") << expected({0});
+    QTest::newRow("blank") << "   " << QStringList();
+}
+
+void TestSearch::findsNewestFirst()
+{
+    QFETCH(QString, query);
+    QFETCH(QStringList, found);
+    QCOMPARE(bodies(find(query)), found);
+}
+
+void TestSearch::queryErrorsArePlainWords_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::newRow("open quote") << "\"door code";
+    QTest::newRow("leading OR") << "OR door";
+    QTest::newRow("trailing OR") << "door OR";
+    QTest::newRow("double OR") << "door OR OR code";
+    QTest::newRow("lone minus") << "door -";
+    QTest::newRow("only left out") << "-door";
+    QTest::newRow("a pasted page") << QStringLiteral("door ").repeated(SearchQuery::kMostWords + 1);
+}
+
+void TestSearch::queryErrorsArePlainWords()
+{
+    QFETCH(QString, query);
+    const SearchQuery parsed = SearchQuery::parse(query);
+    QVERIFY(!parsed.error().isEmpty());
+    QVERIFY(!parsed.error().contains(QLatin1String("fts5")));
+    QVERIFY(parsed.matchExpression().isEmpty());
+    QVERIFY(find(query).isEmpty());
+}
+
+void TestSearch::hitsNameConversationAndMarkWords()
+{
+    m_db->insertSMS(
+        TestMessage(QStringLiteral("+1 555 0104"))
+            .from(QStringLiteral("Ann"))
+            .saying(QString(300, QLatin1Char('x')) + QStringLiteral(" meet at the Café Müller, café at noon"))
+            .atMinute(60));
+    const QList<SearchHit> hits = find(QStringLiteral("cafe muller"));
+    QCOMPARE(hits.size(), 1);
+    const SearchHit &hit = hits.first();
+    QCOMPARE(hit.conversation, Sms::addressSuffix(QStringLiteral("+1 555 0104")));
+    QCOMPARE(hit.message.person, QStringLiteral("Ann"));
+    QCOMPARE(hit.message.date, utc(2023, 11, 14, 22).addSecs(13 * 60 + 20 + 60 * 60));
+    QStringList marked;
+    for (const auto &[at, size] : hit.snippet.marks)
+        marked.append(hit.snippet.text.mid(at, size));
+    QCOMPARE(marked, (QStringList {QStringLiteral("Café"), QStringLiteral("Müller"), QStringLiteral("café")}));
+    QVERIFY(hit.snippet.text.startsWith(QChar(0x2026)));
+    QVERIFY(hit.snippet.text.size() < 200);
+}
+
+void TestSearch::rolledBackMessagesLeaveNoWords()
+{
+    m_db->beginTran();
+    m_db->insertSMS(TestMessage(QStringLiteral("5550199")).saying(QStringLiteral("zebra crossing")).atMinute(90));
+    m_db->deleteConversation(Sms::addressSuffix(QStringLiteral("5550100")));
+    QCOMPARE(find(QStringLiteral("zebra")).size(), 1);
+    m_db->rollbackTran();
+    QVERIFY(find(QStringLiteral("zebra")).isEmpty());
+    QCOMPARE(bodies(find(QStringLiteral("4711"))), expected({0}));
+
+    // The index agrees with the store after the rollback: it is taken as current on reopening.
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
+    QVERIFY(find(QStringLiteral("zebra")).isEmpty());
+}
+
+void TestSearch::deletedMessagesAndConversationsLeaveNoWords()
+{
+    m_db->deleteConversation(Sms::addressSuffix(QStringLiteral("5550103")));
+    QCOMPARE(bodies(find(QStringLiteral("door code"))), expected({6, 0}));
+    const QList<SearchHit> code = find(QStringLiteral("code"));
+    m_db->deleteMessages({code.first().message});
+    QCOMPARE(bodies(find(QStringLiteral("code"))), expected({0}));
+    // Filed again, a deleted message is found again.
+    m_db->insertSMS(TestMessage(QStringLiteral("5550102")).saying(QStringLiteral("The code door")).atMinute(7));
+    QCOMPARE(bodies(find(QStringLiteral("code"))), expected({6, 0}));
+}
+
+void TestSearch::changedMessagesAreFoundByTheirNewWords()
+{
+    // The store itself never changes a filed message; whatever does keeps the index in step.
+    find(QStringLiteral("door")); // files every noted message first
+    m_db->executeThrow(Sqlite3Sql("update message set body = 'garage code 1234', date = date + 86400 where body = 'The "
+                                  "door code is 4711'"));
+    QCOMPARE(bodies(find(QStringLiteral("garage"))), QStringList {QStringLiteral("garage code 1234")});
+    QVERIFY(find(QStringLiteral("4711")).isEmpty());
+    QCOMPARE(bodies(find(QStringLiteral("code"))).first(), QStringLiteral("garage code 1234"));
+    QVERIFY(m_db->searchIndex().isInStep());
+}
+
+void TestSearch::manyMessagesOfOneMinute()
+{
+    // More messages in one minute than the index has places for in it, and some in the
+    // same second; half filed in one transaction, half one by one.
+    QStringList filed;
+    m_db->beginTran();
+    for (int i = 0; i < 40; ++i) {
+        if (i == 20)
+            m_db->commitTran();
+        const QString body = QStringLiteral("burst %1").arg(i);
+        m_db->insertSMS(TestMessage(QStringLiteral("5550160")).saying(body).at(utc(2024, 1, 1).addSecs(i)));
+        filed.prepend(body);
+    }
+    QCOMPARE(bodies(m_db->searchIndex().search(SearchQuery::parse(QStringLiteral("burst")), 40)), filed);
+    QCOMPARE(bodies(m_db->searchIndex().search(SearchQuery::parse(QStringLiteral("burst")), 3)), filed.mid(0, 3));
+    const QList<SearchHit> some = find(QStringLiteral("burst 3*"));
+    m_db->deleteMessages({some.at(0).message, some.at(1).message});
+    QCOMPARE(find(QStringLiteral("burst")).size(), 38);
+    QCOMPARE(bodies(find(QStringLiteral("burst 17"))), QStringList {QStringLiteral("burst 17")});
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
+    QCOMPARE(find(QStringLiteral("burst")).size(), 38);
+}
+
+void TestSearch::indexFileIsMadeAgain_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("deleted") << "delete";
+    QTest::newRow("not a database") << "garbage";
+    QTest::newRow("changed by a program without the index") << "foreign";
+}
+
+void TestSearch::indexFileIsMadeAgain()
+{
+    QFETCH(QString, damage);
+    const QStringList before = bodies(find(QStringLiteral("door")));
+    const QString indexFile = m_db->folder().filePath(QLatin1String(SearchIndex::kFileName));
+    m_db.reset();
+    if (damage == QLatin1String("delete")) {
+        QVERIFY(QFile::remove(indexFile));
+    } else if (damage == QLatin1String("garbage")) {
+        QFile file(indexFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8192, '\x5a'));
+    } else {
+        // The plain SQLite library, as any other program reading the store would use it.
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(qPrintable(m_dir->filePath(QStringLiteral("account/mms.db"))), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db,
+                     "insert into message(date, is_send, body, handle_id) select 2000000000, 0, 'door bell', rowid"
+                     " from handle limit 1",
+                     nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    }
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
+    QStringList after = before;
+    if (damage == QLatin1String("foreign"))
+        after.prepend(QStringLiteral("door bell"));
+    QCOMPARE(bodies(find(QStringLiteral("door"))), after);
+    QCOMPARE(bodies(find(QStringLiteral("東京"))), expected({4}));
+}
+
+void TestSearch::bigStoreWaitsForItsRebuild()
+{
+    // Over the size that is indexed while opening, the index waits for an explicit update
+    // (with a progress dialog) and meanwhile searching says so instead of finding nothing.
+    m_db->beginTran();
+    for (int i = 0; i < 20001; ++i)
+        m_db->insertSMS(
+            TestMessage(QStringLiteral("5550150")).saying(QStringLiteral("bulk %1").arg(i)).atMinute(100 + i));
+    m_db->commitTran();
+    // Noted in the index, their words not yet filed: too many to file without a progress dialog.
+    QVERIFY(m_db->searchIndex().needsUpdate());
+    m_db.reset();
+    QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("account/search.db"))));
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Outdated);
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, find(QStringLiteral("bulk")));
+
+    QList<qint64> reported;
+    QVERIFY(!m_db->searchIndex().update(
+        [&](qint64 done, qint64) { reported.append(done); }, [&] { return !reported.isEmpty(); }));
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Outdated);
+
+    reported.clear();
+    QVERIFY(m_db->searchIndex().update([&](qint64 done, qint64 total) {
+        QCOMPARE(total, qint64(20009));
+        reported.append(done);
+    }));
+    QCOMPARE(reported.last(), qint64(20009));
+    QCOMPARE(find(QStringLiteral("bulk 20000")).size(), 1);
+    QCOMPARE(bodies(find(QStringLiteral("東京"))), expected({4}));
+}
+
+void TestSearch::damageFoundWhileSearchingIsRepaired()
+{
+    const QStringList before = bodies(find(QStringLiteral("door")));
+    // Everything after the file's header overwritten, and its change counter moved on so
+    // that the connection reads the file again.
+    QFile file(m_db->folder().filePath(QLatin1String(SearchIndex::kFileName)));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray content = file.readAll();
+    content[27] = char(content[27] + 1);
+    content.replace(100, content.size() - 100, QByteArray(content.size() - 100, '\x5a'));
+    file.seek(0);
+    file.write(content);
+    file.close();
+
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, find(QStringLiteral("door")));
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Outdated);
+    // Meanwhile the messages are filed and deleted as ever.
+    m_db->insertSMS(TestMessage(QStringLiteral("5550100")).saying(QStringLiteral("door bell")).atMinute(99));
+    m_db->deleteConversation(Sms::addressSuffix(QStringLiteral("5550101")));
+    QVERIFY(m_db->searchIndex().update());
+    QCOMPARE(bodies(find(QStringLiteral("door"))), QStringList {QStringLiteral("door bell")} + before);
+    QVERIFY(find(QStringLiteral("muller")).isEmpty());
+}
+
+void TestSearch::indexLockedByAnotherProgramIsLeftAlone()
+{
+    // Another program holds the index file (as a rebuild's commit does): opening the store
+    // waits for it, then goes on without searching, and does not take the file for damaged.
+    m_db.reset();
+    const QString indexFile = m_dir->filePath(QStringLiteral("account/search.db"));
+    sqlite3 *other = nullptr;
+    QCOMPARE(sqlite3_open(qPrintable(indexFile), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Unavailable);
+    m_db->insertSMS(TestMessage(QStringLiteral("5550100")).saying(QStringLiteral("door bell")).atMinute(99));
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    // The next opening finds the index behind the store and rebuilds it.
+    reopen();
+    QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
+    QCOMPARE(bodies(find(QStringLiteral("bell"))), QStringList {QStringLiteral("door bell")});
+}
+
+QTEST_GUILESS_MAIN(TestSearch)
+#include "tst_search.moc"
