@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary root, checks the installed layout and desktop files,
+# and runs the installed programs from another working folder: a backup from the simulated
+# phone and an import through the importer library beside the program.
+# Usage: test_install.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+root=$(mktemp -d)
+phone_pid=""
+cleanup() {
+    [ -n "$phone_pid" ] && kill "$phone_pid" 2>/dev/null && wait "$phone_pid" 2>/dev/null
+    rm -rf "$root"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+usr="$root/usr"
+private="$usr/lib/parlowick"
+for program in parlowick parlowick-cli parlowick-phonesim; do
+    [ -L "$usr/bin/$program" ] || fail "bin/$program is not a link"
+    [ "$(readlink -f "$usr/bin/$program")" = "$(readlink -f "$private/$program")" ] || fail "bin/$program points elsewhere"
+    [ -f "$usr/share/man/man1/$program.1" ] || fail "no manual page for $program"
+done
+for file in "$private/bubble/style.css" "$private/bubble/bb1_01.png" "$private/libcsvimporter.so" \
+    "$usr/share/applications/org.parlowick.Parlowick.desktop" \
+    "$usr/share/metainfo/org.parlowick.Parlowick.metainfo.xml" \
+    "$usr/share/bash-completion/completions/parlowick-cli"; do
+    [ -f "$file" ] || fail "missing ${file#"$root"}"
+done
+for size in 16 22 24 32 48 64 128 256; do
+    icon="$usr/share/icons/hicolor/${size}x${size}/apps/parlowick.png"
+    [ -f "$icon" ] || fail "missing icon $size"
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$usr/share/applications/org.parlowick.Parlowick.desktop" || fail "desktop entry"
+fi
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$usr/share/metainfo/org.parlowick.Parlowick.metainfo.xml" >/dev/null ||
+        fail "metainfo"
+fi
+bash -n "$usr/share/bash-completion/completions/parlowick-cli" || fail "completion script"
+
+# The installed programs, started by their links from a folder that holds nothing of theirs.
+mkdir -p "$root/elsewhere" "$root/home"
+cd "$root/elsewhere"
+export XDG_DATA_HOME="$root/home" QT_QPA_PLATFORM=offscreen
+cli="$usr/bin/parlowick-cli"
+[ "$("$cli" --version)" = "parlowick-cli $version" ] || fail "parlowick-cli --version"
+[ "$("$usr/bin/parlowick" --version)" = "parlowick $version" ] || fail "parlowick --version"
+
+"$usr/bin/parlowick-phonesim" --address 127.0.0.14 --generate 12,2,3 </dev/null >"$root/phone.log" 2>&1 &
+phone_pid=$!
+sleep 1
+"$cli" create installed >/dev/null
+"$cli" backup installed --wifi 127.0.0.14 >/dev/null 2>&1 || fail "backup from the simulated phone"
+count=$("$cli" messages installed --json | grep -o '"rowid"' | wc -l)
+[ "$count" -eq 14 ] || fail "backup stored $count messages, not 14"
+
+printf '%s\n' 'Received,"Jul 23, 2011 6:12:54 AM",+33681818181,+33681818181,"Bonjour",SMS' \
+    'Sent,"Jul 23, 2011 6:15:00 AM",+33681818181,+33681818181,"Salut",SMS' >other.csv
+"$cli" import installed other.csv --other >/dev/null 2>&1 || fail "import through the installed importer"
+count=$("$cli" messages installed --json | grep -o '"rowid"' | wc -l)
+[ "$count" -eq 16 ] || fail "import left $count messages, not 16"
+echo "installed layout and programs: ok"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks its dependencies and contents.
+# Usage: test_package.sh BUILD_DIR
+set -euo pipefail
+build=$1
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" 2>&1 || {
+    cat "$out/cpack.log" >&2
+    fail "cpack"
+}
+package=$(ls "$out"/*.deb)
+depends=$(dpkg-deb -f "$package" Depends)
+echo "Depends: $depends"
+# Computed from the binaries: the toolkit's and SQLite's libraries; named by hand: the rest.
+for needed in libqt6core6 libqt6widgets6 libqt6webenginecore6 libsqlite3-0 adb fonts-noto-color-emoji \
+    libqt6webenginecore6-bin; do
+    grep -q "\b$needed\b" <<<"$depends" || fail "Depends lacks $needed"
+done
+contents=$(dpkg-deb -c "$package")
+for path in ./usr/bin/parlowick ./usr/bin/parlowick-cli ./usr/lib/parlowick/parlowick-cli \
+    ./usr/lib/parlowick/libcsvimporter.so ./usr/lib/parlowick/bubble/style.css \
+    ./usr/share/applications/org.parlowick.Parlowick.desktop ./usr/share/man/man1/parlowick-cli.1 \
+    ./usr/share/icons/hicolor/256x256/apps/parlowick.png; do
+    grep -q " $path\( ->\|$\)" <<<"$contents" || fail "the package lacks $path"
+done
+echo "package $(basename "$package"): ok"
