@@ -1,8 +1,11 @@
 #include "ConnectionForm.h"
 
+#include "Accounts.h"
 #include "AdbBridge.h"
 #include "Catalogue.h"
+#include "ConnectionMemory.h"
 #include "MessageBoxes.h"
+#include "MmsDB.h"
 #include "SimpleProtocol.h"
 #include "ui_ConnectionForm.h"
 
@@ -27,7 +30,40 @@ ConnectionForm::ConnectionForm(QWidget *parent)
     connect(m_ui->btnConnect, &QPushButton::pressed, this, &ConnectionForm::onBtnConnectClicked);
     connect(m_ui->btnCancel, &QPushButton::pressed, this, &QDialog::reject);
     setWindowTitle(tr("%1-Connection").arg(Catalogue::productTitle()));
+    showRemembered();
     onChooseConnectMethod(false);
+}
+
+QString ConnectionForm::currentAccount()
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    return store ? store->folder().dirName() : QString();
+}
+
+void ConnectionForm::showRemembered()
+{
+    const QString account = currentAccount();
+    if (account.isEmpty())
+        return;
+    const ConnectionMemory::Choice last = ConnectionMemory::recall(account);
+    m_ui->txtWifiAddr->setText(last.wifiAddress);
+    if (last.method == ConnectionMemory::Choice::Usb)
+        m_ui->raUsb->setChecked(true);
+    else if (last.method == ConnectionMemory::Choice::Wifi)
+        m_ui->raWifi->setChecked(true);
+    m_ui->btnConnect->setFocus();
+}
+
+void ConnectionForm::rememberChoice()
+{
+    const QString account = currentAccount();
+    if (account.isEmpty())
+        return;
+    ConnectionMemory::Choice choice;
+    choice.method = m_ui->raUsb->isChecked() ? ConnectionMemory::Choice::Usb : ConnectionMemory::Choice::Wifi;
+    if (choice.method == ConnectionMemory::Choice::Wifi)
+        choice.wifiAddress = m_ui->txtWifiAddr->text().trimmed();
+    ConnectionMemory::remember(account, choice);
 }
 
 ConnectionForm::~ConnectionForm() = default;
@@ -107,6 +143,7 @@ void ConnectionForm::onBtnConnectClicked()
             tr("IDS_CAN_NOT_MAKE_CONNECTION_START_SYNC_FIRST_ERR_%1").arg(QString::fromUtf8(e.what())));
         return;
     }
+    rememberChoice();
     if (MessageBoxes::askYesNo(tr("IDS_CONNECT_SUC_NEED_SYNC")))
         emit backupRequested();
     accept();

@@ -41,6 +41,11 @@ private slots:
 private:
     // Fills in the serial and address of the chosen method; false after telling the user why not.
     bool chooseEndpoint(QString &serial, QString &address);
+    // The open account's last method and WiFi address, chosen again.
+    void showRemembered();
+    void rememberChoice();
+    // The open account's name; empty when none is open.
+    static QString currentAccount();
 
     std::unique_ptr<Ui::ConnectionForm> m_ui;
 };

@@ -1,4 +1,5 @@
 #include "Accounts.h"
+#include "ConnectionForm.h"
 #include "ItemModelContacts.h"
 #include "MainWindow.h"
 #include "MmsDB.h"
@@ -43,6 +44,7 @@ private slots:
     void arrivingMessagesAreShown();
     void messageArrivingDuringCancelledBackupIsKept();
     void restoreAllAsksForThePhoneBeforeReading();
+    void connectionDialogRemembersTheAccountsWifi();
 
 private:
     void connectAndBackUp();
@@ -181,6 +183,25 @@ void TestPhoneCommands::restoreAllAsksForThePhoneBeforeReading()
     m_window->findChild<QAction *>(QStringLiteral("actionSyncToAndroid"))->trigger();
     QVERIFY(connection.ran());
     QVERIFY(m_account->boxes().texts().isEmpty());
+}
+
+void TestPhoneCommands::connectionDialogRemembersTheAccountsWifi()
+{
+    const auto opened = [] {
+        ConnectionForm form;
+        form.show();
+        return QStringList {form.findChild<QRadioButton *>(QStringLiteral("raWifi"))->isChecked()
+                ? QStringLiteral("wifi")
+                : QStringLiteral("no method"),
+            form.findChild<QLineEdit *>(QStringLiteral("txtWifiAddr"))->text()};
+    };
+    QCOMPARE(opened(), (QStringList {QStringLiteral("no method"), QString()}));
+    connectAndBackUp();
+    QCOMPARE(opened(), (QStringList {QStringLiteral("wifi"), kPhone.toString()}));
+    // Another account has its own memory.
+    Accounts::createAccount(QStringLiteral("other"));
+    Accounts::openAccount(QStringLiteral("other"));
+    QCOMPARE(opened(), (QStringList {QStringLiteral("no method"), QString()}));
 }
 
 PARLOWICK_TEST_MAIN(TestPhoneCommands)

@@ -20,4 +20,5 @@ private:
     QTemporaryDir m_dir;
     QByteArray m_oldHome;
     QByteArray m_oldDataHome;
+    QByteArray m_oldConfigHome;
 };
