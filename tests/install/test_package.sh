@@ -29,4 +29,11 @@ for path in ./usr/bin/parlowick ./usr/bin/parlowick-cli ./usr/lib/parlowick/parl
     ./usr/share/icons/hicolor/256x256/apps/parlowick.png; do
     grep -q " $path\( ->\|$\)" <<<"$contents" || fail "the package lacks $path"
 done
+# Every dependency resolves from this system's package lists (a simulated install).
+if command -v apt-get >/dev/null; then
+    apt-get install --simulate "$package" >"$out/apt.log" 2>&1 || {
+        cat "$out/apt.log" >&2
+        fail "the package's dependencies do not resolve"
+    }
+fi
 echo "package $(basename "$package"): ok"
