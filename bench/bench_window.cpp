@@ -3,6 +3,9 @@
 // between two conversations (their messages in the list and their bubble page loaded).
 //
 //   bench_window [MESSAGES=100000] [CONVERSATIONS=500] [SWITCHES=20]
+//
+// Filling a million messages takes minutes: with BENCH_WINDOW_HOME set to a folder, the
+// filled store is kept there and later runs of the same size open it instead.
 
 #include "Accounts.h"
 #include "BenchData.h"
@@ -16,8 +19,10 @@
 #include "Startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -39,8 +44,10 @@ bool waitForPage(BubbleViewMgr *bubbles)
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    QTemporaryDir temporaryHome;
+    const QString kept = qEnvironmentVariable("BENCH_WINDOW_HOME");
+    const QDir home(kept.isEmpty() ? temporaryHome.path() : kept);
+    qputenv("XDG_DATA_HOME", home.absolutePath().toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -53,10 +60,19 @@ int main(int argc, char *argv[])
     const int conversations = argc > 2 ? std::atoi(argv[2]) : 500;
     const int switches = argc > 3 ? std::atoi(argv[3]) : 20;
 
-    Accounts::createAccount(QStringLiteral("bench"));
-    Accounts::openAccount(QStringLiteral("bench"));
-    BenchData::fill(*Accounts::currentStore(), total, conversations, 5,
-        BenchData::writePicture(home.filePath(QStringLiteral("picture.jpg"))));
+    const QString accountName = QStringLiteral("bench-%1-%2").arg(total).arg(conversations);
+    const bool filled = Accounts::dataFolder().exists(accountName + QStringLiteral("/filled"));
+    if (!filled) {
+        if (Accounts::dataFolder().exists(accountName))
+            Accounts::deleteAccount(accountName); // an interrupted fill
+        Accounts::createAccount(accountName);
+    }
+    Accounts::openAccount(accountName);
+    if (!filled) {
+        BenchData::fill(*Accounts::currentStore(), total, conversations, 5,
+            BenchData::writePicture(home.filePath(QStringLiteral("picture.jpg"))));
+        QFile(Accounts::dataFolder().filePath(accountName + QStringLiteral("/filled"))).open(QIODevice::WriteOnly);
+    }
     const long storeMiB = BenchData::peakRssMiB();
 
     QElapsedTimer ready;
