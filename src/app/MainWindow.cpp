@@ -21,6 +21,7 @@
 #include "RowSearch.h"
 #include "SearchArea.h"
 #include "Sqlite3Exception.h"
+#include "StoreMessageSource.h"
 #include "SyncBackupThread.h"
 #include "SyncClient.h"
 #include "SyncListenSMSThread.h"
@@ -175,12 +176,15 @@ bool MainWindow::withStore(const std::function<void(MmsDB &)> &work)
 
 void MainWindow::showConversations(const QStringList &keys, const QString &title)
 {
-    QList<SMSInfo> messages;
-    if (!withStore([&](MmsDB &store) { messages = store.querySMS(keys); }))
+    std::shared_ptr<const MessageSource> messages;
+    if (!withStore([&](MmsDB &store) {
+            messages = std::make_shared<StoreMessageSource>(Accounts::currentStore(), store.messageRowids(keys));
+        }))
         return;
-    smsModel->setSMSList(messages);
-    bubbleViewMgr->showBubble(messages, keys.size() != 1);
-    ui->lbConversationStatus->setText(tr("Total:%1").arg(messages.size()));
+    m_shownKeys = keys;
+    smsModel->setSource(messages);
+    bubbleViewMgr->showMessages(messages, keys.size() != 1);
+    ui->lbConversationStatus->setText(tr("Total:%1").arg(messages->count()));
     ui->lbConversationTitle->setText(title.isEmpty() ? tr("IDS_TITLE_MULTI_CONVERSION") : title);
 }
 
@@ -237,7 +241,7 @@ void MainWindow::onSearchNextSMS(const QString &keyword)
 {
     if (keyword.isEmpty())
         return;
-    const int count = int(smsModel->smsList().size());
+    const int count = smsModel->rowCount();
     if (count == 0) {
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUND_AND_SMS"));
         return;
@@ -266,6 +270,11 @@ bool MainWindow::readAllMessages(QList<SMSInfo> &messages)
     return withStore([&](MmsDB &store) { messages = store.querySMS({}); });
 }
 
+bool MainWindow::readShownMessages(QList<SMSInfo> &messages)
+{
+    return withStore([&](MmsDB &store) { messages = store.querySMS(m_shownKeys); });
+}
+
 void MainWindow::miImport()
 {
     ImportCommand::importOwnCsv(*this);
@@ -290,7 +299,9 @@ void MainWindow::miExport()
 
 void MainWindow::miThreadExport()
 {
-    ExportCommand::exportSMSToFile(smsModel->smsList());
+    QList<SMSInfo> messages;
+    if (readShownMessages(messages))
+        ExportCommand::exportSMSToFile(messages);
 }
 
 void MainWindow::miSMSExport()
@@ -315,7 +326,9 @@ void MainWindow::miPrint()
 
 void MainWindow::miThreadPrint()
 {
-    printMessages(smsModel->smsList());
+    QList<SMSInfo> messages;
+    if (readShownMessages(messages))
+        printMessages(messages);
 }
 
 void MainWindow::miSMSPrint()
@@ -514,7 +527,11 @@ void MainWindow::miSyncToAndroid()
 
 void MainWindow::miThreadToAndroid()
 {
-    restoreToPhone(smsModel->smsList());
+    if (!ConnectionForm::currentOrAsk(this, &MainWindow::backupFromPhone))
+        return;
+    QList<SMSInfo> messages;
+    if (readShownMessages(messages))
+        restoreToPhone(messages);
 }
 
 void MainWindow::miSMSRestore()

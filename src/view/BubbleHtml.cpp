@@ -104,9 +104,9 @@ int pageCount(int messageCount)
     return (messageCount + BubbleHtml::kPageSize - 1) / BubbleHtml::kPageSize;
 }
 
-QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact)
+QString pageHtml(const MessageSource &messages, int page, bool multiContact)
 {
-    const int pages = BubbleHtml::pageCount(int(messages.size()));
+    const int pages = BubbleHtml::pageCount(messages.count());
     if (page < 1 || page > pages)
         return QString();
 
@@ -116,7 +116,7 @@ QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact)
 
     qint64 lastDateLine = 0;
     const int first = BubbleHtml::kPageSize * (page - 1);
-    const int last = qMin(first + BubbleHtml::kPageSize, int(messages.size()));
+    const int last = qMin(first + BubbleHtml::kPageSize, messages.count());
     for (int i = first; i < last; ++i) {
         const SMSInfo &sms = messages.at(i);
         html += QStringLiteral("<a name=\"sms_%1\"></a>").arg(sms.rowid);

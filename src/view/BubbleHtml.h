@@ -1,8 +1,7 @@
 #pragma once
 
-#include "SMSInfo.h"
+#include "MessageSource.h"
 
-#include <QList>
 #include <QString>
 
 // The pages of chat bubbles the conversation views show.
@@ -17,9 +16,10 @@ QString escapeHtml(const QString &text);
 // Number of pages for a list of that many messages (0 when empty).
 int pageCount(int messageCount);
 
-// The XHTML of page p (from 1) of the list: date lines, bubbles, attachment bubbles,
+// The XHTML of page p (from 1) of the messages: date lines, bubbles, attachment bubbles,
 // anchors "start", "sms_<rowid>" and "end", and the links "/pre_page" and "/next_page".
 // It references "bubble/style.css", so it is loaded with the program's folder as base.
-QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact);
+// Only the page's own messages are read.
+QString pageHtml(const MessageSource &messages, int page, bool multiContact);
 
 } // namespace BubbleHtml

@@ -4,6 +4,7 @@
 #include "BubblePage.h"
 #include "BubbleSchemeHandler.h"
 #include "DesktopShell.h"
+#include "MessageListSource.h"
 
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -19,6 +20,7 @@ quintptr viewKey(const BubbleViewMgr *manager)
 
 BubbleViewMgr::BubbleViewMgr(QObject *parent)
     : QObject(parent)
+    , smslist(std::make_shared<MessageListSource>(QList<SMSInfo>()))
 {
 }
 
@@ -38,9 +40,14 @@ void BubbleViewMgr::setWebView(QWebEngineView *view)
 
 void BubbleViewMgr::showBubble(const QList<SMSInfo> &messages, bool severalConversations)
 {
-    smslist = messages;
+    showMessages(std::make_shared<MessageListSource>(messages), severalConversations);
+}
+
+void BubbleViewMgr::showMessages(std::shared_ptr<const MessageSource> messages, bool severalConversations)
+{
+    smslist = std::move(messages);
     multiContact = severalConversations;
-    if (smslist.isEmpty()) {
+    if (smslist->count() == 0) {
         curPage = 0;
         pageCount = 0;
         BubbleSchemeHandler::instance()->forget(viewKey(this));
@@ -48,7 +55,7 @@ void BubbleViewMgr::showBubble(const QList<SMSInfo> &messages, bool severalConve
             webView->setHtml(QString());
         return;
     }
-    pageCount = BubbleHtml::pageCount(int(smslist.size()));
+    pageCount = BubbleHtml::pageCount(smslist->count());
     lastPage();
 }
 
@@ -84,9 +91,9 @@ void BubbleViewMgr::lastPage()
 
 void BubbleViewMgr::scrollToPos(int ipos)
 {
-    if (ipos < 0 || ipos >= smslist.size())
+    if (ipos < 0 || ipos >= smslist->count())
         return;
-    anchor = QStringLiteral("sms_%1").arg(smslist.at(ipos).rowid);
+    anchor = QStringLiteral("sms_%1").arg(smslist->at(ipos).rowid);
     const int page = ipos / BubbleHtml::kPageSize + 1;
     if (page == curPage) {
         scrollToAnchor();
@@ -117,7 +124,7 @@ void BubbleViewMgr::showPage(int page)
 {
     if (page < 1 || page > pageCount || !webView)
         return;
-    const QString html = BubbleHtml::pageHtml(smslist, page, multiContact);
+    const QString html = BubbleHtml::pageHtml(*smslist, page, multiContact);
     webView->load(BubbleSchemeHandler::instance()->publish(viewKey(this), html));
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "SMSInfo.h"
+#include "MessageSource.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+
+#include <memory>
 
 class QWebEngineView;
 
@@ -22,6 +24,9 @@ public:
 
     // Gives the view a page that hands links to this manager, and follows its loads.
     void setWebView(QWebEngineView *view);
+
+    // As showBubble, reading only the messages of the pages shown.
+    void showMessages(std::shared_ptr<const MessageSource> messages, bool multiContact);
 
     int currentPage() const { return curPage; }
     int pages() const { return pageCount; }
@@ -47,7 +52,7 @@ private:
     void scrollToAnchor();
 
     QPointer<QWebEngineView> webView;
-    QList<SMSInfo> smslist;
+    std::shared_ptr<const MessageSource> smslist;
     int curPage = 0;
     int pageCount = 0;
     QString anchor;

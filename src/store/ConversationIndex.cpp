@@ -1,0 +1,51 @@
+#include "ConversationIndex.h"
+
+#include "Sqlite3DB.h"
+
+#include <QSet>
+
+#include <algorithm>
+
+ConversationIndex ConversationIndex::read(Sqlite3DB &db)
+{
+    ConversationIndex index;
+    Sqlite3Cursor handles = db.queryThrow(Sqlite3Sql("select rowid, suffix from handle"));
+    while (handles.moveNext()) {
+        const qint64 id = handles.getInt64(0);
+        index.m_handleBySuffix.insert(handles.getText(1), id);
+        index.m_positions.insert(id, {});
+    }
+    // The date index holds (date, rowid): read in that order, nothing is sorted.
+    Sqlite3Cursor messages = db.queryThrow(Sqlite3Sql("select rowid, handle_id from message order by date, rowid"));
+    while (messages.moveNext()) {
+        const auto conversation = index.m_positions.find(messages.getInt64(1));
+        if (conversation == index.m_positions.end())
+            continue;
+        conversation->push_back(qint32(index.m_rowids.size()));
+        index.m_rowids.append(messages.getInt64(0));
+    }
+    return index;
+}
+
+QList<qint64> ConversationIndex::rowids(const QStringList &suffixes) const
+{
+    if (suffixes.isEmpty())
+        return m_rowids;
+    QSet<qint64> conversations;
+    std::vector<qint32> positions;
+    for (const QString &suffix : suffixes) {
+        const auto handle = m_handleBySuffix.constFind(suffix);
+        if (handle == m_handleBySuffix.constEnd() || conversations.contains(*handle))
+            continue;
+        conversations.insert(*handle);
+        const std::vector<qint32> &own = *m_positions.constFind(*handle);
+        positions.insert(positions.end(), own.begin(), own.end());
+    }
+    if (conversations.size() > 1)
+        std::sort(positions.begin(), positions.end());
+    QList<qint64> ids;
+    ids.reserve(qsizetype(positions.size()));
+    for (const qint32 position : positions)
+        ids.append(m_rowids.at(position));
+    return ids;
+}
