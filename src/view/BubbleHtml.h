@@ -21,5 +21,7 @@ int pageCount(int messageCount);
 // It references "bubble/style.css", so it is loaded with the program's folder as base.
 // Only the page's own messages are read.
 QString pageHtml(const MessageSource &messages, int page, bool multiContact);
+// What pageHtml puts inside the body element, for a page that replaces another's body.
+QString pageBody(const MessageSource &messages, int page, bool multiContact);
 
 } // namespace BubbleHtml

@@ -6,6 +6,8 @@
 #include "DesktopShell.h"
 #include "MessageListSource.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
@@ -51,6 +53,7 @@ void BubbleViewMgr::showMessages(std::shared_ptr<const MessageSource> messages, 
         curPage = 0;
         pageCount = 0;
         BubbleSchemeHandler::instance()->forget(viewKey(this));
+        bubblePageLoaded = false;
         if (webView)
             webView->setHtml(QString());
         return;
@@ -105,7 +108,8 @@ void BubbleViewMgr::scrollToPos(int ipos)
 
 void BubbleViewMgr::onLoadFinish(bool ok)
 {
-    Q_UNUSED(ok);
+    // Only a loaded page of ours has the head (style sheet) a later page's body relies on.
+    bubblePageLoaded = ok && webView && webView->url().scheme() == QLatin1String(BubbleSchemeHandler::scheme);
     scrollToAnchor();
     emit pageReady(curPage);
 }
@@ -124,17 +128,42 @@ void BubbleViewMgr::showPage(int page)
 {
     if (page < 1 || page > pageCount || !webView)
         return;
+    // A navigation costs the web engine far more than building and laying out a page:
+    // once one page has loaded, the next ones only replace its body.
+    if (bubblePageLoaded) {
+        replaceBody(page);
+        return;
+    }
     const QString html = BubbleHtml::pageHtml(*smslist, page, multiContact);
     webView->load(BubbleSchemeHandler::instance()->publish(viewKey(this), html));
+}
+
+void BubbleViewMgr::replaceBody(int page)
+{
+    const QString body = BubbleHtml::pageBody(*smslist, page, multiContact);
+    // A JSON array is a JavaScript literal: the text arrives with every character as it is.
+    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray {body}).toJson(QJsonDocument::Compact));
+    const QString script = QStringLiteral("document.body.innerHTML=%1[0];").arg(literal) + anchorScript();
+    QPointer<BubbleViewMgr> self(this);
+    webView->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [self, page](const QVariant &) {
+        if (self)
+            emit self->pageReady(page);
+    });
+}
+
+QString BubbleViewMgr::anchorScript() const
+{
+    if (anchor.isEmpty())
+        return QString();
+    // Anchor names are "start", "end" or "sms_<number>": nothing to quote.
+    return QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];"
+                          "if(a){a.scrollIntoView();}})();")
+        .arg(anchor);
 }
 
 void BubbleViewMgr::scrollToAnchor()
 {
     if (!webView || anchor.isEmpty())
         return;
-    // Anchor names are "start", "end" or "sms_<number>": nothing to quote.
-    const QString script = QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];"
-                                          "if(a){a.scrollIntoView();}})();")
-                               .arg(anchor);
-    webView->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+    webView->page()->runJavaScript(anchorScript(), QWebEngineScript::ApplicationWorld);
 }

@@ -49,6 +49,8 @@ signals:
 
 private:
     void showPage(int page);
+    void replaceBody(int page);
+    QString anchorScript() const;
     void scrollToAnchor();
 
     QPointer<QWebEngineView> webView;
@@ -57,4 +59,6 @@ private:
     int pageCount = 0;
     QString anchor;
     bool multiContact = false;
+    // The view holds a loaded page of ours, whose body the next page may replace.
+    bool bubblePageLoaded = false;
 };
