@@ -36,6 +36,8 @@ public:
     QModelIndex rowIndex(int row) const;
     // row must lie inside the list.
     SMSInfo smsAt(int row) const { return m_source->at(row); }
+    // Whether a row's text contains the text, case counting (MessageSource::rowsContaining).
+    std::function<bool(int)> rowsContaining(const QString &text) const { return m_source->rowsContaining(text); }
 
 private:
     std::shared_ptr<const MessageSource> m_source;

@@ -248,8 +248,10 @@ void MainWindow::onSearchNextSMS(const QString &keyword)
     }
     const QModelIndex current = ui->listSMS->currentIndex();
     const int start = current.isValid() ? current.row() + 1 : 0;
-    const int row = RowSearch::nextMatchingRow(
-        count, start, [&](int i) { return smsModel->smsAt(i).body.contains(keyword, Qt::CaseSensitive); });
+    int row = -1;
+    if (!MessageBoxes::runOrReport(
+            [&] { row = RowSearch::nextMatchingRow(count, start, smsModel->rowsContaining(keyword)); }))
+        return;
     if (row < 0) {
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
         return;

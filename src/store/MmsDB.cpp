@@ -439,6 +439,18 @@ QList<SMSInfo> MmsDB::querySMSByRowids(const QList<qint64> &rowids)
     return messages;
 }
 
+QSet<qint64> MmsDB::rowidsContaining(const QString &text)
+{
+    QMutexLocker locker(&mutex());
+    // instr, unlike LIKE, compares case and treats no character as a wildcard.
+    Sqlite3Cursor cursor
+        = queryThrow(Sqlite3Sql("select rowid from message where instr(body, ?) > 0").addTextParam(text));
+    QSet<qint64> ids;
+    while (cursor.moveNext())
+        ids.insert(cursor.getInt64(0));
+    return ids;
+}
+
 QList<SMSInfo> MmsDB::selectMessages(const QString &filterAndOrder, const QList<qint64> &boundIds)
 {
     Sqlite3Sql sql("select m.*, h.address, h.person from message as m inner join handle as h on m.handle_id=h.rowid");

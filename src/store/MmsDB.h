@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QThreadPool>
 
@@ -71,6 +72,8 @@ public:
     // The messages with those ids, with attachments, in the order given; ids no longer in
     // the store are left out.
     QList<SMSInfo> querySMSByRowids(const QList<qint64> &rowids);
+    // The ids of the messages whose text contains the text, case counting.
+    QSet<qint64> rowidsContaining(const QString &text);
     void deleteConversation(const QString &suffix);
     void deleteMessages(const QList<SMSInfo> &messages);
 

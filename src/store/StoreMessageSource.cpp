@@ -3,6 +3,8 @@
 #include "MmsDB.h"
 #include "Sqlite3Exception.h"
 
+#include <QSet>
+
 #include <utility>
 
 StoreMessageSource::StoreMessageSource(std::shared_ptr<MmsDB> store, QList<qint64> rowids)
@@ -14,6 +16,16 @@ StoreMessageSource::StoreMessageSource(std::shared_ptr<MmsDB> store, QList<qint6
 const SMSInfo &StoreMessageSource::at(int row) const
 {
     return page(row / kPageSize).messages.at(row % kPageSize);
+}
+
+std::function<bool(int)> StoreMessageSource::rowsContaining(const QString &text) const
+{
+    // A short list is read through the pages kept; a long one would be read page by page,
+    // far slower than one pass of the store over its texts.
+    if (count() <= kPageSize * kPagesKept)
+        return MessageSource::rowsContaining(text);
+    const QSet<qint64> found = m_store->rowidsContaining(text);
+    return [this, found](int row) { return found.contains(m_rowids.at(row)); };
 }
 
 const StoreMessageSource::Page &StoreMessageSource::page(int number) const

@@ -24,6 +24,7 @@ public:
     // empty message with its id.
     const SMSInfo &at(int row) const override;
     qint64 rowidAt(int row) const { return m_rowids.at(row); }
+    std::function<bool(int)> rowsContaining(const QString &text) const override;
     // Store reads so far: one per page read.
     int pagesRead() const { return m_pagesRead; }
 

@@ -111,6 +111,7 @@ private slots:
     void messageRowidsFollowEveryChange();
     void messagesByRowidsInTheGivenOrder();
     void storeSourceReadsAPageAtATime();
+    void storeSourceFindsTextLikeTheBodies();
     void deletingLastMessageRemovesConversation();
     void deletingMessageRemovesAttachmentFiles();
     void thumbnails();
@@ -463,6 +464,38 @@ void TestStore::storeSourceReadsAPageAtATime()
     QCOMPARE(source.at(1).rowid, stored.at(1).rowid);
     QVERIFY(source.at(1).body.isEmpty());
     QCOMPARE(source.at(2).body, u"2"_s);
+}
+
+void TestStore::storeSourceFindsTextLikeTheBodies()
+{
+    // Longer than the pages kept, so the store searches its texts itself.
+    constexpr int total = StoreMessageSource::kPageSize * StoreMessageSource::kPagesKept + 10;
+    const QStringList special {u"50% off"_s, u"A_b"_s, u"Case"_s, u"Ünïcode ✓"_s};
+    m_db->beginTran();
+    for (int i = 0; i < total; ++i) {
+        const QString body = i < special.size() ? special.at(i) : u"n%1"_s.arg(i);
+        m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(body).atMSecs(1000 * i));
+    }
+    m_db->commitTran();
+    const std::shared_ptr<MmsDB> store(m_db.get(), [](MmsDB *) {});
+    const QList<qint64> ids = m_db->messageRowids({});
+    const StoreMessageSource all(store, ids);
+    const StoreMessageSource few(store, ids.mid(0, 20));
+
+    for (const QString &text : {u"n10"_s, u"%"_s, u"_"_s, u"case"_s, u"Case"_s, u"ï"_s, u"✓"_s, u"n"_s}) {
+        for (const StoreMessageSource *source : {&all, &few}) {
+            const std::function<bool(int)> contains = source->rowsContaining(text);
+            QStringList found;
+            QStringList expected;
+            for (int row = 0; row < source->count(); ++row) {
+                if (contains(row))
+                    found.append(source->at(row).body);
+                if (source->at(row).body.contains(text))
+                    expected.append(source->at(row).body);
+            }
+            QCOMPARE(found, expected);
+        }
+    }
 }
 
 void TestStore::deletingLastMessageRemovesConversation()
