@@ -15,14 +15,29 @@ ConversationIndex ConversationIndex::read(Sqlite3DB &db)
         index.m_handleBySuffix.insert(handles.getText(1), id);
         index.m_positions.insert(id, {});
     }
-    // The date index holds (date, rowid): read in that order, nothing is sorted.
-    Sqlite3Cursor messages = db.queryThrow(Sqlite3Sql("select rowid, handle_id from message order by date, rowid"));
-    while (messages.moveNext()) {
-        const auto conversation = index.m_positions.find(messages.getInt64(1));
+    // A scan in file order and a sort here take half the time of reading in date order
+    // through the date index, which looks up every row's conversation in the table.
+    struct Row
+    {
+        qint64 date;
+        qint64 rowid;
+        qint64 handle;
+    };
+    std::vector<Row> rows;
+    // A missing date comes first, as SQLite orders it.
+    Sqlite3Cursor messages
+        = db.queryThrow(Sqlite3Sql("select ifnull(date, -9223372036854775808), rowid, handle_id from message"));
+    while (messages.moveNext())
+        rows.push_back({messages.getInt64(0), messages.getInt64(1), messages.getInt64(2)});
+    std::sort(rows.begin(), rows.end(),
+        [](const Row &a, const Row &b) { return a.date != b.date ? a.date < b.date : a.rowid < b.rowid; });
+    index.m_rowids.reserve(qsizetype(rows.size()));
+    for (const Row &row : rows) {
+        const auto conversation = index.m_positions.find(row.handle);
         if (conversation == index.m_positions.end())
             continue;
         conversation->push_back(qint32(index.m_rowids.size()));
-        index.m_rowids.append(messages.getInt64(0));
+        index.m_rowids.append(row.rowid);
     }
     return index;
 }

@@ -54,18 +54,20 @@ QList<qint64> rowids(const QList<SMSInfo> &messages)
     return result;
 }
 
-// Three conversations whose messages share seconds, filed out of date order, and one
-// message whose conversation row is missing.
+// Three conversations whose messages share seconds, filed out of date order, one message
+// without a date and one whose conversation row is missing.
 void fileMessagesOfEqualDates(MmsDB &db)
 {
     const std::pair<const char *, std::pair<const char *, int>> messages[] = {{"111", {"a", 20}}, {"222", {"b", 10}},
-        {"111", {"c", 10}}, {"333", {"d", 20}}, {"222", {"e", 10}}, {"111", {"f", 5}}};
+        {"111", {"c", 10}}, {"333", {"d", 20}}, {"222", {"e", 10}}, {"111", {"f", 5}}, {"111", {"g", -5}}};
     for (const auto &[suffix, text] : messages) {
         db.insertSMS(TestMessage::fromPersonOf(QLatin1String(suffix))
                          .saying(QLatin1String(text.first))
                          .atMSecs(text.second * 1000));
     }
     db.executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(10, 0, 'orphan', 999)"));
+    db.executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id)"
+                               " select null, 0, 'undated', rowid from handle where suffix = '222'"));
 }
 
 // Entries below the attachments folder, relative, sorted.
@@ -359,11 +361,11 @@ void TestStore::messageRowidsFollowTheQueryOrder_data()
 {
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("every message") << QStringList() << QStringLiteral("f b c e a d").split(u' ');
-    QTest::newRow("one") << QStringList {u"111"_s} << QStringLiteral("f c a").split(u' ');
-    QTest::newRow("several") << QStringList {u"333"_s, u"222"_s} << QStringLiteral("b e d").split(u' ');
+    QTest::newRow("every message") << QStringList() << QStringLiteral("undated g f b c e a d").split(u' ');
+    QTest::newRow("one") << QStringList {u"111"_s} << QStringLiteral("g f c a").split(u' ');
+    QTest::newRow("several") << QStringList {u"333"_s, u"222"_s} << QStringLiteral("undated b e d").split(u' ');
     QTest::newRow("twice and unknown") << QStringList {u"111"_s, u"999"_s, u"111"_s}
-                                       << QStringLiteral("f c a").split(u' ');
+                                       << QStringLiteral("g f c a").split(u' ');
     QTest::newRow("unknown only") << QStringList {u"999"_s} << QStringList();
 }
 
