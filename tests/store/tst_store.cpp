@@ -424,22 +424,20 @@ void TestStore::messagesByRowidsInTheGivenOrder()
     mms.attachments.append(picture(makeImage(50, 40, u"one.png"_s), u"one.png"_s));
     m_db->insertSMS(mms);
     m_db->insertSMS(TestMessage::fromPersonOf(u"222"_s).saying(u"text"_s).atMSecs(2000).sent());
+    const auto fields = [](const SMSInfo &sms) {
+        QStringList all {QString::number(sms.rowid), sms.date.toString(Qt::ISODateWithMs), QString::number(sms.isSend),
+            sms.address, sms.person, sms.subject, sms.body};
+        for (const AttachmentInfo &a : sms.attachments)
+            all << a.fileName << a.mimeType << a.filePath << a.thumbPath;
+        return all;
+    };
     const QList<SMSInfo> stored = m_db->querySMS({});
 
     const QList<SMSInfo> back = m_db->querySMSByRowids({stored.at(1).rowid, 9999, stored.at(0).rowid});
-    QCOMPARE(bodies(back), (QStringList {u"text"_s, u"photo"_s}));
-    for (int i = 0; i < 2; ++i) {
-        const SMSInfo &expected = stored.at(1 - i);
-        QCOMPARE(back.at(i).rowid, expected.rowid);
-        QCOMPARE(back.at(i).date, expected.date);
-        QCOMPARE(back.at(i).isSend, expected.isSend);
-        QCOMPARE(back.at(i).address, expected.address);
-        QCOMPARE(back.at(i).person, expected.person);
-        QCOMPARE(back.at(i).subject, expected.subject);
-        QCOMPARE(back.at(i).attachments.size(), expected.attachments.size());
-    }
-    QCOMPARE(back.at(1).attachments.first().filePath, stored.at(0).attachments.first().filePath);
-    QCOMPARE(back.at(1).attachments.first().thumbPath, stored.at(0).attachments.first().thumbPath);
+    QCOMPARE(back.size(), 2);
+    QCOMPARE(fields(back.at(0)), fields(stored.at(1)));
+    QCOMPARE(fields(back.at(1)), fields(stored.at(0)));
+    QCOMPARE(back.at(1).attachments.size(), 1);
     QVERIFY(m_db->querySMSByRowids({}).isEmpty());
 }
 
