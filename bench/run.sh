@@ -7,6 +7,9 @@ echo "== store: insert and read back"
 build/bin/bench_store
 echo "== main window: ready and conversation switch"
 build/bin/bench_window
+echo "== main window: one million messages, conversations of 2,000 and of 20,000"
+build/bin/bench_window 1000000 500 20
+build/bin/bench_window 1000000 50 20
 echo "== phone link: backup and restore over loopback"
 build/bin/bench_sync
 echo "== export: CSV, threaded HTML and PDF"

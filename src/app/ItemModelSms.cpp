@@ -1,5 +1,7 @@
 #include "ItemModelSms.h"
 
+#include "MessageListSource.h"
+
 #include <QColor>
 #include <QSize>
 
@@ -19,6 +21,7 @@ QPixmap rowIcon(const QString &path)
 
 ItemModelSms::ItemModelSms(QObject *parent)
     : QAbstractItemModel(parent)
+    , m_source(std::make_shared<MessageListSource>(QList<SMSInfo>()))
     , m_sentPixmap(rowIcon(QStringLiteral(":/res/sent.png")))
     , m_inboxPixmap(rowIcon(QStringLiteral(":/res/inbox.png")))
     , m_sentBrush(QColor(227, 240, 248))
@@ -28,10 +31,9 @@ ItemModelSms::ItemModelSms(QObject *parent)
 
 QModelIndex ItemModelSms::index(int row, int column, const QModelIndex &parent) const
 {
+    // No message is read here: views make indexes for rows they never show.
     if (!hasIndex(row, column, parent))
         return QModelIndex();
-    if (column == FolderColumn)
-        return createIndex(row, column, const_cast<SMSInfo *>(&m_list.at(row)));
     return createIndex(row, column);
 }
 
@@ -42,7 +44,7 @@ QModelIndex ItemModelSms::parent(const QModelIndex &) const
 
 int ItemModelSms::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_list.size());
+    return parent.isValid() ? 0 : m_source->count();
 }
 
 int ItemModelSms::columnCount(const QModelIndex &) const
@@ -52,9 +54,11 @@ int ItemModelSms::columnCount(const QModelIndex &) const
 
 QVariant ItemModelSms::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_list.size())
+    if (!index.isValid() || index.row() >= m_source->count())
         return QVariant();
-    const SMSInfo &sms = m_list.at(index.row());
+    if (role == Qt::SizeHintRole)
+        return QSize(0, kRowHeight);
+    const SMSInfo &sms = m_source->at(index.row());
 
     switch (role) {
     case Qt::DisplayRole:
@@ -82,8 +86,6 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
         return QVariant();
     case Qt::BackgroundRole:
         return sms.isSend ? m_sentBrush : m_inboxBrush;
-    case Qt::SizeHintRole:
-        return QSize(0, kRowHeight);
     default:
         return QVariant();
     }
@@ -111,8 +113,13 @@ QVariant ItemModelSms::headerData(int section, Qt::Orientation orientation, int 
 
 void ItemModelSms::setSMSList(QList<SMSInfo> list)
 {
+    setSource(std::make_shared<MessageListSource>(std::move(list)));
+}
+
+void ItemModelSms::setSource(std::shared_ptr<const MessageSource> source)
+{
     beginResetModel();
-    m_list = std::move(list);
+    m_source = std::move(source);
     endResetModel();
 }
 
@@ -123,7 +130,7 @@ void ItemModelSms::clearSMSList()
 
 QModelIndex ItemModelSms::rowIndex(int row) const
 {
-    if (row < 0 || row >= m_list.size())
+    if (row < 0 || row >= m_source->count())
         return QModelIndex();
-    return createIndex(row, FolderColumn, const_cast<SMSInfo *>(&m_list.at(row)));
+    return createIndex(row, FolderColumn);
 }

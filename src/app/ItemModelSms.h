@@ -1,15 +1,17 @@
 #pragma once
 
-#include "SMSInfo.h"
+#include "MessageSource.h"
 
 #include <QAbstractItemModel>
 #include <QBrush>
 #include <QList>
 #include <QPixmap>
 
+#include <memory>
+
 // The messages shown beside the conversation tree, in the order given (the store
-// gives oldest first): one row per message, five columns. Column-0 indexes carry
-// their SMSInfo as internal pointer.
+// gives oldest first): one row per message, five columns. The messages come from a
+// source that reads only the rows asked for, so a long list costs what is shown.
 class ItemModelSms : public QAbstractItemModel
 {
     Q_OBJECT
@@ -27,16 +29,20 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void setSMSList(QList<SMSInfo> list);
+    void setSource(std::shared_ptr<const MessageSource> source);
     void clearSMSList();
 
     // The column-0 index of a row; invalid for a row outside the list.
     QModelIndex rowIndex(int row) const;
-    const QList<SMSInfo> &smsList() const { return m_list; }
     // row must lie inside the list.
-    const SMSInfo &smsAt(int row) const { return m_list.at(row); }
+    SMSInfo smsAt(int row) const { return m_source->at(row); }
+    // Whether a row's text contains the text, case counting (MessageSource::rowsContaining).
+    std::function<bool(int)> rowsContaining(const QString &text) const { return m_source->rowsContaining(text); }
+    // The row of the message with that id; -1 when it is not listed.
+    int rowOf(qint64 rowid) const { return m_source->rowOf(rowid); }
 
 private:
-    QList<SMSInfo> m_list;
+    std::shared_ptr<const MessageSource> m_source;
     // Scaled once: data() runs for every visible cell of a list that may be very long.
     QPixmap m_sentPixmap;
     QPixmap m_inboxPixmap;

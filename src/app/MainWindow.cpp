@@ -22,6 +22,7 @@
 #include "RowSearch.h"
 #include "SearchArea.h"
 #include "Sqlite3Exception.h"
+#include "StoreMessageSource.h"
 #include "SyncBackupThread.h"
 #include "SyncClient.h"
 #include "SyncListenSMSThread.h"
@@ -200,15 +201,12 @@ void MainWindow::showMessage(const QString &conversation, int rowid, const QList
     ui->listContacts->setCurrentIndex(index);
     ui->listContacts->scrollTo(index);
     bubbleViewMgr->setMarker([words](const QString &text) { return SearchText::findWords(text, words); });
-    const QList<SMSInfo> &shown = smsModel->smsList();
-    for (int row = 0; row < shown.size(); ++row) {
-        if (shown.at(row).rowid != rowid)
-            continue;
+    const int row = smsModel->rowOf(rowid);
+    if (row >= 0) {
         // Cleared first, so selecting the row is a change even when it was selected: the bubbles follow it.
         ui->listSMS->clearSelection();
         ui->listSMS->setCurrentIndex(smsModel->rowIndex(row));
         ui->listSMS->scrollTo(smsModel->rowIndex(row));
-        break;
     }
     activateWindow();
     raise();
@@ -234,12 +232,15 @@ bool MainWindow::withStore(const std::function<void(MmsDB &)> &work)
 
 void MainWindow::showConversations(const QStringList &keys, const QString &title)
 {
-    QList<SMSInfo> messages;
-    if (!withStore([&](MmsDB &store) { messages = store.querySMS(keys); }))
+    std::shared_ptr<const MessageSource> messages;
+    if (!withStore([&](MmsDB &store) {
+            messages = std::make_shared<StoreMessageSource>(Accounts::currentStore(), store.messageRowids(keys));
+        }))
         return;
-    smsModel->setSMSList(messages);
-    bubbleViewMgr->showBubble(messages, keys.size() != 1);
-    ui->lbConversationStatus->setText(tr("Total:%1").arg(messages.size()));
+    m_shownKeys = keys;
+    smsModel->setSource(messages);
+    bubbleViewMgr->showMessages(messages, keys.size() != 1);
+    ui->lbConversationStatus->setText(tr("Total:%1").arg(messages->count()));
     ui->lbConversationTitle->setText(title.isEmpty() ? tr("IDS_TITLE_MULTI_CONVERSION") : title);
 }
 
@@ -298,15 +299,17 @@ void MainWindow::onSearchNextSMS(const QString &keyword)
 {
     if (keyword.isEmpty())
         return;
-    const int count = int(smsModel->smsList().size());
+    const int count = smsModel->rowCount();
     if (count == 0) {
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUND_AND_SMS"));
         return;
     }
     const QModelIndex current = ui->listSMS->currentIndex();
     const int start = current.isValid() ? current.row() + 1 : 0;
-    const int row = RowSearch::nextMatchingRow(
-        count, start, [&](int i) { return smsModel->smsAt(i).body.contains(keyword, Qt::CaseSensitive); });
+    int row = -1;
+    if (!MessageBoxes::runOrReport(
+            [&] { row = RowSearch::nextMatchingRow(count, start, smsModel->rowsContaining(keyword)); }))
+        return;
     if (row < 0) {
         MessageBoxes::showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
         return;
@@ -333,6 +336,11 @@ bool MainWindow::readAllMessages(QList<SMSInfo> &messages)
     return withStore([&](MmsDB &store) { messages = store.querySMS({}); });
 }
 
+bool MainWindow::readShownMessages(QList<SMSInfo> &messages)
+{
+    return withStore([&](MmsDB &store) { messages = store.querySMS(m_shownKeys); });
+}
+
 void MainWindow::miImport()
 {
     ImportCommand::importOwnCsv(*this);
@@ -357,7 +365,9 @@ void MainWindow::miExport()
 
 void MainWindow::miThreadExport()
 {
-    ExportCommand::exportSMSToFile(smsModel->smsList());
+    QList<SMSInfo> messages;
+    if (readShownMessages(messages))
+        ExportCommand::exportSMSToFile(messages);
 }
 
 void MainWindow::miSMSExport()
@@ -382,7 +392,9 @@ void MainWindow::miPrint()
 
 void MainWindow::miThreadPrint()
 {
-    printMessages(smsModel->smsList());
+    QList<SMSInfo> messages;
+    if (readShownMessages(messages))
+        printMessages(messages);
 }
 
 void MainWindow::miSMSPrint()
@@ -581,7 +593,11 @@ void MainWindow::miSyncToAndroid()
 
 void MainWindow::miThreadToAndroid()
 {
-    restoreToPhone(smsModel->smsList());
+    if (!ConnectionForm::currentOrAsk(this, &MainWindow::backupFromPhone))
+        return;
+    QList<SMSInfo> messages;
+    if (readShownMessages(messages))
+        restoreToPhone(messages);
 }
 
 void MainWindow::miSMSRestore()

@@ -97,6 +97,8 @@ private:
     QStringList selectedConversationKeys() const;
     // Every message of the store; false (after the error dialog) when it cannot be read.
     bool readAllMessages(QList<SMSInfo> &messages);
+    // The messages of the conversations shown; false (after the error dialog) when they cannot be read.
+    bool readShownMessages(QList<SMSInfo> &messages);
     void printMessages(const QList<SMSInfo> &messages);
     QList<SMSInfo> selectedMessages() const;
     void showCurrentConversation();
@@ -115,6 +117,8 @@ private:
     SearchArea *searchArea;
     // Made when first asked for, then kept with what it found.
     ArchiveSearchForm *archiveSearch = nullptr;
+    // The conversations whose messages the list shows (none: every message).
+    QStringList m_shownKeys;
     // The process's incoming-message listener lives as long as the window.
     std::unique_ptr<SyncListenSMSThread> listener;
     // Messages that arrived while a backup ran, filed when it has ended.

@@ -6,6 +6,7 @@
 #include "ConnectionForm.h"
 #include "MessageBoxes.h"
 #include "MmsDB.h"
+#include "StoreMessageSource.h"
 #include "ui_ConversationForm.h"
 
 #include <QHash>
@@ -58,11 +59,13 @@ ConversationForm::~ConversationForm() = default;
 void ConversationForm::refresh()
 {
     MessageBoxes::runOrReport([this] {
-        QList<SMSInfo> messages;
-        if (const std::shared_ptr<MmsDB> store = Accounts::currentStore())
-            messages = store->querySMS({Sms::addressSuffix(m_address)});
-        m_bubbles->showBubble(messages, false);
-        m_ui->lbConversationStatus->setText(tr("Total:%1").arg(messages.size()));
+        QList<qint64> ids;
+        const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+        if (store)
+            ids = store->messageRowids({Sms::addressSuffix(m_address)});
+        // Only the page shown is read, however long the conversation.
+        m_bubbles->showMessages(std::make_shared<StoreMessageSource>(store, ids), false);
+        m_ui->lbConversationStatus->setText(tr("Total:%1").arg(ids.size()));
     });
 }
 

@@ -1,5 +1,6 @@
 #include "MmsDB.h"
 
+#include "ConversationIndex.h"
 #include "FileHelpers.h"
 #include "ParlowickResources.h"
 #include "Sqlite3Exception.h"
@@ -29,6 +30,15 @@ QString thumbnailName(const AttachmentInfo &attachment)
     if (ext.isEmpty())
         ext = attachment.mimeType.mid(6).toLower();
     return info.baseName() + QStringLiteral("-preview.") + ext;
+}
+
+// Messages read by id at a time: one statement with this many parameters.
+constexpr int kIdsPerRead = 256;
+
+QString idPlaceholders()
+{
+    static const QString list = QStringList(kIdsPerRead, QStringLiteral("?")).join(QLatin1Char(','));
+    return list;
 }
 
 QString quotedList(const QStringList &values)
@@ -96,6 +106,7 @@ void MmsDB::open()
 {
     QMutexLocker locker(&mutex());
     const QString path = m_folder.filePath(QStringLiteral("mms.db"));
+    m_index.reset(); // a new connection counts its changes from 0 again
     openThrow(path, SQLITE_OPEN_READWRITE);
     try {
         if (sqlite3_create_function_v2(handle(), "delete_attachment_path", 1, SQLITE_ANY, this, &deleteAttachmentPath,
@@ -191,10 +202,12 @@ void MmsDB::transactionFinished(bool committed)
 {
     m_thumbnails.waitForDone();
     forgetLookUps();
-    if (committed)
+    if (committed) {
         m_journal.commit();
-    else
+    } else {
         m_journal.rollback();
+        ++m_rollbacks;
+    }
 }
 
 void MmsDB::forgetLookUps()
@@ -219,6 +232,7 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
         executeThrow(Sqlite3Sql("release " + name));
     } catch (...) {
         forgetLookUps();
+        ++m_rollbacks;
         // A thumbnail still being written could land in a folder the rollback removes.
         m_thumbnails.waitForDone();
         m_journal.rollbackTo(mark);
@@ -395,10 +409,82 @@ QList<SMSInfo> MmsDB::querySMS(const QStringList &suffixes)
     QMutexLocker locker(&mutex());
     const QString suffixFilter
         = suffixes.isEmpty() ? QString() : QStringLiteral(" where h.suffix in (%1)").arg(quotedList(suffixes));
+    // Messages of the same second keep the order they were filed in.
+    QList<SMSInfo> messages = selectMessages(suffixFilter + QStringLiteral(" order by m.date asc, m.rowid asc"));
 
+    // One query for the attachments of all these messages instead of one per message.
+    const QHash<qint64, QList<AttachmentInfo>> attachments = queryAttachments(attachmentFilter(messages, suffixFilter));
+    if (!attachments.isEmpty()) {
+        for (SMSInfo &sms : messages)
+            sms.attachments = attachments.value(sms.rowid);
+    }
+    return messages;
+}
+
+MmsDB::ChangeMark MmsDB::changeMark()
+{
+    Sqlite3Cursor version = queryThrow(Sqlite3Sql("pragma data_version"));
+    return {sqlite3_total_changes64(handle()), version.moveNext() ? version.getInt64(0) : 0, m_rollbacks};
+}
+
+QList<qint64> MmsDB::messageRowids(const QStringList &suffixes)
+{
+    QMutexLocker locker(&mutex());
+    const ChangeMark mark = changeMark();
+    if (!m_index || !(mark == m_indexMark)) {
+        m_index.reset();
+        m_index = ConversationIndex::read(*this);
+        m_indexMark = mark;
+    }
+    return m_index->rowids(suffixes);
+}
+
+QList<SMSInfo> MmsDB::querySMSByRowids(const QList<qint64> &rowids)
+{
+    QMutexLocker locker(&mutex());
+    QHash<qint64, SMSInfo> found;
+    found.reserve(rowids.size());
+    for (qsizetype first = 0; first < rowids.size(); first += kIdsPerRead) {
+        // Always as many ids as "?": one statement text, prepared once. A repeated id
+        // changes nothing.
+        QList<qint64> ids = rowids.mid(first, kIdsPerRead);
+        ids.resize(kIdsPerRead, ids.first());
+        const QString list = QStringLiteral(" in (%1)").arg(idPlaceholders());
+        const QHash<qint64, QList<AttachmentInfo>> attachments
+            = queryAttachments(QStringLiteral(" where ma.message_id") + list, ids);
+        for (SMSInfo &sms : selectMessages(QStringLiteral(" where m.rowid") + list, ids)) {
+            sms.attachments = attachments.value(sms.rowid);
+            found.insert(sms.rowid, sms);
+        }
+    }
+    QList<SMSInfo> messages;
+    messages.reserve(found.size());
+    for (const qint64 rowid : rowids) {
+        const auto sms = found.constFind(rowid);
+        if (sms != found.constEnd())
+            messages.append(*sms);
+    }
+    return messages;
+}
+
+QSet<qint64> MmsDB::rowidsContaining(const QString &text)
+{
+    QMutexLocker locker(&mutex());
+    // instr, unlike LIKE, compares case and treats no character as a wildcard.
+    Sqlite3Cursor cursor
+        = queryThrow(Sqlite3Sql("select rowid from message where instr(body, ?) > 0").addTextParam(text));
+    QSet<qint64> ids;
+    while (cursor.moveNext())
+        ids.insert(cursor.getInt64(0));
+    return ids;
+}
+
+QList<SMSInfo> MmsDB::selectMessages(const QString &filterAndOrder, const QList<qint64> &boundIds)
+{
     Sqlite3Sql sql("select m.*, h.address, h.person from message as m inner join handle as h on m.handle_id=h.rowid");
-    sql.appendSql(suffixFilter);
-    sql.appendSql(QStringLiteral(" order by m.date asc"));
+    sql.appendSql(filterAndOrder);
+    for (const qint64 id : boundIds)
+        sql.addInt64Param(id);
     Sqlite3Cursor cursor = queryThrow(sql);
 
     const int colRowid = cursor.columnIndex(QStringLiteral("rowid"));
@@ -422,13 +508,6 @@ QList<SMSInfo> MmsDB::querySMS(const QStringList &suffixes)
             sms.subject = cursor.getText(colSubject);
         messages.append(sms);
     }
-
-    // One query for the attachments of all these messages instead of one per message.
-    const QHash<qint64, QList<AttachmentInfo>> attachments = queryAttachments(attachmentFilter(messages, suffixFilter));
-    if (!attachments.isEmpty()) {
-        for (SMSInfo &sms : messages)
-            sms.attachments = attachments.value(sms.rowid);
-    }
     return messages;
 }
 
@@ -451,12 +530,15 @@ QString MmsDB::attachmentFilter(const QList<SMSInfo> &messages, const QString &s
     return QStringLiteral(" where ma.message_id in (%1)").arg(ids.join(QLatin1Char(',')));
 }
 
-QHash<qint64, QList<AttachmentInfo>> MmsDB::queryAttachments(const QString &messageFilter)
+QHash<qint64, QList<AttachmentInfo>> MmsDB::queryAttachments(
+    const QString &messageFilter, const QList<qint64> &boundIds)
 {
     Sqlite3Sql sql("select ma.message_id, a.* from message_attachment as ma inner join attachment as a"
                    " on a.rowid=ma.attachment_id");
     sql.appendSql(messageFilter);
     sql.appendSql(QStringLiteral(" order by a.rowid"));
+    for (const qint64 id : boundIds)
+        sql.addInt64Param(id);
     Sqlite3Cursor cursor = queryThrow(sql);
 
     const int colMessage = cursor.columnIndex(QStringLiteral("message_id"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AttachmentFileJournal.h"
+#include "ConversationIndex.h"
 #include "SMSInfo.h"
 #include "SearchIndex.h"
 #include "Sqlite3DB.h"
@@ -12,6 +13,7 @@
 #include <QThreadPool>
 
 #include <functional>
+#include <optional>
 
 struct sqlite3_context;
 struct sqlite3_value;
@@ -68,6 +70,14 @@ public:
     static bool makeThumbnail(const QString &imagePath, const QString &thumbPath);
     // Messages of the given conversations (every message when empty), oldest first.
     QList<SMSInfo> querySMS(const QStringList &suffixes);
+    // The ids of the messages querySMS gives for those conversations, in the same order,
+    // without reading the messages: a view reads only the rows it shows.
+    QList<qint64> messageRowids(const QStringList &suffixes);
+    // The messages with those ids, with attachments, in the order given; ids no longer in
+    // the store are left out.
+    QList<SMSInfo> querySMSByRowids(const QList<qint64> &rowids);
+    // The ids of the messages whose text contains the text, case counting.
+    QSet<qint64> rowidsContaining(const QString &text);
     void deleteConversation(const QString &suffix);
     void deleteMessages(const QList<SMSInfo> &messages);
 
@@ -88,14 +98,29 @@ private:
     // deferThumbnail: a picture's thumbnail is made on the pool, done before the transaction ends.
     void insertAttachment(
         qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files, bool deferThumbnail);
+    // Messages with their conversation's address and person; boundIds fill the "?" of the filter.
+    QList<SMSInfo> selectMessages(const QString &filterAndOrder, const QList<qint64> &boundIds = {});
     static QString attachmentFilter(const QList<SMSInfo> &messages, const QString &suffixFilter);
-    QHash<qint64, QList<AttachmentInfo>> queryAttachments(const QString &messageFilter);
+    QHash<qint64, QList<AttachmentInfo>> queryAttachments(
+        const QString &messageFilter, const QList<qint64> &boundIds = {});
     // Runs one store operation as a unit: its rows and its attachment files are all
     // kept or all undone, inside or outside the caller's transaction.
     void runAtomically(const char *savepoint, const std::function<void()> &work);
     // Outside an explicit transaction a finished operation is final, and so are its files.
     void settleFiles();
     void queueRemoval(const QString &relativePath);
+    // What tells whether the store changed since the conversation index was read.
+    struct ChangeMark
+    {
+        qint64 ownChanges = 0; // rows this connection wrote
+        qint64 dataVersion = 0; // changes when another connection commits
+        quint64 undone = 0; // rollbacks, which take back rows without counting them
+        bool operator==(const ChangeMark &other) const
+        {
+            return ownChanges == other.ownChanges && dataVersion == other.dataVersion && undone == other.undone;
+        }
+    };
+    ChangeMark changeMark();
 
     static void deleteAttachmentPath(sqlite3_context *context, int argc, sqlite3_value **argv);
 
@@ -110,4 +135,8 @@ private:
     // The seconds of the messages filed into conversations the current transaction began.
     QHash<qint64, QSet<qint64>> m_newHandleDates;
     SearchIndex m_search {*this};
+    // Read when a list of conversations is asked for, kept until the store changes.
+    std::optional<ConversationIndex> m_index;
+    ChangeMark m_indexMark;
+    quint64 m_rollbacks = 0;
 };

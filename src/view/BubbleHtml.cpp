@@ -13,7 +13,7 @@ const char kHead[] = "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional
                      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
                      "<title>Bubble</title>"
                      "<link href=\"bubble/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
-                     "</head><body><a name=\"start\"></a>";
+                     "</head><body>";
 
 const char kFrame[] = "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
                       "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
@@ -118,19 +118,19 @@ int pageCount(int messageCount)
     return (messageCount + BubbleHtml::kPageSize - 1) / BubbleHtml::kPageSize;
 }
 
-QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact, const Marker &marker)
+QString pageBody(const MessageSource &messages, int page, bool multiContact, const Marker &marker)
 {
-    const int pages = BubbleHtml::pageCount(int(messages.size()));
+    const int pages = BubbleHtml::pageCount(messages.count());
     if (page < 1 || page > pages)
         return QString();
 
-    QString html = QLatin1String(kHead);
+    QString html = QStringLiteral("<a name=\"start\"></a>");
     if (page != 1)
         html += QLatin1String("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
 
     qint64 lastDateLine = 0;
     const int first = BubbleHtml::kPageSize * (page - 1);
-    const int last = qMin(first + BubbleHtml::kPageSize, int(messages.size()));
+    const int last = qMin(first + BubbleHtml::kPageSize, messages.count());
     for (int i = first; i < last; ++i) {
         const SMSInfo &sms = messages.at(i);
         html += QStringLiteral("<a name=\"sms_%1\"></a>").arg(sms.rowid);
@@ -152,8 +152,14 @@ QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact, co
 
     if (page != pages)
         html += QLatin1String("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p>");
-    html += QLatin1String("<a name=\"end\"></a></body></html>");
+    html += QLatin1String("<a name=\"end\"></a>");
     return html;
+}
+
+QString pageHtml(const MessageSource &messages, int page, bool multiContact, const Marker &marker)
+{
+    const QString body = pageBody(messages, page, multiContact, marker);
+    return body.isEmpty() ? body : QLatin1String(kHead) + body + QLatin1String("</body></html>");
 }
 
 } // namespace BubbleHtml

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "SMSInfo.h"
+#include "MessageSource.h"
 
-#include <QList>
 #include <QString>
 
 #include <functional>
@@ -27,9 +26,12 @@ QString markedHtml(const QString &text, const QList<std::pair<int, int>> &marks)
 // Number of pages for a list of that many messages (0 when empty).
 int pageCount(int messageCount);
 
-// The XHTML of page p (from 1) of the list: date lines, bubbles, attachment bubbles,
+// The XHTML of page p (from 1) of the messages: date lines, bubbles, attachment bubbles,
 // anchors "start", "sms_<rowid>" and "end", and the links "/pre_page" and "/next_page".
 // It references "bubble/style.css", so it is loaded with the program's folder as base.
-QString pageHtml(const QList<SMSInfo> &messages, int page, bool multiContact, const Marker &marker = {});
+// Only the page's own messages are read. The marker's pieces are marked in the text bubbles.
+QString pageHtml(const MessageSource &messages, int page, bool multiContact, const Marker &marker = {});
+// What pageHtml puts inside the body element, for a page that replaces another's body.
+QString pageBody(const MessageSource &messages, int page, bool multiContact, const Marker &marker = {});
 
 } // namespace BubbleHtml

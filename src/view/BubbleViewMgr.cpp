@@ -4,7 +4,10 @@
 #include "BubblePage.h"
 #include "BubbleSchemeHandler.h"
 #include "DesktopShell.h"
+#include "MessageListSource.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
@@ -19,6 +22,7 @@ quintptr viewKey(const BubbleViewMgr *manager)
 
 BubbleViewMgr::BubbleViewMgr(QObject *parent)
     : QObject(parent)
+    , smslist(std::make_shared<MessageListSource>(QList<SMSInfo>()))
 {
 }
 
@@ -38,17 +42,23 @@ void BubbleViewMgr::setWebView(QWebEngineView *view)
 
 void BubbleViewMgr::showBubble(const QList<SMSInfo> &messages, bool severalConversations)
 {
-    smslist = messages;
+    showMessages(std::make_shared<MessageListSource>(messages), severalConversations);
+}
+
+void BubbleViewMgr::showMessages(std::shared_ptr<const MessageSource> messages, bool severalConversations)
+{
+    smslist = std::move(messages);
     multiContact = severalConversations;
-    if (smslist.isEmpty()) {
+    if (smslist->count() == 0) {
         curPage = 0;
         pageCount = 0;
         BubbleSchemeHandler::instance()->forget(viewKey(this));
+        bubblePageLoaded = false;
         if (webView)
             webView->setHtml(QString());
         return;
     }
-    pageCount = BubbleHtml::pageCount(int(smslist.size()));
+    pageCount = BubbleHtml::pageCount(smslist->count());
     lastPage();
 }
 
@@ -91,9 +101,9 @@ void BubbleViewMgr::setMarker(const BubbleHtml::Marker &marker, bool showNow)
 
 void BubbleViewMgr::scrollToPos(int ipos)
 {
-    if (ipos < 0 || ipos >= smslist.size())
+    if (ipos < 0 || ipos >= smslist->count())
         return;
-    anchor = QStringLiteral("sms_%1").arg(smslist.at(ipos).rowid);
+    anchor = QStringLiteral("sms_%1").arg(smslist->at(ipos).rowid);
     const int page = ipos / BubbleHtml::kPageSize + 1;
     if (page == curPage) {
         scrollToAnchor();
@@ -105,7 +115,8 @@ void BubbleViewMgr::scrollToPos(int ipos)
 
 void BubbleViewMgr::onLoadFinish(bool ok)
 {
-    Q_UNUSED(ok);
+    // Only a loaded page of ours has the head (style sheet) a later page's body relies on.
+    bubblePageLoaded = ok && webView && webView->url().scheme() == QLatin1String(BubbleSchemeHandler::scheme);
     scrollToAnchor();
     emit pageReady(curPage);
 }
@@ -124,17 +135,43 @@ void BubbleViewMgr::showPage(int page)
 {
     if (page < 1 || page > pageCount || !webView)
         return;
-    m_shownHtml = BubbleHtml::pageHtml(smslist, page, multiContact, m_marker);
+    // A navigation costs the web engine far more than building and laying out a page:
+    // once one page has loaded, the next ones only replace its body.
+    if (bubblePageLoaded) {
+        replaceBody(page);
+        return;
+    }
+    m_shownHtml = BubbleHtml::pageHtml(*smslist, page, multiContact, m_marker);
     webView->load(BubbleSchemeHandler::instance()->publish(viewKey(this), m_shownHtml));
+}
+
+void BubbleViewMgr::replaceBody(int page)
+{
+    const QString body = BubbleHtml::pageBody(*smslist, page, multiContact, m_marker);
+    m_shownHtml = body;
+    // A JSON array is a JavaScript literal: the text arrives with every character as it is.
+    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray {body}).toJson(QJsonDocument::Compact));
+    const QString script = QStringLiteral("document.body.innerHTML=%1[0];").arg(literal) + anchorScript();
+    QPointer<BubbleViewMgr> self(this);
+    webView->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [self, page](const QVariant &) {
+        if (self)
+            emit self->pageReady(page);
+    });
+}
+
+QString BubbleViewMgr::anchorScript() const
+{
+    if (anchor.isEmpty())
+        return QString();
+    // Anchor names are "start", "end" or "sms_<number>": nothing to quote.
+    return QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];"
+                          "if(a){a.scrollIntoView();}})();")
+        .arg(anchor);
 }
 
 void BubbleViewMgr::scrollToAnchor()
 {
     if (!webView || anchor.isEmpty())
         return;
-    // Anchor names are "start", "end" or "sms_<number>": nothing to quote.
-    const QString script = QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];"
-                                          "if(a){a.scrollIntoView();}})();")
-                               .arg(anchor);
-    webView->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+    webView->page()->runJavaScript(anchorScript(), QWebEngineScript::ApplicationWorld);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BubbleHtml.h"
+#include "MessageSource.h"
 #include "SMSInfo.h"
 
 #include <QList>
@@ -8,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+
+#include <memory>
 
 class QWebEngineView;
 
@@ -24,6 +27,9 @@ public:
     // Gives the view a page that hands links to this manager, and follows its loads.
     void setWebView(QWebEngineView *view);
 
+    // As showBubble, reading only the messages of the pages shown.
+    void showMessages(std::shared_ptr<const MessageSource> messages, bool multiContact);
+
     int currentPage() const { return curPage; }
     int pages() const { return pageCount; }
     QString currentAnchor() const { return anchor; }
@@ -31,7 +37,8 @@ public:
     // with the marks is left for the page's next load unless showNow.
     void setMarker(const BubbleHtml::Marker &marker, bool showNow = true);
     bool hasMarker() const { return bool(m_marker); }
-    // The page as last given to the view.
+    // The page as last given to the view: the whole page when loaded, its body when a
+    // page replaced the body of the one before.
     QString shownHtml() const { return m_shownHtml; }
 
 public slots:
@@ -51,14 +58,18 @@ signals:
 
 private:
     void showPage(int page);
+    void replaceBody(int page);
+    QString anchorScript() const;
     void scrollToAnchor();
 
     QPointer<QWebEngineView> webView;
-    QList<SMSInfo> smslist;
+    std::shared_ptr<const MessageSource> smslist;
     int curPage = 0;
     int pageCount = 0;
     QString anchor;
     bool multiContact = false;
     BubbleHtml::Marker m_marker;
     QString m_shownHtml;
+    // The view holds a loaded page of ours, whose body the next page may replace.
+    bool bubblePageLoaded = false;
 };

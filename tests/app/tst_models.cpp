@@ -4,6 +4,7 @@
 #include "MmsDB.h"
 #include "MyTreeView.h"
 #include "ParlowickResources.h"
+#include "StoreMessageSource.h"
 #include "TestMessage.h"
 #include "WindowTestAccount.h"
 
@@ -45,6 +46,7 @@ private slots:
     void storeFailureIsShownAndTheLayoutStillChanges();
     void messageRows();
     void datesBeyondTheCalendarShowTheirSeconds();
+    void storeRowsShowLikeListRows();
     void modelsPassTheModelTester();
     void treeViewReportsSelectionAndContextMenu();
 
@@ -219,7 +221,7 @@ void TestModels::messageRows()
     QVERIFY(!model.rowIndex(2).isValid());
     const QModelIndex second = model.rowIndex(1);
     QCOMPARE(second, model.index(1, 0));
-    QCOMPARE(second.internalPointer(), static_cast<const void *>(&model.smsAt(1)));
+    QCOMPARE(model.smsAt(1).rowid, store->querySMS({}).at(1).rowid);
     QVERIFY(!model.index(1, 4).internalPointer());
     QVERIFY(!model.parent(second).isValid());
     QCOMPARE(model.rowCount(second), 0);
@@ -255,6 +257,39 @@ void TestModels::datesBeyondTheCalendarShowTheirSeconds()
     QVERIFY2(!shown.contains(QString()), qPrintable(shown.join(QLatin1Char('|'))));
     QCOMPARE(shown.at(1), QString::number(max / 1000));
     QCOMPARE(shown.at(5), QString::number(min / 1000));
+}
+
+void TestModels::storeRowsShowLikeListRows()
+{
+    const auto store = Accounts::currentStore();
+    constexpr int total = StoreMessageSource::kPageSize + 20;
+    store->beginTran();
+    for (int i = 0; i < total; ++i) {
+        store->insertSMS(TestMessage(QStringLiteral("55501%1").arg(i % 3))
+                             .from(QStringLiteral("P%1").arg(i % 3))
+                             .saying(QString::number(i))
+                             .atMinute(i / 2)
+                             .sent(i % 2 == 0));
+    }
+    store->commitTran();
+    ItemModelSms listed;
+    listed.setSMSList(store->querySMS({}));
+    ItemModelSms lazy;
+    QAbstractItemModelTester tester(&lazy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto source = std::make_shared<StoreMessageSource>(store, store->messageRowids({}));
+    lazy.setSource(source);
+
+    QCOMPARE(lazy.rowCount(), total);
+    for (const int row : {0, 1, 255, 256, total - 1}) {
+        for (int column = 0; column < lazy.columnCount(); ++column) {
+            for (const int role : {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole, Qt::SizeHintRole}) {
+                QCOMPARE(lazy.index(row, column).data(role), listed.index(row, column).data(role));
+            }
+            QCOMPARE(lazy.index(row, column).data(Qt::DecorationRole).value<QPixmap>().toImage(),
+                listed.index(row, column).data(Qt::DecorationRole).value<QPixmap>().toImage());
+        }
+    }
+    QCOMPARE(source->pagesRead(), 2);
 }
 
 void TestModels::modelsPassTheModelTester()

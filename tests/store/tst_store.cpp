@@ -4,6 +4,7 @@
 #include "FileHelpers.h"
 #include "MmsDB.h"
 #include "Sqlite3Exception.h"
+#include "StoreMessageSource.h"
 #include "TestAccount.h"
 #include "TestMessage.h"
 
@@ -16,6 +17,8 @@
 #include <QUuid>
 
 #include <sqlite3.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -41,6 +44,30 @@ QStringList bodies(const QList<SMSInfo> &messages)
     for (const SMSInfo &m : messages)
         result.append(m.body);
     return result;
+}
+
+QList<qint64> rowids(const QList<SMSInfo> &messages)
+{
+    QList<qint64> result;
+    for (const SMSInfo &m : messages)
+        result.append(m.rowid);
+    return result;
+}
+
+// Three conversations whose messages share seconds, filed out of date order, one message
+// without a date and one whose conversation row is missing.
+void fileMessagesOfEqualDates(MmsDB &db)
+{
+    const std::pair<const char *, std::pair<const char *, int>> messages[] = {{"111", {"a", 20}}, {"222", {"b", 10}},
+        {"111", {"c", 10}}, {"333", {"d", 20}}, {"222", {"e", 10}}, {"111", {"f", 5}}, {"111", {"g", -5}}};
+    for (const auto &[suffix, text] : messages) {
+        db.insertSMS(TestMessage::fromPersonOf(QLatin1String(suffix))
+                         .saying(QLatin1String(text.first))
+                         .atMSecs(text.second * 1000));
+    }
+    db.executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(10, 0, 'orphan', 999)"));
+    db.executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id)"
+                               " select null, 0, 'undated', rowid from handle where suffix = '222'"));
 }
 
 // Entries below the attachments folder, relative, sorted.
@@ -82,6 +109,12 @@ private slots:
     void millisecondsAreCutToTheSecond();
     void queryOrderAndConversationFilter();
     void suffixesWithQuoteAndWildcards();
+    void messageRowidsFollowTheQueryOrder_data();
+    void messageRowidsFollowTheQueryOrder();
+    void messageRowidsFollowEveryChange();
+    void messagesByRowidsInTheGivenOrder();
+    void storeSourceReadsAPageAtATime();
+    void storeSourceFindsTextLikeTheBodies();
     void deletingLastMessageRemovesConversation();
     void deletingMessageRemovesAttachmentFiles();
     void thumbnails();
@@ -338,6 +371,147 @@ void TestStore::suffixesWithQuoteAndWildcards()
     m_db->deleteConversation(QStringLiteral("A%C"));
     m_db->deleteConversation(QStringLiteral("A_C"));
     QCOMPARE(bodies(m_db->querySMS({})), (QStringList {QStringLiteral("quote"), QStringLiteral("plain")}));
+}
+
+void TestStore::messageRowidsFollowTheQueryOrder_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("every message") << QStringList() << QStringLiteral("undated g f b c e a d").split(u' ');
+    QTest::newRow("one") << QStringList {u"111"_s} << QStringLiteral("g f c a").split(u' ');
+    QTest::newRow("several") << QStringList {u"333"_s, u"222"_s} << QStringLiteral("undated b e d").split(u' ');
+    QTest::newRow("twice and unknown") << QStringList {u"111"_s, u"999"_s, u"111"_s}
+                                       << QStringLiteral("g f c a").split(u' ');
+    QTest::newRow("unknown only") << QStringList {u"999"_s} << QStringList();
+}
+
+void TestStore::messageRowidsFollowTheQueryOrder()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, expected);
+    fileMessagesOfEqualDates(*m_db);
+    const QList<qint64> ids = m_db->messageRowids(keys);
+    QCOMPARE(ids, rowids(m_db->querySMS(keys)));
+    QCOMPARE(bodies(m_db->querySMSByRowids(ids)), expected);
+}
+
+void TestStore::messageRowidsFollowEveryChange()
+{
+    fileMessagesOfEqualDates(*m_db);
+    const QString path = m_db->folder().filePath(QStringLiteral("mms.db"));
+    const std::pair<const char *, std::function<void()>> changes[] = {
+        {"insert", [&] { m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(u"g"_s).atMSecs(1000)); }},
+        {"delete", [&] { m_db->deleteMessages(m_db->querySMS({u"111"_s}).mid(0, 2)); }},
+        {"another connection's commit",
+            [&] {
+                sqlite3 *other = nullptr;
+                QCOMPARE(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+                QCOMPARE(sqlite3_exec(other,
+                             "insert into message(date, is_send, body, handle_id) "
+                             "select 15, 1, 'h', rowid from handle where suffix = '111'",
+                             nullptr, nullptr, nullptr),
+                    SQLITE_OK);
+                sqlite3_close(other);
+            }},
+        {"rollback",
+            [&] {
+                m_db->beginTran();
+                m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(u"i"_s).atMSecs(2000));
+                QCOMPARE(m_db->messageRowids({}).size(), m_db->querySMS({}).size());
+                m_db->rollbackTran();
+            }},
+    };
+    for (const QStringList &keys : {QStringList(), QStringList {u"111"_s}})
+        QCOMPARE(m_db->messageRowids(keys), rowids(m_db->querySMS(keys)));
+    // Each change makes the lists read before it wrong.
+    for (const auto &[name, change] : changes) {
+        change();
+        for (const QStringList &keys : {QStringList(), QStringList {u"111"_s}}) {
+            const QList<qint64> ids = m_db->messageRowids(keys);
+            QVERIFY2(ids == rowids(m_db->querySMS(keys)), name);
+        }
+    }
+}
+
+void TestStore::messagesByRowidsInTheGivenOrder()
+{
+    SMSInfo mms = TestMessage::fromPersonOf(u"111"_s).saying(u"photo"_s).atMSecs(1000);
+    mms.subject = u"Holiday"_s;
+    mms.attachments.append(picture(makeImage(50, 40, u"one.png"_s), u"one.png"_s));
+    m_db->insertSMS(mms);
+    m_db->insertSMS(TestMessage::fromPersonOf(u"222"_s).saying(u"text"_s).atMSecs(2000).sent());
+    const auto fields = [](const SMSInfo &sms) {
+        QStringList all {QString::number(sms.rowid), sms.date.toString(Qt::ISODateWithMs), QString::number(sms.isSend),
+            sms.address, sms.person, sms.subject, sms.body};
+        for (const AttachmentInfo &a : sms.attachments)
+            all << a.fileName << a.mimeType << a.filePath << a.thumbPath;
+        return all;
+    };
+    const QList<SMSInfo> stored = m_db->querySMS({});
+
+    const QList<SMSInfo> back = m_db->querySMSByRowids({stored.at(1).rowid, 9999, stored.at(0).rowid});
+    QCOMPARE(back.size(), 2);
+    QCOMPARE(fields(back.at(0)), fields(stored.at(1)));
+    QCOMPARE(fields(back.at(1)), fields(stored.at(0)));
+    QCOMPARE(back.at(1).attachments.size(), 1);
+    QVERIFY(m_db->querySMSByRowids({}).isEmpty());
+}
+
+void TestStore::storeSourceReadsAPageAtATime()
+{
+    constexpr int total = StoreMessageSource::kPageSize * 2 + 10;
+    m_db->beginTran();
+    for (int i = 0; i < total; ++i)
+        m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(QString::number(i)).atMSecs(1000 * i));
+    m_db->commitTran();
+    const std::shared_ptr<MmsDB> store(m_db.get(), [](MmsDB *) {});
+    const QList<SMSInfo> stored = m_db->querySMS({});
+    m_db->deleteMessages({stored.at(1)});
+    StoreMessageSource source(store, rowids(stored));
+
+    QCOMPARE(source.count(), total);
+    const std::pair<int, int> reads[]
+        = {{0, 1}, {StoreMessageSource::kPageSize - 1, 1}, {StoreMessageSource::kPageSize, 2}, {total - 1, 3}, {5, 3}};
+    for (const auto &[row, pagesRead] : reads) {
+        QCOMPARE(source.at(row).body, stored.at(row).body);
+        QCOMPARE(source.pagesRead(), pagesRead);
+    }
+    // A message deleted since the ids were read keeps its row, empty.
+    QCOMPARE(source.at(1).rowid, stored.at(1).rowid);
+    QVERIFY(source.at(1).body.isEmpty());
+    QCOMPARE(source.at(2).body, u"2"_s);
+}
+
+void TestStore::storeSourceFindsTextLikeTheBodies()
+{
+    // Longer than the pages kept, so the store searches its texts itself.
+    constexpr int total = StoreMessageSource::kPageSize * StoreMessageSource::kPagesKept + 10;
+    const QStringList special {u"50% off"_s, u"A_b"_s, u"Case"_s, u"Ünïcode ✓"_s};
+    m_db->beginTran();
+    for (int i = 0; i < total; ++i) {
+        const QString body = i < special.size() ? special.at(i) : u"n%1"_s.arg(i);
+        m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(body).atMSecs(1000 * i));
+    }
+    m_db->commitTran();
+    const std::shared_ptr<MmsDB> store(m_db.get(), [](MmsDB *) {});
+    const QList<qint64> ids = m_db->messageRowids({});
+    const StoreMessageSource all(store, ids);
+    const StoreMessageSource few(store, ids.mid(0, 20));
+
+    for (const QString &text : {u"n10"_s, u"%"_s, u"_"_s, u"case"_s, u"Case"_s, u"ï"_s, u"✓"_s, u"n"_s}) {
+        for (const StoreMessageSource *source : {&all, &few}) {
+            const std::function<bool(int)> contains = source->rowsContaining(text);
+            QStringList found;
+            QStringList expected;
+            for (int row = 0; row < source->count(); ++row) {
+                if (contains(row))
+                    found.append(source->at(row).body);
+                if (source->at(row).body.contains(text))
+                    expected.append(source->at(row).body);
+            }
+            QCOMPARE(found, expected);
+        }
+    }
 }
 
 void TestStore::deletingLastMessageRemovesConversation()

@@ -1,4 +1,5 @@
 #include "BubbleHtml.h"
+#include "MessageListSource.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -62,7 +63,7 @@ void TestBubbleHtml::foundWordsAreMarked()
         QStringLiteral("a&lt;<span class=\"found\">door</span>&gt;<br/><span class=\"found\">door</span>"));
     QList<SMSInfo> list = conversation(2);
     list[0].subject = QStringLiteral("message");
-    const QString html = BubbleHtml::pageHtml(list, 1, false, [](const QString &text) {
+    const QString html = BubbleHtml::pageHtml(MessageListSource(list), 1, false, [](const QString &text) {
         return QList<std::pair<int, int>> {{0, int(text.indexOf(QLatin1Char(' ')))}};
     });
     QCOMPARE(occurrences(html, QStringLiteral("<span class=\"found\">message</span> ")), 2);
@@ -75,7 +76,7 @@ void TestBubbleHtml::pagesOfFifty()
     QCOMPARE(BubbleHtml::pageCount(50), 1);
     QCOMPARE(BubbleHtml::pageCount(51), 2);
 
-    const QString single = BubbleHtml::pageHtml(conversation(50), 1, false);
+    const QString single = BubbleHtml::pageHtml(MessageListSource(conversation(50)), 1, false);
     QVERIFY(single.startsWith(QLatin1String("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\"")));
     QVERIFY(single.contains(QLatin1String("<link href=\"bubble/style.css\" type=\"text/css\" rel=\"stylesheet\"/>")));
     QVERIFY(!single.contains(QLatin1String("/pre_page")));
@@ -85,8 +86,8 @@ void TestBubbleHtml::pagesOfFifty()
     QVERIFY(single.endsWith(QLatin1String("<a name=\"end\"></a></body></html>")));
 
     const QList<SMSInfo> list = conversation(51);
-    const QString first = BubbleHtml::pageHtml(list, 1, false);
-    const QString second = BubbleHtml::pageHtml(list, 2, false);
+    const QString first = BubbleHtml::pageHtml(MessageListSource(list), 1, false);
+    const QString second = BubbleHtml::pageHtml(MessageListSource(list), 2, false);
     QVERIFY(!first.contains(QLatin1String("/pre_page")));
     QVERIFY(first.contains(QLatin1String("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p><a name=\"end\">")));
     QVERIFY(
@@ -94,8 +95,8 @@ void TestBubbleHtml::pagesOfFifty()
     QVERIFY(!second.contains(QLatin1String("/next_page")));
     QCOMPARE(occurrences(second, QStringLiteral("<a name=\"sms_")), 1);
     QVERIFY(second.contains(QLatin1String("<a name=\"sms_51\"></a>")));
-    QVERIFY(BubbleHtml::pageHtml(list, 0, false).isEmpty());
-    QVERIFY(BubbleHtml::pageHtml(list, 3, false).isEmpty());
+    QVERIFY(BubbleHtml::pageHtml(MessageListSource(list), 0, false).isEmpty());
+    QVERIFY(BubbleHtml::pageHtml(MessageListSource(list), 3, false).isEmpty());
 
     // Received on the left class, sent on the right one, each with the nine frame pieces.
     QCOMPARE(occurrences(single, QStringLiteral("<div class=\"bb1\"><div class=\"bb_bg top_left\"></div>")), 25);
@@ -108,7 +109,7 @@ void TestBubbleHtml::dateLinesFollowTheLastDateLine()
     // 0 s, 30 s, 60 s, 70 s: the third is within a minute of the first date line, the fourth is not.
     QList<SMSInfo> list = conversation(4, 30'000);
     list[3].date = list[0].date.addSecs(70);
-    const QString html = BubbleHtml::pageHtml(list, 1, false);
+    const QString html = BubbleHtml::pageHtml(MessageListSource(list), 1, false);
     QCOMPARE(occurrences(html, QStringLiteral("<div class=\"dt\">")), 2);
     const QString firstLine = list[0].date.toLocalTime().toString(QStringLiteral("MM/dd/yyyy hh:mm"));
     QVERIFY(html.contains(QStringLiteral("<a name=\"sms_1\"></a><div class=\"dt\">%1</div>").arg(firstLine)));
@@ -116,7 +117,8 @@ void TestBubbleHtml::dateLinesFollowTheLastDateLine()
 
     // Every page starts afresh with a date line.
     const QList<SMSInfo> dense = conversation(60, 1000);
-    QCOMPARE(occurrences(BubbleHtml::pageHtml(dense, 2, false), QStringLiteral("<div class=\"dt\">")), 1);
+    QCOMPARE(
+        occurrences(BubbleHtml::pageHtml(MessageListSource(dense), 2, false), QStringLiteral("<div class=\"dt\">")), 1);
 }
 
 void TestBubbleHtml::untrustedTextNeverBecomesMarkup()
@@ -126,7 +128,7 @@ void TestBubbleHtml::untrustedTextNeverBecomesMarkup()
     sms.subject = QStringLiteral("<img src=x onerror=alert(1)>");
     sms.person = QStringLiteral("<i>Eve</i> & co");
     sms.address = QStringLiteral("\"><script>");
-    const QString html = BubbleHtml::pageHtml({sms}, 1, true);
+    const QString html = BubbleHtml::pageHtml(MessageListSource({sms}), 1, true);
     QVERIFY(html.contains(QLatin1String("&lt;b&gt;bold&lt;/b&gt;<br/>next line")));
     QVERIFY(html.contains(QLatin1String("&lt;Subject:&lt;img src=x onerror=alert(1)&gt;&gt; <br/>")));
     QVERIFY(
@@ -138,8 +140,9 @@ void TestBubbleHtml::untrustedTextNeverBecomesMarkup()
 
     // A label only when several conversations are shown; sent labels on the right.
     sms.isSend = true;
-    QVERIFY(BubbleHtml::pageHtml({sms}, 1, true).contains(QLatin1String("<div class=\"ct_right\">")));
-    QVERIFY(!BubbleHtml::pageHtml({sms}, 1, false).contains(QLatin1String("class=\"ct_")));
+    QVERIFY(
+        BubbleHtml::pageHtml(MessageListSource({sms}), 1, true).contains(QLatin1String("<div class=\"ct_right\">")));
+    QVERIFY(!BubbleHtml::pageHtml(MessageListSource({sms}), 1, false).contains(QLatin1String("class=\"ct_")));
 }
 
 void TestBubbleHtml::attachmentBubbles()
@@ -168,7 +171,7 @@ void TestBubbleHtml::attachmentBubbles()
     mms.body.clear();
     mms.subject = QStringLiteral("Holiday");
     mms.attachments = {picture, noThumb, audio, video, card, gone};
-    const QString html = BubbleHtml::pageHtml({mms}, 1, false);
+    const QString html = BubbleHtml::pageHtml(MessageListSource({mms}), 1, false);
 
     // No text bubble (and so no subject) for an MMS without text; five bubbles for the five files.
     QVERIFY(!html.contains(QLatin1String("Subject")));
@@ -187,7 +190,7 @@ void TestBubbleHtml::attachmentBubbles()
     // With text, the text bubble comes first and then the picture.
     mms.body = QStringLiteral("look");
     mms.attachments = {picture};
-    const QString both = BubbleHtml::pageHtml({mms}, 1, false);
+    const QString both = BubbleHtml::pageHtml(MessageListSource({mms}), 1, false);
     QCOMPARE(occurrences(both, QStringLiteral("<div class=\"bb1\">")), 2);
     QVERIFY(both.indexOf(QLatin1String("&lt;Subject:Holiday&gt; <br/>look")) < both.indexOf(pictureLink));
 }
@@ -197,7 +200,7 @@ void TestBubbleHtml::hugeMessagesStayWhole()
     QList<SMSInfo> list = conversation(2);
     list[0].body = QString(1'000'000, QLatin1Char('x'));
     list[1].body = QStringLiteral("line\n").repeated(10'000);
-    const QString html = BubbleHtml::pageHtml(list, 1, false);
+    const QString html = BubbleHtml::pageHtml(MessageListSource(list), 1, false);
     QVERIFY(html.contains(list[0].body));
     QCOMPARE(occurrences(html, QStringLiteral("line<br/>")), 10'000);
 }

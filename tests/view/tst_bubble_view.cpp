@@ -131,6 +131,11 @@ void TestBubbleView::opensOnTheLastPageScrolledToTheEnd()
 
     m_manager->firstPage();
     QVERIFY(waitForPage(1));
+    // The first page took the place of the second inside the loaded document, styled alike.
+    QCOMPARE(evaluate(QStringLiteral("document.getElementsByName('sms_1000').length")).toInt(), 1);
+    QCOMPARE(evaluate(QStringLiteral("document.getElementsByName('sms_1059').length")).toInt(), 0);
+    QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.querySelector('.bb2')).cssFloat")).toString(),
+        QStringLiteral("right"));
     const int bottom = evaluate(QStringLiteral("document.documentElement.scrollHeight - window.innerHeight")).toInt();
     QVERIFY(bottom > 0);
     QVERIFY(evaluate(QStringLiteral("window.scrollY")).toInt() <= 10); // the body margin
