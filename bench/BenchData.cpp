@@ -64,9 +64,23 @@ void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QStr
 
 long peakRssMiB()
 {
+    // The kernel's high-water mark, which resetPeakRss can lower; the process's own figure otherwise.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+        }
+    }
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;
+}
+
+bool resetPeakRss()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
 
 long currentRssKiB()

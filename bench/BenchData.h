@@ -23,8 +23,10 @@ QString writePicture(const QString &path);
 // (with a copy of one thumbnail).
 void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QString &picture);
 
-// Peak resident memory of the process so far, MiB.
+// Peak resident memory of the process so far (or since resetPeakRss), MiB.
 long peakRssMiB();
+// Starts the peak over from the memory resident now; false where the system cannot.
+bool resetPeakRss();
 // Resident memory now, KiB.
 long currentRssKiB();
 // Runs work while sampling the resident memory; returns the seconds it took and the

@@ -76,7 +76,10 @@ int main(int argc, char *argv[])
             BenchData::writePicture(home.filePath(QStringLiteral("picture.jpg"))));
         QFile(Accounts::dataFolder().filePath(accountName + QStringLiteral("/filled"))).open(QIODevice::WriteOnly);
     }
-    const long storeMiB = BenchData::peakRssMiB();
+    // The window's peak, not the fill's: filling a million messages in this process takes
+    // memory the window never needs.
+    const long fillMiB = BenchData::peakRssMiB();
+    const bool windowPeakOnly = BenchData::resetPeakRss();
 
     QElapsedTimer ready;
     ready.start();
@@ -130,8 +133,9 @@ int main(int argc, char *argv[])
         switchedRows);
     std::printf(
         "keyword finder            %lld ms (every message searched, no match)\n", static_cast<long long>(findMs));
-    std::printf("peak memory               %ld MiB (%ld MiB after filling the store; page rendering runs in "
-                "the web engine's own process)\n",
-        BenchData::peakRssMiB(), storeMiB);
+    std::printf("peak memory               %ld MiB (%s; %ld MiB before the window; page rendering runs in the "
+                "web engine's own process)\n",
+        BenchData::peakRssMiB(), windowPeakOnly ? "the window's, from the open store on" : "the whole process's",
+        fillMiB);
     return listed == total && boxes == 1 ? 0 : 1;
 }
