@@ -13,7 +13,7 @@
 namespace {
 
 // Raised when what the file's tables say does not match this program's index.
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 // Up to this many messages are indexed without a word, while the store opens or before a
 // search; more get a progress dialog.
 constexpr qint64 kQuickUpdateMessages = 20000;
@@ -28,26 +28,29 @@ constexpr qint64 kSlotMask = 15;
 constexpr qint64 kMaxMinute = Q_INT64_C(1099511627775) / 60;
 // The key a message is indexed under: its moved key, or else its natural one.
 #define KEY(row) "coalesce((select key from search.moved where message = " row ".rowid), " NATURAL_KEY(row) ")"
+// Messages are filed with ever larger row ids: those past the highest id the index has taken
+// in are waiting to be indexed without any note, so filing a message writes nothing here.
+#define NEWER(row) "(" row ".rowid > (select newest from search.meta))"
 
 const char kDropTriggers[] = "drop trigger if exists temp.search_index_insert;"
                              "drop trigger if exists temp.search_index_delete;"
                              "drop trigger if exists temp.search_index_update";
 
 // Inside a trigger the changed table is named without its database; the name is only the
-// index file's. A message still waiting in the list has no entry to remove, and neither
-// has one the index never had: removing words the index does not hold would damage it.
+// index file's. A message still waiting (in the list, or newer than the index) has no entry
+// to remove, and neither has one the index never had: removing words the index does not
+// hold would damage it.
 #define FORGET(row)                                                                                                    \
     "insert into message_words(message_words, rowid, body) select 'delete', " KEY(                                     \
         row) ", search_text(" row ".body)"                                                                             \
-             " where not exists (select 1 from search.pending where message = " row ".rowid)"                          \
+             " where not " NEWER(row) " and not exists (select 1 from search.pending where message = " row ".rowid)"  \
              " and exists (select 1 from search.message_words_docsize where id = " KEY(                                \
                  row) ");"                                                                                             \
                       "delete from pending where message = " row ".rowid;"                                             \
                       "delete from moved where message = " row ".rowid;"
 
+// No trigger for new messages: they are newer than the index (NEWER).
 const char *const kTriggers[] = {
-    "create temp trigger search_index_insert after insert on main.message begin "
-    "insert or ignore into pending(message) values(new.rowid); end",
     "create temp trigger search_index_delete after delete on main.message begin " FORGET("old") " end",
     "create temp trigger search_index_update after update of date, body on main.message begin " FORGET(
         "old") " insert or ignore into pending(message) values(new.rowid); end",
@@ -190,14 +193,19 @@ bool SearchIndex::isCurrent()
         Sqlite3Sql("select count(*), coalesce(sum(" NATURAL_KEY("m") "), 0) from main.message as m"));
     Sqlite3Cursor entries = m_store.queryThrow(Sqlite3Sql(
         "select (select count(*) from search.message_words_docsize) + (select count(*) from search.pending as p"
-        " cross join main.message as m on m.rowid = p.message),"
+        " cross join main.message as m on m.rowid = p.message)"
+        " + (select count(*) from main.message as m where " NEWER("m") " and m.rowid not in"
+        " (select message from search.pending)),"
         " (select coalesce(sum(id), 0) from search.message_words_docsize)"
         " - (select coalesce(sum(key), 0) from search.moved)"
         " + (select coalesce(sum(" NATURAL_KEY("m") "), 0) from search.moved as v"
                                                     " cross join main.message as m on m.rowid = v.message)"
                                                     " + (select coalesce(sum(" NATURAL_KEY(
                                                         "m") "), 0) from search.pending as p"
-                                                             " cross join main.message as m on m.rowid = p.message)"));
+                                                             " cross join main.message as m on m.rowid = p.message)"
+                                                             " + (select coalesce(sum(" NATURAL_KEY(
+                                                                 "m") "), 0) from main.message as m where " NEWER("m") " and"
+                                                                      " m.rowid not in (select message from search.pending))"));
     if (!messages.moveNext() || !entries.moveNext())
         return false;
     return messages.getInt64(0) == entries.getInt64(0) && messages.getInt64(1) == entries.getInt64(1);
@@ -231,7 +239,7 @@ void SearchIndex::createTables()
         " tokenize='unicode61 remove_diacritics 2');"
         "create table search.pending(message integer primary key, collided integer not null default 0);"
         "create table search.moved(message integer primary key, key integer not null unique);"
-        "create table search.meta(format integer, unicode integer)");
+        "create table search.meta(format integer, unicode integer, newest integer not null default 0)");
     m_store.executeThrow(Sqlite3Sql("insert into search.meta(format, unicode) values(?, ?)")
                              .addIntParam(kFormat)
                              .addIntParam(QChar::currentUnicodeVersion()));
@@ -255,8 +263,24 @@ bool SearchIndex::isInStep()
 
 qint64 SearchIndex::notedCount()
 {
+    Sqlite3Cursor count = m_store.queryThrow(Sqlite3Sql("select (select count(*) from search.pending)"
+                                                        " + (select count(*) from main.message as m where " NEWER(
+                                                            "m") ")"));
+    return count.moveNext() ? count.getInt64(0) : 0;
+}
+
+qint64 SearchIndex::listedCount()
+{
     Sqlite3Cursor count = m_store.queryThrow(Sqlite3Sql("select count(*) from search.pending"));
     return count.moveNext() ? count.getInt64(0) : 0;
+}
+
+void SearchIndex::listNewer()
+{
+    m_store.executeThrow(Sqlite3Sql("insert or ignore into search.pending(message)"
+                                    " select rowid from main.message as m where " NEWER("m")));
+    m_store.executeThrow(Sqlite3Sql("update search.meta set newest = max(newest,"
+                                    " coalesce((select max(rowid) from main.message), 0))"));
 }
 
 bool SearchIndex::needsUpdate()
@@ -300,16 +324,16 @@ bool SearchIndex::rebuild(
     createTables();
     // Messages filed from now on are noted by the triggers like all that are there now.
     installTriggers();
-    m_store.executeThrow(Sqlite3Sql("insert into search.pending(message) select rowid from main.message"));
     return fileNoted(locker, progress, cancelled);
 }
 
 bool SearchIndex::fileNoted(
     QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled)
 {
-    const qint64 total = notedCount();
+    listNewer();
+    const qint64 total = listedCount();
     qint64 done = 0;
-    while (done < total || notedCount() > 0) {
+    while (done < total || listedCount() > 0) {
         if (cancelled && cancelled())
             return false;
         done += fileBatch();

@@ -95,7 +95,11 @@ private:
     void dropTriggers();
     void createTables();
     qint64 messageCount();
+    // Messages waiting to be indexed: listed, or newer than the index.
     qint64 notedCount();
+    qint64 listedCount();
+    // Lists the messages newer than the index, which then counts them as taken in.
+    void listNewer();
     bool rebuild(
         QMutexLocker<QRecursiveMutex> &locker, const Progress &progress, const std::function<bool()> &cancelled);
     bool fileNoted(
