@@ -43,11 +43,11 @@ const char kDropTriggers[] = "drop trigger if exists temp.search_index_insert;"
 #define FORGET(row)                                                                                                    \
     "insert into message_words(message_words, rowid, body) select 'delete', " KEY(                                     \
         row) ", search_text(" row ".body)"                                                                             \
-             " where not " NEWER(row) " and not exists (select 1 from search.pending where message = " row ".rowid)"  \
-             " and exists (select 1 from search.message_words_docsize where id = " KEY(                                \
-                 row) ");"                                                                                             \
-                      "delete from pending where message = " row ".rowid;"                                             \
-                      "delete from moved where message = " row ".rowid;"
+             " where not " NEWER(row) " and not exists (select 1 from search.pending where message = " row ".rowid)"   \
+                                      " and exists (select 1 from search.message_words_docsize where id = " KEY(       \
+                                          row) ");"                                                                    \
+                                               "delete from pending where message = " row ".rowid;"                    \
+                                               "delete from moved where message = " row ".rowid;"
 
 // No trigger for new messages: they are newer than the index (NEWER).
 const char *const kTriggers[] = {
@@ -194,18 +194,22 @@ bool SearchIndex::isCurrent()
     Sqlite3Cursor entries = m_store.queryThrow(Sqlite3Sql(
         "select (select count(*) from search.message_words_docsize) + (select count(*) from search.pending as p"
         " cross join main.message as m on m.rowid = p.message)"
-        " + (select count(*) from main.message as m where " NEWER("m") " and m.rowid not in"
-        " (select message from search.pending)),"
-        " (select coalesce(sum(id), 0) from search.message_words_docsize)"
-        " - (select coalesce(sum(key), 0) from search.moved)"
-        " + (select coalesce(sum(" NATURAL_KEY("m") "), 0) from search.moved as v"
-                                                    " cross join main.message as m on m.rowid = v.message)"
-                                                    " + (select coalesce(sum(" NATURAL_KEY(
-                                                        "m") "), 0) from search.pending as p"
-                                                             " cross join main.message as m on m.rowid = p.message)"
-                                                             " + (select coalesce(sum(" NATURAL_KEY(
-                                                                 "m") "), 0) from main.message as m where " NEWER("m") " and"
-                                                                      " m.rowid not in (select message from search.pending))"));
+        " + (select count(*) from main.message as m where " NEWER(
+            "m") " and m.rowid not in"
+                 " (select message from search.pending)),"
+                 " (select coalesce(sum(id), 0) from search.message_words_docsize)"
+                 " - (select coalesce(sum(key), 0) from search.moved)"
+                 " + (select coalesce(sum(" NATURAL_KEY(
+                     "m") "), 0) from search.moved as v"
+                          " cross join main.message as m on m.rowid = v.message)"
+                          " + (select coalesce(sum(" NATURAL_KEY(
+                              "m") "), 0) from search.pending as p"
+                                   " cross join main.message as m on m.rowid = p.message)"
+                                   " + (select coalesce(sum(" NATURAL_KEY(
+                                       "m") "), 0) from main.message as m where " NEWER("m") " and"
+                                                                                             " m.rowid not in (select "
+                                                                                             "message from "
+                                                                                             "search.pending))"));
     if (!messages.moveNext() || !entries.moveNext())
         return false;
     return messages.getInt64(0) == entries.getInt64(0) && messages.getInt64(1) == entries.getInt64(1);
@@ -263,9 +267,9 @@ bool SearchIndex::isInStep()
 
 qint64 SearchIndex::notedCount()
 {
-    Sqlite3Cursor count = m_store.queryThrow(Sqlite3Sql("select (select count(*) from search.pending)"
-                                                        " + (select count(*) from main.message as m where " NEWER(
-                                                            "m") ")"));
+    Sqlite3Cursor count
+        = m_store.queryThrow(Sqlite3Sql("select (select count(*) from search.pending)"
+                                        " + (select count(*) from main.message as m where " NEWER("m") ")"));
     return count.moveNext() ? count.getInt64(0) : 0;
 }
 
