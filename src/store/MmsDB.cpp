@@ -247,8 +247,13 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
     settleFiles();
 }
 
-void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
+void MmsDB::insertSMS(const SMSInfo &given, AttachmentFiles files)
 {
+    // A local date is converted through the system's time-zone rules each time it is read
+    // as seconds, and filing reads it several times: converted once here instead.
+    SMSInfo sms = given;
+    if (sms.date.timeSpec() != Qt::UTC)
+        sms.date = sms.date.toUTC();
     QMutexLocker locker(&mutex());
     const QString key = Sms::addressSuffix(sms.address);
     qint64 handleId = findHandle(key);
