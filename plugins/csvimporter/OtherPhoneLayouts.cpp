@@ -230,10 +230,87 @@ QDateTime OtherPhoneDates::readNamed(const QString &text)
     return {};
 }
 
+QDateTime OtherPhoneDates::readMonthName(QStringView text)
+{
+    static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    qsizetype at = 0;
+    // Digits from here: at most max of them, at least one; -1 without any.
+    const auto number = [&](int max) {
+        int value = 0;
+        int digits = 0;
+        while (digits < max && at < text.size() && text.at(at).isDigit()) {
+            value = value * 10 + text.at(at++).digitValue();
+            ++digits;
+        }
+        return digits == 0 ? -1 : value;
+    };
+    const auto expect = [&](QLatin1StringView piece) {
+        if (!text.mid(at).startsWith(piece))
+            return false;
+        at += piece.size();
+        return true;
+    };
+    if (text.size() < 3)
+        return {};
+    int month = 0;
+    for (int m = 0; m < 12 && month == 0; ++m) {
+        if (text.first(3) == QLatin1StringView(kMonths + 3 * m, 3))
+            month = m + 1;
+    }
+    at = 3;
+    if (month == 0 || !expect(QLatin1StringView(" ")))
+        return {};
+    const int day = number(2);
+    if (!expect(QLatin1StringView(", ")))
+        return {};
+    // Exactly count digits here, as "yyyy", "mm" and "ss" take them; -1 otherwise.
+    const auto exactly = [&](int count) {
+        if (text.size() - at < count)
+            return -1;
+        for (int i = 0; i < count; ++i) {
+            if (!text.at(at + i).isDigit())
+                return -1;
+        }
+        return number(count);
+    };
+    const int year = exactly(4);
+    if (!expect(QLatin1StringView(" ")))
+        return {};
+    const int hour = number(2);
+    if (!expect(QLatin1StringView(":")))
+        return {};
+    const int minute = exactly(2);
+    int second = 0;
+    if (at < text.size() && text.at(at) == u':') {
+        ++at;
+        second = exactly(2);
+    }
+    const bool afternoon = expect(QLatin1StringView(" PM"));
+    if ((!afternoon && !expect(QLatin1StringView(" AM"))) || at != text.size())
+        return {};
+    if (day < 0 || year < 0 || hour < 1 || hour > 12 || minute < 0 || second < 0)
+        return {};
+    const QDate date(year, month, day);
+    const QTime time(hour % 12 + (afternoon ? 12 : 0), minute, second);
+    if (!date.isValid() || !time.isValid())
+        return {};
+    const QDateTime local(date, time);
+    // An hour the clocks skipped is left to the toolkit's parser, which decides it.
+    return local.isValid() && local.date() == date && local.time() == time ? local : QDateTime();
+}
+
 QDateTime OtherPhoneDates::readForm(const QString &text, int form)
 {
     if (form == 0)
         return QDateTime::fromString(text, Qt::ISODateWithMs);
+    // The month-name forms of phone managers: read directly when they can be, since the
+    // toolkit's format parser costs more than everything else a row needs.
+    if (form >= kFormCount - 2) {
+        const QDateTime fast = readMonthName(text);
+        const bool hasSeconds = text.count(u':') == 2;
+        if (fast.isValid() && hasSeconds == (form == kFormCount - 2))
+            return fast;
+    }
     static const QString kForms[kFormCount - 1] = {QStringLiteral("yyyy-MM-dd hh:mm:ss"),
         QStringLiteral("yyyy-MM-dd hh:mm"), QStringLiteral("yyyy.MM.dd hh:mm"), QStringLiteral("yyyy.MM.dd hh:mm:ss"),
         QStringLiteral("dd.MM.yyyy hh:mm"), QStringLiteral("dd.MM.yyyy hh:mm:ss"),

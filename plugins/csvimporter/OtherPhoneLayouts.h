@@ -20,6 +20,10 @@ public:
     void learn(const QString &text);
     // An invalid date-time when the text is none of the forms above.
     QDateTime read(const QString &text);
+    // "Jul 23, 2011 6:12:54 AM" (seconds optional), read as the toolkit's parser reads the
+    // forms "MMM d, yyyy h:mm:ss AP" and "MMM d, yyyy h:mm AP"; invalid for any other text,
+    // which the parser then judges.
+    static QDateTime readMonthName(QStringView text);
 
 private:
     enum class Order { Unknown, MonthFirst, DayFirst };
