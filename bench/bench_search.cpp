@@ -7,6 +7,7 @@
 //   bench_search [MESSAGES=1000000] [INSERTS=100000] [CONVERSATIONS=2000]
 
 #include "Accounts.h"
+#include "BenchWorker.h"
 #include "Catalogue.h"
 #include "MmsDB.h"
 #include "ParlowickResources.h"
@@ -137,25 +138,6 @@ double fillBig(const QString &folder, int total, int conversations)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-// Receives a worker's reports; only a failure matters here.
-class Outcome : public QObject, public ProgressReceiver
-{
-    Q_OBJECT
-
-public:
-    QString error;
-
-    void attach(ProgressThread &worker) override { connectProgress(worker, this); }
-
-signals:
-    void finished(int result);
-
-public slots:
-    void updateProgress(int, const QString &) { }
-    void errorOccurred(const QString &text) { error = text; }
-    void succeed(const QString &) { }
-};
-
 // Seconds for a backup of the simulated phone's messages into a new account.
 double backup(const QString &account, bool withIndex)
 {
@@ -163,20 +145,9 @@ double backup(const QString &account, bool withIndex)
     Accounts::openAccount(account);
     if (!withIndex)
         Accounts::currentStore()->searchIndex().detach();
-    Outcome outcome;
+    BenchOutcome outcome;
     SyncRestoreThread worker(&outcome);
-    QElapsedTimer timer;
-    timer.start();
-    QEventLoop loop;
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker.start();
-    loop.exec();
-    QCoreApplication::sendPostedEvents();
-    if (!outcome.error.isEmpty()) {
-        std::fprintf(stderr, "backup failed: %s\n", qPrintable(outcome.error));
-        std::exit(1);
-    }
-    return double(timer.nsecsElapsed()) / 1e9;
+    return BenchData::runWorker(worker, outcome);
 }
 
 // The backup of a phone with that many SMS, without and with the index.
@@ -332,5 +303,3 @@ int main(int argc, char *argv[])
         double(storeSize) / 1048576, double(indexSize) / 1048576, 100.0 * double(indexSize) / double(storeSize));
     return 0;
 }
-
-#include "bench_search.moc"

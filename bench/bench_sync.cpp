@@ -9,6 +9,7 @@
 
 #include "Accounts.h"
 #include "BenchData.h"
+#include "BenchWorker.h"
 #include "Catalogue.h"
 #include "MmsDB.h"
 #include "ParlowickResources.h"
@@ -34,41 +35,6 @@ namespace {
 
 const QHostAddress kPhone(QStringLiteral("127.0.0.20"));
 
-// Receives a worker's reports; only the outcome matters here.
-class Outcome : public QObject, public ProgressReceiver
-{
-    Q_OBJECT
-
-public:
-    QString error;
-
-    void attach(ProgressThread &worker) override { connectProgress(worker, this); }
-
-signals:
-    void finished(int result);
-
-public slots:
-    void updateProgress(int, const QString &) { }
-    void errorOccurred(const QString &text) { error = text; }
-    void succeed(const QString &) { }
-};
-
-double runWorker(ProgressThread &worker, Outcome &outcome)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QEventLoop loop;
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker.start();
-    loop.exec();
-    QCoreApplication::sendPostedEvents();
-    if (!outcome.error.isEmpty()) {
-        std::fprintf(stderr, "failed: %s\n", qPrintable(outcome.error));
-        std::exit(1);
-    }
-    return timer.nsecsElapsed() / 1e9;
-}
-
 void usePhone(PhoneSimulator &phone, int sms, int mms, int pictureKb, const QString &pictures)
 {
     PhoneGenerator::Options options;
@@ -85,9 +51,9 @@ double backup(const QString &account)
 {
     Accounts::createAccount(account);
     Accounts::openAccount(account);
-    Outcome outcome;
+    BenchOutcome outcome;
     SyncRestoreThread worker(&outcome);
-    return runWorker(worker, outcome);
+    return BenchData::runWorker(worker, outcome);
 }
 
 // Lines per second read with QTcpSocket::readLine from a loopback peer that writes them
@@ -183,9 +149,9 @@ int main(int argc, char *argv[])
             break;
         messages.append(sms);
     }
-    Outcome outcome;
+    BenchOutcome outcome;
     SyncBackupThread restore(messages, &outcome);
-    const double restoreSeconds = runWorker(restore, outcome);
+    const double restoreSeconds = BenchData::runWorker(restore, outcome);
 
     const double lineFloor = loopbackLineRate(smsCount, 160);
     const double thumbnailFloor
@@ -204,5 +170,3 @@ int main(int argc, char *argv[])
     phone.stop();
     return 0;
 }
-
-#include "bench_sync.moc"

@@ -1,5 +1,6 @@
 #include "ProductInfo.h"
 #include "SilentAddress.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -395,10 +396,7 @@ void TestCli::importing()
 {
     QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
     auto write = [&](const QString &name, const QByteArray &content) {
-        QFile file(m_home->filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
-        return file.fileName();
+        return TestFiles::writeFile(m_home->filePath(name), content);
     };
     const QString own = write(QStringLiteral("own.csv"),
         "send,date,number,person,subject,content,mime,cl,atta\n"
@@ -437,10 +435,7 @@ void TestCli::importingAndExportingXml()
 {
     QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
     auto write = [&](const QString &name, const QByteArray &content) {
-        QFile file(m_home->filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
-        return file.fileName();
+        return TestFiles::writeFile(m_home->filePath(name), content);
     };
     const QByteArray backup
         = "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"3\">\n"
