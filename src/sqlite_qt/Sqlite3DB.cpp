@@ -21,7 +21,9 @@ void Sqlite3DB::openThrow(const QString &path, int flags)
     QMutexLocker locker(&m_connection->mutex);
     close();
     sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    // Every call into the connection holds mutex(), so SQLite's own lock around each call
+    // would only be taken a second time.
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const Sqlite3Exception error(db, path);
         sqlite3_close_v2(db);
@@ -53,17 +55,19 @@ bool Sqlite3DB::isOpen() const
 Sqlite3Cursor Sqlite3DB::queryThrow(Sqlite3Sql sql)
 {
     QMutexLocker locker(&m_connection->mutex);
-    sqlite3_stmt *raw = m_connection->acquire(sql.text());
-    auto stmt = std::make_shared<Sqlite3Stmt>(m_connection, sql.text(), raw);
-    sql.bindTo(raw);
-    return Sqlite3Cursor(stmt);
+    Sqlite3StatementSlot *slot = nullptr;
+    sqlite3_stmt *raw = m_connection->acquire(sql.text(), slot);
+    return Sqlite3Cursor(std::make_shared<Sqlite3Stmt>(m_connection, slot, raw, std::move(sql)));
 }
 
 void Sqlite3DB::executeThrow(Sqlite3Sql sql)
 {
     QMutexLocker locker(&m_connection->mutex);
-    Sqlite3Cursor cursor = queryThrow(std::move(sql));
-    while (cursor.moveNext()) { }
+    // On the stack rather than shared through a cursor: nobody reads the rows.
+    Sqlite3StatementSlot *slot = nullptr;
+    sqlite3_stmt *raw = m_connection->acquire(sql.text(), slot);
+    Sqlite3Stmt stmt(m_connection, slot, raw, std::move(sql));
+    while (stmt.moveNext()) { }
 }
 
 qint64 Sqlite3DB::lastInsertId() const

@@ -26,7 +26,8 @@ public:
     // How long a statement waits for a store another connection has locked.
     static constexpr int kBusyTimeoutMs = 5000;
 
-    // flags as sqlite3_open_v2 takes them (2: read-write, no create).
+    // flags as sqlite3_open_v2 takes them (2: read-write, no create). The connection is
+    // opened without SQLite's own locking: a caller of handle() holds mutex().
     void openThrow(const QString &path, int flags);
     void close();
     bool isOpen() const;

@@ -5,7 +5,7 @@
 #include <sqlite3.h>
 
 Sqlite3Sql::Sqlite3Sql(const char *sql)
-    : m_sql(sql)
+    : m_sql(QByteArray::fromRawData(sql, qstrlen(sql)))
 {
 }
 
@@ -61,7 +61,7 @@ void Sqlite3Sql::bindTo(sqlite3_stmt *stmt) const
         // An empty string is bound as '' rather than NULL, so that "body=?" also
         // matches messages without text.
         const int rc = p.isText ? sqlite3_bind_text(
-                           stmt, i + 1, p.text.isNull() ? "" : p.text.constData(), int(p.text.size()), SQLITE_TRANSIENT)
+                           stmt, i + 1, p.text.isNull() ? "" : p.text.constData(), int(p.text.size()), SQLITE_STATIC)
                                 : sqlite3_bind_int64(stmt, i + 1, p.number);
         if (rc != SQLITE_OK)
             throw Sqlite3Exception(sqlite3_db_handle(stmt), QStringLiteral("Binding parameter %1").arg(i + 1));

@@ -10,6 +10,7 @@ struct sqlite3_stmt;
 class Sqlite3Sql
 {
 public:
+    // The text is used in place, not copied: meant for literals, it must outlive this object.
     explicit Sqlite3Sql(const char *sql);
     explicit Sqlite3Sql(const QString &sql);
     explicit Sqlite3Sql(const QByteArray &utf8Sql);
@@ -22,7 +23,8 @@ public:
 
     const QByteArray &text() const { return m_sql; }
     int paramCount() const { return int(m_params.size()); }
-    // Binds every parameter; throws Sqlite3Exception when SQLite refuses one.
+    // Binds every parameter without a copy: this object must outlive the binding (until
+    // the statement is reset). Throws Sqlite3Exception when SQLite refuses one.
     void bindTo(sqlite3_stmt *stmt) const;
 
 private:

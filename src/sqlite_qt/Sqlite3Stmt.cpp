@@ -9,23 +9,38 @@
 
 #include <utility>
 
-Sqlite3Stmt::Sqlite3Stmt(std::shared_ptr<Sqlite3Connection> connection, QByteArray sql, sqlite3_stmt *stmt)
+Sqlite3Stmt::Sqlite3Stmt(
+    std::shared_ptr<Sqlite3Connection> connection, Sqlite3StatementSlot *slot, sqlite3_stmt *stmt, Sqlite3Sql sql)
     : m_connection(std::move(connection))
-    , m_sql(std::move(sql))
+    , m_slot(slot)
     , m_stmt(stmt)
+    , m_params(std::move(sql))
 {
+    try {
+        m_params.bindTo(m_stmt);
+    } catch (...) {
+        // No destructor runs for a constructor that throws.
+        m_connection->release(m_slot, m_stmt);
+        throw;
+    }
 }
 
 Sqlite3Stmt::~Sqlite3Stmt()
 {
+    // The reset in release comes before m_params goes: SQLite no longer reads them after it.
     QMutexLocker locker(&m_connection->mutex);
-    m_connection->release(m_sql, m_stmt);
+    m_connection->release(m_slot, m_stmt);
+}
+
+QString Sqlite3Stmt::sqlText() const
+{
+    return QString::fromUtf8(m_slot->sql);
 }
 
 bool Sqlite3Stmt::step()
 {
     QMutexLocker locker(&m_connection->mutex);
-    if (!m_connection->db)
+    if (!m_connection->db || sqlite3_db_handle(m_stmt) != m_connection->db)
         throw Sqlite3Exception(QStringLiteral("The database was closed while a result was being read."));
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW) {
@@ -34,7 +49,7 @@ bool Sqlite3Stmt::step()
     }
     if (rc == SQLITE_DONE)
         return false;
-    const Sqlite3Exception error(m_connection->db, QString::fromUtf8(m_sql));
+    const Sqlite3Exception error(m_connection->db, sqlText());
     // Without a reset the failed statement would keep its error when reused from the cache.
     sqlite3_reset(m_stmt);
     throw error;
@@ -65,11 +80,13 @@ bool Sqlite3Stmt::hasRows()
 
 int Sqlite3Stmt::columnCount() const
 {
+    QMutexLocker locker(&m_connection->mutex);
     return sqlite3_column_count(m_stmt);
 }
 
 QString Sqlite3Stmt::columnName(int index) const
 {
+    QMutexLocker locker(&m_connection->mutex);
     return QString::fromUtf8(sqlite3_column_name(m_stmt, index));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include "Sqlite3Sql.h"
+
 #include <QHash>
 #include <QString>
 
@@ -8,13 +9,17 @@
 
 struct sqlite3_stmt;
 class Sqlite3Connection;
+struct Sqlite3StatementSlot;
 
 // A prepared statement being stepped through. Shared by the copies of a cursor;
 // the last copy gives it back to the connection's cache.
 class Sqlite3Stmt
 {
 public:
-    Sqlite3Stmt(std::shared_ptr<Sqlite3Connection> connection, QByteArray sql, sqlite3_stmt *stmt);
+    // Binds the parameters of sql, which the statement keeps: SQLite reads them in place
+    // until the statement is reset. Throws when SQLite refuses one.
+    Sqlite3Stmt(
+        std::shared_ptr<Sqlite3Connection> connection, Sqlite3StatementSlot *slot, sqlite3_stmt *stmt, Sqlite3Sql sql);
     ~Sqlite3Stmt();
     Sqlite3Stmt(const Sqlite3Stmt &) = delete;
     Sqlite3Stmt &operator=(const Sqlite3Stmt &) = delete;
@@ -38,9 +43,12 @@ private:
 
     bool step();
 
+    QString sqlText() const;
+
     std::shared_ptr<Sqlite3Connection> m_connection;
-    QByteArray m_sql;
+    Sqlite3StatementSlot *m_slot;
     sqlite3_stmt *m_stmt;
+    const Sqlite3Sql m_params;
     State m_state = State::Fresh;
     bool m_sawRow = false;
     mutable QHash<QString, int> m_columns;

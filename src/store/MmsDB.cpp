@@ -213,7 +213,7 @@ void MmsDB::transactionFinished(bool committed)
 void MmsDB::forgetLookUps()
 {
     m_handleIds.clear();
-    m_newHandleDates.clear();
+    m_newHandleSpans.clear();
 }
 
 void MmsDB::settleFiles()
@@ -247,13 +247,21 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
     settleFiles();
 }
 
-void MmsDB::insertSMS(const SMSInfo &given, AttachmentFiles files)
+void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
 {
     // A local date is converted through the system's time-zone rules each time it is read
     // as seconds, and filing reads it several times: converted once here instead.
-    SMSInfo sms = given;
-    if (sms.date.timeSpec() != Qt::UTC)
-        sms.date = sms.date.toUTC();
+    if (sms.date.timeSpec() == Qt::UTC) {
+        fileSMS(sms, files);
+        return;
+    }
+    SMSInfo utc = sms;
+    utc.date = sms.date.toUTC();
+    fileSMS(utc, files);
+}
+
+void MmsDB::fileSMS(const SMSInfo &sms, AttachmentFiles files)
+{
     QMutexLocker locker(&mutex());
     const QString key = Sms::addressSuffix(sms.address);
     qint64 handleId = findHandle(key);
@@ -279,7 +287,7 @@ void MmsDB::insertSMS(const SMSInfo &given, AttachmentFiles files)
     // Kept only once the conversation's row stands: a failed insert rolled it back.
     if (newConversation && inTransaction()) {
         m_handleIds.insert(key, handleId);
-        m_newHandleDates.insert(handleId, {});
+        m_newHandleSpans.insert(handleId, {});
     }
     noteFiled(handleId, sms);
 }
@@ -287,18 +295,18 @@ void MmsDB::insertSMS(const SMSInfo &given, AttachmentFiles files)
 bool MmsDB::isStored(qint64 handleId, const SMSInfo &sms)
 {
     // A conversation begun in this transaction holds only what the transaction filed, so
-    // a second it has not seen cannot hold a duplicate: a first backup looks up nothing.
-    const auto filed = m_newHandleDates.constFind(handleId);
-    if (filed != m_newHandleDates.constEnd() && !filed->contains(Sms::toStoreSeconds(sms.date)))
+    // a second outside what it filed cannot hold a duplicate: a first backup looks up nothing.
+    const auto filed = m_newHandleSpans.constFind(handleId);
+    if (filed != m_newHandleSpans.constEnd() && !filed->covers(Sms::toStoreSeconds(sms.date)))
         return false;
     return findMessage(handleId, sms) != 0;
 }
 
 void MmsDB::noteFiled(qint64 handleId, const SMSInfo &sms)
 {
-    const auto filed = m_newHandleDates.find(handleId);
-    if (filed != m_newHandleDates.end())
-        filed->insert(Sms::toStoreSeconds(sms.date));
+    const auto filed = m_newHandleSpans.find(handleId);
+    if (filed != m_newHandleSpans.end())
+        filed->add(Sms::toStoreSeconds(sms.date));
 }
 
 bool MmsDB::contains(const SMSInfo &sms)

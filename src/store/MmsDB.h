@@ -12,7 +12,9 @@
 #include <QStringList>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <functional>
+#include <limits>
 #include <optional>
 
 struct sqlite3_context;
@@ -86,6 +88,8 @@ protected:
     void transactionFinished(bool committed) override;
 
 private:
+    // insertSMS for a message whose date is in UTC.
+    void fileSMS(const SMSInfo &sms, AttachmentFiles files);
     qint64 findHandle(const QString &suffix);
     qint64 findMessage(qint64 handleId, const SMSInfo &sms);
     // Whether the store holds a duplicate of the message in that conversation.
@@ -132,8 +136,21 @@ private:
     QThreadPool m_thumbnails;
     // Conversation rows by address suffix, looked up during the current transaction.
     QHash<QString, qint64> m_handleIds;
-    // The seconds of the messages filed into conversations the current transaction began.
-    QHash<qint64, QSet<qint64>> m_newHandleDates;
+    // The seconds a conversation the current transaction began has messages in, from the
+    // first to the last: a message outside them has no duplicate there. A backup files a
+    // conversation in date order (either way), so it never needs to look one up.
+    struct FiledSpan
+    {
+        qint64 first = std::numeric_limits<qint64>::max();
+        qint64 last = std::numeric_limits<qint64>::min();
+        bool covers(qint64 seconds) const { return seconds >= first && seconds <= last; }
+        void add(qint64 seconds)
+        {
+            first = std::min(first, seconds);
+            last = std::max(last, seconds);
+        }
+    };
+    QHash<qint64, FiledSpan> m_newHandleSpans;
     SearchIndex m_search {*this};
     // Read when a list of conversations is asked for, kept until the store changes.
     std::optional<ConversationIndex> m_index;

@@ -1,6 +1,7 @@
 #include "SMSInfo.h"
 
 #include <QRegularExpression>
+#include <QVarLengthArray>
 
 #include <limits>
 
@@ -54,13 +55,14 @@ QString addressSuffix(const QString &address)
 {
     if (std::any_of(address.cbegin(), address.cend(), isAsciiLetter))
         return address;
-    QString digits;
-    digits.reserve(address.size());
+    // Gathered on the stack: the suffix is the only string made, once per filed message.
+    QVarLengthArray<QChar, 32> digits;
     for (QChar c : address) {
         if (isAsciiDigit(c))
             digits.append(c);
     }
-    return digits.size() > 9 ? digits.right(9) : digits;
+    const qsizetype kept = std::min<qsizetype>(digits.size(), 9);
+    return QString(digits.constData() + digits.size() - kept, kept);
 }
 
 qint64 toStoreSeconds(const QDateTime &date)

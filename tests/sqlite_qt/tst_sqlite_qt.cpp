@@ -1,3 +1,4 @@
+#include "Sqlite3Connection.h"
 #include "Sqlite3DB.h"
 #include "Sqlite3Exception.h"
 
@@ -79,6 +80,12 @@ void TestSqliteQt::valuesRoundTrip()
     QCOMPARE(m_db->queryThrow(Sqlite3Sql("select id from t where name=?").addTextParam(QString())).count(), 1);
     QVERIFY(!cursor.moveNext());
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, cursor.getText(QStringLiteral("no_such_column")));
+
+    // Parameters are read in place while the rows are stepped, after the text given is gone.
+    Sqlite3Cursor echo
+        = m_db->queryThrow(Sqlite3Sql("select ? || ?").addTextParam(text + QLatin1Char('!')).addTextParam(text));
+    QVERIFY(echo.moveNext());
+    QCOMPARE(echo.getText(0), text + QLatin1Char('!') + text);
 }
 
 void TestSqliteQt::errorsCarrySqliteText()
@@ -132,6 +139,12 @@ void TestSqliteQt::statementsAreReusedNotReprepared()
         Sqlite3Exception, m_db->executeThrow(Sqlite3Sql("insert into t(n) values(?)").addIntParam(7)));
     m_db->executeThrow(Sqlite3Sql("insert into t(n) values(?)").addIntParam(1000));
     QCOMPARE(m_db->queryThrow(Sqlite3Sql("select id from t where n=1000")).count(), 1);
+
+    // Texts formatted with values are not all kept for the session.
+    for (int i = 0; i < 3 * int(Sqlite3Connection::kMaxSlots); ++i)
+        m_db->queryThrow(Sqlite3Sql(QStringLiteral("select %1").arg(i))).moveNext();
+    QVERIFY2(preparedStatementCount() <= int(Sqlite3Connection::kMaxSlots),
+        qPrintable(QString::number(preparedStatementCount())));
 }
 
 void TestSqliteQt::sameTextOpenTwiceAtOnce()
@@ -158,6 +171,14 @@ void TestSqliteQt::cursorOutlivingCloseFailsCleanly()
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, cursor.moveNext());
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, m_db->executeThrow(Sqlite3Sql("select 1")));
     m_db->close(); // closing twice is harmless
+
+    // Opened again, the old cursor still fails, and its statement is not reused by the new connection.
+    m_db->openThrow(m_dir.filePath(QStringLiteral("t.db")), SQLITE_OPEN_READWRITE);
+    QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, cursor.moveNext());
+    cursor = m_db->queryThrow(Sqlite3Sql("select n from t"));
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getInt64(0), 1);
+    QCOMPARE(m_db->queryThrow(Sqlite3Sql("select n from t")).count(), 1);
 }
 
 void TestSqliteQt::rollbackUndoesBatch()

@@ -105,6 +105,8 @@ private slots:
     void templateHasTheStoreLayout();
     void duplicatesAreStoredOnce_data();
     void duplicatesAreStoredOnce();
+    void duplicatesFoundInAnyOrder_data();
+    void duplicatesFoundInAnyOrder();
     void numbersShareConversationAndKeepFirstContact();
     void millisecondsAreCutToTheSecond();
     void queryOrderAndConversationFilter();
@@ -310,6 +312,33 @@ void TestStore::duplicatesAreStoredOnce()
         m_db->commitTran();
         QCOMPARE(countRows(*m_db, "message"), 6);
     }
+}
+
+void TestStore::duplicatesFoundInAnyOrder_data()
+{
+    // Seconds of the messages filed, in order, into a conversation the transaction begins;
+    // a repeated second is the same message again unless it is marked as another text.
+    QTest::addColumn<QList<int>>("seconds");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("oldest first") << QList<int> {10, 20, 30, 40, 20} << 4;
+    QTest::newRow("newest first") << QList<int> {40, 30, 20, 10, 30, 40} << 4;
+    QTest::newRow("mixed") << QList<int> {30, 10, 40, 20, 10, 40, 30} << 4;
+    QTest::newRow("another text in a filed second") << QList<int> {10, 30, -20, 20, 20} << 4;
+}
+
+void TestStore::duplicatesFoundInAnyOrder()
+{
+    QFETCH(QList<int>, seconds);
+    QFETCH(int, stored);
+    m_db->beginTran();
+    for (int second : seconds) {
+        SMSInfo sms = TestMessage::fromPersonOf(QStringLiteral("555 0199"))
+                          .saying(second < 0 ? QStringLiteral("another") : QStringLiteral("same"))
+                          .atMSecs(qint64(std::abs(second)) * 1000);
+        m_db->insertSMS(sms);
+    }
+    m_db->commitTran();
+    QCOMPARE(countRows(*m_db, "message"), stored);
 }
 
 void TestStore::numbersShareConversationAndKeepFirstContact()
