@@ -21,10 +21,7 @@ Sqlite3Sql::Sqlite3Sql(const QString &sql)
 
 Sqlite3Sql &Sqlite3Sql::addTextParam(const QString &value)
 {
-    Param p;
-    p.isText = true;
-    p.text = value.toUtf8();
-    m_params.append(p);
+    m_params.append(Param {true, value.toUtf8(), 0});
     return *this;
 }
 
@@ -35,9 +32,7 @@ Sqlite3Sql &Sqlite3Sql::addIntParam(int value)
 
 Sqlite3Sql &Sqlite3Sql::addInt64Param(qint64 value)
 {
-    Param p;
-    p.number = value;
-    m_params.append(p);
+    m_params.append(Param {false, QByteArray(), value});
     return *this;
 }
 

@@ -81,11 +81,26 @@ bool MmsDB::makeThumbnail(const QString &imagePath, const QString &thumbPath)
 MmsDB::MmsDB(const QDir &folder)
     : m_folder(folder)
 {
+    m_thumbnails.setMaxThreadCount(fillingThumbnailThreads());
+}
+
+int MmsDB::fillingThumbnailThreads()
+{
+    // Thumbnails made on every core would take turns with the thread filing the messages.
+    return std::max(1, QThread::idealThreadCount() - 1);
+}
+
+void MmsDB::finishThumbnails()
+{
+    // Nothing is filed while this waits: the pool may use every core.
+    m_thumbnails.setMaxThreadCount(QThread::idealThreadCount());
+    m_thumbnails.waitForDone();
+    m_thumbnails.setMaxThreadCount(fillingThumbnailThreads());
 }
 
 MmsDB::~MmsDB()
 {
-    m_thumbnails.waitForDone();
+    finishThumbnails();
     close();
 }
 
@@ -138,7 +153,7 @@ QDir MmsDB::attachmentDir() const
 
 void MmsDB::removeFolder()
 {
-    m_thumbnails.waitForDone();
+    finishThumbnails();
     close();
     FileHelpers::removeDirRecursively(m_folder.absolutePath());
 }
@@ -195,12 +210,12 @@ void MmsDB::removeLeftovers()
 
 void MmsDB::aboutToCommit()
 {
-    m_thumbnails.waitForDone();
+    finishThumbnails();
 }
 
 void MmsDB::transactionFinished(bool committed)
 {
-    m_thumbnails.waitForDone();
+    finishThumbnails();
     forgetLookUps();
     if (committed) {
         m_journal.commit();
@@ -212,7 +227,7 @@ void MmsDB::transactionFinished(bool committed)
 
 void MmsDB::forgetLookUps()
 {
-    m_handleIds.clear();
+    m_handles.clear();
     m_newHandleSpans.clear();
 }
 
@@ -234,7 +249,7 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
         forgetLookUps();
         ++m_rollbacks;
         // A thumbnail still being written could land in a folder the rollback removes.
-        m_thumbnails.waitForDone();
+        finishThumbnails();
         m_journal.rollbackTo(mark);
         try {
             executeThrow(Sqlite3Sql("rollback to " + name));
@@ -263,77 +278,80 @@ void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
 void MmsDB::fileSMS(const SMSInfo &sms, AttachmentFiles files)
 {
     QMutexLocker locker(&mutex());
-    const QString key = Sms::addressSuffix(sms.address);
-    qint64 handleId = findHandle(key);
-    if (handleId != 0 && isStored(handleId, sms))
+    KnownHandle handle = findHandle(sms.address);
+    if (handle.id != 0 && isStored(handle, sms))
         return;
     // A lone message row is atomic by itself; a new conversation or attachments make
     // several writes that must stand or fall together.
-    if (handleId != 0 && sms.attachments.isEmpty()) {
-        insertMessage(handleId, sms);
-        noteFiled(handleId, sms);
+    if (handle.id != 0 && sms.attachments.isEmpty()) {
+        insertMessage(handle.id, sms);
+        noteFiled(handle, sms);
         return;
     }
-    const bool newConversation = handleId == 0;
+    const bool newConversation = handle.id == 0;
     // Only inside the caller's transaction: a lone message's files are final when it returns.
     const bool deferThumbnails = inTransaction();
     runAtomically("insert_sms", [&] {
         if (newConversation)
-            handleId = insertHandle(sms, key);
-        const qint64 messageId = insertMessage(handleId, sms);
+            handle.id = insertHandle(sms, Sms::addressSuffix(sms.address));
+        const qint64 messageId = insertMessage(handle.id, sms);
         for (const AttachmentInfo &attachment : sms.attachments)
             insertAttachment(messageId, attachment, files, deferThumbnails);
     });
     // Kept only once the conversation's row stands: a failed insert rolled it back.
     if (newConversation && inTransaction()) {
-        m_handleIds.insert(key, handleId);
-        m_newHandleSpans.insert(handleId, {});
+        handle.filed = &m_newHandleSpans[handle.id];
+        m_handles.insert(sms.address, handle);
     }
-    noteFiled(handleId, sms);
+    noteFiled(handle, sms);
 }
 
-bool MmsDB::isStored(qint64 handleId, const SMSInfo &sms)
+bool MmsDB::isStored(const KnownHandle &handle, const SMSInfo &sms)
 {
     // A conversation begun in this transaction holds only what the transaction filed, so
     // a second outside what it filed cannot hold a duplicate: a first backup looks up nothing.
-    const auto filed = m_newHandleSpans.constFind(handleId);
-    if (filed != m_newHandleSpans.constEnd() && !filed->covers(Sms::toStoreSeconds(sms.date)))
+    if (handle.filed && !handle.filed->covers(Sms::toStoreSeconds(sms.date)))
         return false;
-    return findMessage(handleId, sms) != 0;
+    return findMessage(handle.id, sms) != 0;
 }
 
-void MmsDB::noteFiled(qint64 handleId, const SMSInfo &sms)
+void MmsDB::noteFiled(const KnownHandle &handle, const SMSInfo &sms)
 {
-    const auto filed = m_newHandleSpans.find(handleId);
-    if (filed != m_newHandleSpans.end())
-        filed->add(Sms::toStoreSeconds(sms.date));
+    if (handle.filed)
+        handle.filed->add(Sms::toStoreSeconds(sms.date));
 }
 
 bool MmsDB::contains(const SMSInfo &sms)
 {
     QMutexLocker locker(&mutex());
-    const qint64 handleId = findHandle(Sms::addressSuffix(sms.address));
-    return handleId != 0 && isStored(handleId, sms);
+    const KnownHandle handle = findHandle(sms.address);
+    return handle.id != 0 && isStored(handle, sms);
 }
 
-qint64 MmsDB::findHandle(const QString &suffix)
+MmsDB::KnownHandle MmsDB::findHandle(const QString &address)
 {
     // Inside a transaction no other writer can change the conversations (it waits for the
     // transaction to end), so a look-up is kept until then: a backup files thousands of
-    // messages into a few hundred conversations.
+    // messages into a few hundred conversations. Kept by address, whose suffix is then
+    // not worked out again for each message.
     const bool cached = inTransaction();
     if (cached) {
-        const auto found = m_handleIds.constFind(suffix);
-        if (found != m_handleIds.constEnd())
+        const auto found = m_handles.constFind(address);
+        if (found != m_handles.constEnd())
             return found.value();
     }
     // "=" rather than LIKE: a sender name with % or _ must find its own conversation only.
-    Sqlite3Cursor cursor
-        = queryThrow(Sqlite3Sql("select rowid from handle where suffix = ? limit 1").addTextParam(suffix));
-    const qint64 handleId = cursor.moveNext() ? cursor.getInt64(0) : 0;
-    if (cached && handleId != 0)
-        m_handleIds.insert(suffix, handleId);
-    return handleId;
+    Sqlite3Cursor cursor = queryThrow(
+        Sqlite3Sql("select rowid from handle where suffix = ? limit 1").addTextParam(Sms::addressSuffix(address)));
+    KnownHandle handle;
+    handle.id = cursor.moveNext() ? cursor.getInt64(0) : 0;
+    if (cached && handle.id != 0) {
+        // Another address with the same suffix may have begun the conversation here.
+        const auto begun = m_newHandleSpans.find(handle.id);
+        handle.filed = begun != m_newHandleSpans.end() ? &begun->second : nullptr;
+        m_handles.insert(address, handle);
+    }
+    return handle;
 }
 
 qint64 MmsDB::findMessage(qint64 handleId, const SMSInfo &sms)
@@ -585,7 +603,7 @@ void MmsDB::deleteConversation(const QString &suffix)
 {
     QMutexLocker locker(&mutex());
     forgetLookUps(); // the conversation's row goes with its last message
-    m_thumbnails.waitForDone();
+    finishThumbnails();
     runAtomically("delete_conversation", [&] {
         executeThrow(Sqlite3Sql("delete from message where handle_id in (select rowid from handle where suffix = ?)")
                          .addTextParam(suffix));
@@ -596,7 +614,7 @@ void MmsDB::deleteMessages(const QList<SMSInfo> &messages)
 {
     QMutexLocker locker(&mutex());
     forgetLookUps(); // the conversation's row goes with its last message
-    m_thumbnails.waitForDone();
+    finishThumbnails();
     runAtomically("delete_messages", [&] {
         for (const SMSInfo &sms : messages)
             executeThrow(Sqlite3Sql("delete from message where rowid=?").addInt64Param(sms.rowid));

@@ -16,6 +16,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 
 struct sqlite3_context;
 struct sqlite3_value;
@@ -90,11 +91,35 @@ protected:
 private:
     // insertSMS for a message whose date is in UTC.
     void fileSMS(const SMSInfo &sms, AttachmentFiles files);
-    qint64 findHandle(const QString &suffix);
+    // The seconds a conversation the current transaction began has messages in, from the
+    // first to the last: a message outside them has no duplicate there. A backup files a
+    // conversation in date order (either way), so it never needs to look one up.
+    struct FiledSpan
+    {
+        qint64 first = std::numeric_limits<qint64>::max();
+        qint64 last = std::numeric_limits<qint64>::min();
+        bool covers(qint64 seconds) const { return seconds >= first && seconds <= last; }
+        void add(qint64 seconds)
+        {
+            first = std::min(first, seconds);
+            last = std::max(last, seconds);
+        }
+    };
+    // A conversation as the current transaction knows it.
+    struct KnownHandle
+    {
+        qint64 id = 0; // 0: no such conversation
+        FiledSpan *filed = nullptr; // only when the transaction began the conversation
+    };
+    // The conversation of an address (by its suffix).
+    KnownHandle findHandle(const QString &address);
     qint64 findMessage(qint64 handleId, const SMSInfo &sms);
     // Whether the store holds a duplicate of the message in that conversation.
-    bool isStored(qint64 handleId, const SMSInfo &sms);
-    void noteFiled(qint64 handleId, const SMSInfo &sms);
+    bool isStored(const KnownHandle &handle, const SMSInfo &sms);
+    void noteFiled(const KnownHandle &handle, const SMSInfo &sms);
+    static int fillingThumbnailThreads();
+    // Waits for the thumbnails being made.
+    void finishThumbnails();
     // Drops what the current transaction remembered of its look-ups.
     void forgetLookUps();
     qint64 insertHandle(const SMSInfo &sms, const QString &suffix);
@@ -134,23 +159,11 @@ private:
     // Thumbnails of a transaction's pictures, made on other cores while the transaction
     // goes on; all of them are written before it commits, rolls back or deletes.
     QThreadPool m_thumbnails;
-    // Conversation rows by address suffix, looked up during the current transaction.
-    QHash<QString, qint64> m_handleIds;
-    // The seconds a conversation the current transaction began has messages in, from the
-    // first to the last: a message outside them has no duplicate there. A backup files a
-    // conversation in date order (either way), so it never needs to look one up.
-    struct FiledSpan
-    {
-        qint64 first = std::numeric_limits<qint64>::max();
-        qint64 last = std::numeric_limits<qint64>::min();
-        bool covers(qint64 seconds) const { return seconds >= first && seconds <= last; }
-        void add(qint64 seconds)
-        {
-            first = std::min(first, seconds);
-            last = std::max(last, seconds);
-        }
-    };
-    QHash<qint64, FiledSpan> m_newHandleSpans;
+    // Conversation rows by address, looked up during the current transaction.
+    QHash<QString, KnownHandle> m_handles;
+    // Node-based, so that a KnownHandle's pointer stays put as conversations are begun.
+    std::unordered_map<qint64, FiledSpan> m_newHandleSpans;
+
     SearchIndex m_search {*this};
     // Read when a list of conversations is asked for, kept until the store changes.
     std::optional<ConversationIndex> m_index;

@@ -319,20 +319,26 @@ void TestStore::duplicatesFoundInAnyOrder_data()
     // Seconds of the messages filed, in order, into a conversation the transaction begins;
     // a repeated second is the same message again unless it is marked as another text.
     QTest::addColumn<QList<int>>("seconds");
+    QTest::addColumn<bool>("twoSpellings"); // the number written two ways, in turn
     QTest::addColumn<int>("stored");
-    QTest::newRow("oldest first") << QList<int> {10, 20, 30, 40, 20} << 4;
-    QTest::newRow("newest first") << QList<int> {40, 30, 20, 10, 30, 40} << 4;
-    QTest::newRow("mixed") << QList<int> {30, 10, 40, 20, 10, 40, 30} << 4;
-    QTest::newRow("another text in a filed second") << QList<int> {10, 30, -20, 20, 20} << 4;
+    QTest::newRow("oldest first") << QList<int> {10, 20, 30, 40, 20} << false << 4;
+    QTest::newRow("newest first") << QList<int> {40, 30, 20, 10, 30, 40} << false << 4;
+    QTest::newRow("mixed") << QList<int> {30, 10, 40, 20, 10, 40, 30} << false << 4;
+    QTest::newRow("another text in a filed second") << QList<int> {10, 30, -20, 20, 20} << false << 4;
+    QTest::newRow("two spellings of one number") << QList<int> {10, 30, 20, 10, 30} << true << 3;
 }
 
 void TestStore::duplicatesFoundInAnyOrder()
 {
     QFETCH(QList<int>, seconds);
+    QFETCH(bool, twoSpellings);
     QFETCH(int, stored);
     m_db->beginTran();
-    for (int second : seconds) {
-        SMSInfo sms = TestMessage::fromPersonOf(QStringLiteral("555 0199"))
+    for (int i = 0; i < seconds.size(); ++i) {
+        const int second = seconds.at(i);
+        const bool otherSpelling = twoSpellings && i % 2 == 1;
+        SMSInfo sms = TestMessage::fromPersonOf(
+            otherSpelling ? QStringLiteral("+1 (555) 010-0199") : QStringLiteral("555 0100 199"))
                           .saying(second < 0 ? QStringLiteral("another") : QStringLiteral("same"))
                           .atMSecs(qint64(std::abs(second)) * 1000);
         m_db->insertSMS(sms);
