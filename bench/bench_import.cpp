@@ -94,6 +94,11 @@ void importIntoNewAccount(const QString &account, const QList<SMSInfo> &messages
     LocalRestoreThread worker(messages, nullptr);
     worker.start();
     worker.wait();
+}
+
+// Outside the time measured: reads every message of the account back.
+void checkImported(const QString &account, const QList<SMSInfo> &messages)
+{
     const qsizetype stored = Accounts::currentStore()->querySMS({}).size();
     if (stored != messages.size())
         std::fprintf(stderr, "%s: %lld of %lld messages stored\n", qPrintable(account), qlonglong(stored),
@@ -120,6 +125,7 @@ int main(int argc, char *argv[])
     report("preview, own format", int(messages.size()), ownPreview);
     const auto ownImport = BenchData::measure([&] { importIntoNewAccount(QStringLiteral("own"), messages); });
     report("import into the store, own format", int(messages.size()), ownImport);
+    checkImported(QStringLiteral("own"), messages);
     std::printf("preview / sqlite3 .import: %.2f   preview + import / sqlite3 .import: %.2f\n",
         sqliteOwn.first / ownPreview.first, sqliteOwn.first / (ownPreview.first + ownImport.first));
     messages.clear();
@@ -137,6 +143,7 @@ int main(int argc, char *argv[])
     report("preview, other phone", int(messages.size()), otherPreview);
     const auto otherImport = BenchData::measure([&] { importIntoNewAccount(QStringLiteral("other"), messages); });
     report("import into the store, other phone", int(messages.size()), otherImport);
+    checkImported(QStringLiteral("other"), messages);
     std::printf("preview / sqlite3 .import: %.2f   preview + import / sqlite3 .import: %.2f\n",
         sqliteOther.first / otherPreview.first, sqliteOther.first / (otherPreview.first + otherImport.first));
     std::printf("peak resident memory: %ld MiB\n", BenchData::peakRssMiB());

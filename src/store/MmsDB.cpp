@@ -229,6 +229,7 @@ void MmsDB::forgetLookUps()
 {
     m_handles.clear();
     m_newHandleSpans.clear();
+    m_localDays.clear();
 }
 
 void MmsDB::settleFiles()
@@ -264,6 +265,7 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
 
 void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
 {
+    QMutexLocker locker(&mutex());
     // A local date is converted through the system's time-zone rules each time it is read
     // as seconds, and filing reads it several times: converted once here instead.
     if (sms.date.timeSpec() == Qt::UTC) {
@@ -271,13 +273,12 @@ void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
         return;
     }
     SMSInfo utc = sms;
-    utc.date = sms.date.toUTC();
+    utc.date = m_localDays.toUtc(sms.date);
     fileSMS(utc, files);
 }
 
 void MmsDB::fileSMS(const SMSInfo &sms, AttachmentFiles files)
 {
-    QMutexLocker locker(&mutex());
     KnownHandle handle = findHandle(sms.address);
     if (handle.id != 0 && isStored(handle, sms))
         return;

@@ -2,6 +2,7 @@
 
 #include "AttachmentFileJournal.h"
 #include "ConversationIndex.h"
+#include "LocalDayOffsets.h"
 #include "SMSInfo.h"
 #include "SearchIndex.h"
 #include "Sqlite3DB.h"
@@ -89,7 +90,7 @@ protected:
     void transactionFinished(bool committed) override;
 
 private:
-    // insertSMS for a message whose date is in UTC.
+    // insertSMS for a message whose date is in UTC, with mutex() held.
     void fileSMS(const SMSInfo &sms, AttachmentFiles files);
     // The seconds a conversation the current transaction began has messages in, from the
     // first to the last: a message outside them has no duplicate there. A backup files a
@@ -163,6 +164,7 @@ private:
     QHash<QString, KnownHandle> m_handles;
     // Node-based, so that a KnownHandle's pointer stays put as conversations are begun.
     std::unordered_map<qint64, FiledSpan> m_newHandleSpans;
+    LocalDayOffsets m_localDays;
 
     SearchIndex m_search {*this};
     // Read when a list of conversations is asked for, kept until the store changes.

@@ -2,6 +2,7 @@
 #include "Accounts.h"
 #include "DesktopShell.h"
 #include "FileHelpers.h"
+#include "LocalDayOffsets.h"
 #include "MmsDB.h"
 #include "Sqlite3Exception.h"
 #include "StoreMessageSource.h"
@@ -11,12 +12,15 @@
 #include <QDesktopServices>
 #include <QImage>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QUuid>
 
 #include <sqlite3.h>
+
+#include <ctime>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -107,6 +111,8 @@ private slots:
     void duplicatesAreStoredOnce();
     void duplicatesFoundInAnyOrder_data();
     void duplicatesFoundInAnyOrder();
+    void localDatesConvertAsQtDoes_data();
+    void localDatesConvertAsQtDoes();
     void numbersShareConversationAndKeepFirstContact();
     void millisecondsAreCutToTheSecond();
     void queryOrderAndConversationFilter();
@@ -345,6 +351,43 @@ void TestStore::duplicatesFoundInAnyOrder()
     }
     m_db->commitTran();
     QCOMPARE(countRows(*m_db, "message"), stored);
+}
+
+void TestStore::localDatesConvertAsQtDoes_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::newRow("daylight saving by an hour") << QByteArray("Europe/London");
+    QTest::newRow("southern summer") << QByteArray("America/Sao_Paulo");
+    QTest::newRow("half an hour, at 02:00") << QByteArray("Australia/Lord_Howe");
+    QTest::newRow("offset changed for good") << QByteArray("Asia/Pyongyang");
+}
+
+void TestStore::localDatesConvertAsQtDoes()
+{
+    QFETCH(QByteArray, zone);
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    const auto restore = qScopeGuard([&] {
+        oldZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldZone);
+        tzset();
+    });
+    if (QDateTime(QDate(2019, 1, 1), QTime(0, 0)).offsetFromUtc()
+            == QDateTime(QDate(2019, 7, 1), QTime(0, 0)).offsetFromUtc()
+        && zone != "Asia/Pyongyang")
+        QSKIP("The zone's rules are not installed.");
+
+    // Every 7 minutes and 13 seconds over four years, skipped and repeated hours included.
+    LocalDayOffsets offsets;
+    const QDateTime start(QDate(2015, 1, 1), QTime(0, 0, 0, 250), Qt::LocalTime);
+    for (qint64 step = 0; step < 4 * 365 * 24 * 60 / 7; ++step) {
+        const QDateTime local = start.addSecs(step * (7 * 60 + 13));
+        const QDateTime wall(local.date(), QTime(local.time().hour(), local.time().minute() / 30 * 30), Qt::LocalTime);
+        for (const QDateTime &date : {local, wall}) {
+            if (offsets.toUtc(date) != date.toUTC())
+                QFAIL(qPrintable(date.toString(Qt::ISODateWithMs)));
+        }
+    }
 }
 
 void TestStore::numbersShareConversationAndKeepFirstContact()
