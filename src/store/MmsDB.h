@@ -118,6 +118,7 @@ private:
     // Whether the store holds a duplicate of the message in that conversation.
     bool isStored(const KnownHandle &handle, const SMSInfo &sms);
     void noteFiled(const KnownHandle &handle, const SMSInfo &sms);
+    // Threads for thumbnails while messages are filed: one core is left to the filing thread.
     static int fillingThumbnailThreads();
     // Waits for the thumbnails being made.
     void finishThumbnails();
@@ -164,8 +165,8 @@ private:
     QHash<QString, KnownHandle> m_handles;
     // Node-based, so that a KnownHandle's pointer stays put as conversations are begun.
     std::unordered_map<qint64, FiledSpan> m_newHandleSpans;
+    // The offsets of the local days the current transaction's messages were sent on.
     LocalDayOffsets m_localDays;
-
     SearchIndex m_search {*this};
     // Read when a list of conversations is asked for, kept until the store changes.
     std::optional<ConversationIndex> m_index;
