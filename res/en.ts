@@ -586,6 +586,10 @@
         <translation>Successfully import %1 SMS &amp; MMS.</translation>
     </message>
     <message>
+        <source>IDS_RESTORE_ALREADY_THERE_%1</source>
+        <translation>%1 were already in the archive.</translation>
+    </message>
+    <message>
         <source>SMS %1:%2</source>
         <translation>SMS(MMS) %1:%2</translation>
     </message>

@@ -212,7 +212,15 @@ RemoteException::RemoteException(const QString &message)
 LocalException::LocalException(QTcpSocket &socket, const QString &message)
     : std::runtime_error(utf8(message))
 {
-    writeCommand(socket, kErrorCommand, encodeText(message), true);
+    // Telling the phone is a courtesy: a phone that already hung up must not turn the
+    // reason into a socket error.
+    if (socket.state() != QAbstractSocket::ConnectedState)
+        return;
+    try {
+        writeCommand(socket, kErrorCommand, encodeText(message), true);
+    } catch (const std::exception &e) {
+        qDebug("LocalException: the phone was not told: %s", e.what());
+    }
 }
 
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)

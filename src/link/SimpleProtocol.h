@@ -32,8 +32,8 @@ public:
     explicit RemoteException(const QString &message);
 };
 
-// This side found the phone's data unusable. Constructing it tells the phone first,
-// with an "$error:" line on the socket.
+// This side found the phone's data unusable. Constructing it tells the phone first, when
+// it can, with an "$error:" line on the socket; the text is always the reason found here.
 class LocalException : public std::runtime_error
 {
 public:

@@ -3,7 +3,81 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
 namespace FileHelpers {
+
+namespace {
+
+constexpr qint64 kCopyChunk = 256 * 1024;
+
+// The system's own words for the last failure: Qt's file errors often say only "Unknown error".
+QString systemReason(const QFileDevice &file)
+{
+    const int code = errno;
+    if (code != 0)
+        return QString::fromLocal8Bit(std::strerror(code));
+    return file.errorString();
+}
+
+[[noreturn]] void copyFailed(const QString &source, const QString &target, const QString &reason)
+{
+    throw std::runtime_error(QStringLiteral("Cannot copy \"%1\" to \"%2\": %3")
+                                 .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(target), reason)
+                                 .toUtf8()
+                                 .toStdString());
+}
+
+} // namespace
+
+void copyFile(const QString &source, const QString &target)
+{
+    QFile in(source);
+    errno = 0;
+    if (!in.open(QIODevice::ReadOnly))
+        copyFailed(source, target, systemReason(in));
+    QFile out(target);
+    errno = 0;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        copyFailed(source, target, systemReason(out));
+    const auto fail = [&](const QFileDevice &culprit) {
+        const QString reason = systemReason(culprit);
+        out.close();
+        out.remove();
+        copyFailed(source, target, reason);
+    };
+    for (;;) {
+        errno = 0;
+        const QByteArray chunk = in.read(kCopyChunk);
+        if (chunk.isEmpty()) {
+            if (in.error() != QFileDevice::NoError)
+                fail(in);
+            break;
+        }
+        errno = 0;
+        if (out.write(chunk) != chunk.size())
+            fail(out);
+    }
+    errno = 0;
+    if (!out.flush())
+        fail(out);
+}
+
+void makeFolder(const QString &path)
+{
+    errno = 0;
+    if (QDir().mkpath(path))
+        return;
+    const int code = errno;
+    const QString reason
+        = code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : QStringLiteral("the folder could not be made");
+    throw std::runtime_error(QStringLiteral("Cannot create the folder \"%1\": %2")
+                                 .arg(QDir::toNativeSeparators(path), reason)
+                                 .toUtf8()
+                                 .toStdString());
+}
 
 void removeDirContents(const QString &path)
 {

@@ -21,4 +21,13 @@ QString uniqueFilePath(const QString &path);
 // UTF-8 bytes, keeping its extension).
 QString safeFileName(const QString &fileName);
 
+// Copies a file into a new file at target, every write and the flush checked. Throws
+// std::runtime_error naming both paths and the system's reason ("No space left on
+// device"); a partial copy is removed first.
+void copyFile(const QString &source, const QString &target);
+
+// Makes a folder with its missing parents; throws std::runtime_error with the path and
+// the system's reason when it cannot.
+void makeFolder(const QString &path);
+
 } // namespace FileHelpers

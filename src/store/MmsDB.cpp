@@ -263,31 +263,29 @@ void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &wo
     settleFiles();
 }
 
-void MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
+bool MmsDB::insertSMS(const SMSInfo &sms, AttachmentFiles files)
 {
     QMutexLocker locker(&mutex());
     // A local date is converted through the system's time-zone rules each time it is read
     // as seconds, and filing reads it several times: converted once here instead.
-    if (sms.date.timeSpec() == Qt::UTC) {
-        fileSMS(sms, files);
-        return;
-    }
+    if (sms.date.timeSpec() == Qt::UTC)
+        return fileSMS(sms, files);
     SMSInfo utc = sms;
     utc.date = m_localDays.toUtc(sms.date);
-    fileSMS(utc, files);
+    return fileSMS(utc, files);
 }
 
-void MmsDB::fileSMS(const SMSInfo &sms, AttachmentFiles files)
+bool MmsDB::fileSMS(const SMSInfo &sms, AttachmentFiles files)
 {
     KnownHandle handle = findHandle(sms.address);
     if (handle.id != 0 && isStored(handle, sms))
-        return;
+        return false;
     // A lone message row is atomic by itself; a new conversation or attachments make
     // several writes that must stand or fall together.
     if (handle.id != 0 && sms.attachments.isEmpty()) {
         insertMessage(handle.id, sms);
         noteFiled(handle, sms);
-        return;
+        return true;
     }
     const bool newConversation = handle.id == 0;
     // Only inside the caller's transaction: a lone message's files are final when it returns.
@@ -305,6 +303,7 @@ void MmsDB::fileSMS(const SMSInfo &sms, AttachmentFiles files)
         m_handles.insert(sms.address, handle);
     }
     noteFiled(handle, sms);
+    return true;
 }
 
 bool MmsDB::isStored(const KnownHandle &handle, const SMSInfo &sms)
@@ -399,25 +398,28 @@ void MmsDB::insertAttachment(
 {
     const QString guid = QUuid::createUuid().toString(QUuid::WithBraces);
     const QDir attachments = attachmentDir();
-    attachments.mkpath(guid);
+    // The journal learns of the folder first, so what a failure left of it goes with the rollback.
     m_journal.noteCreatedFolder(attachments.absoluteFilePath(guid));
+    FileHelpers::makeFolder(attachments.absoluteFilePath(guid));
 
+    // A row never names a file that is not there: a copy that fails throws, and the
+    // caller's transaction takes the message back.
     QString filename;
-    QString imageSource = attachment.filePath;
+    QString imageSource;
     if (!attachment.filePath.isEmpty()) {
         filename = guid + QLatin1Char('/') + FileHelpers::safeFileName(attachment.fileName);
         const QString target = attachments.absoluteFilePath(filename);
         // A rename is one directory entry; a copy makes a whole new file.
-        const bool moved = files == AttachmentFiles::Move && QFile::rename(attachment.filePath, target);
-        if (moved || QFile::copy(attachment.filePath, target))
-            imageSource = target;
+        if (files != AttachmentFiles::Move || !QFile::rename(attachment.filePath, target))
+            FileHelpers::copyFile(attachment.filePath, target);
+        imageSource = target;
     }
     QString thumb;
     if (attachment.mimeType.startsWith(QLatin1String("image/"))) {
         thumb = guid + QLatin1Char('/') + thumbnailName(attachment);
         const QString thumbPath = attachments.absoluteFilePath(thumb);
         if (!attachment.thumbPath.isEmpty())
-            QFile::copy(attachment.thumbPath, thumbPath);
+            FileHelpers::copyFile(attachment.thumbPath, thumbPath);
         else if (!imageSource.isEmpty() && deferThumbnail)
             m_thumbnails.start([imageSource, thumbPath] { MmsDB::makeThumbnail(imageSource, thumbPath); });
         else if (!imageSource.isEmpty())

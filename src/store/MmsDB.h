@@ -65,8 +65,9 @@ public:
     };
 
     // Files one message with its attachment files; a duplicate (same second, direction,
-    // body and conversation) is silently skipped.
-    void insertSMS(const SMSInfo &sms, AttachmentFiles files = AttachmentFiles::Copy);
+    // body and conversation) is skipped. True when the message was filed, false for a
+    // duplicate. An attachment file that cannot be copied in throws std::runtime_error.
+    bool insertSMS(const SMSInfo &sms, AttachmentFiles files = AttachmentFiles::Copy);
     bool contains(const SMSInfo &sms);
 
     // Makes a thumbnail of an image file: scaled to 200 pixels wide when wider, saved in
@@ -91,7 +92,7 @@ protected:
 
 private:
     // insertSMS for a message whose date is in UTC, with mutex() held.
-    void fileSMS(const SMSInfo &sms, AttachmentFiles files);
+    bool fileSMS(const SMSInfo &sms, AttachmentFiles files);
     // The seconds a conversation the current transaction began has messages in, from the
     // first to the last: a message outside them has no duplicate there. A backup files a
     // conversation in date order (either way), so it never needs to look one up.

@@ -25,9 +25,9 @@ void LocalRestoreThread::run()
         lock->lock();
         store->beginTran();
         begun = true;
-        const int done = insertAll(*store);
+        const Filed filed = insertAll(*store);
         store->commitTran();
-        emit succeed(tr("IDS_RESTORE_SUC_%1").arg(done));
+        emit succeed(successText(filed));
         return;
     } catch (const JobCancelled &) {
         qDebug("LocalRestoreThread: User canceled.");
@@ -51,23 +51,35 @@ void LocalRestoreThread::rollback(const std::shared_ptr<MmsDB> &store, bool begu
     }
 }
 
-int LocalRestoreThread::insertAll(MmsDB &store)
+LocalRestoreThread::Filed LocalRestoreThread::insertAll(MmsDB &store)
 {
     const int total = int(smsList.size());
-    int done = 0;
+    Filed filed;
     for (SMSInfo sms : std::as_const(smsList)) {
         checkCancelled();
         if (!sms.date.isValid())
             throw std::runtime_error(tr("IDS_INVALID_DATE_FORMAT").toUtf8().toStdString());
+        // Without a number a message is filed under its contact's name, so two people
+        // never share one conversation called "Unknown".
         if (sms.address.isEmpty())
-            sms.address = QStringLiteral("Unknown");
-        // A message already in the store is skipped there, and counted here all the same.
-        store.insertSMS(sms, MmsDB::AttachmentFiles::Copy);
-        ++done;
+            sms.address = sms.person.trimmed().isEmpty() ? QStringLiteral("Unknown") : sms.person.trimmed();
+        if (store.insertSMS(sms, MmsDB::AttachmentFiles::Copy))
+            ++filed.added;
+        else
+            ++filed.alreadyThere;
+        const int done = filed.added + filed.alreadyThere;
         if (countReportDue(done, total))
             emit updateProgress(percent(done, total), tr("SMS %1:%2").arg(done).arg(total));
     }
     // A cancel during the last message still takes everything back.
     checkCancelled();
-    return done;
+    return filed;
+}
+
+QString LocalRestoreThread::successText(const Filed &filed) const
+{
+    QString text = tr("IDS_RESTORE_SUC_%1").arg(filed.added);
+    if (filed.alreadyThere > 0)
+        text += QLatin1Char(' ') + tr("IDS_RESTORE_ALREADY_THERE_%1").arg(filed.alreadyThere);
+    return text;
 }

@@ -11,7 +11,7 @@ class MmsDB;
 
 // Files previewed messages into the current account's store under the progress contract,
 // holding the account's lock, in one transaction: a failure or a cancel leaves the store
-// as it was. Messages already there are skipped by the store but counted as imported.
+// as it was. Messages already there are skipped, and the success text says how many.
 class LocalRestoreThread : public ProgressThread
 {
     Q_OBJECT
@@ -23,8 +23,13 @@ protected:
     void run() override;
 
 private:
-    // Returns the number of messages filed, duplicates included.
-    int insertAll(MmsDB &store);
+    struct Filed
+    {
+        int added = 0;
+        int alreadyThere = 0;
+    };
+    Filed insertAll(MmsDB &store);
+    QString successText(const Filed &filed) const;
     static void rollback(const std::shared_ptr<MmsDB> &store, bool begun);
 
     QList<SMSInfo> smsList;

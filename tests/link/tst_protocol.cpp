@@ -142,6 +142,20 @@ void TestProtocol::localExceptionTellsThePhone()
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("must follow $atta: command."));
     }
     QCOMPARE(received(), "$error:" + QByteArray("must follow $atta: command.").toBase64() + "\n");
+
+    // A phone that already hung up cannot be told; the reason found here is still the one
+    // raised, whether the socket has noticed yet or not.
+    m_peer->abort();
+    const auto reason = [this] {
+        try {
+            throw LocalException(*m_client, QStringLiteral("Bad record."));
+        } catch (const LocalException &e) {
+            return QString::fromUtf8(e.what());
+        }
+    };
+    QCOMPARE(reason(), QStringLiteral("Bad record."));
+    m_client->abort();
+    QCOMPARE(reason(), QStringLiteral("Bad record."));
 }
 
 void TestProtocol::base64SkipsJunk()

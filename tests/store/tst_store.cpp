@@ -7,6 +7,7 @@
 #include "Sqlite3Exception.h"
 #include "StoreMessageSource.h"
 #include "TestAccount.h"
+#include "TestFiles.h"
 #include "TestMessage.h"
 
 #include <QDesktopServices>
@@ -135,6 +136,8 @@ private slots:
     void lockOfADeadProcessIsTakenOver();
     void storeWithoutSubjectColumn();
     void failedBatchLeavesStoreAndFilesAsBefore();
+    void attachmentThatCannotBeCopiedFailsItsMessage_data();
+    void attachmentThatCannotBeCopiedFailsItsMessage();
     void rolledBackDeletionKeepsFiles();
     void transactionThumbnailsAreWrittenByTheEnd();
     void foreignPathsAreNeverDeleted();
@@ -283,7 +286,7 @@ void TestStore::duplicatesAreStoredOnce()
     SMSInfo first = TestMessage::fromPersonOf(QStringLiteral("555 0100"))
                         .saying(QStringLiteral("hello"))
                         .atMSecs(1'700'000'000'123);
-    m_db->insertSMS(first);
+    QVERIFY(m_db->insertSMS(first));
     QVERIFY(m_db->contains(first));
 
     SMSInfo sameSecond = first;
@@ -291,7 +294,7 @@ void TestStore::duplicatesAreStoredOnce()
     sameSecond.person = QStringLiteral("Someone else");
     sameSecond.subject = QStringLiteral("other subject");
     sameSecond.attachments.append(picture(makeImage(10, 10, QStringLiteral("a.png")), QStringLiteral("a.png")));
-    m_db->insertSMS(sameSecond);
+    QVERIFY(!m_db->insertSMS(sameSecond));
     QCOMPARE(countRows(*m_db, "message"), 1);
     QCOMPARE(countRows(*m_db, "attachment"), 0);
 
@@ -870,6 +873,64 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, m_db->insertSMS(third));
     QCOMPARE(countRows(*m_db, "handle"), 1);
     QCOMPARE(attachmentFiles(*m_db), filesBefore);
+}
+
+void TestStore::attachmentThatCannotBeCopiedFailsItsMessage_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("file gone") << QStringLiteral("missing") << QStringLiteral("No such file or directory");
+    QTest::newRow("thumbnail gone") << QStringLiteral("thumbnail") << QStringLiteral("No such file or directory");
+    QTest::newRow("full disk") << QStringLiteral("full") << QStringLiteral("No space left on device");
+}
+
+void TestStore::attachmentThatCannotBeCopiedFailsItsMessage()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, reason);
+    // A full disk is a small file system of its own, which only root may mount.
+    QTemporaryDir small;
+    const auto unmount = qScopeGuard([&] {
+        m_db.reset();
+        QProcess::execute(QStringLiteral("umount"), {small.path()});
+    });
+    if (failure == QLatin1String("full")) {
+        if (QProcess::execute(QStringLiteral("mount"),
+                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=4m"),
+                    QStringLiteral("tmpfs"), small.path()})
+            != 0)
+            QSKIP("a full disk needs a tmpfs, which only root can mount");
+        m_db = std::make_unique<MmsDB>(QDir(small.filePath(QStringLiteral("account"))));
+        m_db->createFromTemplate();
+        m_db->open();
+    }
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("kept")).atMSecs(1000));
+    const QStringList filesBefore = attachmentFiles(*m_db);
+
+    SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("222")).saying(QStringLiteral("lost?")).atMSecs(5000);
+    AttachmentInfo attachment = picture(makeImage(20, 20, QStringLiteral("c.png")), QStringLiteral("c.png"));
+    if (failure == QLatin1String("missing"))
+        attachment.filePath = m_dir->filePath(QStringLiteral("gone.png"));
+    else if (failure == QLatin1String("thumbnail"))
+        attachment.thumbPath = m_dir->filePath(QStringLiteral("gone-thumb.png"));
+    else
+        TestFiles::writeFile(attachment.filePath, QByteArray(6 << 20, 'x'));
+    mms.attachments.append(attachment);
+    for (bool inTransaction : {false, true}) {
+        if (inTransaction)
+            m_db->beginTran();
+        try {
+            m_db->insertSMS(mms);
+            QFAIL("a message whose file was not copied was filed");
+        } catch (const std::runtime_error &e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(reason), e.what());
+        }
+        if (inTransaction)
+            m_db->rollbackTran();
+        QCOMPARE(bodies(m_db->querySMS({})), QStringList {QStringLiteral("kept")});
+        QCOMPARE(countRows(*m_db, "attachment"), 0);
+        QCOMPARE(attachmentFiles(*m_db), filesBefore);
+    }
 }
 
 void TestStore::transactionThumbnailsAreWrittenByTheEnd()

@@ -147,8 +147,10 @@ void TestCsvImport::exportPreviewImportRoundTrip()
         LocalRestoreThread importer(read.messages, &importing);
         QVERIFY(importing.run(importer));
         QCOMPARE(importing.errors, QStringList());
-        // The second time every message is a duplicate: counted, not stored again.
-        QCOMPARE(importing.successes, QStringList {u"Successfully import 3 SMS & MMS."_s});
+        // The second time every message is a duplicate: said so, not stored again.
+        QCOMPARE(importing.successes,
+            QStringList {round == 0 ? u"Successfully import 3 SMS & MMS."_s
+                                    : u"Successfully import 0 SMS & MMS. 3 were already in the archive."_s});
         QCOMPARE(importing.percents, (QList<int> {33, 66, 100}));
         QCOMPARE(storeContents(*account.store()),
             (QStringList {u"0|5550101||plain|2024-03-02T08:00:00Z"_s, u"0|Unknown||nobody|2024-03-03T08:00:00Z"_s,
