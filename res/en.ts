@@ -548,8 +548,16 @@
         <translation>Successfully load %1 SMS &amp; MMS.</translation>
     </message>
     <message>
-        <source>IDS_IMPORT_XML_PREVIEW_SUC_%1_SKIPPED_%2_%3_%4</source>
-        <translation>Successfully load %1 SMS &amp; MMS. Skipped %2 drafts, %3 other entries and %4 unusable attachments.</translation>
+        <source>IDS_IMPORT_XML_NOT_SENT_%1</source>
+        <translation>%1 not sent (drafts, failed, queued) left out.</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_XML_OTHER_ENTRIES_%1</source>
+        <translation>%1 other entries (call records, messages without a date) skipped.</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_XML_UNUSABLE_PARTS_%1</source>
+        <translation>%1 unusable attachments skipped.</translation>
     </message>
     <message>
         <source>SMS %1:%2</source>
@@ -559,16 +567,28 @@
 <context>
     <name>SbrXmlReader</name>
     <message>
+        <source>IDS_XML_CONTROL_CHARACTER</source>
+        <translation>it holds a control character, which XML does not allow</translation>
+    </message>
+    <message>
         <source>IDS_XML_CUT_SHORT</source>
-        <translation>The file ends too early: it was cut off before its end, and nothing was read from it.</translation>
+        <translation>The file ends too early: it was cut off before its end or is still being written, and nothing was read from it.</translation>
     </message>
     <message>
         <source>IDS_XML_DAMAGED_%1_LINE_%2</source>
-        <translation>The file is damaged at line %2 (%1), and nothing was read from it.</translation>
+        <translation>The file is damaged at line %2: %1. Nothing was read from it.</translation>
     </message>
     <message>
         <source>IDS_XML_DOCUMENT_TYPE</source>
         <translation>The file declares a document type, which SMS Backup &amp; Restore files never do; it was not read.</translation>
+    </message>
+    <message>
+        <source>IDS_XML_ENCODING_%1</source>
+        <translation>The file is written in %1, which SMS Backup &amp; Restore never writes and this program cannot read; nothing was read from it.</translation>
+    </message>
+    <message>
+        <source>IDS_XML_NOT_UTF8</source>
+        <translation>it holds bytes that are not UTF-8 text, the encoding of SMS Backup &amp; Restore files</translation>
     </message>
     <message>
         <source>IDS_XML_NOT_SMS_BACKUP</source>

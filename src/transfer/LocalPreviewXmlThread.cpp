@@ -64,12 +64,17 @@ QString LocalPreviewXmlThread::readAll(QFile &file)
     // A cancel at the very end still leaves nothing behind.
     checkCancelled();
 
-    const SbrXmlReader::Skipped &skipped = reader.skipped();
-    if (skipped.drafts == 0 && skipped.otherEntries == 0 && skipped.unusableParts == 0)
-        return tr("IDS_IMPORT_XML_PREVIEW_SUC_%1").arg(smsList.size());
-    return tr("IDS_IMPORT_XML_PREVIEW_SUC_%1_SKIPPED_%2_%3_%4")
-        .arg(smsList.size())
-        .arg(skipped.drafts)
-        .arg(skipped.otherEntries)
-        .arg(skipped.unusableParts);
+    return summary(smsList.size(), reader.skipped());
+}
+
+QString LocalPreviewXmlThread::summary(qsizetype read, const SbrXmlReader::Skipped &skipped)
+{
+    QStringList sentences {tr("IDS_IMPORT_XML_PREVIEW_SUC_%1").arg(read)};
+    if (skipped.notSent > 0)
+        sentences.append(tr("IDS_IMPORT_XML_NOT_SENT_%1").arg(skipped.notSent));
+    if (skipped.otherEntries > 0)
+        sentences.append(tr("IDS_IMPORT_XML_OTHER_ENTRIES_%1").arg(skipped.otherEntries));
+    if (skipped.unusableParts > 0)
+        sentences.append(tr("IDS_IMPORT_XML_UNUSABLE_PARTS_%1").arg(skipped.unusableParts));
+    return sentences.join(QLatin1Char(' '));
 }

@@ -2,6 +2,7 @@
 
 #include "ProgressThread.h"
 #include "SMSInfo.h"
+#include "SbrXmlReader.h"
 
 #include <QList>
 #include <QString>
@@ -35,6 +36,8 @@ protected:
 private:
     // Returns the success text.
     QString readAll(QFile &file);
+    // What was read and what was left out, in a sentence each.
+    static QString summary(qsizetype read, const SbrXmlReader::Skipped &skipped);
     // Forgets the messages and removes their attachment files.
     void discardRead();
 

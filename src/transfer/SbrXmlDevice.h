@@ -11,6 +11,12 @@
 // A backup file as the XML reader may read it: the source's bytes through SbrXmlInputFilter,
 // each part's Base64 data decoded as it streams into its own file of the spool folder,
 // the attribute naming that file instead. Read-only and sequential.
+// The filter works on bytes, so a file whose characters are not single bytes for ASCII
+// (UTF-16, UTF-32) is not passed on. The text is checked on the way, as the reader does
+// not: the reader sees the input end before the first control character XML forbids, or
+// in UTF-8 text (what the backup app writes, and XML's default) the first bytes that are
+// no character; badTextLine() says where it is. A file declaring another encoding is left
+// to the reader to decode.
 class SbrXmlDevice : public QIODevice
 {
 public:
@@ -19,7 +25,8 @@ public:
     ~SbrXmlDevice() override;
 
     // The spooled file a part's data attribute names, or an empty text when the value
-    // is not one this device put there.
+    // is not one this device put there or held no data ("null", as the app writes for
+    // none, or nothing).
     QString spoolPath(QStringView dataValue) const;
 
     // Called after each block read from the source, with the source's position; reading
@@ -29,6 +36,14 @@ public:
     QString failure() const;
     // Whether the block hook stopped the reading.
     bool stopped() const { return m_stopped; }
+    // The encoding of a file that was not passed on for it; empty otherwise.
+    const QString &unreadableEncoding() const { return m_unreadableEncoding; }
+    // Whether the file's first block looks like XML of the backup app at all.
+    bool startsLikeXml() const { return m_startsLikeXml; }
+    // The line, counted as XML counts, of the first bad character; 0 when none was met.
+    qint64 badTextLine() const { return m_badTextLine; }
+    // Whether that character is a control character, rather than bytes that are not UTF-8.
+    bool badTextIsControl() const { return m_badTextIsControl; }
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
@@ -39,17 +54,28 @@ protected:
 
 private:
     class Spool;
+    class TextCheck;
 
     // Filters the next block of the source into the buffer; false when nothing more comes.
     bool refill();
+    // Learns from the first block what the file is and how its text is written.
+    void readHead(QByteArrayView head);
+    // Cuts the buffer before a bad character, and ends the input there.
+    void checkText(bool atEnd);
 
     QIODevice &m_source;
     std::unique_ptr<Spool> m_spool;
+    std::unique_ptr<TextCheck> m_text; // once the first block has said how the text is written
     SbrXmlInputFilter m_filter;
     QByteArray m_buffer;
     qsizetype m_position = 0; // of the next unread byte of the buffer
     bool m_sourceDone = false;
     bool m_stopped = false;
+    bool m_headRead = false;
+    bool m_startsLikeXml = false;
+    qint64 m_badTextLine = 0;
+    bool m_badTextIsControl = false;
+    QString m_unreadableEncoding;
     QString m_sourceFailure;
     std::function<bool(qint64)> m_hook;
 };

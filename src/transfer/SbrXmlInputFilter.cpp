@@ -4,7 +4,7 @@
 
 namespace {
 
-const QByteArray kReplacement = QByteArrayLiteral("\xEF\xBF\xBD"); // U+FFFD in UTF-8
+const QByteArray kReplacement = QByteArrayLiteral("&#xFFFD;");
 // Long enough for every numeric reference to a character and the five named ones.
 constexpr qsizetype kMaxReference = 10;
 
@@ -79,8 +79,10 @@ void SbrXmlInputFilter::finish(QByteArray &out)
 qsizetype SbrXmlInputFilter::dataRun(QByteArrayView rest, QByteArray &out)
 {
     qsizetype end = 0;
-    while (end < rest.size() && rest.at(end) != m_quote && rest.at(end) != '&')
-        ++end;
+    for (; end < rest.size() && rest.at(end) != m_quote && rest.at(end) != '&'; ++end) {
+        if (rest.at(end) == '\n' || rest.at(end) == '\r')
+            m_dataBreaks += rest.at(end);
+    }
     if (end > 0)
         m_sink.write(rest.first(end));
     if (end == rest.size())
@@ -89,7 +91,9 @@ qsizetype SbrXmlInputFilter::dataRun(QByteArrayView rest, QByteArray &out)
         m_state = State::DataReference;
     } else {
         m_sink.close();
-        out += m_quote;
+        // The value's line breaks follow it, as space of the tag, to keep the lines counted.
+        out += m_quote + m_dataBreaks;
+        m_dataBreaks.clear();
         m_state = State::InTag;
     }
     return end + 1;
@@ -287,8 +291,8 @@ void SbrXmlInputFilter::endReference(QByteArray &out)
             out += kReplacement;
             return;
         }
-        const QChar pair[2] = {QChar(m_highHalf), QChar(char16_t(value))};
-        out += QStringView(pair, 2).toUtf8();
+        // A reference rather than bytes, right in whatever encoding the file declares.
+        out += "&#" + QByteArray::number(QChar::surrogateToUcs4(m_highHalf, char16_t(value))) + ';';
         m_highHalf = 0;
         return;
     }

@@ -5,11 +5,12 @@
 
 // Rewrites the bytes of a backup file on their way to the XML reader, a chunk at a time:
 // - two numeric references to the halves of one character (&#55357;&#56832;), which the
-//   backup app writes and XML forbids, become the UTF-8 bytes of that character; a half
-//   without its other half becomes U+FFFD;
+//   backup app writes and XML forbids, become one reference to that character
+//   (&#128512;); a half without its other half becomes U+FFFD;
 // - the value of each part's data attribute (the Base64 of a whole picture or video) goes
 //   to a sink instead, and a short name the sink gives stands in its place, so the reader
-//   never holds a file in memory.
+//   never holds a file in memory; the value's line breaks follow the closing quote, so
+//   that the reader counts the file's lines.
 // Only what the rewriting needs of XML is tracked: tags, quoted values, comments, CDATA.
 class SbrXmlInputFilter
 {
@@ -73,4 +74,5 @@ private:
     int m_run = 0; // dashes, brackets or question marks just seen, for the end of a block
     int m_depth = 0; // brackets open in a declaration
     char16_t m_highHalf = 0; // the first half of a character, waiting for its second
+    QByteArray m_dataBreaks; // the line breaks of the data value being diverted
 };

@@ -17,7 +17,6 @@ constexpr int kFromAddress = 137;
 constexpr int kToAddress = 151;
 constexpr int kCcAddress = 130;
 constexpr int kBccAddress = 129;
-constexpr int kDraftBox = 3;
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -30,10 +29,13 @@ QString present(QStringView value)
     return value == u"null" ? QString() : value.toString();
 }
 
-// Received (1) or sent: sent, outbox, failed and queued (2, 4, 5, 6) are all ours.
-bool isSentBox(int box)
+// The boxes of an SMS's type and an MMS's msg_box: 1 received, 2 sent, then the
+// messages that never left the phone: 3 draft, 4 outbox, 5 failed, 6 queued (SMS only).
+constexpr int kSentBox = 2;
+
+bool isNotSentBox(int box)
 {
-    return box == 2 || box == 4 || box == 5 || box == 6;
+    return box >= 3 && box <= 6;
 }
 
 QDateTime dateOf(const QXmlStreamAttributes &attributes)
@@ -86,6 +88,7 @@ bool SbrXmlReader::readNext(QList<SMSInfo> &records)
     if (!m_xml.readNextStartElement()) {
         if (m_xml.hasError())
             failReading();
+        readToEnd();
         return false;
     }
     if (m_xml.name() == u"sms") {
@@ -120,17 +123,43 @@ void SbrXmlReader::readRoot()
     failReading();
 }
 
+// After the root only comments and space may come: a second backup joined to the first
+// is damage, not a file read whole.
+void SbrXmlReader::readToEnd()
+{
+    while (!m_xml.atEnd())
+        m_xml.readNext();
+    if (m_xml.hasError() || m_device.badTextLine() > 0)
+        failReading();
+}
+
 void SbrXmlReader::failReading() const
 {
     if (m_device.stopped())
         throw JobCancelled();
     if (!m_device.failure().isEmpty())
         fail(m_device.failure());
-    if (!m_inRoot)
+    if (!m_device.unreadableEncoding().isEmpty())
+        fail(tr("IDS_XML_ENCODING_%1").arg(m_device.unreadableEncoding()));
+    if (!m_inRoot && !m_device.startsLikeXml())
         fail(tr("IDS_XML_NOT_SMS_BACKUP"));
-    if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
-        fail(tr("IDS_XML_CUT_SHORT"));
-    fail(tr("IDS_XML_DAMAGED_%1_LINE_%2").arg(m_xml.errorString()).arg(m_xml.lineNumber()));
+    // The device stops before a bad character, so the reader sees an early end there,
+    // unless it found damage before.
+    if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
+        failDamaged(m_xml.errorString(), m_xml.lineNumber());
+    if (m_device.badTextLine() > 0) {
+        failDamaged(m_device.badTextIsControl() ? tr("IDS_XML_CONTROL_CHARACTER") : tr("IDS_XML_NOT_UTF8"),
+            m_device.badTextLine());
+    }
+    fail(tr("IDS_XML_CUT_SHORT"));
+}
+
+void SbrXmlReader::failDamaged(const QString &what, qint64 line) const
+{
+    QString reason = what;
+    if (reason.endsWith(u'.'))
+        reason.chop(1);
+    fail(tr("IDS_XML_DAMAGED_%1_LINE_%2").arg(reason).arg(line));
 }
 
 void SbrXmlReader::readSms(QList<SMSInfo> &records)
@@ -138,8 +167,8 @@ void SbrXmlReader::readSms(QList<SMSInfo> &records)
     const QXmlStreamAttributes attributes = m_xml.attributes();
     m_xml.skipCurrentElement();
     const int type = attributes.value(QLatin1String("type")).toInt();
-    if (type == kDraftBox) {
-        ++m_skipped.drafts;
+    if (isNotSentBox(type)) {
+        ++m_skipped.notSent;
         return;
     }
     SMSInfo sms;
@@ -148,7 +177,7 @@ void SbrXmlReader::readSms(QList<SMSInfo> &records)
         ++m_skipped.otherEntries;
         return;
     }
-    sms.isSend = isSentBox(type);
+    sms.isSend = type == kSentBox;
     sms.address = present(attributes.value(QLatin1String("address")));
     sms.person = contactName(attributes);
     sms.body = present(attributes.value(QLatin1String("body")));
@@ -183,15 +212,15 @@ void SbrXmlReader::readMms(QList<SMSInfo> &records)
 
     const int box = attributes.value(QLatin1String("msg_box")).toInt();
     const QDateTime date = dateOf(attributes);
-    if (box == kDraftBox || !date.isValid()) {
-        ++(box == kDraftBox ? m_skipped.drafts : m_skipped.otherEntries);
+    if (isNotSentBox(box) || !date.isValid()) {
+        ++(isNotSentBox(box) ? m_skipped.notSent : m_skipped.otherEntries);
         for (const Part &part : std::as_const(parts))
             dropData(part.dataPath);
         return;
     }
     SMSInfo sms;
     sms.date = date;
-    sms.isSend = isSentBox(box);
+    sms.isSend = box == kSentBox;
     sms.subject = present(attributes.value(QLatin1String("sub")));
     QStringList texts;
     for (const Part &part : std::as_const(parts)) {

@@ -12,7 +12,9 @@ class SbrXmlDevice;
 // message records, one element at a time. A sent MMS to several people becomes one
 // record per recipient, as the compose dialog files it; a received one belongs to its
 // sender. Attachment files are the files the device spooled; the store makes their
-// thumbnails when it files them, as for the messages of the phone.
+// thumbnails when it files them, as for the messages of the phone. Messages that never
+// left the phone (drafts, outbox, failed, queued) are not records: archived as sent, they
+// would look delivered.
 class SbrXmlReader
 {
     Q_DECLARE_TR_FUNCTIONS(SbrXmlReader)
@@ -21,16 +23,17 @@ public:
     // What was read but not turned into records.
     struct Skipped
     {
-        int drafts = 0;
+        int notSent = 0; // drafts, outbox, failed and queued
         int otherEntries = 0; // unknown elements (call logs) and messages without a date
         int unusableParts = 0; // MMS parts without data, or with data that decoded to nothing
     };
 
     explicit SbrXmlReader(SbrXmlDevice &device);
 
-    // Reads the next message element and appends its records (none for a draft).
-    // Returns false after the last. Throws std::runtime_error for a file that is no
-    // backup, is damaged or is cut short; JobCancelled when the device's hook stopped it.
+    // Reads the next message element and appends its records (none for one not sent).
+    // Returns false after the last, once the file has been read to its end. Throws
+    // std::runtime_error for a file that is no backup, is damaged (anything after the
+    // root included) or is cut short; JobCancelled when the device's hook stopped it.
     bool readNext(QList<SMSInfo> &records);
 
     const Skipped &skipped() const { return m_skipped; }
@@ -53,11 +56,13 @@ private:
     };
 
     void readRoot();
+    void readToEnd();
     void readSms(QList<SMSInfo> &records);
     void readMms(QList<SMSInfo> &records);
     Part readPart();
     QList<AttachmentInfo> takeAttachments(const QList<Part> &parts);
     [[noreturn]] void failReading() const;
+    [[noreturn]] void failDamaged(const QString &what, qint64 line) const;
 
     SbrXmlDevice &m_device;
     QXmlStreamReader m_xml;

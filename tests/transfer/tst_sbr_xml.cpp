@@ -27,10 +27,12 @@ using TestFiles::readFile;
 using TestFiles::writeFile;
 
 const QString kNotBackup = u"The file is not an SMS Backup & Restore XML file."_s;
-const QString kCutShort = u"The file ends too early: it was cut off before its end, and nothing was read from it."_s;
+const QString kCutShort
+    = u"The file ends too early: it was cut off before its end or is still being written, and nothing was read from it."_s;
 const QString kDocumentType
     = u"The file declares a document type, which SMS Backup & Restore files never do; it was not read."_s;
 const QString kDamaged = u"The file is damaged at line"_s;
+const QString kUtf16 = u"The file is written in UTF-16, "_s;
 
 const QByteArray kHead = "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n";
 
@@ -123,6 +125,7 @@ QByteArray sampleBackup(const QByteArray &red, const QByteArray &blue)
           "contact_name=\"(Unknown)\" />\n"
           "<sms address=\"+15550100\" date=\"1704103270000\" type=\"5\" subject=\"null\" body=\"failed\" />\n"
           "<sms address=\"+15550100\" date=\"1704103280000\" type=\"3\" subject=\"null\" body=\"draft\" />\n"
+          "<sms address=\"+15550100\" date=\"1704103285000\" type=\"6\" subject=\"null\" body=\"queued\" />\n"
           "<call number=\"+15550100\" duration=\"3\" date=\"1704103290000\" type=\"1\" />\n"
         + mms("date=\"1704103300000\" msg_box=\"1\" address=\"+15550101\" sub=\"Photos\" contact_name=\"Bob\"",
             "<part seq=\"-1\" ct=\"application/smil\" text=\"&lt;smil/&gt;\" />" + picturePart("red.png", red)
@@ -136,11 +139,28 @@ QByteArray sampleBackup(const QByteArray &red, const QByteArray &blue)
             "<addr address=\"insert-address-token\" type=\"137\" charset=\"106\" />"
             "<addr address=\"+15550102\" type=\"151\" charset=\"106\" />"
             "<addr address=\"+15550103\" type=\"130\" charset=\"106\" />")
+        + mms("date=\"1704103450000\" msg_box=\"4\" address=\"+15550102\"", picturePart("stuck.png", red), "")
         + mms("date=\"1704103500000\" msg_box=\"1\" address=\"+15550104\" sub=\"null\" contact_name=\"(Unknown)\"",
             "<part seq=\"0\" ct=\"image/jpeg\" cl=\"gone.jpg\" text=\"null\" />"
             "<part seq=\"0\" ct=\"text/plain\" text=\"lost picture\" />",
             "")
         + "</smses>\n";
+}
+
+QByteArray smsSaying(const QByteArray &body)
+{
+    return "<sms address=\"+15550100\" date=\"1704103200000\" type=\"1\" body=\"" + body + "\" />";
+}
+
+// The line of the byte at index, as XML counts lines: CR LF, CR and LF each end one.
+int lineAt(const QByteArray &bytes, qsizetype index)
+{
+    int line = 1;
+    for (qsizetype i = 0; i < index; ++i) {
+        if (bytes.at(i) == '\r' || (bytes.at(i) == '\n' && (i == 0 || bytes.at(i - 1) != '\r')))
+            ++line;
+    }
+    return line;
 }
 
 } // namespace
@@ -157,10 +177,15 @@ private slots:
     void inputFilter_data();
     void inputFilter();
     void previewMapsElements();
+    void partsWithoutData_data();
+    void partsWithoutData();
+    void oddFilesRead_data();
+    void oddFilesRead();
     void partNamesStayInFolder_data();
     void partNamesStayInFolder();
     void badFilesFail_data();
     void badFilesFail();
+    void oneBadByteSaysItsLine();
     void cancelledPreviewLeavesNothing();
     void everyCutIsRefused();
     void exportImportRoundTrip();
@@ -192,17 +217,20 @@ void TestSbrXml::inputFilter_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QByteArray>("diverted");
-    QTest::newRow("split emoji in text") << u"<a>x&#55357;&#56832;y</a>"_s << u"<a>x😀y</a>"_s << QByteArray();
+    QTest::newRow("split emoji in text") << u"<a>x&#55357;&#56832;y</a>"_s << u"<a>x&#128512;y</a>"_s << QByteArray();
     QTest::newRow("split emoji in a value, hex")
-        << u"<a b='&#xD83D;&#xDE00;&#xd83d;&#xde01;'/>"_s << u"<a b='😀😁'/>"_s << QByteArray();
-    QTest::newRow("halves apart") << u"<a>&#55357;x&#56832;</a>"_s << u"<a>\uFFFDx\uFFFD</a>"_s << QByteArray();
-    QTest::newRow("two first halves") << u"<a>&#55357;&#55357;&#56832;</a>"_s << u"<a>\uFFFD😀</a>"_s << QByteArray();
+        << u"<a b='&#xD83D;&#xDE00;&#xd83d;&#xde01;'/>"_s << u"<a b='&#128512;&#128513;'/>"_s << QByteArray();
+    QTest::newRow("halves apart") << u"<a>&#55357;x&#56832;</a>"_s << u"<a>&#xFFFD;x&#xFFFD;</a>"_s << QByteArray();
+    QTest::newRow("two first halves") << u"<a>&#55357;&#55357;&#56832;</a>"_s << u"<a>&#xFFFD;&#128512;</a>"_s
+                                      << QByteArray();
     QTest::newRow("other references stay")
         << u"<a b=\"&amp;&#65;&lt x\">&quot;&#10;&#1234567890123;</a>"_s
         << u"<a b=\"&amp;&#65;&lt x\">&quot;&#10;&#1234567890123;</a>"_s << QByteArray();
     QTest::newRow("part data diverted") << u"<part ct=\"image/png\" data=\"QU JD\"/><part\ndata = 'RA==' cl='a'>"_s
                                         << u"<part ct=\"image/png\" data=\"1\"/><part\ndata = '2' cl='a'>"_s
                                         << QByteArray("QU JD|RA==|");
+    QTest::newRow("line breaks of data follow it")
+        << u"<part data=\"QU\nJD\r\n\"\n/>"_s << u"<part data=\"1\"\n\r\n\n/>"_s << QByteArray("QU\nJD\r\n|");
     QTest::newRow("reference inside data dropped")
         << u"<part data=\"QU&#10;JD\"/>"_s << u"<part data=\"1\"/>"_s << QByteArray("QUJD|");
     QTest::newRow("data of other elements stays")
@@ -243,8 +271,8 @@ void TestSbrXml::previewMapsElements()
     Preview read = preview(path);
     QCOMPARE(read.errors, QStringList());
     QCOMPARE(read.successes,
-        QStringList {
-            u"Successfully load 7 SMS & MMS. Skipped 1 drafts, 1 other entries and 1 unusable attachments."_s});
+        QStringList {u"Successfully load 6 SMS & MMS. 4 not sent (drafts, failed, queued) left out. 1 other entries "
+                     "(call records, messages without a date) skipped. 1 unusable attachments skipped."_s});
     QStringList lines;
     for (const SMSInfo &sms : std::as_const(read.messages))
         lines.append(recordLine(sms));
@@ -252,7 +280,7 @@ void TestSbrXml::previewMapsElements()
     const QString blueLine = u"|image/png blue.png:"_s + QString::fromLatin1(blue.toBase64());
     QCOMPARE(lines,
         (QStringList {u"in|+15550100|Ann||Say \"hi\" & <wave>\ntwice 😀|2024-01-01T10:00:00Z"_s,
-            u"sent|+15550100||Re|back|2024-01-01T10:01:00Z"_s, u"sent|+15550100|||failed|2024-01-01T10:01:10Z"_s,
+            u"sent|+15550100||Re|back|2024-01-01T10:01:00Z"_s,
             u"in|+15550101|Bob|Photos|look\nagain|2024-01-01T10:01:40Z"_s + redLine,
             u"sent|+15550102|Cy||to all|2024-01-01T10:03:20Z"_s + blueLine,
             u"sent|+15550103|Di||to all|2024-01-01T10:03:20Z"_s + blueLine,
@@ -260,10 +288,85 @@ void TestSbrXml::previewMapsElements()
 
     // The attachment files live in the preview's folder until its last holder lets go.
     const QString folder = read.folder->path();
-    QVERIFY(read.messages.at(3).attachments.first().filePath.startsWith(folder + u'/'));
+    QVERIFY(read.messages.at(2).attachments.first().filePath.startsWith(folder + u'/'));
+    // Only the pictures of messages read stay, no copy of a left-out one.
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
     read.folder.reset();
     QVERIFY(!QFileInfo::exists(folder));
     QCOMPARE(QDir(tempFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestSbrXml::partsWithoutData_data()
+{
+    QTest::addColumn<QByteArray>("parts");
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("summary");
+    const QString in = u"in|+15550101|||"_s;
+    const QString date = u"|2024-01-01T10:01:40Z"_s;
+    const QString read = u"Successfully load 1 SMS & MMS."_s;
+    const QString unusable = read + u" 1 unusable attachments skipped."_s;
+    const QByteArray see = "<part seq=\"0\" ct=\"text/plain\" text=\"see\" />";
+    QTest::newRow("text, data null") << QByteArray("<part seq=\"0\" ct=\"text/plain\" text=\"hello\" data=\"null\" />")
+                                     << in + u"hello"_s + date << read;
+    QTest::newRow("text, data empty") << QByteArray("<part seq=\"0\" ct=\"text/plain\" text=\"hello\" data=\"\" />")
+                                      << in + u"hello"_s + date << read;
+    QTest::newRow("picture, data null")
+        << "<part seq=\"0\" ct=\"image/jpeg\" cl=\"a.jpg\" text=\"null\" data=\"null\" />" + see << in + u"see"_s + date
+        << unusable;
+    QTest::newRow("picture whose data starts like null")
+        << "<part seq=\"0\" ct=\"image/jpeg\" cl=\"a.jpg\" text=\"null\" data=\"nullbWFu\" />" + see
+        << in + u"see"_s + date + u"|image/jpeg a.jpg:nullbWFu"_s << read;
+}
+
+void TestSbrXml::partsWithoutData()
+{
+    QFETCH(QByteArray, parts);
+    QFETCH(QString, record);
+    QFETCH(QString, summary);
+    const QByteArray plain = kHead + "<smses count=\"1\">\n"
+        + mms("date=\"1704103300000\" msg_box=\"1\" address=\"+15550101\"", parts, "") + "</smses>\n";
+    // Again with the first data value cut, two bytes in, by the end of the device's first
+    // block of 256 KiB: a comment before the root moves it there.
+    const qsizetype cut = plain.indexOf("data=\"") + 8;
+    const QByteArray padded = kHead + "<!--" + QByteArray(256 * 1024 - cut - 7, ' ') + "-->" + plain.mid(kHead.size());
+    QCOMPARE(padded.indexOf("data=\"") + 8, 256 * 1024);
+    for (const QByteArray &bytes : {plain, padded}) {
+        const Preview read = preview(writeFile(m_dir->filePath(u"parts.xml"_s), bytes));
+        QCOMPARE(read.errors, QStringList());
+        QCOMPARE(read.successes, QStringList {summary});
+        QCOMPARE(read.messages.size(), 1);
+        QCOMPARE(recordLine(read.messages.first()), record);
+    }
+}
+
+void TestSbrXml::oddFilesRead_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("bodies");
+    const QByteArray root = "<smses count=\"2\">";
+    QTest::newRow("byte order mark") << "\xEF\xBB\xBF" + kHead + root + smsSaying("café") + "</smses>"
+                                     << QStringList {u"café"_s};
+    QTest::newRow("no declaration") << root + smsSaying("a") + "</smses>" << QStringList {u"a"_s};
+    QTest::newRow("mixed line ends") << kHead + root + "\r\n" + smsSaying("a") + "\r" + smsSaying("b&#10;c")
+            + "\n\r\n</smses>\r" << QStringList {u"a"_s, u"b\nc"_s};
+    QTest::newRow("comments and space after the backup") << kHead + root + smsSaying("a")
+            + "</smses>\n<!-- end -->\n \n" << QStringList {u"a"_s};
+    // Not what the app writes, but said plainly: an editor saved the file so.
+    QTest::newRow("Latin-1 declared, split emoji") << "<?xml version='1.0' encoding='ISO-8859-1' standalone='yes' ?>\n"
+            + root + smsSaying("caf\xE9 &#55357;&#56832;")
+            + "</smses>" << QStringList {u"café 😀"_s};
+}
+
+void TestSbrXml::oddFilesRead()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, bodies);
+    const Preview read = preview(writeFile(m_dir->filePath(u"odd.xml"_s), bytes));
+    QCOMPARE(read.errors, QStringList());
+    QStringList readBodies;
+    for (const SMSInfo &sms : read.messages)
+        readBodies.append(sms.body);
+    QCOMPARE(readBodies, bodies);
 }
 
 void TestSbrXml::partNamesStayInFolder_data()
@@ -323,6 +426,23 @@ void TestSbrXml::badFilesFail_data()
     QTest::newRow("external entity") << kHead + "<!DOCTYPE smses [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + root
             + "<sms address=\"1\" date=\"1704103200000\" type=\"1\" body=\"&x;\" /></smses>"
                                      << kDocumentType;
+    QTest::newRow("two backups joined") << kHead + root + sms + "</smses>\n" + kHead + root + sms + "</smses>\n"
+                                        << u"The file is damaged at line 5: "_s;
+    QTest::newRow("a second root") << kHead + root + sms + "</smses>\n" + root + sms + "</smses>\n"
+                                   << u"The file is damaged at line 5: Extra content at end of document. "_s;
+    QTest::newRow("UTF-16 with its mark")
+        << QByteArray("\xFF\xFE") + QString::fromUtf8(kHead + root).toUtf8() << kUtf16;
+    const QString utf16 = QString::fromUtf8(kHead + root + sms + "</smses>");
+    QTest::newRow("UTF-16 without a mark")
+        << QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2) << kUtf16;
+    QTest::newRow("UTF-16 declared, single bytes")
+        << "<?xml version='1.0' encoding='UTF-16'?>\n" + root + sms + "</smses>" << kUtf16;
+    QTest::newRow("an encoding nobody reads") << "<?xml version='1.0' encoding='x-nothing-9'?>\n" + root + sms
+            + "</smses>" << u"The file is written in x-nothing-9, "_s;
+    QTest::newRow("not UTF-8") << kHead + root + smsSaying("caf\xE9") + "\n</smses>"
+                               << u"The file is damaged at line 3: it holds bytes that are not UTF-8 text"_s;
+    QTest::newRow("cut inside a character after the backup")
+        << kHead + root + sms + "</smses>\n\xC3" << u"The file is damaged at line 5: "_s;
     QTest::newRow("undeclared entity") << kHead + root + sms
             + "<sms address=\"1\" date=\"1704103200000\" type=\"1\" body=\"&x;\" /></smses>"
                                        << kDamaged;
@@ -339,6 +459,28 @@ void TestSbrXml::badFilesFail()
     QVERIFY(read.messages.isEmpty());
     QVERIFY(!read.folder);
     QCOMPARE(QDir(tempFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestSbrXml::oneBadByteSaysItsLine()
+{
+    // Every kind of place but data values (whose stray bytes Base64 skips), with all three
+    // kinds of line end.
+    const QByteArray whole = kHead + "<!-- c -->\r\n<smses count=\"2\">\r"
+        + smsSaying("caf\xC3\xA9 &amp; &#55357;&#56832;") + "\r\n"
+        + mms("date=\"1704103300000\" msg_box=\"2\"", "<part seq=\"0\" ct=\"text/plain\" text=\"hi\" />",
+            "<addr address=\"+15550101\" type=\"151\" />")
+        + "</smses>\n";
+    QCOMPARE(preview(writeFile(m_dir->filePath(u"good.xml"_s), whole)).messages.size(), 2);
+    for (const char bad : {'\x01', '\xFF'}) {
+        for (qsizetype at = 0; at < whole.size(); ++at) {
+            QByteArray bytes = whole;
+            bytes[at] = bad;
+            const Preview read = preview(writeFile(m_dir->filePath(u"bad.xml"_s), bytes));
+            const QString where = u"The file is damaged at line %1: "_s.arg(lineAt(bytes, at));
+            QVERIFY2(read.errors.size() == 1 && read.errors.first().startsWith(where) && read.messages.isEmpty(),
+                qPrintable(u"%1 at %2: %3"_s.arg(int(bad)).arg(at).arg(read.errors.join(u'|'))));
+        }
+    }
 }
 
 void TestSbrXml::cancelledPreviewLeavesNothing()
@@ -406,11 +548,12 @@ void TestSbrXml::exportImportRoundTrip()
     Accounts::openAccount(u"copy"_s);
     const Preview read = preview(path);
     QCOMPARE(read.errors, QStringList());
-    for (int round = 0; round < 2; ++round) {
+    for (const QString &success :
+        {u"Successfully import 4 SMS & MMS."_s, u"Successfully import 0 SMS & MMS. 4 were already in the archive."_s}) {
         ProgressRecorder importing;
         LocalRestoreThread importer(read.messages, &importing);
         QVERIFY(importing.run(importer));
-        QCOMPARE(importing.successes, QStringList {u"Successfully import 4 SMS & MMS."_s});
+        QCOMPARE(importing.successes, QStringList {success});
         // The second time every message is a duplicate: nothing is added.
         QCOMPARE(storeContents(*Accounts::currentStore()), before);
     }
