@@ -579,6 +579,10 @@
         <translation>The file is damaged at line %2: %1. Nothing was read from it.</translation>
     </message>
     <message>
+        <source>IDS_XML_DATA_NOT_BASE64</source>
+        <translation>the data of an attachment holds bytes that are not Base64</translation>
+    </message>
+    <message>
         <source>IDS_XML_DOCUMENT_TYPE</source>
         <translation>The file declares a document type, which SMS Backup &amp; Restore files never do; it was not read.</translation>
     </message>

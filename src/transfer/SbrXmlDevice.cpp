@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 kBlockBytes = 256 * 1024;
@@ -47,6 +49,15 @@ bool isReadableEncoding(const QByteArray &name)
     QStringEncoder encoder(name.constData());
     const QString sample = QStringLiteral("<?xml &\"'=>");
     return encoder.isValid() && QByteArray(encoder.encode(sample)) == sample.toLatin1();
+}
+
+// Whether every byte belongs to Base64: its alphabet, its padding, or space between lines.
+bool isBase64Text(QByteArrayView text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/'
+            || c == '=' || c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    });
 }
 
 } // namespace
@@ -145,6 +156,7 @@ public:
     QString pathOf(int number) const { return m_folder.filePath(kSpoolPrefix + QString::number(number)); }
     int count() const { return m_count; }
     bool holdsData(int number) const { return !m_withoutData.contains(number); }
+    bool isDamaged(int number) const { return m_damaged.contains(number); }
     const QString &failure() const { return m_failure; }
 
     QByteArray open() override
@@ -162,6 +174,9 @@ public:
     {
         if (m_start.size() <= kNull.size())
             m_start += base64.first(qMin(base64.size(), kNull.size() + 1 - m_start.size()));
+        // The decoder would skip a stray byte and shift every byte after it.
+        if (!isBase64Text(base64))
+            m_damaged.insert(m_count);
         save(m_decoder.decode(base64));
     }
 
@@ -192,6 +207,7 @@ private:
     Base64Decoder m_decoder;
     QByteArray m_start; // the value's first bytes, enough to tell "null" from data
     QSet<int> m_withoutData;
+    QSet<int> m_damaged; // values with bytes that are not Base64
     int m_count = 0;
     QString m_failure;
 };
@@ -213,6 +229,13 @@ QString SbrXmlDevice::spoolPath(QStringView dataValue) const
     if (!ok || number < 1 || number > m_spool->count() || !m_spool->holdsData(number))
         return QString();
     return m_spool->pathOf(number);
+}
+
+bool SbrXmlDevice::isDamagedData(QStringView dataValue) const
+{
+    bool ok = false;
+    const int number = dataValue.toInt(&ok);
+    return ok && m_spool->isDamaged(number);
 }
 
 QString SbrXmlDevice::failure() const

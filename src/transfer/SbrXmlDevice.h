@@ -28,6 +28,8 @@ public:
     // is not one this device put there or held no data ("null", as the app writes for
     // none, or nothing).
     QString spoolPath(QStringView dataValue) const;
+    // Whether the data value the attribute stands for held bytes that are not Base64.
+    bool isDamagedData(QStringView dataValue) const;
 
     // Called after each block read from the source, with the source's position; reading
     // stops (the reader sees the input end early) once it returns false.

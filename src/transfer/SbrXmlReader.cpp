@@ -269,8 +269,11 @@ SbrXmlReader::Part SbrXmlReader::readPart()
     }
     part.hasText = part.type == u"text/plain" && attributes.hasAttribute(QLatin1String("text"));
     part.text = attributes.value(QLatin1String("text")).toString();
+    const QStringView data = attributes.value(QLatin1String("data"));
+    if (m_device.isDamagedData(data))
+        failDamaged(tr("IDS_XML_DATA_NOT_BASE64"), m_xml.lineNumber());
     if (attributes.hasAttribute(QLatin1String("data")))
-        part.dataPath = m_device.spoolPath(attributes.value(QLatin1String("data")));
+        part.dataPath = m_device.spoolPath(data);
     return part;
 }
 

@@ -463,11 +463,11 @@ void TestSbrXml::badFilesFail()
 
 void TestSbrXml::oneBadByteSaysItsLine()
 {
-    // Every kind of place but data values (whose stray bytes Base64 skips), with all three
-    // kinds of line end.
+    // Every kind of place, a picture's data included, with all three kinds of line end.
     const QByteArray whole = kHead + "<!-- c -->\r\n<smses count=\"2\">\r"
         + smsSaying("caf\xC3\xA9 &amp; &#55357;&#56832;") + "\r\n"
-        + mms("date=\"1704103300000\" msg_box=\"2\"", "<part seq=\"0\" ct=\"text/plain\" text=\"hi\" />",
+        + mms("date=\"1704103300000\" msg_box=\"2\"",
+            "<part seq=\"0\" ct=\"text/plain\" text=\"hi\" />" + picturePart("a.png", "picture"),
             "<addr address=\"+15550101\" type=\"151\" />")
         + "</smses>\n";
     QCOMPARE(preview(writeFile(m_dir->filePath(u"good.xml"_s), whole)).messages.size(), 2);
