@@ -90,6 +90,7 @@ class TestExport : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
 
     void writesEachFormat_data();
@@ -116,6 +117,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_sources;
     std::unique_ptr<QTemporaryDir> m_out;
 };
+
+void TestExport::initTestCase()
+{
+    // The expected files were written with the dates in UTC.
+    qputenv("TZ", "UTC");
+    tzset();
+}
 
 void TestExport::init()
 {
