@@ -44,27 +44,44 @@ CSVBackupSMS::AttachmentFields CSVBackupSMS::copyAttachments(const SMSInfo &sms)
         // Parts without a file of their own have nothing to copy and are left out.
         if (attachment.filePath.isEmpty())
             continue;
-        fields.mimeTypes += attachment.mimeType + QLatin1Char(';');
-        fields.names += attachment.fileName + QLatin1Char(';');
-        fields.copies += copyAttachment(attachment) + QLatin1Char(';');
+        const QString copyName = copyAttachment(attachment);
+        fields.mimeTypes += mimeTypeEntry(attachment.mimeType) + QLatin1Char(';');
+        fields.names += nameEntry(attachment.fileName, copyName) + QLatin1Char(';');
+        fields.copies += copyName + QLatin1Char(';');
     }
     return fields;
 }
 
 QString CSVBackupSMS::copyAttachment(const AttachmentInfo &attachment)
 {
-    const QString copyName = ExportFiles::copyInto(attachment.filePath, m_dataDir, attachment.fileName, m_created);
+    const QString copyName
+        = ExportFiles::copyInto(attachment.filePath, m_dataDir, nameEntry(attachment.fileName, QString()), m_created);
     // The copies are the user's own messages: nobody else should read them.
     QFile::setPermissions(QDir(m_dataDir).filePath(copyName), QFile::ReadUser | QFile::WriteUser);
     return copyName;
+}
+
+QString CSVBackupSMS::mimeTypeEntry(const QString &mimeType)
+{
+    // Parameters ("; charset=utf-8") would read back as an entry of their own.
+    const QString type = mimeType.section(QLatin1Char(';'), 0, 0).trimmed();
+    return type.isEmpty() ? QStringLiteral("application/octet-stream") : type;
+}
+
+QString CSVBackupSMS::nameEntry(const QString &name, const QString &fallback)
+{
+    QString entry = name.trimmed();
+    entry.replace(QLatin1Char(';'), QLatin1Char('_'));
+    return entry.isEmpty() ? fallback : entry;
 }
 
 QString CSVBackupSMS::escapeField(const QString &text)
 {
     QString field = text;
     field.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    const bool quoted
-        = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('"'));
+    // The reader drops a carriage return outside quotes.
+    const bool quoted = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('\n'))
+        || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('"'));
     if (!quoted)
         return field;
     return QLatin1Char('"') + field + QLatin1Char('"');

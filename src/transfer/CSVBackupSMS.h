@@ -7,7 +7,8 @@
 
 // Comma-separated records that the import reads back: one line per message, the
 // attachments copied into "data" beside the export file and listed by type, original
-// name and copy name.
+// name and copy name. The three lists are separated by ';' and line up entry for entry:
+// no entry holds a ';' (a name's becomes '_', a type's parameters are left out) or is empty.
 class CSVBackupSMS : public IBackupSMS
 {
 public:
@@ -29,6 +30,10 @@ private:
 
     AttachmentFields copyAttachments(const SMSInfo &sms);
     QString copyAttachment(const AttachmentInfo &attachment);
+    // The type without parameters; "application/octet-stream" for none.
+    static QString mimeTypeEntry(const QString &mimeType);
+    // The name trimmed, '_' for each ';'; fallback when nothing is left.
+    static QString nameEntry(const QString &name, const QString &fallback);
     static QString escapeField(const QString &text);
 
     QString m_rootDir;

@@ -3,6 +3,7 @@
 #include "ExportFormat.h"
 #include "ExportPaths.h"
 #include "LocalBackupThread.h"
+#include "LocalPreviewCSVThread.h"
 #include "ParlowickResources.h"
 #include "ProgressRecorder.h"
 #include "TestFiles.h"
@@ -12,8 +13,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
+using TestFiles::readFile;
 using TestFiles::snapshot;
 using TestFiles::writeFile;
 
@@ -30,6 +34,13 @@ QList<SMSInfo> threeMessages()
 {
     return {textMessage(0, QStringLiteral("one")), textMessage(1, QStringLiteral("two")),
         textMessage(2, QStringLiteral("three"))};
+}
+
+// Exports through the job, its reports going to progress; false when it never ended.
+bool exportTo(const ExportPaths::Target &target, const QList<SMSInfo> &messages, ProgressRecorder &progress)
+{
+    LocalBackupThread worker(messages, target.outputPath, target.exportFolder, target.format, &progress);
+    return progress.run(worker);
 }
 
 } // namespace
@@ -50,6 +61,8 @@ private slots:
     void cancelKeepsWhatWasThere_data();
     void cancelKeepsWhatWasThere();
     void unwritableTargetFailsAndKeepsWhatWasThere();
+    void csvRoundTripGivesBackWhatWasWritten_data();
+    void csvRoundTripGivesBackWhatWasWritten();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -196,6 +209,70 @@ void TestExportJob::unwritableTargetFailsAndKeepsWhatWasThere()
     QVERIFY(!progress.errors.first().isEmpty());
     QVERIFY(progress.successes.isEmpty());
     QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void TestExportJob::csvRoundTripGivesBackWhatWasWritten_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QStringList>("names"); // attachment names as the phone gave them
+    QTest::addColumn<QStringList>("mimeTypes");
+    QTest::addColumn<QStringList>("namesBack");
+    QTest::addColumn<QStringList>("mimeTypesBack");
+
+    const QStringList none;
+    QTest::newRow("lone carriage return") << u"x\ry"_s << none << none << none << none;
+    QTest::newRow("only a carriage return") << u"\r"_s << none << none << none << none;
+    QTest::newRow("carriage return and line feed") << u"a\r\nb\r"_s << none << none << none << none;
+    QTest::newRow("semicolon in a name") << QString() << QStringList {u"photo;1.png"_s} << QStringList {u"image/png"_s}
+                                         << QStringList {u"photo_1.png"_s} << QStringList {u"image/png"_s};
+    const QStringList types {u"image/png"_s, u"text/plain"_s, u"image/jpeg"_s};
+    QTest::newRow("semicolons in several names")
+        << u"hi"_s << QStringList {u"a;b.png"_s, u"plain.txt"_s, u";c;.jpg"_s} << types
+        << QStringList {u"a_b.png"_s, u"plain.txt"_s, u"_c_.jpg"_s} << types;
+    QTest::newRow("type with parameters")
+        << QString() << QStringList {u"note.txt"_s, u"p.png"_s}
+        << QStringList {u"text/plain; charset=utf-8"_s, u"image/png"_s} << QStringList {u"note.txt"_s, u"p.png"_s}
+        << QStringList {u"text/plain"_s, u"image/png"_s};
+    QTest::newRow("no type before a picture")
+        << QString() << QStringList {u"a.bin"_s, u"p.png"_s} << QStringList {QString(), u"image/png"_s}
+        << QStringList {u"a.bin"_s, u"p.png"_s} << QStringList {u"application/octet-stream"_s, u"image/png"_s};
+}
+
+void TestExportJob::csvRoundTripGivesBackWhatWasWritten()
+{
+    QFETCH(QString, body);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, mimeTypes);
+    QFETCH(QStringList, namesBack);
+    QFETCH(QStringList, mimeTypesBack);
+
+    SMSInfo sms = textMessage(0, body);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString source
+            = writeFile(m_dir->filePath(QStringLiteral("src/%1").arg(i)), "bytes " + QByteArray::number(i));
+        sms.attachments.append({names.at(i), QString(), source, mimeTypes.at(i)});
+    }
+    const ExportPaths::Target target
+        = ExportPaths::target(m_dir->filePath(QStringLiteral("r")), ExportPaths::CsvFilter);
+    ProgressRecorder written;
+    QVERIFY(exportTo(target, {sms}, written));
+    QVERIFY2(written.errors.isEmpty(), qPrintable(written.errors.join(u'\n')));
+
+    ProgressRecorder read;
+    LocalPreviewCSVThread preview(target.outputPath, &read);
+    QVERIFY(read.run(preview));
+    QCOMPARE(preview.messages().size(), 1);
+    const SMSInfo back = preview.messages().first();
+    QCOMPARE(back.body, body);
+    QStringList backNames;
+    QStringList backTypes;
+    for (qsizetype i = 0; i < back.attachments.size(); ++i) {
+        backNames.append(back.attachments.at(i).fileName);
+        backTypes.append(back.attachments.at(i).mimeType);
+        QCOMPARE(readFile(back.attachments.at(i).filePath), "bytes " + QByteArray::number(i));
+    }
+    QCOMPARE(backNames, namesBack);
+    QCOMPARE(backTypes, mimeTypesBack);
 }
 
 QTEST_GUILESS_MAIN(TestExportJob)
