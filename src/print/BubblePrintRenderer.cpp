@@ -1,5 +1,6 @@
 #include "BubblePrintRenderer.h"
 
+#include "CheckedSaveFile.h"
 #include "InstallPaths.h"
 
 #include <QFontMetrics>
@@ -9,7 +10,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <array>
 #include <stdexcept>
@@ -90,11 +90,6 @@ int pointsToPixels(qreal points, int dpi)
     return int(points * dpi / 72.0);
 }
 
-std::runtime_error writeFailure(const QString &path, const QString &reason)
-{
-    return std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, reason).toStdString());
-}
-
 } // namespace
 
 void BubblePrintRenderer::setUpPage(QPagedPaintDevice &device)
@@ -107,11 +102,10 @@ void BubblePrintRenderer::setUpPage(QPagedPaintDevice &device)
 
 int BubblePrintRenderer::printToPdf(const QList<SMSInfo> &messages, const QString &path)
 {
-    // QPdfWriter says nothing when its file cannot be written: open it here, and let the
-    // save file keep the PDF away from the path until it is complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw writeFailure(path, file.errorString());
+    // QPdfWriter ignores failed writes: the checked save file notes them (a full disk
+    // among them) and keeps the PDF away from the path until it is complete.
+    CheckedSaveFile file(path);
+    file.openForWriting();
     int painted = 0;
     {
         QPdfWriter writer(&file);
@@ -119,8 +113,7 @@ int BubblePrintRenderer::printToPdf(const QList<SMSInfo> &messages, const QStrin
         setUpPage(writer);
         painted = paint(writer, messages);
     }
-    if (!file.commit())
-        throw writeFailure(path, file.errorString());
+    file.commitChecked();
     return painted;
 }
 

@@ -27,7 +27,8 @@ public:
     // Paints the messages on a device whose pages are set up; returns how many were painted.
     int paint(QPagedPaintDevice &device, const QList<SMSInfo> &messages);
     // Writes the messages to a PDF at 96 dots per inch and returns how many were painted.
-    // Throws std::runtime_error when the file cannot be written; no partial file stays.
+    // Throws std::runtime_error naming the file and the cause when it cannot be written
+    // whole (a full disk too); no partial file stays, and an earlier file of that name is kept.
     int printToPdf(const QList<SMSInfo> &messages, const QString &path);
 
     // The text a message's bubble shows: its subject, if any, on a line of its own.

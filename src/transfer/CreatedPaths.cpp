@@ -1,8 +1,22 @@
 #include "CreatedPaths.h"
 
+#include "WriteErrors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+
+namespace {
+
+QString cannotMake(const QString &folder, int systemError)
+{
+    return QStringLiteral("Cannot make the folder %1: %2")
+        .arg(QDir::toNativeSeparators(folder), WriteErrors::systemText(systemError));
+}
+
+} // namespace
 
 bool CreatedPaths::makePath(const QString &dir)
 {
@@ -16,12 +30,20 @@ bool CreatedPaths::makePath(const QString &dir)
             break;
         path = parent;
     }
+    m_failure.clear();
     for (const QString &folder : std::as_const(missing)) {
-        if (!QDir().mkdir(folder))
+        errno = 0;
+        if (!QDir().mkdir(folder)) {
+            m_failure = cannotMake(folder, errno);
             return false;
+        }
         m_folders.append(folder);
     }
-    return QFileInfo(dir).isDir();
+    if (QFileInfo(dir).isDir())
+        return true;
+    // Something that is not a folder stands in the way.
+    m_failure = cannotMake(dir, ENOTDIR);
+    return false;
 }
 
 void CreatedPaths::addFile(const QString &path)

@@ -9,8 +9,10 @@ class CreatedPaths
 {
 public:
     // Makes the folder and its missing parents, noting each folder it made.
-    // Returns false when the folder is not there afterwards.
+    // Returns false when the folder is not there afterwards; failure() then says why.
     bool makePath(const QString &dir);
+    // The folder the last makePath could not make and the cause.
+    QString failure() const { return m_failure; }
     void addFile(const QString &path);
     // Removes the noted files, then the noted folders deepest first, each only when empty.
     void removeAll();
@@ -19,4 +21,5 @@ private:
     QStringList m_files;
     // Parents before children, in the order they were made.
     QStringList m_folders;
+    QString m_failure;
 };

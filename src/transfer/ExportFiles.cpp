@@ -2,11 +2,13 @@
 
 #include "CreatedPaths.h"
 #include "FileHelpers.h"
+#include "WriteErrors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace ExportFiles {
@@ -27,20 +29,24 @@ constexpr qint64 kChunkBytes = 256 * 1024;
 void copyFile(QFile &in, const QString &target, CreatedPaths &created)
 {
     QFile out(target);
+    // errno names the cause of a short write, for which Qt has no text of its own.
+    errno = 0;
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        copyFailed(in.fileName(), target, out.errorString());
+        copyFailed(in.fileName(), target, WriteErrors::reason(out, errno));
     created.addFile(target);
     for (;;) {
         const QByteArray chunk = in.read(kChunkBytes);
         if (chunk.isEmpty())
             break;
+        errno = 0;
         if (out.write(chunk) != chunk.size())
-            copyFailed(in.fileName(), target, out.errorString());
+            copyFailed(in.fileName(), target, WriteErrors::reason(out, errno));
     }
     if (in.error() != QFile::NoError)
         copyFailed(in.fileName(), target, in.errorString());
+    errno = 0;
     if (!out.flush())
-        copyFailed(in.fileName(), target, out.errorString());
+        copyFailed(in.fileName(), target, WriteErrors::reason(out, errno));
 }
 
 } // namespace

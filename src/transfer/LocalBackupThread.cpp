@@ -1,10 +1,9 @@
 #include "LocalBackupThread.h"
 
+#include "CheckedSaveFile.h"
 #include "CreatedPaths.h"
 #include "ExportFormat.h"
 #include "IBackupSMS.h"
-
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -23,19 +22,17 @@ void LocalBackupThread::run()
     CreatedPaths folders;
     std::shared_ptr<IBackupSMS> writer;
     try {
-        if (!exportFolder.isEmpty())
-            folders.makePath(exportFolder);
+        if (!exportFolder.isEmpty() && !folders.makePath(exportFolder))
+            throw std::runtime_error(folders.failure().toUtf8().toStdString());
         // Written beside the final name and renamed over it at the end, so an earlier
-        // export of the same name survives a failure or a cancel whole.
-        QSaveFile file(outputPath);
-        if (!file.open(QIODevice::WriteOnly))
-            throw std::runtime_error(file.errorString().toUtf8().toStdString());
+        // export of the same name survives a failure, a full disk or a cancel whole.
+        CheckedSaveFile file(outputPath);
+        file.openForWriting();
         writer = makeWriter(format, outputPath);
         if (!writer)
             throw std::runtime_error(tr("IDS_UNKNOWN_BACKUP_FORMAT").toUtf8().toStdString());
         const int done = writeAll(file, *writer);
-        if (!file.commit())
-            throw std::runtime_error(file.errorString().toUtf8().toStdString());
+        file.commitChecked();
         emit succeed(tr("IDS_EXPORT_SMS_SUC_%1").arg(done));
         return;
     } catch (const JobCancelled &) {
@@ -48,7 +45,7 @@ void LocalBackupThread::run()
     folders.removeAll();
 }
 
-int LocalBackupThread::writeAll(QSaveFile &file, IBackupSMS &writer)
+int LocalBackupThread::writeAll(QIODevice &file, IBackupSMS &writer)
 {
     writer.writeHeader(file);
     const int total = int(smsList.size());

@@ -8,12 +8,13 @@
 
 class CreatedPaths;
 class IBackupSMS;
-class QSaveFile;
+class QIODevice;
 
 // Writes one export file (every format but PDF) under the progress contract: the
 // writer's header, each message in turn, its footer. The file replaces an earlier one of
-// the same name only once it is complete; a failed or cancelled export takes back what
-// it made and leaves whatever was there before.
+// the same name only once it is complete, every write and the last flush checked; a failed
+// or cancelled export takes back what it made and leaves whatever was there before. Errors
+// name the file or folder and the cause.
 class LocalBackupThread : public ProgressThread
 {
     Q_OBJECT
@@ -28,7 +29,7 @@ protected:
 
 private:
     // Returns the number of messages written.
-    int writeAll(QSaveFile &file, IBackupSMS &writer);
+    int writeAll(QIODevice &file, IBackupSMS &writer);
 
     QString outputPath;
     QString exportFolder;

@@ -1,4 +1,6 @@
 #include "BubblePrintRenderer.h"
+#include "FailDevice.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QProcess>
@@ -7,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 
@@ -141,6 +144,8 @@ private slots:
     void whatDoesNotFitStartsANewPage();
     void unwritablePathThrowsAndLeavesNoFile_data();
     void unwritablePathThrowsAndLeavesNoFile();
+    void fullDiskThrowsAndKeepsTheEarlierFile_data();
+    void fullDiskThrowsAndKeepsTheEarlierFile();
 
 private:
     void requireTools();
@@ -395,6 +400,47 @@ void TestPrint::unwritablePathThrowsAndLeavesNoFile()
     }
     QVERIFY(!QFileInfo(target).isFile());
     QCOMPARE(out.entryList(QDir::AllEntries | QDir::Hidden), before);
+}
+
+void TestPrint::fullDiskThrowsAndKeepsTheEarlierFile_data()
+{
+    QTest::addColumn<int>("pagesShort"); // disk pages the PDF lacks; 0: no room at all
+    // The last few pages run out in the data the file holds back until it is closed.
+    for (const int pagesShort : {1, 2, 3, 4, 5, 8, 0})
+        QTest::addRow("%d pages short", pagesShort) << pagesShort;
+}
+
+void TestPrint::fullDiskThrowsAndKeepsTheEarlierFile()
+{
+    QFETCH(int, pagesShort);
+    SmallDisk disk;
+    if (!disk.isUsable())
+        QSKIP(qPrintable(disk.skipReason()));
+    const QString path = disk.filePath(QStringLiteral("p.pdf"));
+    QCOMPARE(BubblePrintRenderer().printToPdf({message(QStringLiteral("Ann"), QStringLiteral("Hi"), false)}, path), 1);
+    const QByteArray earlier = TestFiles::readFile(path);
+    QList<SMSInfo> messages;
+    for (int i = 0; i < 40; ++i) {
+        SMSInfo sms
+            = message(QStringLiteral("Contact %1").arg(i), QStringLiteral("Hello there ").repeated(i), i % 2, i);
+        sms.attachments = {attachment(QStringLiteral("image/png"), m_thumb)};
+        messages.append(sms);
+    }
+    // The same PDF where there is room, to learn how many pages it takes.
+    QCOMPARE(BubblePrintRenderer().printToPdf(messages, pdfPath()), messages.size());
+    const qint64 pages = (QFileInfo(pdfPath()).size() + 4095) / 4096;
+    QVERIFY(pages > 8);
+    QVERIFY(disk.fill(pagesShort > 0 ? (pages - pagesShort) * 4096 : 0));
+
+    try {
+        BubblePrintRenderer().printToPdf(messages, path);
+        QFAIL("a PDF that did not fit was taken for written");
+    } catch (const std::runtime_error &e) {
+        QVERIFY2(QString::fromUtf8(e.what()).contains(path), e.what());
+        QVERIFY2(QString::fromUtf8(e.what()).endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC))), e.what());
+    }
+    QCOMPARE(TestFiles::readFile(path), earlier);
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // the PDF and the filler
 }
 
 QTEST_MAIN(TestPrint)

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QString>
+#include <QTemporaryDir>
 
 #include <limits>
 #include <memory>
@@ -40,4 +42,31 @@ private:
     std::unique_ptr<QIODevice> m_target;
     QByteArray m_data;
     int m_writeCount = 0;
+};
+
+// A real disk of a few pages, for end-to-end checks of what a full disk does to a file
+// written through the file system: a tmpfs mounted on a temporary folder for the disk's
+// life. Mounting needs root; without it (or where mounting is refused) the disk is not
+// usable and skipReason() says why, for QSKIP.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(qint64 bytes = 2 * 1024 * 1024, bool readOnly = false);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+
+    bool isUsable() const { return m_mounted; }
+    QString skipReason() const { return m_skipReason; }
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // Fills the disk with a file of its own until no more fits, then gives back room
+    // bytes (a multiple of the 4096-byte page). False when that file cannot be made.
+    bool fill(qint64 room);
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+    QString m_skipReason;
 };

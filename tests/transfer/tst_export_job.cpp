@@ -2,6 +2,7 @@
 #include "Catalogue.h"
 #include "ExportFormat.h"
 #include "ExportPaths.h"
+#include "FailDevice.h"
 #include "LocalBackupThread.h"
 #include "LocalPreviewCSVThread.h"
 #include "ParlowickResources.h"
@@ -12,6 +13,9 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +47,11 @@ bool exportTo(const ExportPaths::Target &target, const QList<SMSInfo> &messages,
     return progress.run(worker);
 }
 
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 } // namespace
 
 class TestExportJob : public QObject
@@ -63,6 +72,10 @@ private slots:
     void unwritableTargetFailsAndKeepsWhatWasThere();
     void csvRoundTripGivesBackWhatWasWritten_data();
     void csvRoundTripGivesBackWhatWasWritten();
+    void fullDiskFailsAndKeepsTheEarlierExport_data();
+    void fullDiskFailsAndKeepsTheEarlierExport();
+    void unmakeableFolderNamesTheCause_data();
+    void unmakeableFolderNamesTheCause();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -273,6 +286,92 @@ void TestExportJob::csvRoundTripGivesBackWhatWasWritten()
     }
     QCOMPARE(backNames, namesBack);
     QCOMPARE(backTypes, mimeTypesBack);
+}
+
+void TestExportJob::fullDiskFailsAndKeepsTheEarlierExport_data()
+{
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<qint64>("room");
+    QTest::addColumn<bool>("withPicture");
+
+    const char *const names[] = {"txt", "csv", "pdf", "doc", "html", "threaded html", "xml"};
+    for (int filter = 0; filter < ExportPaths::FilterCount; ++filter) {
+        if (filter != ExportPaths::PdfFilter)
+            QTest::addRow("%s, full", names[filter]) << filter << qint64(0) << false;
+    }
+    // The picture's copy fits in part: a short write.
+    QTest::newRow("csv, copy cut short") << int(ExportPaths::CsvFilter) << qint64(8192) << true;
+    QTest::newRow("html, copy cut short") << int(ExportPaths::HtmlFilter) << qint64(8192) << true;
+    QTest::newRow("xml, picture cut short") << int(ExportPaths::SbrXmlFilter) << qint64(8192) << true;
+}
+
+void TestExportJob::fullDiskFailsAndKeepsTheEarlierExport()
+{
+    QFETCH(int, filter);
+    QFETCH(qint64, room);
+    QFETCH(bool, withPicture);
+    SmallDisk disk;
+    if (!disk.isUsable())
+        QSKIP(qPrintable(disk.skipReason()));
+    const ExportPaths::Target target
+        = ExportPaths::target(disk.filePath(QStringLiteral("s")), ExportPaths::Filter(filter));
+    ProgressRecorder earlier;
+    QVERIFY(exportTo(target, threeMessages(), earlier));
+    QCOMPARE(earlier.successes.size(), 1);
+
+    QList<SMSInfo> messages = threeMessages();
+    if (withPicture) {
+        const QString picture = writeFile(m_dir->filePath(QStringLiteral("big.png")), QByteArray(64 * 1024, 'p'));
+        messages.last().attachments.append(
+            {QStringLiteral("big.png"), QString(), picture, QStringLiteral("image/png")});
+    }
+    QVERIFY(disk.fill(room));
+    const QMap<QString, QByteArray> before = snapshot(disk.path());
+    ProgressRecorder progress;
+    QVERIFY(exportTo(target, messages, progress));
+
+    QCOMPARE(progress.successes, QStringList());
+    QCOMPARE(progress.errors.size(), 1);
+    QVERIFY2(progress.errors.first().endsWith(systemText(ENOSPC)), qPrintable(progress.errors.first()));
+    QVERIFY2(progress.errors.first().contains(disk.path()), qPrintable(progress.errors.first()));
+    QCOMPARE(snapshot(disk.path()), before);
+}
+
+void TestExportJob::unmakeableFolderNamesTheCause_data()
+{
+    QTest::addColumn<bool>("readOnlyDisk");
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<int>("cause");
+
+    QTest::newRow("csv below a file") << false << int(ExportPaths::CsvFilter) << ENOTDIR;
+    QTest::newRow("csv on a read-only disk") << true << int(ExportPaths::CsvFilter) << EROFS;
+    QTest::newRow("txt on a read-only disk") << true << int(ExportPaths::TxtFilter) << EROFS;
+}
+
+void TestExportJob::unmakeableFolderNamesTheCause()
+{
+    QFETCH(bool, readOnlyDisk);
+    QFETCH(int, filter);
+    QFETCH(int, cause);
+    std::optional<SmallDisk> disk;
+    QString chosen;
+    if (readOnlyDisk) {
+        disk.emplace(4096, true);
+        if (!disk->isUsable())
+            QSKIP(qPrintable(disk->skipReason()));
+        chosen = disk->filePath(QStringLiteral("s"));
+    } else {
+        chosen = writeFile(m_dir->filePath(QStringLiteral("file")), "a file") + QStringLiteral("/s");
+    }
+    const ExportPaths::Target target = ExportPaths::target(chosen, ExportPaths::Filter(filter));
+    ProgressRecorder progress;
+    QVERIFY(exportTo(target, threeMessages(), progress));
+
+    QCOMPARE(progress.successes, QStringList());
+    QCOMPARE(progress.errors.size(), 1);
+    const QString named = target.exportFolder.isEmpty() ? target.outputPath : target.exportFolder;
+    QVERIFY2(progress.errors.first().contains(named), qPrintable(progress.errors.first()));
+    QVERIFY2(progress.errors.first().endsWith(systemText(cause)), qPrintable(progress.errors.first()));
 }
 
 QTEST_GUILESS_MAIN(TestExportJob)
