@@ -556,6 +556,10 @@
         <translation>%1 other entries (call records, messages without a date) skipped.</translation>
     </message>
     <message>
+        <source>IDS_IMPORT_XML_READ_AS_%1</source>
+        <translation>Its text was read as %1, the encoding the file declares.</translation>
+    </message>
+    <message>
         <source>IDS_IMPORT_XML_UNUSABLE_PARTS_%1</source>
         <translation>%1 unusable attachments skipped.</translation>
     </message>

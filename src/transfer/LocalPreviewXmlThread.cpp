@@ -64,10 +64,10 @@ QString LocalPreviewXmlThread::readAll(QFile &file)
     // A cancel at the very end still leaves nothing behind.
     checkCancelled();
 
-    return summary(smsList.size(), reader.skipped());
+    return summary(smsList.size(), reader.skipped(), device.otherEncoding());
 }
 
-QString LocalPreviewXmlThread::summary(qsizetype read, const SbrXmlReader::Skipped &skipped)
+QString LocalPreviewXmlThread::summary(qsizetype read, const SbrXmlReader::Skipped &skipped, const QString &encoding)
 {
     QStringList sentences {tr("IDS_IMPORT_XML_PREVIEW_SUC_%1").arg(read)};
     if (skipped.notSent > 0)
@@ -76,5 +76,8 @@ QString LocalPreviewXmlThread::summary(qsizetype read, const SbrXmlReader::Skipp
         sentences.append(tr("IDS_IMPORT_XML_OTHER_ENTRIES_%1").arg(skipped.otherEntries));
     if (skipped.unusableParts > 0)
         sentences.append(tr("IDS_IMPORT_XML_UNUSABLE_PARTS_%1").arg(skipped.unusableParts));
+    // Not what the backup app writes: the file was saved again by something else.
+    if (!encoding.isEmpty())
+        sentences.append(tr("IDS_IMPORT_XML_READ_AS_%1").arg(encoding));
     return sentences.join(QLatin1Char(' '));
 }

@@ -36,8 +36,9 @@ protected:
 private:
     // Returns the success text.
     QString readAll(QFile &file);
-    // What was read and what was left out, in a sentence each.
-    static QString summary(qsizetype read, const SbrXmlReader::Skipped &skipped);
+    // What was read and what was left out, in a sentence each, and the encoding the text
+    // was read in when it is not UTF-8.
+    static QString summary(qsizetype read, const SbrXmlReader::Skipped &skipped, const QString &encoding);
     // Forgets the messages and removes their attachment files.
     void discardRead();
 

@@ -299,14 +299,18 @@ void SbrXmlDevice::readHead(QByteArrayView head)
     m_unreadableEncoding = wideEncoding(head);
     if (!m_unreadableEncoding.isEmpty())
         return;
-    // A byte order mark decides, as for the reader; else the declaration, UTF-8 without one.
+    // With a byte order mark the text is UTF-8 (the reader refuses a declaration of another
+    // encoding beside it); else the declaration says, UTF-8 without one.
     const QByteArray declared = head.startsWith(kUtf8Mark) ? QByteArray() : declaredEncoding(head);
     const bool utf8
         = declared.isEmpty() || QStringConverter::encodingForName(declared.constData()) == QStringConverter::Utf8;
-    if (!utf8 && !isReadableEncoding(declared))
+    if (!utf8 && !isReadableEncoding(declared)) {
         m_unreadableEncoding = QString::fromLatin1(declared);
-    else
-        m_text = std::make_unique<TextCheck>(utf8);
+        return;
+    }
+    m_text = std::make_unique<TextCheck>(utf8);
+    if (!utf8)
+        m_otherEncoding = QString::fromLatin1(declared);
 }
 
 void SbrXmlDevice::checkText(bool atEnd)

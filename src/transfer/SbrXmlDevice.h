@@ -40,6 +40,8 @@ public:
     bool stopped() const { return m_stopped; }
     // The encoding of a file that was not passed on for it; empty otherwise.
     const QString &unreadableEncoding() const { return m_unreadableEncoding; }
+    // The encoding other than UTF-8 the file declares and is read in; empty for UTF-8.
+    const QString &otherEncoding() const { return m_otherEncoding; }
     // Whether the file's first block looks like XML of the backup app at all.
     bool startsLikeXml() const { return m_startsLikeXml; }
     // The line, counted as XML counts, of the first bad character; 0 when none was met.
@@ -78,6 +80,7 @@ private:
     qint64 m_badTextLine = 0;
     bool m_badTextIsControl = false;
     QString m_unreadableEncoding;
+    QString m_otherEncoding;
     QString m_sourceFailure;
     std::function<bool(qint64)> m_hook;
 };
