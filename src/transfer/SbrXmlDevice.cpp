@@ -8,6 +8,8 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace {
 
@@ -51,13 +53,17 @@ bool isReadableEncoding(const QByteArray &name)
     return encoder.isValid() && QByteArray(encoder.encode(sample)) == sample.toLatin1();
 }
 
-// Whether every byte belongs to Base64: its alphabet, its padding, or space between lines.
+// The bytes of Base64 text: its alphabet, its padding, and space between lines.
+constexpr std::array<bool, 256> kBase64Bytes = [] {
+    std::array<bool, 256> bytes {};
+    for (const char c : std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/= \t\n\r"))
+        bytes[uchar(c)] = true;
+    return bytes;
+}();
+
 bool isBase64Text(QByteArrayView text)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/'
-            || c == '=' || c == ' ' || c == '\t' || c == '\n' || c == '\r';
-    });
+    return std::all_of(text.begin(), text.end(), [](char c) { return kBase64Bytes[uchar(c)]; });
 }
 
 } // namespace
