@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <vector>
 
@@ -96,16 +97,27 @@ QString decodeField(const QByteArray &bytes)
 // section of the field.
 struct Stops
 {
-    explicit Stops(const char *bytes)
+    explicit Stops(std::initializer_list<char> bytes)
     {
-        for (; *bytes; ++bytes)
-            table[uchar(*bytes)] = true;
+        for (const char byte : bytes)
+            table[uchar(byte)] = true;
     }
     std::array<bool, 256> table {};
 };
 
-const Stops kUnquotedStops(",\n\r\"");
-const Stops kAfterQuoteStops(",\n\r");
+// The separator of a file's fields and the stops it makes; built once per read or stream.
+struct Separator
+{
+    explicit Separator(char separator)
+        : byte(separator)
+        , unquoted({separator, '\n', '\r', '"'})
+        , afterQuote({separator, '\n', '\r'})
+    {
+    }
+    char byte;
+    Stops unquoted;
+    Stops afterQuote;
+};
 
 qsizetype plainRun(QByteArrayView bytes, const Stops &stops)
 {
@@ -121,7 +133,9 @@ qsizetype quotedRun(QByteArrayView bytes)
     return quote ? static_cast<const char *>(quote) - bytes.data() : bytes.size();
 }
 
-bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
+// At the end of input, cutInQuotes (when given) tells whether a quoted field was still open.
+bool readRow(QStringList &row, ByteSource &source, const Separator &separator, bool skipByteOrderMark,
+    bool *cutInQuotes = nullptr)
 {
     if (skipByteOrderMark) {
         if (source.atEnd())
@@ -159,7 +173,7 @@ bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
             quotePending = false;
             inQuotes = false;
         }
-        if (byte == ',') {
+        if (byte == separator.byte) {
             row.append(decodeField(field));
             field.clear();
             quoteOpened = false;
@@ -169,12 +183,14 @@ bool readRow(QStringList &row, ByteSource &source, bool skipByteOrderMark)
         } else if (byte != '\r') {
             field += byte;
             const QByteArrayView rest = source.buffered();
-            const qsizetype run = plainRun(rest, quoteOpened ? kAfterQuoteStops : kUnquotedStops);
+            const qsizetype run = plainRun(rest, quoteOpened ? separator.afterQuote : separator.unquoted);
             field.append(rest.first(run));
             source.advance(run);
         }
     }
     row.append(decodeField(field));
+    if (cutInQuotes)
+        *cutInQuotes = inQuotes && !quotePending;
     return false;
 }
 
@@ -184,11 +200,17 @@ namespace CsvReader {
 
 struct RowStream::Source : ByteSource
 {
-    using ByteSource::ByteSource;
+    Source(QIODevice &device, char separator)
+        : ByteSource(device)
+        , separator(separator)
+    {
+    }
+    const Separator separator;
+    bool cutInQuotes = false;
 };
 
-RowStream::RowStream(QIODevice &device)
-    : m_source(std::make_unique<Source>(device))
+RowStream::RowStream(QIODevice &device, char separator)
+    : m_source(std::make_unique<Source>(device, separator))
 {
 }
 
@@ -203,22 +225,28 @@ RowStream::~RowStream()
 
 bool RowStream::next(QStringList &row)
 {
-    return readRow(row, *m_source, false);
+    return readRow(row, *m_source, m_source->separator, false, &m_source->cutInQuotes);
 }
 
-bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark)
+bool RowStream::endedInQuotes() const
+{
+    return m_source->cutInQuotes;
+}
+
+bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark, char separator)
 {
     ByteSource source(device);
-    const bool ended = readRow(row, source, skipByteOrderMark);
+    const bool ended = readRow(row, source, Separator(separator), skipByteOrderMark);
     source.release();
     return ended;
 }
 
-bool readCSVRow(QStringList &row, QIODevice &device, int minFields)
+bool readCSVRow(QStringList &row, QIODevice &device, int minFields, char separator)
 {
     ByteSource source(device);
+    const Separator fields(separator);
     for (;;) {
-        if (!readRow(row, source, true)) {
+        if (!readRow(row, source, fields, true)) {
             source.release();
             return false;
         }

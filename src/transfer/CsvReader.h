@@ -10,9 +10,10 @@
 class QIODevice;
 
 // Reads comma-separated files a row at a time from a device opened for reading: our own
-// export format and the files of other phones. Fields may be enclosed in double quotes,
-// where a doubled quote stands for one and commas, carriage returns and line feeds are
-// text; outside quotes a carriage return is dropped and a line feed ends the row. Field
+// export format and the files of other phones, which some programs separate with ';' or a
+// tab instead (the separator argument; a comma unless given). Fields may be enclosed in
+// double quotes, where a doubled quote stands for one and separators, carriage returns and
+// line feeds are text; outside quotes a carriage return is dropped and a line feed ends the row. Field
 // bytes are decoded as UTF-8 up to the first NUL byte. Malformed quoting never fails.
 //
 // Every call leaves the device just after the last byte it used, so calls can be mixed
@@ -28,7 +29,7 @@ using HeaderIndex = QHash<QString, int>;
 // false at the end of input, the fields of an unterminated last line then appended too.
 // With skipByteOrderMark a UTF-8 byte-order mark at the start is dropped, and an input
 // already at its end gives false with row unchanged (without it, one empty field).
-bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark);
+bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark, char separator = ',');
 
 // utf8CSVRow without a byte-order-mark check, called again and again for the rows of a
 // whole file through one buffer. The device is just after the last byte used only once
@@ -36,12 +37,15 @@ bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark);
 class RowStream
 {
 public:
-    explicit RowStream(QIODevice &device);
+    explicit RowStream(QIODevice &device, char separator = ',');
     ~RowStream();
     RowStream(const RowStream &) = delete;
     RowStream &operator=(const RowStream &) = delete;
 
     bool next(QStringList &row);
+    // Whether the input ended inside a quoted field, as a file cut off does; known once
+    // next() has returned false.
+    bool endedInQuotes() const;
 
 private:
     struct Source;
@@ -51,7 +55,7 @@ private:
 // Reads rows, dropping a leading byte-order mark from each, until one has at least
 // minFields fields: true with that row, shorter rows (blank lines among them) skipped.
 // False at the end of input, row then holding the fields of the last, unterminated line.
-bool readCSVRow(QStringList &row, QIODevice &device, int minFields);
+bool readCSVRow(QStringList &row, QIODevice &device, int minFields, char separator = ',');
 
 // The line feeds outside double quotes from the current position to the end, every
 // double quote switching between inside and outside. Leaves the device at its end.

@@ -121,6 +121,10 @@ private slots:
     void rows();
     void minimumFields_data();
     void minimumFields();
+    void separators_data();
+    void separators();
+    void endedInQuotes_data();
+    void endedInQuotes();
     void header_data();
     void header();
     void utf8Validity_data();
@@ -222,6 +226,71 @@ void TestCsvReader::minimumFields()
     QCOMPARE(minimumRows(buffer, minFields), expected);
     TrickleDevice pipe(input);
     QCOMPARE(minimumRows(pipe, minFields), expected);
+}
+
+void TestCsvReader::separators_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<char>("separator");
+    QTest::addColumn<Rows>("expected");
+
+    QTest::newRow("semicolons, commas are text")
+        << QByteArray("\"sms\";\"READ,SENT\";a,b;\"x;y\"\r\n1;2;3;4\n") << ';'
+        << Rows {{u"sms"_s, u"READ,SENT"_s, u"a,b"_s, u"x;y"_s}, {u"1"_s, u"2"_s, u"3"_s, u"4"_s}};
+    QTest::newRow("tabs") << QByteArray("Date\tType\tNumber\tBody\n\"a\tb\"\t2\t3\t4\n") << '\t'
+                          << Rows {{u"Date"_s, u"Type"_s, u"Number"_s, u"Body"_s}, {u"a\tb"_s, u"2"_s, u"3"_s, u"4"_s}};
+    QTest::newRow("closed quote then text")
+        << QByteArray("\"a\"b;c;d;e\n") << ';' << Rows {{u"ab"_s, u"c"_s, u"d"_s, u"e"_s}};
+}
+
+void TestCsvReader::separators()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(char, separator);
+    QFETCH(Rows, expected);
+
+    // Every way of reading rows takes the separator.
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    Rows read;
+    for (QStringList row; CsvReader::readCSVRow(row, buffer, 4, separator); row.clear())
+        read.append(row);
+    QCOMPARE(read, expected);
+    buffer.seek(0);
+    QStringList first;
+    CsvReader::utf8CSVRow(first, buffer, true, separator);
+    QCOMPARE(first, expected.first());
+    TrickleDevice pipe(input, 3);
+    CsvReader::RowStream stream(pipe, separator);
+    read.clear();
+    for (QStringList row; stream.next(row); row.clear())
+        read.append(row);
+    QCOMPARE(read, expected);
+}
+
+void TestCsvReader::endedInQuotes_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<bool>("cut");
+
+    QTest::newRow("cut in a quoted field") << QByteArray("a,b\n1,\"hel") << true;
+    QTest::newRow("cut after a doubled quote") << QByteArray("1,\"say \"\"") << true;
+    QTest::newRow("quote opened mid-field, never closed") << QByteArray("1,5\" screen\n2,x\n") << true;
+    QTest::newRow("closed at the very end") << QByteArray("1,\"hello\"") << false;
+    QTest::newRow("whole rows") << QByteArray("1,\"a\nb\"\n") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestCsvReader::endedInQuotes()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(bool, cut);
+
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    CsvReader::RowStream stream(buffer);
+    for (QStringList row; stream.next(row); row.clear()) { }
+    QCOMPARE(stream.endedInQuotes(), cut);
 }
 
 void TestCsvReader::header_data()
