@@ -517,6 +517,22 @@
 <context>
     <name>LocalPreviewCSVThread</name>
     <message>
+        <source>IDS_CSV_ATTACHMENT_MISSING_%1_MESSAGE_%2</source>
+        <translation>Message %2 of the file names the attachment %1, which is not in the folder "data" beside the file. Nothing was imported.</translation>
+    </message>
+    <message>
+        <source>IDS_CSV_DRAFTS_LEFT_OUT_%1</source>
+        <translation>Drafts left out: %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CSV_ENDS_IN_QUOTES</source>
+        <translation>The file ends inside quoted text: it was cut off, or a quote is missing. Nothing was imported.</translation>
+    </message>
+    <message>
+        <source>IDS_CSV_NO_PHONE_NUMBERS</source>
+        <translation>This file has no phone numbers: its conversations are named after the contacts.</translation>
+    </message>
+    <message>
         <source>IDS_CSV_READ_AS_LATIN1</source>
         <translation>The file was not UTF-8 and was read as Latin-1.</translation>
     </message>

@@ -1,5 +1,7 @@
 #include "OtherPhoneLayouts.h"
 
+#include "WallClock.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -26,6 +28,15 @@ const QRegularExpression &slashedDate()
 {
     static const QRegularExpression pattern(QStringLiteral(R"(^(\d{1,2})/(\d{1,2})/(\d{4})(?:[ T,]+(.+))?$)"));
     return pattern;
+}
+
+// The local date a form of the toolkit's parser reads, the same for every reading of the
+// clock: the parser would call an hour the clocks skip invalid, so it reads the text as a
+// UTC reading, which has no such hours, and the wall clock makes it local.
+QDateTime localReading(const QString &text, const QString &form)
+{
+    const QDateTime reading = QLocale::c().toDateTime(text + QLatin1String(" UTC"), form + QLatin1String(" t"));
+    return reading.isValid() ? WallClock::toLocal(reading.date(), reading.time()) : QDateTime();
 }
 
 // "direction,timestamp,name,number,content,type": "Received" or "Sent", then a date such as
@@ -61,7 +72,8 @@ public:
 // Eight fields without a header row: "sms", a direction marker, the sender's number, the
 // recipient's number, two unused fields around the date in the sixth, and the text last.
 // The marker is either "deliver" or "submit", or a status list such as
-// "READ,RECEIVED" or "SENT"; a file keeps to one kind.
+// "READ,RECEIVED" or "SENT"; a file keeps to one kind. Drafts are among the rows: their
+// list names DRAFT, or they have no number and nothing says they were received.
 class EightFieldLayout : public OtherPhoneLayout
 {
 public:
@@ -105,19 +117,58 @@ public:
 
     QHash<QString, QVariant> convert(const QHash<QString, int> &, const QStringList &row) override
     {
-        const bool send = m_direction(cell(row, 1)).value_or(false);
+        const std::optional<bool> direction = m_direction(cell(row, 1));
+        const bool send = direction.value_or(false);
         QString number = cell(row, send ? 3 : 2);
         if (number.isEmpty())
             number = cell(row, send ? 2 : 3);
-        return message(send, m_dates.read(cell(row, 5)), number, QString(), cell(row, 7));
+        const bool received = direction.has_value() && !*direction;
+        const bool draft = namesDraft(cell(row, 1)) || (number.isEmpty() && !received);
+        return message(send, m_dates.read(cell(row, 5)), number, QString(), cell(row, 7), draft);
     }
 
 private:
+    static bool namesDraft(const QString &marker)
+    {
+        const QStringList states = normalised(marker).split(u',');
+        return std::any_of(
+            states.begin(), states.end(), [](const QString &state) { return state.trimmed() == u"draft"; });
+    }
+
     DirectionReader m_direction;
 };
 
+// A column name as the layouts compare it: normalised, with underscores and dashes read
+// as blanks, stops, colons and number signs dropped, and blanks around a slash left out.
+QString columnName(const QString &text)
+{
+    QString name = normalised(text);
+    name.replace(u'_', u' ').replace(u'-', u' ');
+    name.remove(u'.').remove(u':').remove(u'#');
+    return name.simplified()
+        .replace(QLatin1String(" /"), QLatin1String("/"))
+        .replace(QLatin1String("/ "), QLatin1String("/"));
+}
+
+// Whether a chat's name is a phone number: digits, at least three, with the usual
+// separators and a leading plus.
+bool isPhoneNumber(const QString &text)
+{
+    int digits = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c >= u'0' && c <= u'9')
+            ++digits;
+        else if (!(c == u' ' || c == u'-' || c == u'(' || c == u')' || c == u'.' || (c == u'+' && i == 0)))
+            return false;
+    }
+    return digits >= 3;
+}
+
 // Any file whose first row names the columns. Date and body columns are required; direction,
-// number and name are read when present.
+// number, name and chat are read when present. A row without a number or a name belongs to
+// its chat, whose name stands for the other side (as its number when it is one): exports
+// of chats leave both out of the owner's own messages.
 class NamedColumnsLayout : public OtherPhoneLayout
 {
 public:
@@ -130,22 +181,29 @@ public:
 
     static std::unique_ptr<NamedColumnsLayout> fromHeader(const QStringList &header)
     {
+        const auto names = [](std::initializer_list<const char *> list) {
+            QStringList result;
+            for (const char *name : list)
+                result.append(QLatin1String(name));
+            return result;
+        };
         static const QList<QStringList> kNames = {
-            {QStringLiteral("date"), QStringLiteral("time"), QStringLiteral("timestamp"),
-                QStringLiteral("message date"), QStringLiteral("sent date")},
-            {QStringLiteral("type"), QStringLiteral("direction"), QStringLiteral("folder"), QStringLiteral("box")},
-            {QStringLiteral("number"), QStringLiteral("address"), QStringLiteral("phone"), QStringLiteral("sender id")},
-            {QStringLiteral("from")},
-            {QStringLiteral("to")},
-            {QStringLiteral("name"), QStringLiteral("contact"), QStringLiteral("person"),
-                QStringLiteral("sender name")},
-            {QStringLiteral("body"), QStringLiteral("text"), QStringLiteral("message"), QStringLiteral("content")},
+            names({"date", "time", "timestamp", "message date", "sent date"}),
+            names({"type", "direction", "folder", "box"}),
+            names({"number", "phone number", "phone", "phone no", "telephone", "telephone number", "tel", "address",
+                "mobile", "mobile number", "mobile no", "mobile phone", "cell", "cell phone", "cell number",
+                "contact number", "contact phone", "contact phone number", "sender id", "from/to", "to/from"}),
+            names({"from", "sender", "sender number", "sender address", "sender phone"}),
+            names({"to", "recipient", "recipients", "recipient number", "recipient address", "recipient phone"}),
+            names({"name", "contact", "person", "sender name", "contact name"}),
+            names({"body", "text", "message", "content"}),
+            names({"chat session", "chat"}),
         };
         auto layout = std::make_unique<NamedColumnsLayout>();
         Column *const columns[] = {&layout->m_date, &layout->m_direction, &layout->m_number, &layout->m_from,
-            &layout->m_to, &layout->m_person, &layout->m_body};
+            &layout->m_to, &layout->m_person, &layout->m_body, &layout->m_chat};
         for (qsizetype i = 0; i < header.size(); ++i) {
-            const QString name = normalised(header.at(i));
+            const QString name = columnName(header.at(i));
             for (qsizetype kind = 0; kind < kNames.size(); ++kind) {
                 if (!columns[kind]->found() && kNames.at(kind).contains(name))
                     *columns[kind] = Column {header.at(i), i};
@@ -165,13 +223,19 @@ public:
         const auto read = [&](const Column &column) {
             return column.found() ? cell(row, header.value(column.name, int(column.index))) : QString();
         };
-        const bool send = sent(read(m_direction));
+        const QString marker = normalised(read(m_direction));
+        const bool send = sent(marker);
         QString number = read(m_number);
         if (number.isEmpty())
             number = read(send ? m_to : m_from);
         if (number.isEmpty())
             number = read(send ? m_from : m_to);
-        return message(send, m_dates.read(read(m_date)), number, read(m_person), read(m_body));
+        QString person = read(m_person);
+        if (number.isEmpty() && person.isEmpty()) {
+            const QString chat = read(m_chat).trimmed();
+            (isPhoneNumber(chat) ? number : person) = chat;
+        }
+        return message(send, m_dates.read(read(m_date)), number, person, read(m_body), draft(marker));
     }
 
 private:
@@ -180,10 +244,16 @@ private:
         static const QStringList kSent = {QStringLiteral("outgoing"), QStringLiteral("sent"), QStringLiteral("outbox"),
             QStringLiteral("out"), QStringLiteral("2")};
         // Everything else, the received markers among it, reads as received.
-        return kSent.contains(normalised(marker));
+        return kSent.contains(marker);
     }
 
-    Column m_date, m_direction, m_number, m_from, m_to, m_person, m_body;
+    static bool draft(const QString &marker)
+    {
+        static const QStringList kDraft = {QStringLiteral("draft"), QStringLiteral("drafts"), QStringLiteral("3")};
+        return kDraft.contains(marker);
+    }
+
+    Column m_date, m_direction, m_number, m_from, m_to, m_person, m_body, m_chat;
 };
 
 } // namespace
@@ -204,12 +274,32 @@ QDateTime OtherPhoneDates::read(const QString &raw)
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return {};
-    const bool allDigits = std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    bool allDigits = true;
+    for (const QChar c : text) {
+        if (c >= u'0' && c <= u'9')
+            continue;
+        // Other scripts' digits are not what any of the forms means.
+        if (c.isDigit())
+            return {};
+        allDigits = false;
+    }
     if (allDigits)
-        return text.size() >= 10 ? QDateTime::fromMSecsSinceEpoch(text.toLongLong()) : QDateTime();
+        return readMilliseconds(text);
     if (slashedDate().match(text).hasMatch())
         return readSlashed(text);
     return readNamed(text);
+}
+
+QDateTime OtherPhoneDates::readMilliseconds(const QString &digits)
+{
+    // From 1990 to 2100: other numbers are no date of a message.
+    constexpr qint64 kEarliest = 631152000000;
+    constexpr qint64 kLatest = 4102444800000;
+    bool converted = false;
+    const qint64 milliseconds = digits.toLongLong(&converted);
+    if (!converted || milliseconds < kEarliest || milliseconds >= kLatest)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(milliseconds);
 }
 
 QDateTime OtherPhoneDates::readNamed(const QString &text)
@@ -238,8 +328,8 @@ QDateTime OtherPhoneDates::readMonthName(QStringView text)
     const auto number = [&](int max) {
         int value = 0;
         int digits = 0;
-        while (digits < max && at < text.size() && text.at(at).isDigit()) {
-            value = value * 10 + text.at(at++).digitValue();
+        while (digits < max && at < text.size() && text.at(at) >= u'0' && text.at(at) <= u'9') {
+            value = value * 10 + (text.at(at++).unicode() - u'0');
             ++digits;
         }
         return digits == 0 ? -1 : value;
@@ -268,7 +358,7 @@ QDateTime OtherPhoneDates::readMonthName(QStringView text)
         if (text.size() - at < count)
             return -1;
         for (int i = 0; i < count; ++i) {
-            if (!text.at(at + i).isDigit())
+            if (text.at(at + i) < u'0' || text.at(at + i) > u'9')
                 return -1;
         }
         return number(count);
@@ -292,17 +382,13 @@ QDateTime OtherPhoneDates::readMonthName(QStringView text)
         return {};
     const QDate date(year, month, day);
     const QTime time(hour % 12 + (afternoon ? 12 : 0), minute, second);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    const QDateTime local(date, time);
-    // An hour the clocks skipped is left to the toolkit's parser, which decides it.
-    return local.isValid() && local.date() == date && local.time() == time ? local : QDateTime();
+    return WallClock::toLocal(date, time);
 }
 
 QDateTime OtherPhoneDates::readForm(const QString &text, int form)
 {
     if (form == 0)
-        return QDateTime::fromString(text, Qt::ISODateWithMs);
+        return readIso(text);
     // The month-name forms of phone managers: read directly when they can be, since the
     // toolkit's format parser costs more than everything else a row needs.
     if (form >= kFormCount - 2) {
@@ -315,7 +401,18 @@ QDateTime OtherPhoneDates::readForm(const QString &text, int form)
         QStringLiteral("yyyy-MM-dd hh:mm"), QStringLiteral("yyyy.MM.dd hh:mm"), QStringLiteral("yyyy.MM.dd hh:mm:ss"),
         QStringLiteral("dd.MM.yyyy hh:mm"), QStringLiteral("dd.MM.yyyy hh:mm:ss"),
         QStringLiteral("MMM d, yyyy h:mm:ss AP"), QStringLiteral("MMM d, yyyy h:mm AP")};
-    return QLocale::c().toDateTime(text, kForms[form - 1]);
+    return localReading(text, kForms[form - 1]);
+}
+
+QDateTime OtherPhoneDates::readIso(const QString &text)
+{
+    const QDateTime date = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (date.isValid() && date.timeSpec() != Qt::LocalTime)
+        return date;
+    // Without a zone the reading is local: read as UTC (the parser would call an hour the
+    // clocks skip invalid), then made local the same way every time.
+    const QDateTime reading = date.isValid() ? date : QDateTime::fromString(text + u'Z', Qt::ISODateWithMs);
+    return reading.isValid() ? WallClock::toLocal(reading.date(), reading.time()) : QDateTime();
 }
 
 QDateTime OtherPhoneDates::readSlashed(const QString &text)
@@ -331,22 +428,22 @@ QDateTime OtherPhoneDates::readSlashed(const QString &text)
     if (!date.isValid())
         return {};
     if (timeText.isEmpty())
-        return QDateTime(date, QTime(0, 0));
+        return WallClock::toLocal(date, QTime(0, 0));
     static const QStringList kTimes
         = {QStringLiteral("h:mm AP"), QStringLiteral("h:mm:ss AP"), QStringLiteral("H:mm"), QStringLiteral("H:mm:ss")};
     for (const QString &form : kTimes) {
         const QTime time = QLocale::c().toTime(timeText, form);
         if (time.isValid())
-            return QDateTime(date, time);
+            return WallClock::toLocal(date, time);
     }
     return {};
 }
 
 QHash<QString, QVariant> OtherPhoneLayout::message(
-    bool send, const QDateTime &date, const QString &number, const QString &person, const QString &content)
+    bool send, const QDateTime &date, const QString &number, const QString &person, const QString &content, bool draft)
 {
     return {{QStringLiteral("send"), send}, {QStringLiteral("date"), date}, {QStringLiteral("number"), number},
-        {QStringLiteral("person"), person}, {QStringLiteral("content"), content}};
+        {QStringLiteral("person"), person}, {QStringLiteral("content"), content}, {QStringLiteral("draft"), draft}};
 }
 
 std::unique_ptr<OtherPhoneLayout> OtherPhoneLayout::recognise(const QStringList &first, const QStringList &second)

@@ -1,6 +1,7 @@
 // The entry points the program resolves by these plain names. The handle given out by
 // getFormat is a recognised layout; the program gives it back through deleteFormat.
 #include "OtherPhoneLayouts.h"
+#include "transfer/ImporterVersion.h"
 
 #include <QtGlobal>
 
@@ -21,7 +22,7 @@ extern "C" {
 
 Q_DECL_EXPORT int version()
 {
-    return 1;
+    return ImporterVersion::kCurrent;
 }
 
 Q_DECL_EXPORT void *getFormat(QStringList first, QStringList second)

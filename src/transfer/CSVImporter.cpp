@@ -1,11 +1,56 @@
 #include "CSVImporter.h"
 
 #include "CsvReader.h"
+#include "ImporterVersion.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <stdexcept>
+
+namespace {
+
+constexpr int kMinFields = 4;
+// Rows tried for a layout: enough to pass the drafts a phone manager may write first.
+constexpr qsizetype kRowsTried = 200;
+
+// The separators other phones' files use, the one that splits the file's first row into
+// the most fields first; a comma first when they split it alike.
+QList<char> separatorsToTry(QIODevice &file)
+{
+    QList<std::pair<qsizetype, char>> splits;
+    for (const char separator : {',', ';', '\t'}) {
+        if (!file.seek(0))
+            throw std::runtime_error(file.errorString().toStdString());
+        QStringList row;
+        CsvReader::utf8CSVRow(row, file, true, separator);
+        splits.append({row.size(), separator});
+    }
+    std::stable_sort(splits.begin(), splits.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    QList<char> separators;
+    for (const auto &split : splits)
+        separators.append(split.second);
+    return separators;
+}
+
+// The file's first rows of at least kMinFields fields; the one row there is when none has.
+QList<QStringList> leadingRows(QIODevice &file, char separator)
+{
+    if (!file.seek(0))
+        throw std::runtime_error(file.errorString().toStdString());
+    QList<QStringList> rows;
+    for (;;) {
+        QStringList row;
+        const bool more = CsvReader::readCSVRow(row, file, kMinFields, separator);
+        if (more || row.size() >= kMinFields || rows.isEmpty())
+            rows.append(row);
+        if (!more || rows.size() == kRowsTried)
+            return rows;
+    }
+}
+
+} // namespace
 
 CSVImporter::CSVImporter()
     : CSVImporter(defaultLibraryPath())
@@ -18,6 +63,7 @@ CSVImporter::CSVImporter(const QString &libraryPath)
     if (!m_library->load())
         throw std::runtime_error(m_library->errorString().toStdString());
     m_version = reinterpret_cast<VersionFunction>(resolve("version"));
+    checkVersion();
     m_getFormat = reinterpret_cast<GetFormatFunction>(resolve("getFormat"));
     m_hasHeader = reinterpret_cast<HasHeaderFunction>(resolve("hasHeader"));
     m_getSMS = reinterpret_cast<GetSMSFunction>(resolve("getSMS"));
@@ -26,9 +72,6 @@ CSVImporter::CSVImporter(const QString &libraryPath)
 
 CSVImporter::~CSVImporter()
 {
-    // After unload() the library's code is gone and the handle can no longer go back.
-    if (m_format && m_library->isLoaded())
-        m_deleteFormat(m_format);
     unload();
 }
 
@@ -52,26 +95,59 @@ QFunctionPointer CSVImporter::resolve(const char *name)
     return function;
 }
 
+void CSVImporter::checkVersion()
+{
+    const int version = m_version();
+    if (version == ImporterVersion::kCurrent)
+        return;
+    const QString message = QStringLiteral("The importer %1 has version %2; this program needs version %3.")
+                                .arg(m_library->fileName())
+                                .arg(version)
+                                .arg(ImporterVersion::kCurrent);
+    unload();
+    throw std::runtime_error(message.toStdString());
+}
+
 bool CSVImporter::recogniseFile(const QString &csvPath)
 {
     QFile file(csvPath);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(file.errorString().toStdString());
-    QStringList first;
-    QStringList second;
-    if (CsvReader::readCSVRow(first, file, 4))
-        CsvReader::utf8CSVRow(second, file, true);
-    else
-        second = first;
-    return recognise(first, second);
+    for (const char separator : separatorsToTry(file)) {
+        if (recogniseRows(leadingRows(file, separator))) {
+            m_separator = separator;
+            return true;
+        }
+    }
+    m_separator = ',';
+    return false;
+}
+
+bool CSVImporter::recogniseRows(const QList<QStringList> &rows)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        // The program reads a header from the file's first row only.
+        if (recognise(rows.at(i), rows.value(i + 1, rows.at(i))) && (i == 0 || !hasHeader()))
+            return true;
+    }
+    forgetFormat();
+    return false;
 }
 
 bool CSVImporter::recognise(const QStringList &first, const QStringList &second)
 {
-    if (m_format)
-        m_deleteFormat(m_format);
+    if (!m_getFormat)
+        return false;
+    forgetFormat();
     m_format = m_getFormat(first, second);
     return m_format != nullptr;
+}
+
+void CSVImporter::forgetFormat()
+{
+    if (m_format && m_deleteFormat)
+        m_deleteFormat(m_format);
+    m_format = nullptr;
 }
 
 bool CSVImporter::hasHeader() const
@@ -86,5 +162,12 @@ QHash<QString, QVariant> CSVImporter::convertRow(const QHash<QString, int> &head
 
 void CSVImporter::unload()
 {
+    // The handle goes back while the library's code is still there.
+    forgetFormat();
+    m_version = nullptr;
+    m_getFormat = nullptr;
+    m_hasHeader = nullptr;
+    m_getSMS = nullptr;
+    m_deleteFormat = nullptr;
     m_library->unload();
 }

@@ -10,10 +10,11 @@
 
 // The separately built library "csvimporter" that recognises CSV files written by other
 // phones and programs and turns their rows into a message's values: "send" (bool), "date"
-// (QDateTime), "number", "person" and "content" (strings).
-// Construction loads the library and resolves its entry points, raising std::runtime_error
-// with the loader's message when either fails. The layout handle recognise() obtains goes
-// back to the library when the importer is destroyed.
+// (QDateTime), "number", "person" and "content" (strings), and "draft" (bool) for drafts.
+// Construction loads the library, checks that it was built for this program's version of
+// the contract (ImporterVersion.h) and resolves its entry points, raising
+// std::runtime_error with a message saying why when any of that fails. The layout handle
+// recognise() obtains goes back to the library at unload() or when the importer is destroyed.
 class CSVImporter
 {
 public:
@@ -30,24 +31,33 @@ public:
     // Asks the library for the layout of a file starting with these two rows (the same row
     // twice for a file with one row); true when it recognised one.
     bool recognise(const QStringList &first, const QStringList &second);
-    // recognise with the file's first two rows: the first with at least four fields (a
-    // byte-order mark skipped), then the row after it. Throws when the file cannot be read.
+    // recognise with the file's rows of at least four fields (a byte-order mark skipped),
+    // two at a time from the first: a file may open with rows no layout fits, such as
+    // drafts without a number. A header is only taken from the first row. The rows are
+    // split by a comma, a semicolon or a tab, the one that splits the first row most tried
+    // first. Throws when the file cannot be read.
     bool recogniseFile(const QString &csvPath);
+    // The field separator of the file recogniseFile last recognised; a comma otherwise.
+    char separator() const { return m_separator; }
     // Whether the file's first row names the columns; false before a layout was recognised.
     bool hasHeader() const;
     // A data row's values; header maps column names to positions and is empty for layouts
     // without a header row. Empty before a layout was recognised.
     QHash<QString, QVariant> convertRow(const QHash<QString, int> &header, const QStringList &row) const;
+    // Gives the layout back and unloads the library; afterwards nothing is recognised.
     void unload();
 
 private:
-    using VersionFunction = void (*)();
+    using VersionFunction = int (*)();
     using GetFormatFunction = void *(*)(QStringList, QStringList);
     using HasHeaderFunction = bool (*)(void *);
     using GetSMSFunction = QHash<QString, QVariant> (*)(void *, QHash<QString, int>, QStringList);
     using DeleteFormatFunction = void (*)(void *);
 
     QFunctionPointer resolve(const char *name);
+    void checkVersion();
+    bool recogniseRows(const QList<QStringList> &rows);
+    void forgetFormat();
 
     VersionFunction m_version = nullptr;
     GetFormatFunction m_getFormat = nullptr;
@@ -56,4 +66,5 @@ private:
     DeleteFormatFunction m_deleteFormat = nullptr;
     std::unique_ptr<QLibrary> m_library;
     void *m_format = nullptr;
+    char m_separator = ',';
 };

@@ -2,6 +2,7 @@
 
 #include "CSVImporter.h"
 #include "FileHelpers.h"
+#include "WallClock.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -80,6 +81,32 @@ int digits(QStringView text, qsizetype from, qsizetype count)
     throw std::runtime_error(text.toUtf8().toStdString());
 }
 
+// Gives a message without a number the number of another message of the same person, so
+// that the person's messages are filed in one conversation.
+void fillNumbersByPerson(QList<SMSInfo> &messages)
+{
+    QHash<QString, QString> numbers;
+    for (const SMSInfo &sms : messages) {
+        if (!sms.address.isEmpty() && !sms.person.isEmpty() && !numbers.contains(sms.person))
+            numbers.insert(sms.person, sms.address);
+    }
+    if (numbers.isEmpty())
+        return;
+    for (SMSInfo &sms : messages) {
+        if (sms.address.isEmpty())
+            sms.address = numbers.value(sms.person);
+    }
+}
+
+// Whether messages name people but none has a number: their conversations go by the names.
+bool namedWithoutNumbers(const QList<SMSInfo> &messages)
+{
+    const auto hasNumber = [](const SMSInfo &sms) { return !sms.address.isEmpty(); };
+    const auto hasPerson = [](const SMSInfo &sms) { return !sms.person.isEmpty(); };
+    return std::none_of(messages.begin(), messages.end(), hasNumber)
+        && std::any_of(messages.begin(), messages.end(), hasPerson);
+}
+
 } // namespace
 
 LocalPreviewCSVThread::LocalPreviewCSVThread(
@@ -99,7 +126,7 @@ void LocalPreviewCSVThread::run()
             fail(file.errorString());
         // Counting pass: the first row is the header unless the layout has none.
         QStringList first;
-        CsvReader::readCSVRow(first, file, 4);
+        CsvReader::readCSVRow(first, file, 4, separator());
         qint64 total = CsvReader::totalRecords(file);
         if (importer && !importer->hasHeader())
             ++total;
@@ -140,48 +167,83 @@ void LocalPreviewCSVThread::run()
 
 QString LocalPreviewCSVThread::readAll(QIODevice &device, qint64 total)
 {
-    CsvReader::HeaderIndex header;
-    if (!importer || importer->hasHeader()) {
-        QStringList row;
-        CsvReader::readCSVRow(row, device, 4);
-        header = CsvReader::headerIndex(row);
-        if (!importer) {
-            for (const char *name : {"send", "date", "number", "content"}) {
-                if (!header.contains(QLatin1String(name)))
-                    fail(tr("IDS_INVALID_OMBREVALE_SMS_CSV_FORMAT"));
-            }
+    const CsvReader::HeaderIndex header = readHeader(device);
+    const Counts counts = readRows(device, header, total);
+    if (importer)
+        fillNumbersByPerson(smsList);
+    return summary(counts);
+}
+
+CsvReader::HeaderIndex LocalPreviewCSVThread::readHeader(QIODevice &device) const
+{
+    if (importer && !importer->hasHeader())
+        return {};
+    QStringList row;
+    CsvReader::readCSVRow(row, device, 4, separator());
+    const CsvReader::HeaderIndex header = CsvReader::headerIndex(row);
+    if (!importer) {
+        for (const char *name : {"send", "date", "number", "content"}) {
+            if (!header.contains(QLatin1String(name)))
+                fail(tr("IDS_INVALID_OMBREVALE_SMS_CSV_FORMAT"));
         }
     }
-    int valid = 0;
-    int invalid = 0;
+    return header;
+}
+
+LocalPreviewCSVThread::Counts LocalPreviewCSVThread::readRows(
+    QIODevice &device, const CsvReader::HeaderIndex &header, qint64 total)
+{
+    Counts counts;
     QStringList row;
-    CsvReader::RowStream rows(device);
+    const auto take = [&](const SMSInfo &sms) {
+        if (!sms.date.isValid()) {
+            ++counts.invalid;
+            qDebug() << "LocalPreviewCSVThread: Invalid sms, " << row;
+            return;
+        }
+        smsList.append(sms);
+        ++counts.valid;
+        if (countReportDue(counts.valid, total))
+            emit updateProgress(percent(counts.valid, total), tr("SMS %1:%2").arg(counts.valid).arg(total));
+    };
+    CsvReader::RowStream rows(device, separator());
     for (;;) {
         checkCancelled();
         const bool more = rows.next(row);
         // A row of one field is a blank line.
-        if (row.size() > 1) {
-            const SMSInfo sms = importer ? convertImportedRow(header, row) : convertOwnRow(header, row);
-            if (sms.date.isValid()) {
-                smsList.append(sms);
-                ++valid;
-                if (countReportDue(valid, total))
-                    emit updateProgress(percent(valid, total), tr("SMS %1:%2").arg(valid).arg(total));
-            } else {
-                ++invalid;
-                qDebug() << "LocalPreviewCSVThread: Invalid sms, " << row;
-            }
+        if (row.size() > 1 && !importer) {
+            take(convertOwnRow(header, row, counts.valid + 1));
+        } else if (row.size() > 1) {
+            const QHash<QString, QVariant> values = importer->convertRow(header, row);
+            if (values.value(QStringLiteral("draft")).toBool())
+                ++counts.drafts;
+            else
+                take(importedMessage(values));
         }
         row.clear();
         if (!more)
             break;
     }
-    if (invalid != 0)
-        return tr("IDS_IMPORT_CSV_PREVIEW_SUC_%1_INVALID_%2").arg(valid).arg(invalid);
-    return tr("IDS_IMPORT_CSV_PREVIEW_SUC_%1").arg(valid);
+    // Rows of a file cut short, or after a quote never closed, would be lost without a word.
+    if (rows.endedInQuotes())
+        fail(tr("IDS_CSV_ENDS_IN_QUOTES"));
+    return counts;
 }
 
-SMSInfo LocalPreviewCSVThread::convertOwnRow(const CsvReader::HeaderIndex &header, const QStringList &row) const
+QString LocalPreviewCSVThread::summary(const Counts &counts) const
+{
+    QString text = counts.invalid != 0
+        ? tr("IDS_IMPORT_CSV_PREVIEW_SUC_%1_INVALID_%2").arg(counts.valid).arg(counts.invalid)
+        : tr("IDS_IMPORT_CSV_PREVIEW_SUC_%1").arg(counts.valid);
+    if (counts.drafts != 0)
+        text += QLatin1Char(' ') + tr("IDS_CSV_DRAFTS_LEFT_OUT_%1").arg(counts.drafts);
+    if (importer && namedWithoutNumbers(smsList))
+        text += QLatin1Char(' ') + tr("IDS_CSV_NO_PHONE_NUMBERS");
+    return text;
+}
+
+SMSInfo LocalPreviewCSVThread::convertOwnRow(
+    const CsvReader::HeaderIndex &header, const QStringList &row, int number) const
 {
     const auto field = [&](const char *name, const QString &fallback = QString()) {
         return CsvReader::fieldValue(header, row, QLatin1String(name), fallback);
@@ -195,13 +257,12 @@ SMSInfo LocalPreviewCSVThread::convertOwnRow(const CsvReader::HeaderIndex &heade
     sms.date = parseDate(field("date"));
     if (!sms.date.isValid())
         fail(tr("IDS_INVALID_DATE_FORMAT"));
-    sms.attachments = attachments(header, row);
+    sms.attachments = attachments(header, row, number);
     return sms;
 }
 
-SMSInfo LocalPreviewCSVThread::convertImportedRow(const CsvReader::HeaderIndex &header, const QStringList &row) const
+SMSInfo LocalPreviewCSVThread::importedMessage(const QHash<QString, QVariant> &values)
 {
-    const QHash<QString, QVariant> values = importer->convertRow(header, row);
     SMSInfo sms;
     sms.isSend = values.value(QStringLiteral("send")).toBool();
     sms.date = values.value(QStringLiteral("date")).toDateTime();
@@ -211,27 +272,31 @@ SMSInfo LocalPreviewCSVThread::convertImportedRow(const CsvReader::HeaderIndex &
     return sms;
 }
 
+char LocalPreviewCSVThread::separator() const
+{
+    return importer ? importer->separator() : ',';
+}
+
 QDateTime LocalPreviewCSVThread::parseDate(const QString &text)
 {
     // Qt's format parser costs more than the rest of a row; the text the export writes is
-    // read directly, and anything else (or an hour the clock skipped) goes to the parser.
+    // read directly, and anything else goes to the parser.
     if (text.size() == 19 && text.at(4) == u'-' && text.at(7) == u'-' && text.at(10) == u' ' && text.at(13) == u':'
         && text.at(16) == u':') {
         const int parts[] = {digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2), digits(text, 11, 2),
             digits(text, 14, 2), digits(text, 17, 2)};
         const QDate date(parts[0], parts[1], parts[2]);
         const QTime time(parts[3], parts[4], parts[5]);
-        if (*std::min_element(std::begin(parts), std::end(parts)) >= 0 && date.isValid() && time.isValid()) {
-            const QDateTime local(date, time);
-            if (local.isValid() && local.time() == time && local.date() == date)
-                return local;
-        }
+        if (*std::min_element(std::begin(parts), std::end(parts)) >= 0)
+            return WallClock::toLocal(date, time);
     }
-    return QDateTime::fromString(text, kDateFormat);
+    // Read as a UTC reading, which has no skipped hours, then made local the same way.
+    const QDateTime reading = QDateTime::fromString(text + QLatin1String(" UTC"), kDateFormat + QLatin1String(" t"));
+    return reading.isValid() ? WallClock::toLocal(reading.date(), reading.time()) : QDateTime();
 }
 
 QList<AttachmentInfo> LocalPreviewCSVThread::attachments(
-    const CsvReader::HeaderIndex &header, const QStringList &row) const
+    const CsvReader::HeaderIndex &header, const QStringList &row, int number) const
 {
     const QStringList mimes = pieces(CsvReader::fieldValue(header, row, QStringLiteral("mime")));
     const QStringList names = pieces(CsvReader::fieldValue(header, row, QStringLiteral("cl")));
@@ -248,6 +313,9 @@ QList<AttachmentInfo> LocalPreviewCSVThread::attachments(
         attachment.mimeType = mimes.at(i);
         attachment.fileName = names.at(i);
         attachment.filePath = dataDir.filePath(copy);
+        // Filed without its copy the message would name a file nobody has.
+        if (!QFileInfo(attachment.filePath).isFile())
+            fail(tr("IDS_CSV_ATTACHMENT_MISSING_%1_MESSAGE_%2").arg(copy).arg(number));
         found.append(attachment);
     }
     return found;

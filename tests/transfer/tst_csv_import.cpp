@@ -29,6 +29,8 @@ using TestFiles::writeFile;
 const QByteArray kHeader = "send,date,number,person,subject,content,mime,cl,atta\n";
 const QString kWrongFormat = u"The format of your imported CSV file did not match that of Ombrevale."_s;
 const QString kBadDate = u"Incorrect date format in CSV data.Correct format is (yyyy-MM-dd hh:mm:ss)."_s;
+const QString kCutOff
+    = u"The file ends inside quoted text: it was cut off, or a quote is missing. Nothing was imported."_s;
 
 // What a store holds, attachment files' contents included, in a form QCOMPARE shows.
 QStringList storeContents(MmsDB &store)
@@ -99,6 +101,7 @@ private slots:
     void failedImportLeavesStore();
     void previewTableCells();
     void ownDatesReadAsTheFormatParserReadsThem();
+    void ownDatesAcrossClockChanges();
 
 private:
     QString csvPath(const QString &name = u"in"_s) const { return m_dir->filePath(name + u"/"_s + name + u".csv"_s); }
@@ -161,13 +164,14 @@ void TestCsvImport::exportPreviewImportRoundTrip()
 
 void TestCsvImport::ownFormatRows()
 {
-    // Columns in another order, an extra one, no person or subject, a blank line, and a
-    // last record without its line feed.
+    // A byte-order mark, columns in another order, an extra one, no person or subject, a
+    // blank line, both kinds of line end, and a last record without its line feed.
     writeFile(csvPath(),
-        "content,extra,date,number,send\n"
+        "\xEF\xBB\xBF"
+        "content,extra,date,number,send\r\n"
         "a,x,2024-03-01 10:00:00,1,1\n"
-        "\n"
-        "b,x,2024-03-01 10:01:00,2,true\n"
+        "\r\n"
+        "b,x,2024-03-01 10:01:00,2,true\r\n"
         "c,x,2024-03-01 10:02:00,3,2\n"
         "d,x,2024-03-01 10:03:00,4,");
     const Preview read = preview(csvPath());
@@ -203,6 +207,7 @@ void TestCsvImport::attachmentEntriesStayInDataFolder()
     // The same name beside the file and one level up: neither may be taken.
     writeFile(m_dir->filePath(u"secret"_s), "secret");
     writeFile(m_dir->filePath(u"in/secret"_s), "secret");
+    writeFile(m_dir->filePath(u"in/data/secret"_s), "inside");
     entry.replace(u"<absolute>"_s, m_dir->filePath(u"secret"_s));
     writeFile(csvPath(), kHeader + "0,2024-03-01 10:00:00,5550100,,,hi,text/plain,key.txt," + entry.toUtf8() + "\n");
 
@@ -263,6 +268,12 @@ void TestCsvImport::badFileEndsPreview_data()
     QTest::newRow("no date column") << QByteArray("send,number,person,content\n0,1,,hi\n") << kWrongFormat;
     QTest::newRow("bad date half-way") << kHeader + good + "0,01.03.2024 10:00,5550100,,,hi\n" + good << kBadDate;
     QTest::newRow("row without its date half-way") << kHeader + good + "0,5550100\n" + good << kBadDate;
+    QTest::newRow("attachment copy missing")
+        << kHeader + good + "0,2024-03-01 10:00:00,5550100,,,pic,image/png,photo;1.png,photo;1.png\n" + good
+        << u"Message 2 of the file names the attachment photo, which is not in the folder \"data\" beside the file. "
+           "Nothing was imported."_s;
+    QTest::newRow("cut off in a quoted text") << kHeader + good + "0,2024-03-01 10:00:00,5550100,,,\"hel" << kCutOff;
+    QTest::newRow("quote never closed") << kHeader + "0,2024-03-01 10:00:00,5550100,,,5\" screen\n" + good << kCutOff;
 }
 
 void TestCsvImport::badFileEndsPreview()
@@ -270,6 +281,8 @@ void TestCsvImport::badFileEndsPreview()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, error);
     writeFile(csvPath(), bytes);
+    // The copy exists under the name before the list separator split it.
+    writeFile(m_dir->filePath(u"in/data/photo;1.png"_s), "png");
     const Preview read = preview(csvPath());
     QCOMPARE(read.errors, QStringList {error});
     QVERIFY(read.successes.isEmpty());
@@ -348,15 +361,14 @@ void TestCsvImport::previewTableCells()
 
 void TestCsvImport::ownDatesReadAsTheFormatParserReadsThem()
 {
-    // In a zone with daylight saving, so the hour the clocks skip is among the cases.
+    // In a zone with daylight saving; its changes of the clock are ownDatesAcrossClockChanges'.
     const QByteArray zone = qgetenv("TZ");
     qputenv("TZ", "Europe/Berlin");
     tzset();
     for (const QString &text : {u"2024-01-02 10:00:00"_s, u"1999-12-31 23:59:59"_s, u"2024-02-29 00:00:00"_s,
              u"2023-02-29 00:00:00"_s, u"2024-13-01 00:00:00"_s, u"2024-01-02 24:00:00"_s, u"2024-01-02 10:60:00"_s,
-             u"2024-03-31 02:30:00"_s, u"2024-10-27 02:30:00"_s, u"0000-01-01 00:00:00"_s, u"abcd-01-02 10:00:00"_s,
-             u"2024-1-02 10:00:00"_s, u"2024-01-02T10:00:00"_s, u" 2024-01-02 10:00:00"_s, u"2024-01-02 10:00"_s,
-             u"٢٠٢٤-01-02 10:00:00"_s, QString()}) {
+             u"0000-01-01 00:00:00"_s, u"abcd-01-02 10:00:00"_s, u"2024-1-02 10:00:00"_s, u"2024-01-02T10:00:00"_s,
+             u" 2024-01-02 10:00:00"_s, u"2024-01-02 10:00"_s, u"٢٠٢٤-01-02 10:00:00"_s, QString()}) {
         const QDateTime expected = QDateTime::fromString(text, u"yyyy-MM-dd hh:mm:ss"_s);
         const QDateTime read = LocalPreviewCSVThread::parseDate(text);
         QVERIFY2(read == expected && read.isValid() == expected.isValid(), qPrintable(text));
@@ -366,6 +378,30 @@ void TestCsvImport::ownDatesReadAsTheFormatParserReadsThem()
     else
         qputenv("TZ", zone);
     tzset();
+}
+
+void TestCsvImport::ownDatesAcrossClockChanges()
+{
+    // 02:30 on 31 March 2024 was skipped in Berlin and reads as 03:30 summer time; 02:30 on
+    // 27 October 2024 came twice and reads as the first, still summer time.
+    writeFile(csvPath(), kHeader + "0,2024-03-31 02:30:00,5550100,,,skipped\n0,2024-10-27 02:30:00,5550100,,,twice\n");
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const Preview read = preview(csvPath());
+    // A local date keeps its clock reading, not its instant, across a change of zone.
+    QList<QDateTime> instants;
+    for (const SMSInfo &sms : read.messages)
+        instants.append(sms.date.toUTC());
+    instants.append(LocalPreviewCSVThread::parseDate(u"2024-10-27 02:30:00"_s).toUTC());
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
+    QCOMPARE(read.errors, QStringList());
+    const QDateTime repeated(QDate(2024, 10, 27), QTime(0, 30), Qt::UTC);
+    QCOMPARE(instants, (QList<QDateTime> {QDateTime(QDate(2024, 3, 31), QTime(1, 30), Qt::UTC), repeated, repeated}));
 }
 
 QTEST_GUILESS_MAIN(TestCsvImport)

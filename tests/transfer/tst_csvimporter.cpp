@@ -1,5 +1,9 @@
 #include "CSVImporter.h"
+#include "ImporterVersion.h"
+#include "LocalPreviewCSVThread.h"
 #include "OtherPhoneLayouts.h"
+#include "ProgramTexts.h"
+#include "ProgressRecorder.h"
 #include "TestConfig.h"
 
 #include <QFile>
@@ -7,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
 #include <stdexcept>
 #include <utility>
 
@@ -16,9 +21,14 @@ using Rows = QList<QStringList>;
 
 // Splits a CSV file the way the program hands rows over: quoted fields may hold commas,
 // doubled quotes and line breaks; a byte-order mark stays in the first field.
+QString samplePath(const QString &name)
+{
+    return QStringLiteral(PARLOWICK_SOURCE_DIR "/tests/data/otherphone/") + name;
+}
+
 Rows readSample(const QString &name)
 {
-    QFile file(QStringLiteral(PARLOWICK_SOURCE_DIR "/tests/data/otherphone/") + name);
+    QFile file(samplePath(name));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QString text = QString::fromUtf8(file.readAll());
@@ -62,6 +72,36 @@ QString describe(const QVariantHash &values)
         .join(u'|');
 }
 
+QString describe(const SMSInfo &message)
+{
+    return describe(sms(message.isSend, message.date, message.address, message.person, message.body));
+}
+
+// The local zone for the length of a scope; CTest pins another one.
+class ZoneOverride
+{
+public:
+    explicit ZoneOverride(const char *zone)
+        : m_saved(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ZoneOverride()
+    {
+        if (m_saved.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", m_saved);
+        tzset();
+    }
+    ZoneOverride(const ZoneOverride &) = delete;
+    ZoneOverride &operator=(const ZoneOverride &) = delete;
+
+private:
+    QByteArray m_saved;
+};
+
 QHash<QString, int> headerMap(const QStringList &header)
 {
     QHash<QString, int> map;
@@ -92,6 +132,7 @@ class TestCSVImporter : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void layouts_data();
     void layouts();
     void notRecognised_data();
@@ -101,12 +142,22 @@ private slots:
     void monthNamesReadAsTheParserReadsThem();
     void ambiguousDates_data();
     void ambiguousDates();
+    void clockChanges_data();
+    void clockChanges();
+    void filesPreviewed_data();
+    void filesPreviewed();
     void loaderRoundTrip();
     void loaderFailures_data();
     void loaderFailures();
     void handleGoesBackOnce_data();
     void handleGoesBackOnce();
+    void unloadedImporterIsInert();
 };
+
+void TestCSVImporter::initTestCase()
+{
+    QVERIFY(installProgramTexts(*QCoreApplication::instance()));
+}
 
 void TestCSVImporter::layouts_data()
 {
@@ -226,6 +277,11 @@ void TestCSVImporter::dates_data()
     QTest::newRow("words") << QStringLiteral("yesterday") << QDateTime();
     QTest::newRow("no such day") << QStringLiteral("31.02.2012 10:20") << QDateTime();
     QTest::newRow("too few digits for milliseconds") << QStringLiteral("2012") << QDateTime();
+    QTest::newRow("digits past any number") << QStringLiteral("99999999999999999999") << QDateTime();
+    QTest::newRow("milliseconds before 1990") << QStringLiteral("0000000000123") << QDateTime();
+    QTest::newRow("Arabic-Indic digits") << QStringLiteral(
+        "\u0661\u0663\u0663\u0660\u0668\u0665\u0666\u0664\u0663\u0660\u0660\u0660\u0660")
+                                         << QDateTime();
     QTest::newRow("empty") << QString() << QDateTime();
 }
 
@@ -297,6 +353,107 @@ void TestCSVImporter::ambiguousDates()
     QCOMPARE(dates, expected);
 }
 
+void TestCSVImporter::clockChanges_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+
+    // In Europe/Berlin: 02:30 on 31 March 2024 was skipped and reads as 03:30 summer time;
+    // 02:30 on 29 October 2023 came twice and reads as the first, still summer time.
+    const QDateTime skipped(QDate(2024, 3, 31), QTime(1, 30), Qt::UTC);
+    const QDateTime repeated(QDate(2023, 10, 29), QTime(0, 30), Qt::UTC);
+    for (const char *text :
+        {"2024-03-31T02:30:00", "2024-03-31 02:30:00", "2024-03-31 02:30", "2024.03.31 02:30", "31.03.2024 02:30:00",
+            "3/31/2024 2:30 AM", "31/03/2024 02:30", "Mar 31, 2024 2:30:00 AM", "Mar 31, 2024 2:30 AM"})
+        QTest::newRow(text) << QString::fromLatin1(text) << skipped;
+    for (const char *text : {"2023-10-29T02:30:00", "2023.10.29 02:30:00", "29.10.2023 02:30", "10/29/2023 2:30:00 AM",
+             "Oct 29, 2023 2:30:00 AM"})
+        QTest::newRow(text) << QString::fromLatin1(text) << repeated;
+}
+
+void TestCSVImporter::clockChanges()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+
+    const ZoneOverride berlin("Europe/Berlin");
+    const auto layout = OtherPhoneLayout::recognise(kDateAndBody, namedRow(text));
+    QVERIFY(layout);
+    // Read twice, the other hour between: the answer may not depend on what came before.
+    const QDateTime first = layout->convert({}, namedRow(text)).value(QStringLiteral("date")).toDateTime();
+    QDateTime(QDate(2023, 10, 29), QTime(2, 30)).toMSecsSinceEpoch();
+    const QDateTime again = layout->convert({}, namedRow(text)).value(QStringLiteral("date")).toDateTime();
+    QCOMPARE(first.toUTC(), expected);
+    QCOMPARE(again.toUTC(), expected);
+}
+
+void TestCSVImporter::filesPreviewed_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QList<QVariantHash>>("expected");
+
+    const QString uk = QStringLiteral("+4412345");
+    QTest::newRow("drafts first and between, status lists")
+        << QStringLiteral("status-drafts-first.csv")
+        << QStringLiteral("Successfully load 2 SMS & MMS. Drafts left out: 2.")
+        << QList<QVariantHash> {sms(false, local(2013, 1, 5, 14, 20), uk, QString(), QStringLiteral("Are you coming?")),
+               sms(true, local(2013, 1, 5, 14, 30), uk, QString(), QStringLiteral("Yes"))};
+    QTest::newRow("semicolons, a draft first")
+        << QStringLiteral("deliver-semicolons.csv")
+        << QStringLiteral("Successfully load 2 SMS & MMS. Drafts left out: 1.")
+        << QList<QVariantHash> {sms(false, local(2009, 6, 20, 21, 50), uk, QString(), QStringLiteral("Hello there")),
+               sms(true, local(2009, 6, 21, 8, 5), uk, QString(), QStringLiteral("Yes, \"quoted\"; reply"))};
+    const QString jorg = QString::fromUtf8("J\xc3\xb6rg");
+    QTest::newRow("phone number column, semicolons, Latin-1")
+        << QStringLiteral("phone-number-latin1.csv")
+        << QStringLiteral("Successfully load 3 SMS & MMS. The file was not UTF-8 and was read as Latin-1.")
+        << QList<QVariantHash> {sms(false, local(2012, 3, 4, 10, 0), QStringLiteral("+4915111"), jorg,
+                                    QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
+                                                      "e")),
+               sms(true, local(2012, 3, 4, 10, 5), QStringLiteral("+4915222"), QStringLiteral("Anna"),
+                   QStringLiteral("Hi Anna")),
+               sms(true, local(2012, 3, 4, 10, 6), QStringLiteral("+4915111"), jorg, QStringLiteral("no number here"))};
+    QTest::newRow("names without numbers, tabs")
+        << QStringLiteral("names-only-tabs.csv")
+        << QStringLiteral("Successfully load 2 SMS & MMS. This file has no phone numbers: its conversations are named "
+                          "after the contacts.")
+        << QList<QVariantHash> {
+               sms(false, local(2012, 3, 4, 9, 15), QString(), QStringLiteral("Bob"), QStringLiteral("hi")),
+               sms(true, local(2012, 3, 4, 9, 20), QString(), QStringLiteral("Carol"), QStringLiteral("yo\tthere"))};
+    const QString anna = QStringLiteral("Anna Martin");
+    QTest::newRow("chats: the owner's messages belong to the chat")
+        << QStringLiteral("imazing.csv") << QStringLiteral("Successfully load 3 SMS & MMS.")
+        << QList<QVariantHash> {sms(false, local(2021, 5, 3, 14, 22, 10), QStringLiteral("+33681818181"), anna,
+                                    QStringLiteral("Lunch?")),
+               sms(true, local(2021, 5, 3, 14, 25, 41), QStringLiteral("+33681818181"), anna,
+                   QStringLiteral("Sure, at one")),
+               sms(true, local(2021, 5, 4, 9, 0), QStringLiteral("+44 20 7946 0958"), QString(),
+                   QStringLiteral("Who is this?"))};
+}
+
+void TestCSVImporter::filesPreviewed()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, summary);
+    QFETCH(QList<QVariantHash>, expected);
+
+    CSVImporter importer;
+    QVERIFY(importer.recogniseFile(samplePath(file)));
+    ProgressRecorder progress;
+    LocalPreviewCSVThread preview(samplePath(file), &progress, &importer);
+    QVERIFY(progress.run(preview));
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList {summary});
+    QStringList read;
+    for (const SMSInfo &message : preview.messages())
+        read << describe(message);
+    QStringList wanted;
+    for (const QVariantHash &values : expected)
+        wanted << describe(values);
+    QCOMPARE(read, wanted);
+}
+
 void TestCSVImporter::loaderRoundTrip()
 {
     // The library beside this test, as beside the program.
@@ -322,19 +479,33 @@ void TestCSVImporter::loaderRoundTrip()
 void TestCSVImporter::loaderFailures_data()
 {
     QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("version");
     QTest::addColumn<QString>("named");
+    QTest::addColumn<bool>("loaderSaysWhy");
 
     static QTemporaryDir empty;
     const QString missing = empty.filePath(QStringLiteral("csvimporter"));
-    QTest::newRow("no library") << missing << missing;
-    QTest::newRow("no getSMS") << QStringLiteral(PARLOWICK_INCOMPLETE_IMPORTER) << QStringLiteral("getSMS");
+    const QString incomplete = QStringLiteral(PARLOWICK_INCOMPLETE_IMPORTER);
+    const int current = ImporterVersion::kCurrent;
+    QTest::newRow("no library") << missing << current << missing << true;
+    QTest::newRow("no getSMS") << incomplete << current << QStringLiteral("getSMS") << true;
+    QTest::newRow("built for another version")
+        << incomplete << current - 1
+        << QStringLiteral("The importer %1 has version %2; this program needs version %3.")
+               .arg(incomplete)
+               .arg(current - 1)
+               .arg(current)
+        << false;
 }
 
 void TestCSVImporter::loaderFailures()
 {
     QFETCH(QString, path);
+    QFETCH(int, version);
     QFETCH(QString, named);
+    QFETCH(bool, loaderSaysWhy);
 
+    qputenv("PARLOWICK_IMPORTER_VERSION", QByteArray::number(version));
     QString message;
     try {
         CSVImporter importer(path);
@@ -342,8 +513,9 @@ void TestCSVImporter::loaderFailures()
     } catch (const std::runtime_error &error) {
         message = QString::fromUtf8(error.what());
     }
-    if (!named.isEmpty())
-        QVERIFY2(message.contains(named), qPrintable(message));
+    QVERIFY2(message.contains(named), qPrintable(message));
+    if (!loaderSaysWhy)
+        return;
     // The loader's own words for the same failure.
     QLibrary library(path);
     if (library.load()) {
@@ -386,6 +558,26 @@ void TestCSVImporter::handleGoesBackOnce()
         QCOMPARE(deletedFormats() - before, whileAlive);
     }
     QCOMPARE(deletedFormats() - before, returned);
+    holder.unload();
+}
+
+void TestCSVImporter::unloadedImporterIsInert()
+{
+    QLibrary holder(QStringLiteral(PARLOWICK_IMPORTER_FILE));
+    const auto deletedFormats = reinterpret_cast<int (*)()>(holder.resolve("deletedFormats"));
+    QVERIFY2(deletedFormats, qPrintable(holder.errorString()));
+    const int before = deletedFormats();
+    {
+        CSVImporter importer;
+        QVERIFY(importer.recognise(kDirectionFirstRow, kDirectionFirstRow));
+        importer.unload();
+        // The layout went back before the library's code went away, and nothing calls into it now.
+        QCOMPARE(deletedFormats() - before, 1);
+        QVERIFY(!importer.recognise(kDirectionFirstRow, kDirectionFirstRow));
+        QVERIFY(!importer.hasHeader());
+        QVERIFY(importer.convertRow({}, kDirectionFirstRow).isEmpty());
+    }
+    QCOMPARE(deletedFormats() - before, 1);
     holder.unload();
 }
 
