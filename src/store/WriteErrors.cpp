@@ -1,6 +1,6 @@
 #include "WriteErrors.h"
 
-#include <QCoreApplication>
+#include <QFile>
 #include <QIODevice>
 
 namespace WriteErrors {
@@ -8,7 +8,8 @@ namespace WriteErrors {
 QString reason(const QIODevice &device, int systemError)
 {
     const QString text = device.errorString();
-    const bool generic = text.isEmpty() || text == QCoreApplication::translate("QIODevice", "Unknown error");
+    // What a device that never failed says, in the language of the moment.
+    const bool generic = text.isEmpty() || text == QFile().errorString();
     return generic && systemError != 0 ? systemText(systemError) : text;
 }
 
