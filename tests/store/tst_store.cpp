@@ -890,9 +890,11 @@ void TestStore::attachmentThatCannotBeCopiedFailsItsMessage()
     QFETCH(QString, reason);
     // A full disk is a small file system of its own, which only root may mount.
     QTemporaryDir small;
+    bool mounted = false;
     const auto unmount = qScopeGuard([&] {
         m_db.reset();
-        QProcess::execute(QStringLiteral("umount"), {small.path()});
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {small.path()});
     });
     if (failure == QLatin1String("full")) {
         if (QProcess::execute(QStringLiteral("mount"),
@@ -900,6 +902,7 @@ void TestStore::attachmentThatCannotBeCopiedFailsItsMessage()
                     QStringLiteral("tmpfs"), small.path()})
             != 0)
             QSKIP("a full disk needs a tmpfs, which only root can mount");
+        mounted = true;
         m_db = std::make_unique<MmsDB>(QDir(small.filePath(QStringLiteral("account"))));
         m_db->createFromTemplate();
         m_db->open();
