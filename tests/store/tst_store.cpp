@@ -1,6 +1,7 @@
 #include "AccountLock.h"
 #include "Accounts.h"
 #include "DesktopShell.h"
+#include "FailDevice.h"
 #include "FileHelpers.h"
 #include "LocalDayOffsets.h"
 #include "MmsDB.h"
@@ -22,6 +23,7 @@
 #include <sqlite3.h>
 
 #include <ctime>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -889,21 +891,13 @@ void TestStore::attachmentThatCannotBeCopiedFailsItsMessage()
     QFETCH(QString, failure);
     QFETCH(QString, reason);
     // A full disk is a small file system of its own, which only root may mount.
-    QTemporaryDir small;
-    bool mounted = false;
-    const auto unmount = qScopeGuard([&] {
-        m_db.reset();
-        if (mounted)
-            QProcess::execute(QStringLiteral("umount"), {small.path()});
-    });
+    std::optional<SmallDisk> small;
+    const auto closeStore = qScopeGuard([&] { m_db.reset(); });
     if (failure == QLatin1String("full")) {
-        if (QProcess::execute(QStringLiteral("mount"),
-                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=4m"),
-                    QStringLiteral("tmpfs"), small.path()})
-            != 0)
-            QSKIP("a full disk needs a tmpfs, which only root can mount");
-        mounted = true;
-        m_db = std::make_unique<MmsDB>(QDir(small.filePath(QStringLiteral("account"))));
+        small.emplace(4 * 1024 * 1024);
+        if (!small->isUsable())
+            QSKIP(qPrintable(small->skipReason()));
+        m_db = std::make_unique<MmsDB>(QDir(small->filePath(QStringLiteral("account"))));
         m_db->createFromTemplate();
         m_db->open();
     }
