@@ -580,6 +580,10 @@
         <translation>%1 unusable attachments skipped.</translation>
     </message>
     <message>
+        <source>IDS_IMPORT_XML_CONTROLS_DROPPED_%1</source>
+        <translation>%1 control characters left out of the text.</translation>
+    </message>
+    <message>
         <source>SMS %1:%2</source>
         <translation>SMS(MMS) %1:%2</translation>
     </message>

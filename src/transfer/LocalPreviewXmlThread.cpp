@@ -64,10 +64,11 @@ QString LocalPreviewXmlThread::readAll(QFile &file)
     // A cancel at the very end still leaves nothing behind.
     checkCancelled();
 
-    return summary(smsList.size(), reader.skipped(), device.otherEncoding());
+    return summary(smsList.size(), reader.skipped(), device.droppedControls(), device.otherEncoding());
 }
 
-QString LocalPreviewXmlThread::summary(qsizetype read, const SbrXmlReader::Skipped &skipped, const QString &encoding)
+QString LocalPreviewXmlThread::summary(
+    qsizetype read, const SbrXmlReader::Skipped &skipped, qint64 droppedControls, const QString &encoding)
 {
     QStringList sentences {tr("IDS_IMPORT_XML_PREVIEW_SUC_%1").arg(read)};
     if (skipped.notSent > 0)
@@ -76,6 +77,8 @@ QString LocalPreviewXmlThread::summary(qsizetype read, const SbrXmlReader::Skipp
         sentences.append(tr("IDS_IMPORT_XML_OTHER_ENTRIES_%1").arg(skipped.otherEntries));
     if (skipped.unusableParts > 0)
         sentences.append(tr("IDS_IMPORT_XML_UNUSABLE_PARTS_%1").arg(skipped.unusableParts));
+    if (droppedControls > 0)
+        sentences.append(tr("IDS_IMPORT_XML_CONTROLS_DROPPED_%1").arg(droppedControls));
     // Not what the backup app writes: the file was saved again by something else.
     if (!encoding.isEmpty())
         sentences.append(tr("IDS_IMPORT_XML_READ_AS_%1").arg(encoding));

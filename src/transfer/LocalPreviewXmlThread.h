@@ -36,9 +36,10 @@ protected:
 private:
     // Returns the success text.
     QString readAll(QFile &file);
-    // What was read and what was left out, in a sentence each, and the encoding the text
-    // was read in when it is not UTF-8.
-    static QString summary(qsizetype read, const SbrXmlReader::Skipped &skipped, const QString &encoding);
+    // What was read and what was left out (control characters of the text included), in a
+    // sentence each, and the encoding the text was read in when it is not UTF-8.
+    static QString summary(
+        qsizetype read, const SbrXmlReader::Skipped &skipped, qint64 droppedControls, const QString &encoding);
     // Forgets the messages and removes their attachment files.
     void discardRead();
 

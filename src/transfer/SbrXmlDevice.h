@@ -48,6 +48,9 @@ public:
     qint64 badTextLine() const { return m_badTextLine; }
     // Whether that character is a control character, rather than bytes that are not UTF-8.
     bool badTextIsControl() const { return m_badTextIsControl; }
+    // The references to control characters left out of the text: what the app writes for
+    // a message's control character. A raw one is damage, as above.
+    qint64 droppedControls() const { return m_filter.droppedControls(); }
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;

@@ -28,14 +28,40 @@ bool isLow(uint value)
     return value >= 0xDC00 && value <= 0xDFFF;
 }
 
-// The number of a reference's text after "&" ("#55357", "#xD83D"); 0 for any other.
+constexpr uint kNotNumeric = 0xFFFFFFFF;
+
+// The value of a decimal or hexadecimal digit; -1 for another byte.
+int digitValue(char c, bool hex)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+        return (c | 0x20) - 'a' + 10;
+    return -1;
+}
+
+// The number of a reference's text after "&" ("#55357", "#xD83D"); kNotNumeric for any
+// other, digits XML does not allow ("#x0x1b", "#+27") included.
 uint referenceValue(const QByteArray &word)
 {
-    if (!word.startsWith('#'))
-        return 0;
-    bool ok = false;
-    const uint value = word.startsWith("#x") ? word.mid(2).toUInt(&ok, 16) : word.mid(1).toUInt(&ok, 10);
-    return ok ? value : 0;
+    const bool hex = word.startsWith("#x");
+    const QByteArrayView digits = QByteArrayView(word).sliced(qMin(word.size(), qsizetype(hex ? 2 : 1)));
+    if (!word.startsWith('#') || digits.isEmpty())
+        return kNotNumeric;
+    uint value = 0;
+    for (const char c : digits) {
+        const int digit = digitValue(c, hex);
+        if (digit < 0)
+            return kNotNumeric;
+        value = value * (hex ? 16 : 10) + uint(digit);
+    }
+    return value;
+}
+
+// A control character XML does not allow, even written as a reference.
+bool isForbiddenControl(uint value)
+{
+    return value < 0x20 && value != '\t' && value != '\n' && value != '\r';
 }
 
 } // namespace
@@ -281,6 +307,12 @@ void SbrXmlInputFilter::attributeByte(char c, QByteArray &out)
 void SbrXmlInputFilter::endReference(QByteArray &out)
 {
     const uint value = referenceValue(m_word);
+    if (isForbiddenControl(value)) {
+        // The app writes a message's control characters (an escape, a form feed) as
+        // references, which XML forbids: they are left out of the text and counted.
+        ++m_droppedControls;
+        return;
+    }
     if (isHigh(value)) {
         flushHalf(out);
         m_highHalf = char16_t(value);

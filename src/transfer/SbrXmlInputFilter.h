@@ -7,6 +7,8 @@
 // - two numeric references to the halves of one character (&#55357;&#56832;), which the
 //   backup app writes and XML forbids, become one reference to that character
 //   (&#128512;); a half without its other half becomes U+FFFD;
+// - a numeric reference to a control character XML forbids (&#27;, &#x1b;), which the
+//   app writes for such a character of a message, is dropped and counted;
 // - the value of each part's data attribute (the Base64 of a whole picture or video) goes
 //   to a sink instead, and a short name the sink gives stands in its place, so the reader
 //   never holds a file in memory; the value's line breaks follow the closing quote, so
@@ -33,6 +35,8 @@ public:
     void feed(QByteArrayView chunk, QByteArray &out);
     // The input ended: appends whatever was held back.
     void finish(QByteArray &out);
+    // The references to control characters dropped so far.
+    qint64 droppedControls() const { return m_droppedControls; }
 
 private:
     enum class State {
@@ -75,4 +79,5 @@ private:
     int m_depth = 0; // brackets open in a declaration
     char16_t m_highHalf = 0; // the first half of a character, waiting for its second
     QByteArray m_dataBreaks; // the line breaks of the data value being diverted
+    qint64 m_droppedControls = 0;
 };

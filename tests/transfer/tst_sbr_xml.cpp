@@ -226,6 +226,9 @@ void TestSbrXml::inputFilter_data()
     QTest::newRow("other references stay")
         << u"<a b=\"&amp;&#65;&lt x\">&quot;&#10;&#1234567890123;</a>"_s
         << u"<a b=\"&amp;&#65;&lt x\">&quot;&#10;&#1234567890123;</a>"_s << QByteArray();
+    QTest::newRow("control references dropped")
+        << u"<a b='x&#27;y&#x1b;&#X1b;&#x0x1b;'>&#0;&#x1F;&#9;&#0027;&amp;#27;<![CDATA[&#27;]]></a>"_s
+        << u"<a b='xy&#X1b;&#x0x1b;'>&#9;&amp;#27;<![CDATA[&#27;]]></a>"_s << QByteArray();
     QTest::newRow("part data diverted") << u"<part ct=\"image/png\" data=\"QU JD\"/><part\ndata = 'RA==' cl='a'>"_s
                                         << u"<part ct=\"image/png\" data=\"1\"/><part\ndata = '2' cl='a'>"_s
                                         << QByteArray("QU JD|RA==|");
@@ -352,6 +355,8 @@ void TestSbrXml::oddFilesRead_data()
             + "\n\r\n</smses>\r" << QStringList {u"a"_s, u"b\nc"_s, u"Successfully load 2 SMS & MMS."_s};
     QTest::newRow("comments and space after the backup") << kHead + root + smsSaying("a")
             + "</smses>\n<!-- end -->\n \n" << QStringList {u"a"_s, one};
+    QTest::newRow("control characters as references") << kHead + root + smsSaying("a&#27;b&#x1B;c &amp;#27;")
+            + "</smses>" << QStringList {u"abc &#27;"_s, one + u" 2 control characters left out of the text."_s};
     // Not what the app writes, but said plainly: an editor saved the file so.
     QTest::newRow("Latin-1 declared, split emoji")
         << "<?xml version='1.0' encoding='ISO-8859-1' standalone='yes' ?>\n" + root
