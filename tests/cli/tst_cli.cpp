@@ -423,12 +423,21 @@ void TestCli::importing()
     const Result fromOther = import({other, QStringLiteral("--other")});
     QCOMPARE(fromOther.status, 0);
     QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 4);
+    // A phone manager's file separated by semicolons and opening with a draft, left out.
+    const QString suite = write(QStringLiteral("suite.csv"),
+        "\"sms\";\"READ,DRAFT\";\"\";\"\";\"\";\"2013.01.05 14:12\";\"\";\"unfinished\"\n"
+        "\"sms\";\"READ,RECEIVED\";\"+4412345\";\"\";\"\";\"2013.01.05 14:20\";\"\";\"Are you coming?\"\n");
+    const Result fromSuite = import({suite, QStringLiteral("--other")});
+    QCOMPARE(fromSuite.status, 0);
+    QVERIFY2(fromSuite.out.contains(QLatin1String("Successfully load 1 SMS & MMS. Drafts left out: 1.")),
+        qPrintable(fromSuite.out));
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 5);
     const QString unknown = write(QStringLiteral("unknown.csv"), "just,some,words,here\nand,more,words,there\n");
     const Result refused = import({unknown, QStringLiteral("--other")});
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains(QLatin1String("did not match")), qPrintable(refused.err));
     QCOMPARE(import({}).status, 1);
-    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 4);
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 5);
 }
 
 void TestCli::importingAndExportingXml()
