@@ -4,6 +4,7 @@
 #include "Accounts.h"
 #include "BubbleSchemeHandler.h"
 #include "Catalogue.h"
+#include "LocalPreviewXmlThread.h"
 #include "MainWindow.h"
 #include "ParlowickResources.h"
 #include "ProductInfo.h"
@@ -47,6 +48,8 @@ int run(QApplication &app)
     initParlowickResources();
     Catalogue::install(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/main_icon.png")));
+    // A run killed while it read a backup leaves its decoded pictures behind.
+    LocalPreviewXmlThread::removeAbandonedFolders();
 
     {
         AccountForm accountForm;

@@ -1,5 +1,6 @@
 #include "LocalPreviewXmlThread.h"
 
+#include "ProcessFolders.h"
 #include "SbrXmlDevice.h"
 #include "SbrXmlReader.h"
 
@@ -15,7 +16,19 @@ LocalPreviewXmlThread::LocalPreviewXmlThread(const QString &xmlPath, ProgressRec
 {
 }
 
+namespace {
+
+const QLatin1String kFolderPrefix("parlowick-xml-");
+
+} // namespace
+
 LocalPreviewXmlThread::~LocalPreviewXmlThread() = default;
+
+void LocalPreviewXmlThread::removeAbandonedFolders()
+{
+    // QTemporaryDir puts six letters or digits in place of the template's X's.
+    ProcessFolders::removeAbandoned(QDir::temp(), kFolderPrefix, QStringLiteral("-[A-Za-z0-9]{6}"));
+}
 
 void LocalPreviewXmlThread::run()
 {
@@ -23,7 +36,8 @@ void LocalPreviewXmlThread::run()
         QFile file(xmlPath);
         if (!file.open(QIODevice::ReadOnly))
             throw std::runtime_error(file.errorString().toUtf8().toStdString());
-        m_folder = std::make_shared<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("parlowick-xml-XXXXXX")));
+        m_folder = std::make_shared<QTemporaryDir>(
+            QDir::temp().filePath(kFolderPrefix + ProcessFolders::ownId() + QLatin1String("-XXXXXX")));
         if (!m_folder->isValid())
             throw std::runtime_error(m_folder->errorString().toUtf8().toStdString());
         emit succeed(readAll(file));

@@ -15,7 +15,9 @@ class QTemporaryDir;
 // Reads a whole backup file of the app "SMS Backup & Restore" into messages under the
 // progress contract, for the preview before an import or a restore to the phone. The
 // file is read as a stream; attachments go to files of a temporary folder, which lives
-// as long as someone holds attachmentFolder() (or this object) and is removed after.
+// as long as someone holds attachmentFolder() (or this object) and is removed after. The
+// folder's name holds the process id, so that the next start removes one a killed run
+// left behind (removeAbandonedFolders).
 class LocalPreviewXmlThread : public ProgressThread
 {
     Q_OBJECT
@@ -29,6 +31,10 @@ public:
     // The folder of the messages' attachment files: keep it until their import or restore
     // has ended. Null unless the preview succeeded.
     std::shared_ptr<QTemporaryDir> attachmentFolder() const { return m_folder; }
+
+    // Removes the temporary folders of previews whose process has ended: called at start,
+    // by the window and by the command line's import.
+    static void removeAbandonedFolders();
 
 protected:
     void run() override;

@@ -15,6 +15,7 @@
 #include <QBuffer>
 #include <QDirIterator>
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -187,6 +188,7 @@ private slots:
     void badFilesFail();
     void oneBadByteSaysItsLine();
     void cancelledPreviewLeavesNothing();
+    void abandonedFoldersRemoved();
     void everyCutIsRefused();
     void exportImportRoundTrip();
 
@@ -508,6 +510,47 @@ void TestSbrXml::cancelledPreviewLeavesNothing()
     QVERIFY(worker.messages().isEmpty());
     QVERIFY(!worker.attachmentFolder());
     QCOMPARE(QDir(tempFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestSbrXml::abandonedFoldersRemoved()
+{
+    // The id of a process that has ended, as a killed run's would be.
+    QProcess ended;
+    ended.start(u"sh"_s, {u"-c"_s, u"exit 0"_s});
+    QVERIFY(ended.waitForStarted());
+    const QString dead = QString::number(ended.processId());
+    QVERIFY(ended.waitForFinished());
+    const QString own = QString::number(QCoreApplication::applicationPid());
+
+    // A preview that runs keeps its folder, named after this process.
+    const QString path = writeFile(m_dir->filePath(u"sms.xml"_s),
+        kHead + "<smses count=\"1\">" + mms("date=\"1704103300000\" msg_box=\"1\"", picturePart("a.png", "picture"), "")
+            + "</smses>");
+    const Preview read = preview(path);
+    QVERIFY(read.folder);
+    const QString running = QFileInfo(read.folder->path()).fileName();
+    QVERIFY2(running.startsWith(u"parlowick-xml-"_s + own + u'-'), qPrintable(running));
+
+    const QDir temp(tempFolder());
+    const QString elsewhere = writeFile(m_dir->filePath(u"elsewhere/keep"_s), "someone's file");
+    writeFile(temp.filePath(u"parlowick-xml-%1-aB3dEf/part-1"_s.arg(dead)), "killed run's picture");
+    writeFile(temp.filePath(u"parlowick-xml-%1-gH5jKl"_s.arg(dead)), "a file, not a folder");
+    writeFile(temp.filePath(u"parlowick-xml-%1-x/keep"_s.arg(dead)), "not a name of ours");
+    writeFile(temp.filePath(u"parlowick-xml-mNoPqR/keep"_s), "no process named");
+    writeFile(temp.filePath(u"other-%1-aB3dEf/keep"_s.arg(dead)), "someone else's");
+    QVERIFY(QFile::link(QFileInfo(elsewhere).path(), temp.filePath(u"parlowick-xml-%1-sTuVwX"_s.arg(dead))));
+    const QStringList kept
+        = QStringList {running, u"parlowick-xml-%1-gH5jKl"_s.arg(dead), u"parlowick-xml-%1-x"_s.arg(dead),
+            u"parlowick-xml-mNoPqR"_s, u"other-%1-aB3dEf"_s.arg(dead), u"parlowick-xml-%1-sTuVwX"_s.arg(dead)};
+
+    LocalPreviewXmlThread::removeAbandonedFolders();
+    QStringList left = temp.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System);
+    left.sort();
+    QStringList expected = kept;
+    expected.sort();
+    QCOMPARE(left, expected);
+    QCOMPARE(readFile(elsewhere), QByteArray("someone's file"));
+    QCOMPARE(readFile(read.messages.first().attachments.first().filePath), QByteArray("picture"));
 }
 
 void TestSbrXml::everyCutIsRefused()

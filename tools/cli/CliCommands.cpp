@@ -376,6 +376,7 @@ int importMessages(const QCommandLineParser &options, const QString &account)
     Accounts::openAccount(account);
     CliProgress previewProgress;
     if (isXmlFile(file)) {
+        LocalPreviewXmlThread::removeAbandonedFolders();
         // The preview keeps the attachment files it read until it is destroyed, after the import.
         LocalPreviewXmlThread preview(file, &previewProgress);
         return importPreviewed(options, runWorker(preview, previewProgress), preview.messages());
