@@ -3,6 +3,7 @@
 #include "CsvReader.h"
 #include "ImporterVersion.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 
@@ -113,8 +114,14 @@ bool CSVImporter::recogniseFile(const QString &csvPath)
     QFile file(csvPath);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(file.errorString().toStdString());
-    for (const char separator : separatorsToTry(file)) {
-        if (recogniseRows(leadingRows(file, separator))) {
+    // A UTF-16 file is read through its text in UTF-8, as the preview reads it.
+    std::optional<QByteArray> converted = CsvReader::utf16AsUtf8(file);
+    QBuffer buffer(converted ? &*converted : nullptr);
+    QIODevice &text = converted ? static_cast<QIODevice &>(buffer) : file;
+    if (converted)
+        buffer.open(QIODevice::ReadOnly);
+    for (const char separator : separatorsToTry(text)) {
+        if (recogniseRows(leadingRows(text, separator))) {
             m_separator = separator;
             return true;
         }

@@ -1,6 +1,7 @@
 #include "CsvReader.h"
 
 #include <QIODevice>
+#include <QStringDecoder>
 #include <QtDebug>
 
 #include <array>
@@ -292,6 +293,24 @@ QString fieldValue(const HeaderIndex &index, const QStringList &row, const QStri
     if (found == index.constEnd() || found.value() >= row.size())
         return defaultValue;
     return row.at(found.value());
+}
+
+std::optional<QByteArray> utf16AsUtf8(QIODevice &device)
+{
+    const QByteArray mark = device.peek(2);
+    QStringDecoder decoder;
+    if (mark == "\xFF\xFE")
+        decoder = QStringDecoder(QStringConverter::Utf16LE);
+    else if (mark == "\xFE\xFF")
+        decoder = QStringDecoder(QStringConverter::Utf16BE);
+    else
+        return std::nullopt;
+    device.skip(2);
+    const QByteArray bytes = device.readAll();
+    if (!device.atEnd())
+        failRead(device, "utf16AsUtf8::error:%s");
+    const QString text = decoder.decode(bytes);
+    return text.toUtf8();
 }
 
 bool isValidUtf8(QByteArrayView bytes)

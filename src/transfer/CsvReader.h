@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QIODevice;
 
@@ -67,6 +68,12 @@ HeaderIndex headerIndex(const QStringList &header);
 // the row is too short to reach it.
 QString fieldValue(
     const HeaderIndex &index, const QStringList &row, const QString &name, const QString &defaultValue = QString());
+
+// A UTF-16 text (a spreadsheet's "Unicode text" export) in UTF-8 for the reader: the rest
+// of the device from a UTF-16 byte-order mark on, either byte order, the mark left out;
+// nullopt, with the device untouched, when the device does not continue with such a mark.
+// A read error throws std::runtime_error with the device's error text.
+std::optional<QByteArray> utf16AsUtf8(QIODevice &device);
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or code points
 // past U+10FFFF, no sequence cut off at the end); files that are not are read in the

@@ -124,36 +124,23 @@ void LocalPreviewCSVThread::run()
         QFile file(csvPath);
         if (!file.open(QIODevice::ReadOnly))
             fail(file.errorString());
-        // Counting pass: the first row is the header unless the layout has none.
-        QStringList first;
-        CsvReader::readCSVRow(first, file, 4, separator());
-        qint64 total = CsvReader::totalRecords(file);
-        if (importer && !importer->hasHeader())
-            ++total;
-        if (!file.seek(0))
-            fail(file.errorString());
-        const bool utf8 = isUtf8Device(file);
-        file.close();
-
         QString text;
-        if (utf8) {
-            if (!file.open(QIODevice::ReadOnly))
-                fail(file.errorString());
-            text = readAll(file, total);
-        } else {
+        if (const std::optional<QByteArray> converted = CsvReader::utf16AsUtf8(file)) {
+            text = readConverted(*converted);
+        } else if (!isUtf8Device(file)) {
             // A legacy 8-bit export: the whole text once more, in UTF-8 for the reader.
-            if (!file.open(QIODevice::ReadOnly))
+            if (!file.seek(0))
                 fail(file.errorString());
             const QByteArray legacy = file.readAll();
             if (file.error() != QFileDevice::NoError)
                 fail(file.errorString());
-            file.close();
-            QByteArray converted = QString::fromLatin1(legacy).toUtf8();
-            QBuffer buffer(&converted);
-            buffer.open(QIODevice::ReadOnly);
-            text = readAll(buffer, total);
+            text = readConverted(QString::fromLatin1(legacy).toUtf8());
             if (!text.isEmpty())
                 text += QLatin1Char(' ') + tr("IDS_CSV_READ_AS_LATIN1");
+        } else {
+            if (!file.seek(0))
+                fail(file.errorString());
+            text = readAll(file, countRecords(file));
         }
         if (!text.isEmpty())
             emit succeed(text);
@@ -163,6 +150,26 @@ void LocalPreviewCSVThread::run()
         smsList.clear();
         emit errorOccurred(QString::fromUtf8(e.what()));
     }
+}
+
+qint64 LocalPreviewCSVThread::countRecords(QIODevice &device) const
+{
+    // The first row is the header unless the layout has none.
+    QStringList first;
+    CsvReader::readCSVRow(first, device, 4, separator());
+    qint64 total = CsvReader::totalRecords(device);
+    if (importer && !importer->hasHeader())
+        ++total;
+    if (!device.seek(0))
+        fail(device.errorString());
+    return total;
+}
+
+QString LocalPreviewCSVThread::readConverted(QByteArray utf8)
+{
+    QBuffer buffer(&utf8);
+    buffer.open(QIODevice::ReadOnly);
+    return readAll(buffer, countRecords(buffer));
 }
 
 QString LocalPreviewCSVThread::readAll(QIODevice &device, qint64 total)

@@ -14,8 +14,9 @@ class QIODevice;
 // Reads a whole CSV file into messages under the progress contract, for the preview
 // before an import: our own export format, or another phone's through the importer.
 // Attachments are taken only from the "data" folder beside the file, and a row naming a
-// copy that is not there fails the preview. A file whose bytes are not UTF-8 is read as
-// Latin-1, and the success text says so.
+// copy that is not there fails the preview. A file that starts with a UTF-16 byte-order
+// mark is read as UTF-16; one whose bytes are not UTF-8 is read as Latin-1, and the
+// success text says so.
 // Another phone's drafts are left out and counted. Its messages without a number take the
 // number of another message of the same person, so that a person's messages stay in one
 // conversation; when no message has a number, the success text says so.
@@ -48,6 +49,10 @@ private:
         int drafts = 0;
     };
 
+    // The rows of messages from the device's start, for the progress; leaves it at its start.
+    qint64 countRecords(QIODevice &device) const;
+    // Returns the success text, as readAll does, of a text converted to UTF-8.
+    QString readConverted(QByteArray utf8);
     // Returns the success text.
     QString readAll(QIODevice &device, qint64 total);
     CsvReader::HeaderIndex readHeader(QIODevice &device) const;

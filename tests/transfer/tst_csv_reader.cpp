@@ -125,6 +125,8 @@ private slots:
     void separators();
     void endedInQuotes_data();
     void endedInQuotes();
+    void utf16Text_data();
+    void utf16Text();
     void header_data();
     void header();
     void utf8Validity_data();
@@ -291,6 +293,35 @@ void TestCsvReader::endedInQuotes()
     CsvReader::RowStream stream(buffer);
     for (QStringList row; stream.next(row); row.clear()) { }
     QCOMPARE(stream.endedInQuotes(), cut);
+}
+
+void TestCsvReader::utf16Text_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("utf8");
+
+    QTest::newRow("little-endian") << QByteArray("\xFF\xFEh\0\xE9\0\n\0", 8) << QByteArray("h\xC3\xA9\n");
+    QTest::newRow("big-endian, a pair of surrogates")
+        << QByteArray("\xFE\xFF\0a\xD8\x3D\xDE\x00", 8) << QByteArray("a\xF0\x9F\x98\x80");
+    QTest::newRow("UTF-8 with its mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "a,b\n")
+                                         << QByteArray();
+    QTest::newRow("one byte") << QByteArray("\xFF") << QByteArray();
+}
+
+void TestCsvReader::utf16Text()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, utf8);
+
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    const std::optional<QByteArray> converted = CsvReader::utf16AsUtf8(buffer);
+    QCOMPARE(converted.has_value(), !utf8.isNull());
+    if (converted)
+        QCOMPARE(*converted, utf8);
+    else
+        QCOMPARE(buffer.pos(), 0);
 }
 
 void TestCsvReader::header_data()

@@ -414,6 +414,13 @@ void TestCSVImporter::filesPreviewed_data()
                sms(true, local(2012, 3, 4, 10, 5), QStringLiteral("+4915222"), QStringLiteral("Anna"),
                    QStringLiteral("Hi Anna")),
                sms(true, local(2012, 3, 4, 10, 6), QStringLiteral("+4915111"), jorg, QStringLiteral("no number here"))};
+    QTest::newRow("spreadsheet's Unicode text: UTF-16, tabs")
+        << QStringLiteral("unicode-text-utf16.csv") << QStringLiteral("Successfully load 2 SMS & MMS.")
+        << QList<QVariantHash> {sms(false, local(2012, 3, 4, 10, 0), QStringLiteral("+4915111"), jorg,
+                                    QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
+                                                      "e \xf0\x9f\x98\x80")),
+               sms(true, local(2012, 3, 4, 10, 2), QStringLiteral("+4915111"), jorg,
+                   QString::fromUtf8("Tsch\xc3\xbcss,\r\nbis bald"))};
     QTest::newRow("names without numbers, tabs")
         << QStringLiteral("names-only-tabs.csv")
         << QStringLiteral("Successfully load 2 SMS & MMS. This file has no phone numbers: its conversations are named "
