@@ -16,17 +16,29 @@ int offsetAt(qint64 secondsSinceEpoch)
     return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, Qt::LocalTime).offsetFromUtc();
 }
 
+// The zone a process is told through TZ: a change of it makes what was remembered wrong.
+bool zoneChanged()
+{
+    thread_local QByteArray zone;
+    const QByteArray now = qgetenv("TZ");
+    if (now == zone)
+        return false;
+    zone = now;
+    return true;
+}
+
 // The offset in force through the whole of a local day and a day either side, or none
 // when the clock changes near it. Remembered per thread, since the zone's rules cost
-// microseconds a look-up and a file's dates fall on few days; a remembered offset is
-// checked against the clock once, in case the system's zone changed meanwhile.
+// microseconds a look-up and a file's dates fall on few days.
 std::optional<int> steadyOffsetOfDay(QDate day)
 {
     thread_local QHash<qint64, std::optional<int>> known;
-    const qint64 midnight = QDateTime(day, QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    if (zoneChanged())
+        known.clear();
     const auto found = known.constFind(day.toJulianDay());
-    if (found != known.cend() && (!*found || offsetAt(midnight - **found) == **found))
+    if (found != known.cend())
         return *found;
+    const qint64 midnight = QDateTime(day, QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
     const int first = offsetAt(midnight - kDaySeconds);
     std::optional<int> steady = first;
     for (qint64 moment : {midnight, midnight + kDaySeconds, midnight + 2 * kDaySeconds}) {
