@@ -7,9 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-CSVBackupSMS::CSVBackupSMS(const QString &exportFilePath)
+CSVBackupSMS::CSVBackupSMS(const QString &exportFilePath, const QString &earlierFolder)
     : m_rootDir(QFileInfo(exportFilePath).absolutePath())
     , m_dataDir(QDir(m_rootDir).filePath(QStringLiteral("data")))
+    , m_earlierDataDir(earlierFolder.isEmpty() ? QString() : QDir(earlierFolder).filePath(QStringLiteral("data")))
 {
     // A folder that cannot be made shows up as a failed copy once a message needs it.
     m_created.makePath(m_dataDir);
@@ -54,8 +55,8 @@ CSVBackupSMS::AttachmentFields CSVBackupSMS::copyAttachments(const SMSInfo &sms)
 
 QString CSVBackupSMS::copyAttachment(const AttachmentInfo &attachment)
 {
-    const QString copyName
-        = ExportFiles::copyInto(attachment.filePath, m_dataDir, nameEntry(attachment.fileName, QString()), m_created);
+    const QString copyName = ExportFiles::copyInto(
+        attachment.filePath, m_dataDir, nameEntry(attachment.fileName, QString()), m_created, m_earlierDataDir);
     // The copies are the user's own messages: nobody else should read them.
     QFile::setPermissions(QDir(m_dataDir).filePath(copyName), QFile::ReadUser | QFile::WriteUser);
     return copyName;

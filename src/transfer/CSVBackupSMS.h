@@ -12,7 +12,9 @@
 class CSVBackupSMS : public IBackupSMS
 {
 public:
-    explicit CSVBackupSMS(const QString &exportFilePath);
+    // earlierFolder: the folder of an earlier export the new files will join (empty for
+    // none); the copies take no name its files have.
+    explicit CSVBackupSMS(const QString &exportFilePath, const QString &earlierFolder = QString());
 
     void writeHeader(QIODevice &device) override;
     void writeSMS(QIODevice &device, const SMSInfo &sms) override;
@@ -38,5 +40,6 @@ private:
 
     QString m_rootDir;
     QString m_dataDir;
+    QString m_earlierDataDir; // empty without an earlier export
     CreatedPaths m_created;
 };

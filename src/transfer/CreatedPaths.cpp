@@ -8,15 +8,11 @@
 
 #include <cerrno>
 
-namespace {
-
-QString cannotMake(const QString &folder, int systemError)
+QString CreatedPaths::cannotMake(const QString &folder, int systemError)
 {
     return QStringLiteral("Cannot make the folder %1: %2")
         .arg(QDir::toNativeSeparators(folder), WriteErrors::systemText(systemError));
 }
-
-} // namespace
 
 bool CreatedPaths::makePath(const QString &dir)
 {
@@ -34,7 +30,8 @@ bool CreatedPaths::makePath(const QString &dir)
     for (const QString &folder : std::as_const(missing)) {
         errno = 0;
         if (!QDir().mkdir(folder)) {
-            m_failure = cannotMake(folder, errno);
+            m_failureCause = errno;
+            m_failure = cannotMake(folder, m_failureCause);
             return false;
         }
         m_folders.append(folder);
@@ -42,7 +39,8 @@ bool CreatedPaths::makePath(const QString &dir)
     if (QFileInfo(dir).isDir())
         return true;
     // Something that is not a folder stands in the way.
-    m_failure = cannotMake(dir, ENOTDIR);
+    m_failureCause = ENOTDIR;
+    m_failure = cannotMake(dir, m_failureCause);
     return false;
 }
 

@@ -13,6 +13,10 @@ public:
     bool makePath(const QString &dir);
     // The folder the last makePath could not make and the cause.
     QString failure() const { return m_failure; }
+    // The errno of that failure.
+    int failureCause() const { return m_failureCause; }
+    // "Cannot make the folder ...: ..." with the system's text for the errno.
+    static QString cannotMake(const QString &folder, int systemError);
     void addFile(const QString &path);
     // Removes the noted files, then the noted folders deepest first, each only when empty.
     void removeAll();
@@ -22,4 +26,5 @@ private:
     // Parents before children, in the order they were made.
     QStringList m_folders;
     QString m_failure;
+    int m_failureCause = 0;
 };

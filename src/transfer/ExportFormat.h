@@ -17,5 +17,6 @@ enum class ExportFormat : int {
 };
 
 // The writer of a format for an export to outputPath; nullptr for an unknown code.
-// Writers that copy attachments make their folder beside outputPath at once.
-std::shared_ptr<IBackupSMS> makeWriter(int format, const QString &outputPath);
+// Writers that copy attachments make their folder beside outputPath at once; their copies
+// take no name the files of earlierFolder (an earlier export they will join) have.
+std::shared_ptr<IBackupSMS> makeWriter(int format, const QString &outputPath, const QString &earlierFolder = QString());

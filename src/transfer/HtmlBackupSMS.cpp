@@ -9,9 +9,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-HtmlBackupSMS::HtmlBackupSMS(const QString &exportFilePath)
+HtmlBackupSMS::HtmlBackupSMS(const QString &exportFilePath, const QString &earlierFolder)
     : m_rootDir(QFileInfo(exportFilePath).absolutePath())
     , m_filesDir(QDir(m_rootDir).filePath(QStringLiteral("files")))
+    , m_earlierFilesDir(earlierFolder.isEmpty() ? QString() : QDir(earlierFolder).filePath(QStringLiteral("files")))
 {
     // A folder that cannot be made shows up as a failed copy once a message needs it.
     m_created.makePath(m_filesDir);
@@ -50,8 +51,8 @@ QString HtmlBackupSMS::attachmentBlock(const AttachmentInfo &attachment)
     if (attachment.filePath.isEmpty())
         return QString();
     // Every file is copied, also those the page has no way to show.
-    return linkTo(
-        attachment.mimeType, ExportFiles::copyInto(attachment.filePath, m_filesDir, attachment.fileName, m_created));
+    return linkTo(attachment.mimeType,
+        ExportFiles::copyInto(attachment.filePath, m_filesDir, attachment.fileName, m_created, m_earlierFilesDir));
 }
 
 QString HtmlBackupSMS::linkTo(const QString &mimeType, const QString &copyName)

@@ -10,7 +10,9 @@
 class HtmlBackupSMS : public IBackupSMS
 {
 public:
-    explicit HtmlBackupSMS(const QString &exportFilePath);
+    // earlierFolder: the folder of an earlier export the new files will join (empty for
+    // none); the copies take no name its files have.
+    explicit HtmlBackupSMS(const QString &exportFilePath, const QString &earlierFolder = QString());
 
     void writeHeader(QIODevice &device) override;
     void writeSMS(QIODevice &device, const SMSInfo &sms) override;
@@ -23,5 +25,6 @@ private:
 
     QString m_rootDir;
     QString m_filesDir;
+    QString m_earlierFilesDir; // empty without an earlier export
     CreatedPaths m_created;
 };

@@ -25,9 +25,10 @@ QLatin1String bubbleFrame()
 
 } // namespace
 
-HtmlBubbleBackupSMS::HtmlBubbleBackupSMS(const QString &exportFilePath)
+HtmlBubbleBackupSMS::HtmlBubbleBackupSMS(const QString &exportFilePath, const QString &earlierFolder)
     : m_rootDir(QFileInfo(exportFilePath).absolutePath())
     , m_filesDir(QDir(m_rootDir).filePath(QStringLiteral("files")))
+    , m_earlierFilesDir(earlierFolder.isEmpty() ? QString() : QDir(earlierFolder).filePath(QStringLiteral("files")))
 {
     // A folder that cannot be made shows up as a failed copy once a file needs it.
     m_created.makePath(m_filesDir);
@@ -70,7 +71,8 @@ void HtmlBubbleBackupSMS::copyBubbleFiles()
     const QFileInfoList entries = InstallPaths::bubbleFolder().entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo &entry : entries) {
         // An earlier export's style sheet may have been edited by hand: it stays.
-        if (QFileInfo::exists(QDir(m_filesDir).filePath(entry.fileName())))
+        if (QFileInfo::exists(QDir(m_filesDir).filePath(entry.fileName()))
+            || (!m_earlierFilesDir.isEmpty() && QFileInfo::exists(QDir(m_earlierFilesDir).filePath(entry.fileName()))))
             continue;
         ExportFiles::copyInto(entry.absoluteFilePath(), m_filesDir, entry.fileName(), m_created);
     }
@@ -102,11 +104,12 @@ QString HtmlBubbleBackupSMS::attachmentBubble(const SMSInfo &sms, const Attachme
     QString thumbCopy;
     if (!attachment.thumbPath.isEmpty()) {
         thumbCopy = ExportFiles::copyInto(
-            attachment.thumbPath, m_filesDir, QFileInfo(attachment.thumbPath).fileName(), m_created);
+            attachment.thumbPath, m_filesDir, QFileInfo(attachment.thumbPath).fileName(), m_created, m_earlierFilesDir);
     }
     QString dataCopy;
     if (!attachment.filePath.isEmpty())
-        dataCopy = ExportFiles::copyInto(attachment.filePath, m_filesDir, attachment.fileName, m_created);
+        dataCopy
+            = ExportFiles::copyInto(attachment.filePath, m_filesDir, attachment.fileName, m_created, m_earlierFilesDir);
     return openBubble(sms) + bubbleContent(attachment, dataCopy, thumbCopy) + closeBubble();
 }
 

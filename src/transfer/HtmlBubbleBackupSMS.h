@@ -11,7 +11,9 @@
 class HtmlBubbleBackupSMS : public IBackupSMS
 {
 public:
-    explicit HtmlBubbleBackupSMS(const QString &exportFilePath);
+    // earlierFolder: the folder of an earlier export the new files will join (empty for
+    // none); the copies take no name its files have.
+    explicit HtmlBubbleBackupSMS(const QString &exportFilePath, const QString &earlierFolder = QString());
 
     void writeHeader(QIODevice &device) override;
     void writeSMS(QIODevice &device, const SMSInfo &sms) override;
@@ -30,6 +32,7 @@ private:
 
     QString m_rootDir;
     QString m_filesDir;
+    QString m_earlierFilesDir; // empty without an earlier export
     CreatedPaths m_created;
     // Time of the last date line, in ms since the epoch.
     qint64 m_lastHeaderTime = 0;

@@ -1,9 +1,13 @@
 #include "LocalBackupThread.h"
 
 #include "CheckedSaveFile.h"
-#include "CreatedPaths.h"
 #include "ExportFormat.h"
 #include "IBackupSMS.h"
+#include "StagedExportFolder.h"
+
+#include <QDir>
+
+#include <optional>
 
 #include <stdexcept>
 
@@ -19,30 +23,45 @@ LocalBackupThread::LocalBackupThread(const QList<SMSInfo> &messages, const QStri
 
 void LocalBackupThread::run()
 {
-    CreatedPaths folders;
+    std::optional<StagedExportFolder> folder;
     std::shared_ptr<IBackupSMS> writer;
     try {
-        if (!exportFolder.isEmpty() && !folders.makePath(exportFolder))
-            throw std::runtime_error(folders.failure().toUtf8().toStdString());
-        // Written beside the final name and renamed over it at the end, so an earlier
-        // export of the same name survives a failure, a full disk or a cancel whole.
-        CheckedSaveFile file(outputPath);
-        file.openForWriting();
-        writer = makeWriter(format, outputPath);
-        if (!writer)
-            throw std::runtime_error(tr("IDS_UNKNOWN_BACKUP_FORMAT").toUtf8().toStdString());
-        const int done = writeAll(file, *writer);
-        file.commitChecked();
+        int done = 0;
+        if (exportFolder.isEmpty()) {
+            done = writeFile(outputPath, QString(), writer);
+        } else {
+            folder.emplace(exportFolder);
+            folder->prepare();
+            const QString inside = QDir(exportFolder).relativeFilePath(outputPath);
+            done = writeFile(QDir(folder->path()).filePath(inside), folder->earlierFolder(), writer);
+            folder->commit(inside);
+        }
         emit succeed(tr("IDS_EXPORT_SMS_SUC_%1").arg(done));
         return;
     } catch (const JobCancelled &) {
         qDebug("LocalBackupThread: User canceled.");
     } catch (const std::exception &e) {
-        emit errorOccurred(QString::fromUtf8(e.what()));
+        const QString error = QString::fromUtf8(e.what());
+        emit errorOccurred(folder ? folder->withFinalPath(error) : error);
     }
     if (writer)
         writer->discard();
-    folders.removeAll();
+    if (folder)
+        folder->abandon();
+}
+
+int LocalBackupThread::writeFile(const QString &path, const QString &earlierFolder, std::shared_ptr<IBackupSMS> &writer)
+{
+    // Written beside the final name and renamed over it at the end, so an earlier
+    // export of the same name survives a failure, a full disk or a cancel whole.
+    CheckedSaveFile file(path);
+    file.openForWriting();
+    writer = makeWriter(format, path, earlierFolder);
+    if (!writer)
+        throw std::runtime_error(tr("IDS_UNKNOWN_BACKUP_FORMAT").toUtf8().toStdString());
+    const int done = writeAll(file, *writer);
+    file.commitChecked();
+    return done;
 }
 
 int LocalBackupThread::writeAll(QIODevice &file, IBackupSMS &writer)

@@ -6,21 +6,25 @@
 #include <QList>
 #include <QString>
 
-class CreatedPaths;
+#include <memory>
+
 class IBackupSMS;
 class QIODevice;
 
 // Writes one export file (every format but PDF) under the progress contract: the
 // writer's header, each message in turn, its footer. The file replaces an earlier one of
 // the same name only once it is complete, every write and the last flush checked; a failed
-// or cancelled export takes back what it made and leaves whatever was there before. Errors
-// name the file or folder and the cause.
+// or cancelled export takes back what it made and leaves whatever was there before. An
+// export with a folder of its own (CSV, web pages) is written in an unfinished folder
+// beside it and put in place at the end (StagedExportFolder), so a killed run leaves no
+// copies that look like a finished export. Errors name the file or folder and the cause.
 class LocalBackupThread : public ProgressThread
 {
     Q_OBJECT
 
 public:
-    // exportFolder: the folder to make first (empty for none), see ExportPaths::target.
+    // exportFolder: the folder of the export (empty for none), holding outputPath; see
+    // ExportPaths::target.
     LocalBackupThread(const QList<SMSInfo> &messages, const QString &outputPath, const QString &exportFolder,
         int format, ProgressReceiver *progressReceiver);
 
@@ -28,6 +32,9 @@ protected:
     void run() override;
 
 private:
+    // Writes the file at path, the writer's copies joining those of earlierFolder; returns
+    // the number of messages written.
+    int writeFile(const QString &path, const QString &earlierFolder, std::shared_ptr<IBackupSMS> &writer);
     // Returns the number of messages written.
     int writeAll(QIODevice &file, IBackupSMS &writer);
 

@@ -10,7 +10,9 @@
 #include "TestFiles.h"
 
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +54,71 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Pictures the folder at the worker's n-th progress report while the worker waits: what
+// a run killed at that moment leaves.
+class SnapshotReceiver : public QObject, public ProgressReceiver
+{
+public:
+    SnapshotReceiver(const QString &root, int at)
+        : m_root(root)
+        , m_at(at)
+    {
+    }
+
+    void attach(ProgressThread &worker) override
+    {
+        connect(
+            &worker, &ProgressThread::updateProgress, this,
+            [this] {
+                if (++m_reports == m_at)
+                    taken = snapshot(m_root);
+            },
+            Qt::BlockingQueuedConnection);
+        connect(&worker, &ProgressThread::succeed, this, [this](const QString &text) { reports.append(text); });
+        connect(&worker, &ProgressThread::errorOccurred, this, [this](const QString &text) { reports.append(text); });
+    }
+
+    QMap<QString, QByteArray> taken;
+    QStringList reports;
+
+private:
+    QString m_root;
+    int m_at;
+    int m_reports = 0;
+};
+
+void runToEnd(QThread &worker)
+{
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker.start();
+    loop.exec();
+    QCoreApplication::sendPostedEvents();
+}
+
+// The entries of a snapshot at or below the folder.
+QMap<QString, QByteArray> below(const QMap<QString, QByteArray> &tree, const QString &folder)
+{
+    QMap<QString, QByteArray> entries;
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+        if (it.key().startsWith(folder + u'/'))
+            entries.insert(it.key(), it.value());
+    }
+    return entries;
+}
+
+// The id of a process that has ended, as that of a killed run would be.
+QString endedProcessId()
+{
+    QProcess ended;
+    ended.start(u"sh"_s, {u"-c"_s, u"exit 0"_s});
+    if (!ended.waitForStarted())
+        return QString();
+    const QString id = QString::number(ended.processId());
+    ended.waitForFinished();
+    return id;
+}
+
 } // namespace
 
 class TestExportJob : public QObject
@@ -76,6 +143,9 @@ private slots:
     void fullDiskFailsAndKeepsTheEarlierExport();
     void unmakeableFolderNamesTheCause_data();
     void unmakeableFolderNamesTheCause();
+    void killedExportLooksUnfinished_data();
+    void killedExportLooksUnfinished();
+    void unfinishedFoldersOfEndedRunsGo();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -372,6 +442,80 @@ void TestExportJob::unmakeableFolderNamesTheCause()
     const QString named = target.exportFolder.isEmpty() ? target.outputPath : target.exportFolder;
     QVERIFY2(progress.errors.first().contains(named), qPrintable(progress.errors.first()));
     QVERIFY2(progress.errors.first().endsWith(systemText(cause)), qPrintable(progress.errors.first()));
+}
+
+void TestExportJob::killedExportLooksUnfinished_data()
+{
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("copies");
+    QTest::addColumn<bool>("earlierExport");
+    for (const bool earlier : {false, true}) {
+        const char *over = earlier ? "over an earlier export" : "new folder";
+        QTest::addRow("csv, %s", over) << int(ExportPaths::CsvFilter) << u"data"_s << earlier;
+        QTest::addRow("html, %s", over) << int(ExportPaths::HtmlFilter) << u"files"_s << earlier;
+        QTest::addRow("threaded html, %s", over) << int(ExportPaths::ThreadFilter) << u"files"_s << earlier;
+    }
+}
+
+void TestExportJob::killedExportLooksUnfinished()
+{
+    QFETCH(int, filter);
+    QFETCH(QString, copies);
+    QFETCH(bool, earlierExport);
+    const ExportPaths::Target target = ExportPaths::target(m_dir->filePath(u"out/a"_s), ExportPaths::Filter(filter));
+    const QString place = QDir(m_dir->path()).relativeFilePath(target.exportFolder);
+    const QString index = place + u'/' + QFileInfo(target.outputPath).fileName();
+    const QString earlierCopy = place + u'/' + copies + u"/IMG_1.jpg"_s;
+    if (earlierExport) {
+        writeFile(m_dir->filePath(index), "an earlier export\n");
+        writeFile(m_dir->filePath(earlierCopy), "an earlier copy");
+    }
+    QList<SMSInfo> messages = threeMessages();
+    const AttachmentInfo picture {
+        u"IMG_1.jpg"_s, QString(), writeFile(m_dir->filePath(u"source.jpg"_s), "picture bytes"), u"image/jpeg"_s};
+    for (SMSInfo &sms : messages)
+        sms.attachments.append(picture);
+    const QMap<QString, QByteArray> before = below(snapshot(m_dir->path()), place);
+
+    SnapshotReceiver receiver(m_dir->path(), 2);
+    LocalBackupThread worker(messages, target.outputPath, target.exportFolder, target.format, &receiver);
+    runToEnd(worker);
+    QCOMPARE(receiver.reports, QStringList {u"Successfully export 3 SMS & MMS."_s});
+    // Killed after two messages: the place holds what it held, the copies wait beside it.
+    QCOMPARE(below(receiver.taken, place), before);
+    const QString unfinished = u"out/.%1.%2.partial"_s.arg(
+        QFileInfo(target.exportFolder).fileName(), QString::number(QCoreApplication::applicationPid()));
+    QVERIFY(below(receiver.taken, unfinished).size() >= 2);
+
+    const QMap<QString, QByteArray> after = snapshot(m_dir->path());
+    QCOMPARE(below(after, unfinished), (QMap<QString, QByteArray>()));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(unfinished)));
+    const QString newCopy = place + u'/' + copies + (earlierExport ? u"/IMG_1(1).jpg"_s : u"/IMG_1.jpg"_s);
+    QCOMPARE(after.value(newCopy), QByteArray("picture bytes"));
+    QVERIFY(after.value(index).contains(QFileInfo(newCopy).fileName().toUtf8()));
+    if (earlierExport)
+        QCOMPARE(after.value(earlierCopy), QByteArray("an earlier copy"));
+}
+
+void TestExportJob::unfinishedFoldersOfEndedRunsGo()
+{
+    const QString dead = endedProcessId();
+    QVERIFY(!dead.isEmpty());
+    const QString own = QString::number(QCoreApplication::applicationPid());
+    writeFile(m_dir->filePath(u".a.csv.%1.partial/data/IMG_1.jpg"_s.arg(dead)), "killed run's copy");
+    writeFile(m_dir->filePath(u".a.csv.%1.partial/a.csv"_s.arg(own)), "an earlier run with this id");
+    // The first process always runs; another place's is not this export's to remove.
+    writeFile(m_dir->filePath(u".a.csv.1.partial/a.csv"_s), "a running export");
+    writeFile(m_dir->filePath(u".b.csv.%1.partial/b.csv"_s.arg(dead)), "another place");
+
+    ProgressRecorder progress;
+    QVERIFY(exportTo(ExportPaths::target(m_dir->filePath(u"a"_s), ExportPaths::CsvFilter), threeMessages(), progress));
+    QCOMPARE(progress.successes.size(), 1);
+    QStringList left = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    left.sort();
+    QCOMPARE(left, (QStringList {u".a.csv.1.partial"_s, u".b.csv.%1.partial"_s.arg(dead), u"a.csv"_s}));
+    QCOMPARE(QDir(m_dir->filePath(u"a.csv"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        (QStringList {u"a.csv"_s, u"data"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestExportJob)
