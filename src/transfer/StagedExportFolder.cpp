@@ -43,7 +43,9 @@ void StagedExportFolder::prepare()
         ProcessFolders::removeAbandoned(parent, stagingPrefix(m_final), QRegularExpression::escape(kPartial));
     // This id's own, left by a killed run whose id came round again, is abandoned too.
     const QFileInfo own(m_staging);
-    if (own.isDir() && !own.isSymLink())
+    if (own.isSymLink() || (own.exists() && !own.isDir()))
+        throw std::runtime_error(CreatedPaths::cannotMake(m_final, EEXIST).toStdString());
+    if (own.exists())
         QDir(m_staging).removeRecursively();
     if (!m_created.makePath(m_staging))
         throw std::runtime_error(CreatedPaths::cannotMake(m_final, m_created.failureCause()).toStdString());
