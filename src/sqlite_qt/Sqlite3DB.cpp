@@ -111,6 +111,34 @@ bool Sqlite3DB::inTransaction() const
     return m_connection->db && !sqlite3_get_autocommit(m_connection->db);
 }
 
+bool Sqlite3DB::useWriteAheadLog(const char *database)
+{
+    QMutexLocker locker(&m_connection->mutex);
+    // A log file grown by one large transaction is cut back to this once it is emptied.
+    constexpr int kKeptLogBytes = 8 * 1024 * 1024;
+    const QByteArray name(database);
+    try {
+        executeThrow(
+            Sqlite3Sql(QByteArray("pragma ") + name + ".journal_size_limit=" + QByteArray::number(kKeptLogBytes)));
+        // The pragma answers with the mode the file has now.
+        Sqlite3Cursor mode = queryThrow(Sqlite3Sql(QByteArray("pragma ") + name + ".journal_mode=wal"));
+        return mode.moveNext() && mode.getText(0) == QLatin1String("wal");
+    } catch (const Sqlite3Exception &) {
+        return false;
+    }
+}
+
+void Sqlite3DB::checkpoint()
+{
+    QMutexLocker locker(&m_connection->mutex);
+    if (!m_connection->db)
+        return;
+    // Without the busy handler: a reader elsewhere keeps its part of the log until later.
+    sqlite3_busy_timeout(m_connection->db, 0);
+    sqlite3_wal_checkpoint_v2(m_connection->db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(m_connection->db, kBusyTimeoutMs);
+}
+
 Sqlite3Cursor Sqlite3DB::tblInfoCursor(const QString &table)
 {
     QString quoted = table;

@@ -42,6 +42,17 @@ public:
     void rollbackTran();
     bool inTransaction() const;
 
+    // Switches a database of the connection ("main", or an attached one) to write-ahead
+    // logging, so that readers in other connections never wait for a writer (nor a writer
+    // for them), however large its transaction grows. Outside a transaction only. False
+    // when the file keeps its rollback journal (read-only, or a file system without shared
+    // memory): the store still works, readers then wait for a writer's lock.
+    bool useWriteAheadLog(const char *database);
+    // Copies what the write-ahead logs hold into the database files and empties the logs,
+    // so that the files alone hold everything; skipped, without waiting, while another
+    // connection reads or writes.
+    void checkpoint();
+
     // A cursor whose columns are the table's columns, in order.
     Sqlite3Cursor tblInfoCursor(const QString &table);
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 void AttachmentFileJournal::noteCreatedFolder(const QString &folder)
 {
@@ -14,6 +15,22 @@ void AttachmentFileJournal::noteCreatedFolder(const QString &folder)
 void AttachmentFileJournal::noteRemovedFile(const QString &file)
 {
     m_entries.append({false, file});
+}
+
+QStringList AttachmentFileJournal::removedFiles() const
+{
+    QStringList files;
+    for (const Entry &entry : m_entries) {
+        if (!entry.created)
+            files.append(entry.path);
+    }
+    return files;
+}
+
+void AttachmentFileJournal::keep(const QStringList &files)
+{
+    const QSet<QString> kept(files.begin(), files.end());
+    m_entries.removeIf([&](const Entry &entry) { return !entry.created && kept.contains(entry.path); });
 }
 
 void AttachmentFileJournal::commit()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Keeps the attachment files of an open transaction in step with its rows.
@@ -23,6 +24,10 @@ public:
     void rollbackTo(int mark);
 
     bool isEmpty() const { return m_entries.isEmpty(); }
+    // The files noted for removal.
+    QStringList removedFiles() const;
+    // Drops the noted removal of these files, which rows still name: they stay.
+    void keep(const QStringList &files);
 
 private:
     struct Entry

@@ -2,6 +2,7 @@
 
 #include "WriteErrors.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 
@@ -54,6 +55,15 @@ void copyFile(const QString &source, const QString &target)
     errno = 0;
     if (!out.flush())
         fail(WriteErrors::reason(out, errno));
+}
+
+QByteArray contentDigest(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QByteArray();
+    return hash.result();
 }
 
 void makeFolder(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace FileHelpers {
@@ -25,6 +26,10 @@ QString safeFileName(const QString &fileName);
 // std::runtime_error naming both paths and the system's reason ("No space left on
 // device"); a partial copy is removed first.
 void copyFile(const QString &source, const QString &target);
+
+// A digest of the file's bytes, by which files of equal content are told apart; empty
+// when the file cannot be read.
+QByteArray contentDigest(const QString &path);
 
 // Makes a folder with its missing parents; throws std::runtime_error with the path and
 // the system's reason when it cannot.

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 #include <QUuid>
 
@@ -100,6 +102,7 @@ void MmsDB::finishThumbnails()
 
 MmsDB::~MmsDB()
 {
+    m_search.stopRebuild();
     finishThumbnails();
     close();
 }
@@ -112,13 +115,29 @@ void MmsDB::createFromTemplate()
             QStringLiteral("Cannot create the folder %1").arg(m_folder.absolutePath()).toStdString());
     QFile templateFile(QString::fromLatin1(kTemplatePath));
     const QString target = m_folder.filePath(QStringLiteral("mms.db"));
+    if (!QFile::exists(target))
+        removeStaleCompanions();
     if (!templateFile.copy(target))
         throw std::runtime_error(templateFile.errorString().toUtf8().toStdString());
     QFile::setPermissions(target, QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
+void MmsDB::removeStaleCompanions()
+{
+    // SQLite takes a log or journal beside a store for that store's own: one left by an
+    // earlier account of the same name would be played into the new store. The index
+    // belongs to the earlier messages too.
+    const QString index = QLatin1String(SearchIndex::kFileName);
+    for (const QString &file : {QStringLiteral("mms.db"), index}) {
+        for (const char *companion : {"-wal", "-shm", "-journal"})
+            QFile::remove(m_folder.filePath(file + QLatin1String(companion)));
+    }
+    QFile::remove(m_folder.filePath(index));
+}
+
 void MmsDB::open()
 {
+    m_search.stopRebuild(); // it writes the file the new connection attaches
     QMutexLocker locker(&mutex());
     const QString path = m_folder.filePath(QStringLiteral("mms.db"));
     m_index.reset(); // a new connection counts its changes from 0 again
@@ -141,6 +160,9 @@ void MmsDB::open()
         // The file, not the probing statement, is what the user needs to hear about.
         throw Sqlite3Exception(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.detail()));
     }
+    // A backup's transaction outgrows the page cache and writes pages before it commits;
+    // with a rollback journal that locks every reader out until the commit.
+    useWriteAheadLog("main");
     m_search.attach(m_folder);
 }
 
@@ -153,6 +175,7 @@ QDir MmsDB::attachmentDir() const
 
 void MmsDB::removeFolder()
 {
+    m_search.stopRebuild();
     finishThumbnails();
     close();
     FileHelpers::removeDirRecursively(m_folder.absolutePath());
@@ -218,7 +241,10 @@ void MmsDB::transactionFinished(bool committed)
     finishThumbnails();
     forgetLookUps();
     if (committed) {
-        m_journal.commit();
+        commitFileRemovals();
+        // A backup's pages would otherwise stay in the log until the store closes, and a
+        // copy of the folder without the log would lack them.
+        checkpoint();
     } else {
         m_journal.rollback();
         ++m_rollbacks;
@@ -227,6 +253,7 @@ void MmsDB::transactionFinished(bool committed)
 
 void MmsDB::forgetLookUps()
 {
+    m_filedFiles.clear();
     m_handles.clear();
     m_newHandleSpans.clear();
     m_localDays.clear();
@@ -235,7 +262,40 @@ void MmsDB::forgetLookUps()
 void MmsDB::settleFiles()
 {
     if (!inTransaction())
-        m_journal.commit();
+        commitFileRemovals();
+}
+
+void MmsDB::commitFileRemovals()
+{
+    const QStringList removed = m_journal.removedFiles();
+    if (!removed.isEmpty()) {
+        try {
+            m_journal.keep(filesStillNamed(removed));
+        } catch (const Sqlite3Exception &e) {
+            // Better a file nobody names than a picture lost.
+            qWarning("Attachment files are kept: %s", e.what());
+            m_journal.keep(removed);
+        }
+    }
+    m_journal.commit();
+}
+
+QStringList MmsDB::filesStillNamed(const QStringList &files)
+{
+    // Copies of one attachment name the same files: a file goes with the last row naming it.
+    const QString root = attachmentDir().absolutePath() + QLatin1Char('/');
+    QJsonArray relative;
+    for (const QString &file : files)
+        relative.append(file.mid(root.size()));
+    // One pass over the attachments, however many files.
+    Sqlite3Cursor named
+        = queryThrow(Sqlite3Sql("select value from json_each(?) where value in (select filename from main.attachment)"
+                                " or value in (select thumb from main.attachment)")
+                         .addTextParam(QString::fromUtf8(QJsonDocument(relative).toJson(QJsonDocument::Compact))));
+    QStringList kept;
+    while (named.moveNext())
+        kept.append(root + named.getText(0));
+    return kept;
 }
 
 void MmsDB::runAtomically(const char *savepoint, const std::function<void()> &work)
@@ -397,6 +457,14 @@ void MmsDB::insertAttachment(
     qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files, bool deferThumbnail)
 {
     const QString guid = QUuid::createUuid().toString(QUuid::WithBraces);
+    // An MMS to many people comes once per conversation, each time with the same files:
+    // every copy's row names the files of the first, so the store holds them once.
+    if (const FiledFile *first = findFiledCopy(attachment)) {
+        if (files == AttachmentFiles::Move)
+            QFile::remove(attachment.filePath);
+        insertAttachmentRow(messageId, guid, first->thumb, first->filename, attachment.mimeType);
+        return;
+    }
     const QDir attachments = attachmentDir();
     // The journal learns of the folder first, so what a failure left of it goes with the rollback.
     m_journal.noteCreatedFolder(attachments.absoluteFilePath(guid));
@@ -425,12 +493,48 @@ void MmsDB::insertAttachment(
         else if (!imageSource.isEmpty())
             MmsDB::makeThumbnail(imageSource, thumbPath);
     }
+    insertAttachmentRow(messageId, guid, thumb, filename, attachment.mimeType);
+    if (!imageSource.isEmpty() && inTransaction())
+        m_filedFiles[filedFileKey(attachment, QFileInfo(imageSource).size())].append(
+            {filename, thumb, imageSource, {}});
+}
 
+QString MmsDB::filedFileKey(const AttachmentInfo &attachment, qint64 size)
+{
+    // A copy shows the first's file name, so only files of one name and type are shared.
+    return QString::number(size) + QLatin1Char('/') + attachment.mimeType.toLower() + QLatin1Char('/')
+        + FileHelpers::safeFileName(attachment.fileName);
+}
+
+const MmsDB::FiledFile *MmsDB::findFiledCopy(const AttachmentInfo &attachment)
+{
+    if (attachment.filePath.isEmpty() || !inTransaction())
+        return nullptr;
+    const QFileInfo source(attachment.filePath);
+    const auto candidates = m_filedFiles.find(filedFileKey(attachment, source.size()));
+    if (candidates == m_filedFiles.end())
+        return nullptr;
+    // Only files of the same size and name are read, and each filed one at most once.
+    const QByteArray digest = FileHelpers::contentDigest(attachment.filePath);
+    if (digest.isEmpty())
+        return nullptr;
+    for (FiledFile &filed : *candidates) {
+        if (filed.digest.isEmpty())
+            filed.digest = FileHelpers::contentDigest(filed.path);
+        if (filed.digest == digest)
+            return &filed;
+    }
+    return nullptr;
+}
+
+void MmsDB::insertAttachmentRow(
+    qint64 messageId, const QString &guid, const QString &thumb, const QString &filename, const QString &mimeType)
+{
     executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values(?, ?, ?, ?)")
                      .addTextParam(guid)
                      .addTextParam(thumb)
                      .addTextParam(filename)
-                     .addTextParam(attachment.mimeType));
+                     .addTextParam(mimeType));
     const qint64 attachmentId = lastInsertId();
     // Bound rather than formatted into the text, so the prepared statement is reused.
     executeThrow(Sqlite3Sql("insert into message_attachment(message_id, attachment_id) values(?,?)")

@@ -38,7 +38,8 @@ public:
     // Creates the folder and copies the empty template store into it. Throws
     // std::runtime_error with the file system's error text.
     void createFromTemplate();
-    // Opens "mms.db" (read-write, never created) with its search index attached. Throws
+    // Opens "mms.db" (read-write, never created) with its search index attached, both
+    // switched to write-ahead logging: readers elsewhere never wait for a backup. Throws
     // Sqlite3Exception.
     void open();
     // The word index of the messages; see SearchIndex.
@@ -91,6 +92,8 @@ protected:
     void transactionFinished(bool committed) override;
 
 private:
+    // Removes the log, journal and index files an earlier store of the folder left.
+    void removeStaleCompanions();
     // insertSMS for a message whose date is in UTC, with mutex() held.
     bool fileSMS(const SMSInfo &sms, AttachmentFiles files);
     // The seconds a conversation the current transaction began has messages in, from the
@@ -130,6 +133,22 @@ private:
     // deferThumbnail: a picture's thumbnail is made on the pool, done before the transaction ends.
     void insertAttachment(
         qint64 messageId, const AttachmentInfo &attachment, AttachmentFiles files, bool deferThumbnail);
+    void insertAttachmentRow(
+        qint64 messageId, const QString &guid, const QString &thumb, const QString &filename, const QString &mimeType);
+    // An attachment file the current transaction filed: a later attachment of the same name,
+    // type and bytes is filed as a row naming the same files, without a copy of its own.
+    struct FiledFile
+    {
+        QString filename; // as the row names it
+        QString thumb;
+        QString path;
+        QByteArray digest; // read when a file of its size and name comes again
+    };
+    static QString filedFileKey(const AttachmentInfo &attachment, qint64 size);
+    const FiledFile *findFiledCopy(const AttachmentInfo &attachment);
+    // Removes the files of the deletions now final, except those rows still name.
+    void commitFileRemovals();
+    QStringList filesStillNamed(const QStringList &files);
     // Messages with their conversation's address and person; boundIds fill the "?" of the filter.
     QList<SMSInfo> selectMessages(const QString &filterAndOrder, const QList<qint64> &boundIds = {});
     static QString attachmentFilter(const QList<SMSInfo> &messages, const QString &suffixFilter);
@@ -162,6 +181,8 @@ private:
     // Thumbnails of a transaction's pictures, made on other cores while the transaction
     // goes on; all of them are written before it commits, rolls back or deletes.
     QThreadPool m_thumbnails;
+    // Attachment files filed during the current transaction, by filedFileKey.
+    QHash<QString, QList<FiledFile>> m_filedFiles;
     // Conversation rows by address, looked up during the current transaction.
     QHash<QString, KnownHandle> m_handles;
     // Node-based, so that a KnownHandle's pointer stays put as conversations are begun.

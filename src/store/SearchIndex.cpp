@@ -4,6 +4,7 @@
 #include "Sqlite3Exception.h"
 
 #include <QFile>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -13,7 +14,7 @@
 namespace {
 
 // Raised when what the file's tables say does not match this program's index.
-constexpr int kFormat = 2;
+constexpr int kFormat = 3;
 // Up to this many messages are indexed without a word, while the store opens or before a
 // search; more get a progress dialog.
 constexpr qint64 kQuickUpdateMessages = 20000;
@@ -39,15 +40,20 @@ const char kDropTriggers[] = "drop trigger if exists temp.search_index_insert;"
 // Inside a trigger the changed table is named without its database; the name is only the
 // index file's. A message still waiting (in the list, or newer than the index) has no entry
 // to remove, and neither has one the index never had: removing words the index does not
-// hold would damage it.
+// hold would damage it. The fingerprint of the filed messages loses the message's own.
+#define FILED(row)                                                                                                     \
+    "not " NEWER(row) " and not exists (select 1 from search.pending where message = " row ".rowid)"                   \
+                      " and exists (select 1 from search.message_words_docsize where id = " KEY(row) ")"
 #define FORGET(row)                                                                                                    \
-    "insert into message_words(message_words, rowid, body) select 'delete', " KEY(                                     \
-        row) ", search_text(" row ".body)"                                                                             \
-             " where not " NEWER(row) " and not exists (select 1 from search.pending where message = " row ".rowid)"   \
-                                      " and exists (select 1 from search.message_words_docsize where id = " KEY(       \
-                                          row) ");"                                                                    \
-                                               "delete from pending where message = " row ".rowid;"                    \
-                                               "delete from moved where message = " row ".rowid;"
+    "update meta set print = print - search_print(" row ".rowid, " row                                                 \
+    ".body) where " FILED(row) ";"                                                                                     \
+                               "insert into message_words(message_words, rowid, body) select 'delete', " KEY(          \
+                                   row) ", search_text(" row ".body)"                                                  \
+                                        " where " FILED(row) ";"                                                       \
+                                                             "delete from pending where "                              \
+                                                             "message = " row ".rowid;"                                \
+                                                             "delete from moved where "                                \
+                                                             "message = " row ".rowid;"
 
 // No trigger for new messages: they are newer than the index (NEWER).
 const char *const kTriggers[] = {
@@ -71,15 +77,28 @@ SearchIndex::SearchIndex(Sqlite3DB &store)
 {
 }
 
+SearchIndex::~SearchIndex()
+{
+    stopRebuild();
+}
+
+QString SearchIndex::rebuildingText()
+{
+    return tr("The search index was damaged and is being made again from the messages. Search again in a moment.");
+}
+
 void SearchIndex::attach(const QDir &folder)
 {
     QMutexLocker locker(&m_store.mutex());
     m_path = folder.filePath(QLatin1String(kFileName));
+    bool damaged = false;
     try {
         registerFunction();
         attachFile();
         m_state = State::Outdated;
-        if (isCurrent()) {
+        // Damaged pages the checks below never read would still fail a search later.
+        damaged = !passesQuickCheck();
+        if (!damaged && isCurrent()) {
             installTriggers();
             m_state = State::Ready;
         }
@@ -92,19 +111,13 @@ void SearchIndex::attach(const QDir &folder)
             m_state = isAttached() ? State::Outdated : State::Unavailable;
             return;
         }
-        // Not a database, or damaged: a new file is made from the messages.
-        qWarning("The search index %s is damaged and is made again: %s", qPrintable(m_path), e.what());
-        try {
-            detach();
-            QFile::remove(m_path);
-            QFile::remove(m_path + QStringLiteral("-journal"));
-            attachFile();
-            m_state = State::Outdated;
-        } catch (const Sqlite3Exception &again) {
-            qWarning("Searching is not available: %s", again.what());
-            m_state = State::Unavailable;
-            return;
-        }
+        qWarning("%s", e.what());
+        damaged = true;
+    }
+    if (damaged) {
+        qWarning("The search index %s is damaged and is made again", qPrintable(m_path));
+        makeAgain();
+        return;
     }
     try {
         if (!needsUpdate())
@@ -114,27 +127,107 @@ void SearchIndex::attach(const QDir &folder)
     }
 }
 
-void SearchIndex::startAfresh()
+void SearchIndex::makeAgain()
 {
-    dropTriggers();
-    m_state = State::Outdated;
-    // Outside a transaction the damaged file is replaced by an empty one; inside one, the
-    // rebuild replaces its tables.
-    if (m_store.inTransaction())
-        return;
+    // Never rebuilt in place: a damaged file may fail dropping its own tables.
     try {
-        m_store.executeThrow(Sqlite3Sql("detach database search"));
-        QFile::remove(m_path);
-        QFile::remove(m_path + QStringLiteral("-journal"));
+        detachFile();
+        removeFiles(m_path);
+        if (messageCount() > kQuickUpdateMessages) {
+            startRebuild();
+            return;
+        }
         attachFile();
-    } catch (const Sqlite3Exception &e) {
+        m_state = State::Outdated;
+        update();
+    } catch (const std::exception &e) {
         qWarning("Searching is not available: %s", e.what());
         m_state = State::Unavailable;
     }
 }
 
+void SearchIndex::detachFile()
+{
+    // Detached first: with the file's schema damaged, even dropping the triggers that name
+    // it fails.
+    if (isAttached())
+        m_store.executeThrow(Sqlite3Sql("detach database search"));
+    dropTriggers();
+}
+
+void SearchIndex::removeFiles(const QString &path)
+{
+    QFile::remove(path);
+    for (const char *companion : {"-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(companion));
+}
+
+void SearchIndex::startRebuild()
+{
+    m_state = State::Rebuilding;
+    m_stopRebuild = false;
+    m_rebuilt = false;
+    const QString storePath = QString::fromUtf8(sqlite3_db_filename(m_store.handle(), "main"));
+    const QString indexPath = m_path;
+    m_rebuild.reset(
+        QThread::create([this, storePath, indexPath] { m_rebuilt = buildFile(storePath, indexPath, m_stopRebuild); }));
+    m_rebuild->start(QThread::LowPriority);
+}
+
+bool SearchIndex::buildFile(const QString &storePath, const QString &indexPath, const std::atomic<bool> &stop)
+{
+    // A connection of its own reads the messages as they were when it began (the store's
+    // log keeps that view), while the store's own connection files and deletes meanwhile.
+    try {
+        Sqlite3DB connection;
+        connection.openThrow(storePath, SQLITE_OPEN_READWRITE);
+        SearchIndex builder(connection);
+        builder.m_path = indexPath;
+        builder.registerFunction();
+        builder.attachFile();
+        builder.m_state = State::Outdated;
+        return builder.update({}, [&stop] { return stop.load(); });
+    } catch (const std::exception &e) {
+        qWarning("The search index was not made again: %s", e.what());
+        return false;
+    }
+}
+
+void SearchIndex::stopRebuild()
+{
+    if (!m_rebuild)
+        return;
+    m_stopRebuild = true;
+    m_rebuild->wait();
+    m_rebuild.reset();
+}
+
+void SearchIndex::takeRebuilt(bool wait)
+{
+    if (m_state != State::Rebuilding || !m_rebuild || m_store.inTransaction())
+        return;
+    if (!wait && !m_rebuild->isFinished())
+        return;
+    m_rebuild->wait();
+    m_rebuild.reset();
+    // Whatever the store's connection changed meanwhile shows as an index out of step.
+    try {
+        attachFile();
+        m_state = State::Outdated;
+        if (m_rebuilt && isCurrent()) {
+            installTriggers();
+            m_state = State::Ready;
+            return;
+        }
+    } catch (const Sqlite3Exception &e) {
+        qWarning("The search index made again is not used: %s", e.what());
+    }
+    makeAgain();
+}
+
 void SearchIndex::detach()
 {
+    stopRebuild();
     QMutexLocker locker(&m_store.mutex());
     m_state = State::Closed;
     if (!m_store.isOpen())
@@ -146,8 +239,8 @@ void SearchIndex::detach()
 
 bool SearchIndex::isAttached()
 {
-    Sqlite3Cursor attached = m_store.queryThrow(Sqlite3Sql("select 1 from pragma_database_list where name = 'search'"));
-    return attached.moveNext();
+    // Asked of the connection rather than in SQL, which would read a damaged file's schema.
+    return m_store.isOpen() && sqlite3_db_filename(m_store.handle(), "search") != nullptr;
 }
 
 bool SearchIndex::isDamage(const Sqlite3Exception &e)
@@ -166,6 +259,8 @@ void SearchIndex::attachFile()
             file.setPermissions(QFileDevice::ReadUser | QFileDevice::WriteUser);
     }
     m_store.executeThrow(Sqlite3Sql("attach database ? as search").addTextParam(m_path));
+    // Like the store: a reader elsewhere never waits for an update of the index.
+    m_store.useWriteAheadLog("search");
 }
 
 void SearchIndex::registerFunction()
@@ -175,6 +270,28 @@ void SearchIndex::registerFunction()
         != SQLITE_OK) {
         throw Sqlite3Exception(m_store.handle(), QStringLiteral("search_text"));
     }
+    if (sqlite3_create_function_v2(m_store.handle(), "search_print", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+            &SearchIndex::textPrint, nullptr, nullptr, nullptr)
+        != SQLITE_OK) {
+        throw Sqlite3Exception(m_store.handle(), QStringLiteral("search_print"));
+    }
+}
+
+void SearchIndex::textPrint(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    // FNV-1a over the text's bytes, mixed with the row id so that texts swapped between
+    // messages differ too; 32 bits, so that a sum over every message never overflows.
+    quint64 hash
+        = Q_UINT64_C(14695981039346656037) ^ (quint64(sqlite3_value_int64(argv[0])) * Q_UINT64_C(0x9e3779b97f4a7c15));
+    if (argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
+        const auto *text = sqlite3_value_text(argv[1]);
+        const int size = sqlite3_value_bytes(argv[1]);
+        for (int i = 0; i < size; ++i)
+            hash = (hash ^ text[i]) * Q_UINT64_C(1099511628211);
+    } else {
+        hash = ~hash;
+    }
+    sqlite3_result_int64(context, qint64((hash ^ (hash >> 32)) & 0xffffffffu));
 }
 
 bool SearchIndex::isCurrent()
@@ -212,7 +329,39 @@ bool SearchIndex::isCurrent()
                                                                                              "search.pending))"));
     if (!messages.moveNext() || !entries.moveNext())
         return false;
-    return messages.getInt64(0) == entries.getInt64(0) && messages.getInt64(1) == entries.getInt64(1);
+    if (messages.getInt64(0) != entries.getInt64(0) || messages.getInt64(1) != entries.getInt64(1))
+        return false;
+    return printsAgree();
+}
+
+bool SearchIndex::printsAgree()
+{
+    // Another program may have rewritten texts, leaving count and dates as they were: the
+    // fingerprints of the filed messages' texts must add up to what the index took in.
+    Sqlite3Cursor prints = m_store.queryThrow(Sqlite3Sql(
+        "select (select coalesce(sum(search_print(m.rowid, m.body)), 0) from main.message as m where not " NEWER(
+            "m") " and m.rowid not in (select message from search.pending)), (select print from search.meta)"));
+    m_checkedVersion = dataVersion();
+    return prints.moveNext() && prints.getInt64(0) == prints.getInt64(1);
+}
+
+qint64 SearchIndex::dataVersion()
+{
+    Sqlite3Cursor version = m_store.queryThrow(Sqlite3Sql("pragma main.data_version"));
+    return version.moveNext() ? version.getInt64(0) : 0;
+}
+
+bool SearchIndex::changedElsewhere()
+{
+    // Changes by this connection go through the triggers; another connection's commit
+    // moves the version on.
+    return dataVersion() != m_checkedVersion;
+}
+
+bool SearchIndex::passesQuickCheck()
+{
+    Sqlite3Cursor check = m_store.queryThrow(Sqlite3Sql("pragma search.quick_check(1)"));
+    return check.moveNext() && check.getText(0) == QLatin1String("ok");
 }
 
 void SearchIndex::installTriggers()
@@ -243,7 +392,8 @@ void SearchIndex::createTables()
         " tokenize='unicode61 remove_diacritics 2');"
         "create table search.pending(message integer primary key, collided integer not null default 0);"
         "create table search.moved(message integer primary key, key integer not null unique);"
-        "create table search.meta(format integer, unicode integer, newest integer not null default 0)");
+        "create table search.meta(format integer, unicode integer, newest integer not null default 0,"
+        " print integer not null default 0)");
     m_store.executeThrow(Sqlite3Sql("insert into search.meta(format, unicode) values(?, ?)")
                              .addIntParam(kFormat)
                              .addIntParam(QChar::currentUnicodeVersion()));
@@ -258,6 +408,7 @@ qint64 SearchIndex::messageCount()
 bool SearchIndex::isInStep()
 {
     QMutexLocker locker(&m_store.mutex());
+    takeRebuilt(false);
     try {
         return (m_state == State::Ready || m_state == State::Outdated) && isCurrent();
     } catch (const Sqlite3Exception &) {
@@ -290,6 +441,7 @@ void SearchIndex::listNewer()
 bool SearchIndex::needsUpdate()
 {
     QMutexLocker locker(&m_store.mutex());
+    takeRebuilt(false);
     if (m_state == State::Outdated)
         return messageCount() > kQuickUpdateMessages;
     return m_state == State::Ready && notedCount() > kQuickUpdateMessages;
@@ -298,7 +450,8 @@ bool SearchIndex::needsUpdate()
 bool SearchIndex::update(const Progress &progress, const std::function<bool()> &cancelled)
 {
     QMutexLocker locker(&m_store.mutex());
-    if (m_state == State::Closed || m_state == State::Unavailable)
+    takeRebuilt(true);
+    if (m_state == State::Closed || m_state == State::Unavailable || m_state == State::Rebuilding)
         throw std::runtime_error(tr("Searching is not available for this account.").toStdString());
     m_store.beginTran();
     try {
@@ -313,6 +466,15 @@ bool SearchIndex::update(const Progress &progress, const std::function<bool()> &
         m_store.commitTran();
         m_state = State::Ready;
         return true;
+    } catch (const Sqlite3Exception &e) {
+        m_store.rollbackTran();
+        if (m_state == State::Outdated)
+            dropTriggers();
+        if (!isDamage(e) || m_store.inTransaction())
+            throw;
+        qWarning("The search index is damaged: %s", e.what());
+        makeAgain();
+        return m_state == State::Ready;
     } catch (...) {
         m_store.rollbackTran();
         if (m_state == State::Outdated)
@@ -377,6 +539,10 @@ qint64 SearchIndex::fileBatch()
                                 " on m.rowid = p.message where p.message <= ? and p.collided = 0")
                 .addInt64Param(upTo));
         placeCollided(upTo);
+        m_store.executeThrow(Sqlite3Sql("update search.meta set print = print + (select coalesce(sum(search_print("
+                                        "m.rowid, m.body)), 0) from search.pending as p cross join main.message as m"
+                                        " on m.rowid = p.message where p.message <= ?)")
+                                 .addInt64Param(upTo));
         m_store.executeThrow(Sqlite3Sql("delete from search.pending where message <= ?").addInt64Param(upTo));
         m_store.executeThrow(Sqlite3Sql("release search_batch"));
     } catch (...) {
@@ -427,26 +593,19 @@ void SearchIndex::placeCollided(qint64 upTo)
 QList<SearchHit> SearchIndex::search(const SearchQuery &query, int limit)
 {
     QMutexLocker locker(&m_store.mutex());
+    takeRebuilt(false);
+    if (m_state == State::Rebuilding)
+        throw std::runtime_error(rebuildingText().toStdString());
     if (m_state != State::Ready)
         throw std::runtime_error(tr("The search index is not ready.").toStdString());
     QList<SearchHit> hits;
     if (query.isEmpty() || !query.error().isEmpty() || limit <= 0)
         return hits;
-    QList<qint64> keys;
-    try {
-        fileNoted(locker, {}, {});
-        keys = matchingKeys(query, limit);
-    } catch (const Sqlite3Exception &e) {
-        if (!isDamage(e))
-            throw;
-        qWarning("The search index is damaged: %s", e.what());
-        startAfresh();
-        throw std::runtime_error(tr("The search index was damaged. It is made again from the messages when "
-                                    "you search the next time.")
-                                     .toStdString());
-    }
+    const std::optional<QList<qint64>> keys = findKeys(locker, query, limit);
+    if (!keys)
+        throw std::runtime_error(rebuildingText().toStdString());
     const QList<SearchText::Word> words = query.words();
-    for (const qint64 key : std::as_const(keys)) {
+    for (const qint64 key : *keys) {
         SearchHit hit;
         if (lookUp(key, hit))
             hits.append(hit);
@@ -460,6 +619,28 @@ QList<SearchHit> SearchIndex::search(const SearchQuery &query, int limit)
     for (SearchHit &hit : hits)
         hit.snippet = SearchText::makeSnippet(hit.message.body, SearchText::findWords(hit.message.body, words));
     return hits;
+}
+
+std::optional<QList<qint64>> SearchIndex::findKeys(
+    QMutexLocker<QRecursiveMutex> &locker, const SearchQuery &query, int limit)
+{
+    // Tried again once the index is made again at once (a small store); nothing while it
+    // is made again in the background.
+    for (int attempt = 0; attempt < 2 && m_state == State::Ready; ++attempt) {
+        try {
+            if (m_store.inTransaction() || !changedElsewhere() || isCurrent()) {
+                fileNoted(locker, {}, {});
+                return matchingKeys(query, limit);
+            }
+            qWarning("The search index %s is out of step with the messages and is made again", qPrintable(m_path));
+        } catch (const Sqlite3Exception &e) {
+            if (!isDamage(e) || m_store.inTransaction())
+                throw;
+            qWarning("The search index is damaged: %s", e.what());
+        }
+        makeAgain();
+    }
+    return std::nullopt;
 }
 
 QList<qint64> SearchIndex::matchingKeys(const SearchQuery &query, int limit)

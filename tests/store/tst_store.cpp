@@ -145,6 +145,9 @@ private slots:
     void foreignPathsAreNeverDeleted();
     void damagedOrMissingStoreFailsToOpen();
     void twoThreadsShareOneStore();
+    void readersGoOnDuringALargeWrite();
+    void logOfAnEarlierStoreIsNotTakenIn();
+    void copiesOfOneAttachmentShareItsFiles();
 
     void removeDirDoesNotFollowLinks();
     void uniqueFilePathCounts();
@@ -246,7 +249,9 @@ void TestStore::templateHasTheStoreLayout()
     };
     QCOMPARE(pragma("page_size"), QStringLiteral("1024"));
     QCOMPARE(pragma("encoding"), QStringLiteral("UTF-8"));
-    QCOMPARE(pragma("journal_mode"), QStringLiteral("delete"));
+    // The template's rollback journal becomes a write-ahead log once the store is opened.
+    QCOMPARE(pragma("journal_mode"), QStringLiteral("wal"));
+    QCOMPARE(pragma("search.journal_mode"), QStringLiteral("wal"));
     QCOMPARE(pragma("user_version"), QStringLiteral("0"));
     QStringList objects;
     Sqlite3Cursor c = m_db->queryThrow(
@@ -1038,6 +1043,118 @@ void TestStore::twoThreadsShareOneStore()
     delete worker;
     QCOMPARE(countRows(*m_db, "message"), 600);
     QCOMPARE(countRows(*m_db, "handle"), 2);
+}
+
+namespace {
+
+// Messages as another program counts them with the plain library, never waiting for a lock;
+// -1 when the store is locked.
+int countWithoutWaiting(sqlite3 *db)
+{
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "select count(*) from message", -1, &stmt, nullptr) != SQLITE_OK)
+        return -1;
+    const int count = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    return count;
+}
+
+} // namespace
+
+void TestStore::readersGoOnDuringALargeWrite()
+{
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("before")).atMSecs(1000));
+    // A cache of a few pages: the transaction writes its pages out long before it commits,
+    // as a backup of many messages does with the usual cache.
+    m_db->executeThrow(Sqlite3Sql("pragma cache_size=10"));
+    m_db->beginTran();
+    for (int i = 0; i < 500; ++i) {
+        m_db->insertSMS(TestMessage::fromPersonOf(QString::number(200 + i % 7))
+                            .saying(QString(300, QLatin1Char('x')) + QString::number(i))
+                            .atMSecs(2000 + i * 1000));
+    }
+    const QString path = m_db->folder().filePath(QStringLiteral("mms.db"));
+    sqlite3 *reader = nullptr;
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &reader), SQLITE_OK);
+    const auto closeReader = qScopeGuard([&] { sqlite3_close(reader); });
+    QCOMPARE(countWithoutWaiting(reader), 1);
+    m_db->commitTran();
+    QCOMPARE(countWithoutWaiting(reader), 501);
+    // Once the transaction is over the store file alone holds every message.
+    QCOMPARE(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
+}
+
+void TestStore::logOfAnEarlierStoreIsNotTakenIn()
+{
+    // A log file another program kept open (and so kept) outlives the account's folder.
+    const QString path = m_db->folder().filePath(QStringLiteral("mms.db"));
+    sqlite3 *holder = nullptr;
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &holder), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(holder, "begin; select count(*) from message", nullptr, nullptr, nullptr), SQLITE_OK);
+    m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("earlier")).atMSecs(1000));
+    const QByteArray log = TestFiles::readFile(path + QStringLiteral("-wal"));
+    QVERIFY(!log.isEmpty());
+    sqlite3_close(holder);
+    m_db->removeFolder();
+
+    QVERIFY(QDir().mkpath(m_db->folder().absolutePath()));
+    TestFiles::writeFile(path + QStringLiteral("-wal"), log);
+    m_db = std::make_unique<MmsDB>(m_db->folder());
+    m_db->createFromTemplate();
+    m_db->open();
+    QCOMPARE(countRows(*m_db, "message"), 0);
+}
+
+void TestStore::copiesOfOneAttachmentShareItsFiles()
+{
+    // An MMS to several people: once per conversation, given the same file or a copy of it
+    // (the phone's, moved in), and one of the same name with other bytes.
+    const QString image = makeImage(640, 480, QStringLiteral("shared.png"));
+    QByteArray otherBytes = TestFiles::readFile(image);
+    otherBytes[otherBytes.size() / 2] = char(otherBytes.at(otherBytes.size() / 2) ^ 1);
+    const QString other = m_dir->filePath(QStringLiteral("other.png"));
+    TestFiles::writeFile(other, otherBytes);
+    QStringList received;
+    m_db->beginTran();
+    for (const QString &suffix : {u"111"_s, u"222"_s, u"333"_s, u"444"_s, u"555"_s, u"666"_s}) {
+        SMSInfo mms = TestMessage::fromPersonOf(suffix).saying(QStringLiteral("to all")).atMSecs(1000);
+        QString source = image;
+        auto files = MmsDB::AttachmentFiles::Copy;
+        if (suffix == u"444"_s || suffix == u"555"_s) {
+            source = m_dir->filePath(suffix + QStringLiteral(".png"));
+            QVERIFY(QFile::copy(image, source));
+            received.append(source);
+            files = MmsDB::AttachmentFiles::Move;
+        } else if (suffix == u"666"_s) {
+            source = other;
+        }
+        mms.attachments.append(picture(source, QStringLiteral("shared.png")));
+        m_db->insertSMS(mms, files);
+    }
+    m_db->commitTran();
+
+    QSet<QString> files;
+    for (const SMSInfo &sms : m_db->querySMS({}))
+        files.insert(sms.attachments.first().filePath + QLatin1Char(' ') + sms.attachments.first().thumbPath);
+    QCOMPARE(files.size(), 2);
+    // Two folders: the shared file with its thumbnail, the other (no picture now) without.
+    QCOMPARE(attachmentFiles(*m_db).size(), 5);
+    for (const QString &source : std::as_const(received))
+        QVERIFY(!QFile::exists(source));
+
+    // A file goes with the last row naming it, deleted alone or with others.
+    const SMSInfo last = m_db->querySMS({QStringLiteral("555")}).first();
+    m_db->deleteConversation(QStringLiteral("111"));
+    m_db->beginTran();
+    for (const char *suffix : {"222", "333", "666"})
+        m_db->deleteConversation(QLatin1String(suffix));
+    m_db->commitTran();
+    QVERIFY(QFile::exists(last.attachments.first().filePath));
+    QVERIFY(QFile::exists(last.attachments.first().thumbPath));
+    QCOMPARE(attachmentFiles(*m_db).size(), 3);
+    m_db->deleteConversation(QStringLiteral("444"));
+    m_db->deleteConversation(QStringLiteral("555"));
+    QCOMPARE(attachmentFiles(*m_db), QStringList());
 }
 
 void TestStore::removeDirDoesNotFollowLinks()
