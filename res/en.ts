@@ -796,7 +796,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The search index was damaged. It is made again from the messages when you search the next time.</source>
+        <source>The search index was damaged and is being made again from the messages. Search again in a moment.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
