@@ -517,6 +517,10 @@
 <context>
     <name>LocalPreviewCSVThread</name>
     <message>
+        <source>IDS_CSV_ATTACHMENTS_REFUSED_%1</source>
+        <translation>%1 attachments were left out: they were not files inside the folder "data" beside the file.</translation>
+    </message>
+    <message>
         <source>IDS_CSV_ATTACHMENT_MISSING_%1_MESSAGE_%2</source>
         <translation>Message %2 of the file names the attachment %1, which is not in the folder "data" beside the file. Nothing was imported.</translation>
     </message>
@@ -525,16 +529,28 @@
         <translation>Drafts left out: %1.</translation>
     </message>
     <message>
-        <source>IDS_CSV_ENDS_IN_QUOTES</source>
-        <translation>The file ends inside quoted text: it was cut off, or a quote is missing. Nothing was imported.</translation>
+        <source>IDS_CSV_ENDS_IN_QUOTES_LINE_%1</source>
+        <translation>The file ends inside quoted text that begins on line %1: it was cut off, or a quote is missing. Nothing was imported.</translation>
+    </message>
+    <message>
+        <source>IDS_CSV_NO_MESSAGES</source>
+        <translation>The file holds no messages.</translation>
     </message>
     <message>
         <source>IDS_CSV_NO_PHONE_NUMBERS</source>
         <translation>This file has no phone numbers: its conversations are named after the contacts.</translation>
     </message>
     <message>
+        <source>IDS_CSV_NUL_BYTE_LINE_%1</source>
+        <translation>Line %1 of the file holds a NUL byte, which no message text has: the file is damaged or not a text file. Nothing was imported.</translation>
+    </message>
+    <message>
         <source>IDS_CSV_READ_AS_LATIN1</source>
         <translation>The file was not UTF-8 and was read as Latin-1.</translation>
+    </message>
+    <message>
+        <source>IDS_CSV_ROW_TOO_LONG_LINE_%1</source>
+        <translation>The message on line %1 of the file is longer than 64 MiB, more than any phone holds. Nothing was imported.</translation>
     </message>
     <message>
         <source>IDS_IMPORT_CSV_PREVIEW_SUC_%1</source>

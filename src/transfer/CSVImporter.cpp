@@ -3,7 +3,6 @@
 #include "CsvReader.h"
 #include "ImporterVersion.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 
@@ -18,14 +17,13 @@ constexpr qsizetype kRowsTried = 200;
 
 // The separators other phones' files use, the one that splits the file's first row into
 // the most fields first; a comma first when they split it alike.
-QList<char> separatorsToTry(QIODevice &file)
+QList<char> separatorsToTry(const QString &path, CsvReader::Encoding encoding, char lineEnd)
 {
     QList<std::pair<qsizetype, char>> splits;
     for (const char separator : {',', ';', '\t'}) {
-        if (!file.seek(0))
-            throw std::runtime_error(file.errorString().toStdString());
+        CsvReader::TextFile text(path, encoding);
         QStringList row;
-        CsvReader::utf8CSVRow(row, file, true, separator);
+        CsvReader::utf8CSVRow(row, text.device(), true, {separator, lineEnd});
         splits.append({row.size(), separator});
     }
     std::stable_sort(splits.begin(), splits.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
@@ -36,19 +34,26 @@ QList<char> separatorsToTry(QIODevice &file)
 }
 
 // The file's first rows of at least kMinFields fields; the one row there is when none has.
-QList<QStringList> leadingRows(QIODevice &file, char separator)
+QList<QStringList> leadingRows(const QString &path, CsvReader::Encoding encoding, CsvReader::Dialect dialect)
 {
-    if (!file.seek(0))
-        throw std::runtime_error(file.errorString().toStdString());
+    CsvReader::TextFile text(path, encoding);
     QList<QStringList> rows;
     for (;;) {
         QStringList row;
-        const bool more = CsvReader::readCSVRow(row, file, kMinFields, separator);
+        const bool more = CsvReader::readCSVRow(row, text.device(), kMinFields, dialect);
         if (more || row.size() >= kMinFields || rows.isEmpty())
             rows.append(row);
         if (!more || rows.size() == kRowsTried)
             return rows;
     }
+}
+
+CsvReader::Encoding markedEncoding(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(file.errorString().toStdString());
+    return CsvReader::markedEncoding(file);
 }
 
 } // namespace
@@ -111,17 +116,12 @@ void CSVImporter::checkVersion()
 
 bool CSVImporter::recogniseFile(const QString &csvPath)
 {
-    QFile file(csvPath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(file.errorString().toStdString());
-    // A UTF-16 file is read through its text in UTF-8, as the preview reads it.
-    std::optional<QByteArray> converted = CsvReader::utf16AsUtf8(file);
-    QBuffer buffer(converted ? &*converted : nullptr);
-    QIODevice &text = converted ? static_cast<QIODevice &>(buffer) : file;
-    if (converted)
-        buffer.open(QIODevice::ReadOnly);
-    for (const char separator : separatorsToTry(text)) {
-        if (recogniseRows(leadingRows(text, separator))) {
+    // Read as the preview reads it: UTF-16 by its mark, carriage returns ending the lines of a
+    // file without line feeds.
+    const CsvReader::Encoding encoding = markedEncoding(csvPath);
+    const char lineEnd = CsvReader::hasLineFeed(CsvReader::TextFile(csvPath, encoding).device()) ? '\n' : '\r';
+    for (const char separator : separatorsToTry(csvPath, encoding, lineEnd)) {
+        if (recogniseRows(leadingRows(csvPath, encoding, {separator, lineEnd}))) {
             m_separator = separator;
             return true;
         }

@@ -35,8 +35,9 @@ public:
     // two at a time from the first: a file may open with rows no layout fits, such as
     // drafts without a number. A header is only taken from the first row. The rows are
     // split by a comma, a semicolon or a tab, the one that splits the first row most tried
-    // first. A file starting with a UTF-16 byte-order mark is read as UTF-16. Throws when
-    // the file cannot be read.
+    // first. A file starting with a UTF-16 byte-order mark is read as UTF-16, one without
+    // any line feed by lines ended with carriage returns. Throws when the file cannot be
+    // read or a row is longer than CsvReader::kMaxRowBytes (CsvReader::RowTooLong).
     bool recogniseFile(const QString &csvPath);
     // The field separator of the file recogniseFile last recognised; a comma otherwise.
     char separator() const { return m_separator; }

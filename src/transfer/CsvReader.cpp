@@ -4,10 +4,12 @@
 #include <QStringDecoder>
 #include <QtDebug>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <initializer_list>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -90,8 +92,12 @@ private:
 
 QString decodeField(const QByteArray &bytes)
 {
-    const qsizetype nul = bytes.indexOf('\0');
-    return QString::fromUtf8(bytes.constData(), nul < 0 ? bytes.size() : nul);
+    QString text = QString::fromUtf8(bytes);
+    // The decoder reserves a character per byte; a message list would keep that slack for
+    // every text that is not ASCII.
+    if (text.size() < bytes.size())
+        text.squeeze();
+    return text;
 }
 
 // Which bytes end a run of plain field bytes outside quotes, before and after a quoted
@@ -106,18 +112,31 @@ struct Stops
     std::array<bool, 256> table {};
 };
 
-// The separator of a file's fields and the stops it makes; built once per read or stream.
-struct Separator
+// The separator and line end of a file's fields and the stops they make; built once per
+// read or stream.
+struct Syntax
 {
-    explicit Separator(char separator)
-        : byte(separator)
+    explicit Syntax(CsvReader::Dialect dialect)
+        : separator(dialect.separator)
+        , lineEnd(dialect.lineEnd)
         , unquoted({separator, '\n', '\r', '"'})
         , afterQuote({separator, '\n', '\r'})
     {
     }
-    char byte;
+    char separator;
+    char lineEnd;
     Stops unquoted;
     Stops afterQuote;
+};
+
+// Where a reading has got to, for the lines error texts name.
+struct Position
+{
+    qint64 line = 1;
+    qint64 rowLine = 1;
+    qint64 quoteLine = 0;
+    // At the end of input: whether a quoted field was still open.
+    bool cutInQuotes = false;
 };
 
 qsizetype plainRun(QByteArrayView bytes, const Stops &stops)
@@ -134,16 +153,22 @@ qsizetype quotedRun(QByteArrayView bytes)
     return quote ? static_cast<const char *>(quote) - bytes.data() : bytes.size();
 }
 
-// At the end of input, cutInQuotes (when given) tells whether a quoted field was still open.
-bool readRow(QStringList &row, ByteSource &source, const Separator &separator, bool skipByteOrderMark,
-    bool *cutInQuotes = nullptr)
+bool readRow(QStringList &row, ByteSource &source, const Syntax &syntax, bool skipByteOrderMark, Position &at,
+    qsizetype maxRowBytes = CsvReader::kMaxRowBytes)
 {
+    at.rowLine = at.line;
     if (skipByteOrderMark) {
         if (source.atEnd())
             return false;
         source.skipIf("\xEF\xBB\xBF");
     }
     QByteArray field;
+    qsizetype rowBytes = 0;
+    const auto take = [&](QByteArrayView bytes) {
+        if (rowBytes + field.size() + bytes.size() > maxRowBytes)
+            throw CsvReader::RowTooLong(at.rowLine);
+        field.append(bytes);
+    };
     bool inQuotes = false;
     bool quoteOpened = false;
     bool quotePending = false;
@@ -152,66 +177,147 @@ bool readRow(QStringList &row, ByteSource &source, const Separator &separator, b
         if (byte == '"' && !quoteOpened) {
             quoteOpened = true;
             inQuotes = true;
+            at.quoteLine = at.line;
             continue;
         }
         if (inQuotes) {
             if (byte == '"') {
                 if (quotePending)
-                    field += '"';
+                    take("\"");
                 quotePending = !quotePending;
                 continue;
             }
             if (!quotePending) {
-                field += byte;
                 // Quoted text runs to the next quote; taken whole, not a byte at a time.
                 const QByteArrayView rest = source.buffered();
-                const qsizetype run = quotedRun(rest);
-                field.append(rest.first(run));
-                source.advance(run);
+                const QByteArrayView run = rest.first(quotedRun(rest));
+                take(QByteArrayView(&byte, 1));
+                take(run);
+                source.advance(run.size());
+                at.line += (byte == syntax.lineEnd) + std::count(run.begin(), run.end(), syntax.lineEnd);
                 continue;
             }
             // The quote before this byte closed the quoted section.
             quotePending = false;
             inQuotes = false;
         }
-        if (byte == separator.byte) {
+        if (byte == syntax.separator) {
             row.append(decodeField(field));
+            rowBytes += field.size();
             field.clear();
             quoteOpened = false;
-        } else if (byte == '\n') {
+        } else if (byte == syntax.lineEnd) {
             row.append(decodeField(field));
+            ++at.line;
             return true;
         } else if (byte != '\r') {
-            field += byte;
             const QByteArrayView rest = source.buffered();
-            const qsizetype run = plainRun(rest, quoteOpened ? separator.afterQuote : separator.unquoted);
-            field.append(rest.first(run));
-            source.advance(run);
+            const QByteArrayView run = rest.first(plainRun(rest, quoteOpened ? syntax.afterQuote : syntax.unquoted));
+            take(QByteArrayView(&byte, 1));
+            take(run);
+            source.advance(run.size());
         }
     }
     row.append(decodeField(field));
-    if (cutInQuotes)
-        *cutInQuotes = inQuotes && !quotePending;
+    at.cutInQuotes = inQuotes && !quotePending;
     return false;
+}
+
+// Decodes a device's bytes into UTF-8 as they are read.
+class DecodingDevice : public QIODevice
+{
+public:
+    DecodingDevice(QIODevice &source, QStringConverter::Encoding encoding)
+        : m_source(source)
+        , m_decoder(encoding)
+        , m_raw(kBlockSize)
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        while (m_at == m_text.size()) {
+            const qint64 got = m_source.read(m_raw.data(), kBlockSize);
+            if (got < 0) {
+                setErrorString(m_source.errorString());
+                return -1;
+            }
+            QString text = m_carry;
+            m_carry.clear();
+            if (got == 0 && text.isEmpty())
+                return 0;
+            text += m_decoder.decode(QByteArrayView(m_raw.data(), got));
+            // UTF-16 passes a pair of surrogates cut by the block's end through as halves,
+            // which UTF-8 has no form for: the first half waits for the next block.
+            if (got != 0 && !text.isEmpty() && text.back().isHighSurrogate()) {
+                m_carry = text.back();
+                text.chop(1);
+            }
+            m_text = text.toUtf8();
+            m_at = 0;
+        }
+        const qint64 size = qMin(maxSize, m_text.size() - m_at);
+        std::memcpy(data, m_text.constData() + m_at, size_t(size));
+        m_at += size;
+        return size;
+    }
+
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QIODevice &m_source;
+    QStringDecoder m_decoder;
+    std::vector<char> m_raw;
+    QString m_carry;
+    QByteArray m_text;
+    qint64 m_at = 0;
+};
+
+QStringConverter::Encoding qtEncoding(CsvReader::Encoding encoding)
+{
+    switch (encoding) {
+    case CsvReader::Encoding::Utf16LE:
+        return QStringConverter::Utf16LE;
+    case CsvReader::Encoding::Utf16BE:
+        return QStringConverter::Utf16BE;
+    case CsvReader::Encoding::Latin1:
+        return QStringConverter::Latin1;
+    case CsvReader::Encoding::Utf8:
+        break;
+    }
+    return QStringConverter::Utf8;
 }
 
 } // namespace
 
 namespace CsvReader {
 
+RowTooLong::RowTooLong(qint64 line)
+    : std::runtime_error("The row on line " + std::to_string(line) + " holds more than "
+        + std::to_string(kMaxRowBytes / 1024 / 1024) + " MiB.")
+    , m_line(line)
+{
+}
+
 struct RowStream::Source : ByteSource
 {
-    Source(QIODevice &device, char separator)
+    Source(QIODevice &device, Dialect dialect, qsizetype maxRowBytes)
         : ByteSource(device)
-        , separator(separator)
+        , syntax(dialect)
+        , maxRowBytes(maxRowBytes)
     {
     }
-    const Separator separator;
-    bool cutInQuotes = false;
+    const Syntax syntax;
+    const qsizetype maxRowBytes;
+    Position at;
 };
 
-RowStream::RowStream(QIODevice &device, char separator)
-    : m_source(std::make_unique<Source>(device, separator))
+RowStream::RowStream(QIODevice &device, Dialect dialect, qsizetype maxRowBytes)
+    : m_source(std::make_unique<Source>(device, dialect, maxRowBytes))
 {
 }
 
@@ -226,28 +332,40 @@ RowStream::~RowStream()
 
 bool RowStream::next(QStringList &row)
 {
-    return readRow(row, *m_source, m_source->separator, false, &m_source->cutInQuotes);
+    return readRow(row, *m_source, m_source->syntax, false, m_source->at, m_source->maxRowBytes);
+}
+
+qint64 RowStream::rowLine() const
+{
+    return m_source->at.rowLine;
 }
 
 bool RowStream::endedInQuotes() const
 {
-    return m_source->cutInQuotes;
+    return m_source->at.cutInQuotes;
 }
 
-bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark, char separator)
+qint64 RowStream::openQuoteLine() const
+{
+    return m_source->at.quoteLine;
+}
+
+bool utf8CSVRow(QStringList &row, QIODevice &device, bool skipByteOrderMark, Dialect dialect)
 {
     ByteSource source(device);
-    const bool ended = readRow(row, source, Separator(separator), skipByteOrderMark);
+    Position at;
+    const bool ended = readRow(row, source, Syntax(dialect), skipByteOrderMark, at);
     source.release();
     return ended;
 }
 
-bool readCSVRow(QStringList &row, QIODevice &device, int minFields, char separator)
+bool readCSVRow(QStringList &row, QIODevice &device, int minFields, Dialect dialect)
 {
     ByteSource source(device);
-    const Separator fields(separator);
+    const Syntax syntax(dialect);
+    Position at;
     for (;;) {
-        if (!readRow(row, source, fields, true)) {
+        if (!readRow(row, source, syntax, true, at)) {
             source.release();
             return false;
         }
@@ -259,7 +377,7 @@ bool readCSVRow(QStringList &row, QIODevice &device, int minFields, char separat
     }
 }
 
-qint64 totalRecords(QIODevice &device)
+qint64 totalRecords(QIODevice &device, char lineEnd)
 {
     std::vector<char> block(kBlockSize);
     qint64 records = 0;
@@ -273,9 +391,23 @@ qint64 totalRecords(QIODevice &device)
         for (qint64 i = 0; i < got; ++i) {
             if (block[i] == '"')
                 inQuotes = !inQuotes;
-            else if (block[i] == '\n' && !inQuotes)
+            else if (block[i] == lineEnd && !inQuotes)
                 ++records;
         }
+    }
+}
+
+bool hasLineFeed(QIODevice &device)
+{
+    std::vector<char> block(kBlockSize);
+    for (;;) {
+        const qint64 got = device.read(block.data(), kBlockSize);
+        if (got < 0)
+            failRead(device, "hasLineFeed::error:%s\n");
+        if (got == 0)
+            return false;
+        if (std::memchr(block.data(), '\n', size_t(got)))
+            return true;
     }
 }
 
@@ -295,22 +427,39 @@ QString fieldValue(const HeaderIndex &index, const QStringList &row, const QStri
     return row.at(found.value());
 }
 
-std::optional<QByteArray> utf16AsUtf8(QIODevice &device)
+Encoding markedEncoding(QIODevice &device)
 {
     const QByteArray mark = device.peek(2);
-    QStringDecoder decoder;
     if (mark == "\xFF\xFE")
-        decoder = QStringDecoder(QStringConverter::Utf16LE);
-    else if (mark == "\xFE\xFF")
-        decoder = QStringDecoder(QStringConverter::Utf16BE);
-    else
-        return std::nullopt;
-    device.skip(2);
-    const QByteArray bytes = device.readAll();
-    if (!device.atEnd())
-        failRead(device, "utf16AsUtf8::error:%s");
-    const QString text = decoder.decode(bytes);
-    return text.toUtf8();
+        return Encoding::Utf16LE;
+    if (mark == "\xFE\xFF")
+        return Encoding::Utf16BE;
+    return Encoding::Utf8;
+}
+
+class TextFile::Decoder : public DecodingDevice
+{
+    using DecodingDevice::DecodingDevice;
+};
+
+TextFile::TextFile(const QString &path, Encoding encoding)
+    : m_file(path)
+{
+    if (!m_file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(m_file.errorString().toUtf8().toStdString());
+    if (encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE)
+        m_file.skip(2);
+    if (encoding != Encoding::Utf8)
+        m_decoder = std::make_unique<Decoder>(m_file, qtEncoding(encoding));
+}
+
+TextFile::~TextFile() = default;
+
+QIODevice &TextFile::device()
+{
+    if (m_decoder)
+        return *m_decoder;
+    return m_file;
 }
 
 bool isValidUtf8(QByteArrayView bytes)

@@ -4,7 +4,6 @@
 #include "FileHelpers.h"
 #include "WallClock.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QtDebug>
@@ -81,6 +80,17 @@ int digits(QStringView text, qsizetype from, qsizetype count)
     throw std::runtime_error(text.toUtf8().toStdString());
 }
 
+// Whether path lies inside folder (both without links).
+bool isInside(const QString &path, const QString &folder)
+{
+    return path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+}
+
+bool holdsNul(const QStringList &row)
+{
+    return std::any_of(row.begin(), row.end(), [](const QString &field) { return field.contains(QChar(0)); });
+}
+
 // Gives a message without a number the number of another message of the same person, so
 // that the person's messages are filed in one conversation.
 void fillNumbersByPerson(QList<SMSInfo> &messages)
@@ -121,72 +131,84 @@ LocalPreviewCSVThread::LocalPreviewCSVThread(
 void LocalPreviewCSVThread::run()
 {
     try {
-        QFile file(csvPath);
-        if (!file.open(QIODevice::ReadOnly))
-            fail(file.errorString());
-        QString text;
-        if (const std::optional<QByteArray> converted = CsvReader::utf16AsUtf8(file)) {
-            text = readConverted(*converted);
-        } else if (!isUtf8Device(file)) {
-            // A legacy 8-bit export: the whole text once more, in UTF-8 for the reader.
-            if (!file.seek(0))
-                fail(file.errorString());
-            const QByteArray legacy = file.readAll();
-            if (file.error() != QFileDevice::NoError)
-                fail(file.errorString());
-            text = readConverted(QString::fromLatin1(legacy).toUtf8());
-            if (!text.isEmpty())
-                text += QLatin1Char(' ') + tr("IDS_CSV_READ_AS_LATIN1");
-        } else {
-            if (!file.seek(0))
-                fail(file.errorString());
-            text = readAll(file, countRecords(file));
-        }
-        if (!text.isEmpty())
-            emit succeed(text);
+        encoding = fileEncoding();
+        CsvReader::TextFile lines(csvPath, encoding);
+        dialect = CsvReader::Dialect(
+            importer ? importer->separator() : ',', CsvReader::hasLineFeed(lines.device()) ? '\n' : '\r');
+        findDataFolder();
+        QString text = readAll();
+        if (encoding == CsvReader::Encoding::Latin1)
+            text += QLatin1Char(' ') + tr("IDS_CSV_READ_AS_LATIN1");
+        emit succeed(text);
     } catch (const JobCancelled &) {
         qDebug("LocalPreviewCSVThread: User canceled.");
+    } catch (const CsvReader::RowTooLong &e) {
+        smsList.clear();
+        emit errorOccurred(tr("IDS_CSV_ROW_TOO_LONG_LINE_%1").arg(e.line()));
     } catch (const std::exception &e) {
         smsList.clear();
         emit errorOccurred(QString::fromUtf8(e.what()));
     }
 }
 
-qint64 LocalPreviewCSVThread::countRecords(QIODevice &device) const
+CsvReader::Encoding LocalPreviewCSVThread::fileEncoding() const
 {
+    QFile file(csvPath);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(file.errorString());
+    const CsvReader::Encoding marked = CsvReader::markedEncoding(file);
+    if (marked == CsvReader::Encoding::Utf8 && !isUtf8Device(file))
+        return CsvReader::Encoding::Latin1;
+    return marked;
+}
+
+void LocalPreviewCSVThread::findDataFolder()
+{
+    // A file from anywhere may come with links in its data folder; only what really lies
+    // inside the folder beside the file is taken.
+    const QString fileFolder = QFileInfo(QFileInfo(csvPath).absolutePath()).canonicalFilePath();
+    const QFileInfo data(dataDir.path());
+    const QString real = data.canonicalFilePath();
+    dataRoot = !fileFolder.isEmpty() && isInside(real, fileFolder) ? real : QString();
+    dataFolderRefused = dataRoot.isEmpty() && (data.exists() || data.isSymLink());
+}
+
+qint64 LocalPreviewCSVThread::countRecords() const
+{
+    CsvReader::TextFile text(csvPath, encoding);
     // The first row is the header unless the layout has none.
     QStringList first;
-    CsvReader::readCSVRow(first, device, 4, separator());
-    qint64 total = CsvReader::totalRecords(device);
+    CsvReader::readCSVRow(first, text.device(), 4, dialect);
+    qint64 total = CsvReader::totalRecords(text.device(), dialect.lineEnd);
     if (importer && !importer->hasHeader())
         ++total;
-    if (!device.seek(0))
-        fail(device.errorString());
     return total;
 }
 
-QString LocalPreviewCSVThread::readConverted(QByteArray utf8)
+QString LocalPreviewCSVThread::readAll()
 {
-    QBuffer buffer(&utf8);
-    buffer.open(QIODevice::ReadOnly);
-    return readAll(buffer, countRecords(buffer));
-}
-
-QString LocalPreviewCSVThread::readAll(QIODevice &device, qint64 total)
-{
-    const CsvReader::HeaderIndex header = readHeader(device);
-    const Counts counts = readRows(device, header, total);
+    const qint64 total = countRecords();
+    CsvReader::TextFile text(csvPath, encoding);
+    if (text.device().peek(3) == "\xEF\xBB\xBF")
+        text.device().skip(3);
+    CsvReader::RowStream rows(text.device(), dialect);
+    const CsvReader::HeaderIndex header = readHeader(rows);
+    const Counts counts = readRows(rows, header, total);
+    if (counts.valid + counts.invalid + counts.drafts == 0)
+        fail(tr("IDS_CSV_NO_MESSAGES"));
     if (importer)
         fillNumbersByPerson(smsList);
     return summary(counts);
 }
 
-CsvReader::HeaderIndex LocalPreviewCSVThread::readHeader(QIODevice &device) const
+CsvReader::HeaderIndex LocalPreviewCSVThread::readHeader(CsvReader::RowStream &rows) const
 {
     if (importer && !importer->hasHeader())
         return {};
+    // The first row of four fields or more; shorter ones before it are blank lines.
     QStringList row;
-    CsvReader::readCSVRow(row, device, 4, separator());
+    while (rows.next(row) && row.size() < 4)
+        row.clear();
     const CsvReader::HeaderIndex header = CsvReader::headerIndex(row);
     if (!importer) {
         for (const char *name : {"send", "date", "number", "content"}) {
@@ -198,7 +220,7 @@ CsvReader::HeaderIndex LocalPreviewCSVThread::readHeader(QIODevice &device) cons
 }
 
 LocalPreviewCSVThread::Counts LocalPreviewCSVThread::readRows(
-    QIODevice &device, const CsvReader::HeaderIndex &header, qint64 total)
+    CsvReader::RowStream &rows, const CsvReader::HeaderIndex &header, qint64 total)
 {
     Counts counts;
     QStringList row;
@@ -213,13 +235,16 @@ LocalPreviewCSVThread::Counts LocalPreviewCSVThread::readRows(
         if (countReportDue(counts.valid, total))
             emit updateProgress(percent(counts.valid, total), tr("SMS %1:%2").arg(counts.valid).arg(total));
     };
-    CsvReader::RowStream rows(device, separator());
     for (;;) {
         checkCancelled();
         const bool more = rows.next(row);
+        // A NUL byte would end the number or the name wherever the text goes next, filing
+        // the message in another conversation.
+        if (holdsNul(row))
+            fail(tr("IDS_CSV_NUL_BYTE_LINE_%1").arg(rows.rowLine()));
         // A row of one field is a blank line.
         if (row.size() > 1 && !importer) {
-            take(convertOwnRow(header, row, counts.valid + 1));
+            take(convertOwnRow(header, row, counts.valid + 1, counts));
         } else if (row.size() > 1) {
             const QHash<QString, QVariant> values = importer->convertRow(header, row);
             if (values.value(QStringLiteral("draft")).toBool())
@@ -233,7 +258,7 @@ LocalPreviewCSVThread::Counts LocalPreviewCSVThread::readRows(
     }
     // Rows of a file cut short, or after a quote never closed, would be lost without a word.
     if (rows.endedInQuotes())
-        fail(tr("IDS_CSV_ENDS_IN_QUOTES"));
+        fail(tr("IDS_CSV_ENDS_IN_QUOTES_LINE_%1").arg(rows.openQuoteLine()));
     return counts;
 }
 
@@ -244,13 +269,15 @@ QString LocalPreviewCSVThread::summary(const Counts &counts) const
         : tr("IDS_IMPORT_CSV_PREVIEW_SUC_%1").arg(counts.valid);
     if (counts.drafts != 0)
         text += QLatin1Char(' ') + tr("IDS_CSV_DRAFTS_LEFT_OUT_%1").arg(counts.drafts);
+    if (counts.refusedAttachments != 0)
+        text += QLatin1Char(' ') + tr("IDS_CSV_ATTACHMENTS_REFUSED_%1").arg(counts.refusedAttachments);
     if (importer && namedWithoutNumbers(smsList))
         text += QLatin1Char(' ') + tr("IDS_CSV_NO_PHONE_NUMBERS");
     return text;
 }
 
 SMSInfo LocalPreviewCSVThread::convertOwnRow(
-    const CsvReader::HeaderIndex &header, const QStringList &row, int number) const
+    const CsvReader::HeaderIndex &header, const QStringList &row, int number, Counts &counts) const
 {
     const auto field = [&](const char *name, const QString &fallback = QString()) {
         return CsvReader::fieldValue(header, row, QLatin1String(name), fallback);
@@ -264,7 +291,7 @@ SMSInfo LocalPreviewCSVThread::convertOwnRow(
     sms.date = parseDate(field("date"));
     if (!sms.date.isValid())
         fail(tr("IDS_INVALID_DATE_FORMAT"));
-    sms.attachments = attachments(header, row, number);
+    sms.attachments = attachments(header, row, number, counts);
     return sms;
 }
 
@@ -277,11 +304,6 @@ SMSInfo LocalPreviewCSVThread::importedMessage(const QHash<QString, QVariant> &v
     sms.person = values.value(QStringLiteral("person")).toString();
     sms.body = values.value(QStringLiteral("content")).toString();
     return sms;
-}
-
-char LocalPreviewCSVThread::separator() const
-{
-    return importer ? importer->separator() : ',';
 }
 
 QDateTime LocalPreviewCSVThread::parseDate(const QString &text)
@@ -303,7 +325,7 @@ QDateTime LocalPreviewCSVThread::parseDate(const QString &text)
 }
 
 QList<AttachmentInfo> LocalPreviewCSVThread::attachments(
-    const CsvReader::HeaderIndex &header, const QStringList &row, int number) const
+    const CsvReader::HeaderIndex &header, const QStringList &row, int number, Counts &counts) const
 {
     const QStringList mimes = pieces(CsvReader::fieldValue(header, row, QStringLiteral("mime")));
     const QStringList names = pieces(CsvReader::fieldValue(header, row, QStringLiteral("cl")));
@@ -316,14 +338,27 @@ QList<AttachmentInfo> LocalPreviewCSVThread::attachments(
         const QString copy = dataFileName(copies.at(i));
         if (mimes.at(i).isEmpty() || names.at(i).isEmpty() || copy.isEmpty())
             continue;
+        const QFileInfo copyInfo(dataDir.filePath(copy));
+        // Filed without its copy the message would name a file nobody has.
+        if (!dataFolderRefused && !copyInfo.exists() && !copyInfo.isSymLink())
+            fail(tr("IDS_CSV_ATTACHMENT_MISSING_%1_MESSAGE_%2").arg(copy).arg(number));
+        if (!takesCopy(copyInfo)) {
+            ++counts.refusedAttachments;
+            continue;
+        }
         AttachmentInfo attachment;
         attachment.mimeType = mimes.at(i);
         attachment.fileName = names.at(i);
-        attachment.filePath = dataDir.filePath(copy);
-        // Filed without its copy the message would name a file nobody has.
-        if (!QFileInfo(attachment.filePath).isFile())
-            fail(tr("IDS_CSV_ATTACHMENT_MISSING_%1_MESSAGE_%2").arg(copy).arg(number));
+        // The resolved path, so that a link put in its place meanwhile is not followed.
+        attachment.filePath = copyInfo.canonicalFilePath();
         found.append(attachment);
     }
     return found;
+}
+
+bool LocalPreviewCSVThread::takesCopy(const QFileInfo &copy) const
+{
+    const QString real = copy.canonicalFilePath();
+    // isFile() is false for a folder, a device or a pipe, which a copy would hang on.
+    return !dataRoot.isEmpty() && isInside(real, dataRoot) && QFileInfo(real).isFile();
 }

@@ -9,14 +9,20 @@
 #include <QString>
 
 class CSVImporter;
+class QFileInfo;
 class QIODevice;
 
 // Reads a whole CSV file into messages under the progress contract, for the preview
 // before an import: our own export format, or another phone's through the importer.
-// Attachments are taken only from the "data" folder beside the file, and a row naming a
-// copy that is not there fails the preview. A file that starts with a UTF-16 byte-order
-// mark is read as UTF-16; one whose bytes are not UTF-8 is read as Latin-1, and the
-// success text says so.
+// Attachments are taken only from the "data" folder beside the file: a row naming a copy
+// that is not there fails the preview, and one whose copy is no regular file inside that
+// folder once links are followed (a link to another place, a device) keeps its other
+// values without it, counted in the success text. A file that starts with a UTF-16
+// byte-order mark is read as UTF-16; one whose bytes are not UTF-8 is read as Latin-1, and
+// the success text says so. Both are decoded as they are read, never held whole. A file
+// without any line feed ends its lines with carriage returns. A file without a single row
+// of messages, a row of more than CsvReader::kMaxRowBytes, a NUL byte in a row or a quoted
+// field still open at the end fails the preview, naming the line.
 // Another phone's drafts are left out and counted. Its messages without a number take the
 // number of another message of the same person, so that a person's messages stay in one
 // conversation; when no message has a number, the success text says so.
@@ -47,25 +53,35 @@ private:
         int valid = 0;
         int invalid = 0;
         int drafts = 0;
+        int refusedAttachments = 0;
     };
 
-    // The rows of messages from the device's start, for the progress; leaves it at its start.
-    qint64 countRecords(QIODevice &device) const;
-    // Returns the success text, as readAll does, of a text converted to UTF-8.
-    QString readConverted(QByteArray utf8);
+    CsvReader::Encoding fileEncoding() const;
+    void findDataFolder();
+    // The rows of messages, for the progress.
+    qint64 countRecords() const;
     // Returns the success text.
-    QString readAll(QIODevice &device, qint64 total);
-    CsvReader::HeaderIndex readHeader(QIODevice &device) const;
-    Counts readRows(QIODevice &device, const CsvReader::HeaderIndex &header, qint64 total);
+    QString readAll();
+    CsvReader::HeaderIndex readHeader(CsvReader::RowStream &rows) const;
+    Counts readRows(CsvReader::RowStream &rows, const CsvReader::HeaderIndex &header, qint64 total);
     QString summary(const Counts &counts) const;
     // number: the row's place among the file's messages, from 1, for error texts.
-    SMSInfo convertOwnRow(const CsvReader::HeaderIndex &header, const QStringList &row, int number) const;
+    SMSInfo convertOwnRow(
+        const CsvReader::HeaderIndex &header, const QStringList &row, int number, Counts &counts) const;
     static SMSInfo importedMessage(const QHash<QString, QVariant> &values);
-    QList<AttachmentInfo> attachments(const CsvReader::HeaderIndex &header, const QStringList &row, int number) const;
-    char separator() const;
+    QList<AttachmentInfo> attachments(
+        const CsvReader::HeaderIndex &header, const QStringList &row, int number, Counts &counts) const;
+    // Whether a copy named in the file is a regular file inside the data folder.
+    bool takesCopy(const QFileInfo &copy) const;
 
     QList<SMSInfo> smsList;
     CSVImporter *importer;
     QString csvPath;
     QDir dataDir;
+    // The data folder with its links resolved; empty when it is not inside the file's folder.
+    QString dataRoot;
+    // Whether the data folder is there but leads out of the file's folder.
+    bool dataFolderRefused = false;
+    CsvReader::Encoding encoding = CsvReader::Encoding::Utf8;
+    CsvReader::Dialect dialect;
 };

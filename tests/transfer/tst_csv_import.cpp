@@ -14,10 +14,13 @@
 #include "TestMessage.h"
 
 #include <QDirIterator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <ctime>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -29,8 +32,11 @@ using TestFiles::writeFile;
 const QByteArray kHeader = "send,date,number,person,subject,content,mime,cl,atta\n";
 const QString kWrongFormat = u"The format of your imported CSV file did not match that of Ombrevale."_s;
 const QString kBadDate = u"Incorrect date format in CSV data.Correct format is (yyyy-MM-dd hh:mm:ss)."_s;
-const QString kCutOff
-    = u"The file ends inside quoted text: it was cut off, or a quote is missing. Nothing was imported."_s;
+QString cutOffOnLine(int line)
+{
+    return u"The file ends inside quoted text that begins on line %1: it was cut off, or a quote is missing. "
+           "Nothing was imported."_s.arg(line);
+}
 
 // What a store holds, attachment files' contents included, in a form QCOMPARE shows.
 QStringList storeContents(MmsDB &store)
@@ -93,6 +99,9 @@ private slots:
     void ownFormatRows();
     void attachmentEntriesStayInDataFolder_data();
     void attachmentEntriesStayInDataFolder();
+    void attachmentLinksStayInDataFolder_data();
+    void attachmentLinksStayInDataFolder();
+    void carriageReturnLineEnds();
     void legacyEncoding_data();
     void legacyEncoding();
     void badFileEndsPreview_data();
@@ -226,6 +235,86 @@ void TestCsvImport::attachmentEntriesStayInDataFolder()
     QVERIFY(!storeContents(*account.store()).join(u'\n').contains(u"secret"_s));
 }
 
+void TestCsvImport::attachmentLinksStayInDataFolder_data()
+{
+    QTest::addColumn<QString>("copy");
+    QTest::addColumn<int>("refused");
+    QTest::addColumn<QStringList>("filed");
+    const QStringList both {u"file:inside"_s, u"file:note"_s};
+    QTest::newRow("file linked out") << u"link to secret"_s << 1 << QStringList {u"file:note"_s};
+    QTest::newRow("data folder linked out") << u"data to outside"_s << 2 << QStringList();
+    QTest::newRow("link leading nowhere") << u"link to nothing"_s << 1 << QStringList {u"file:note"_s};
+    QTest::newRow("pipe") << u"pipe"_s << 1 << QStringList {u"file:note"_s};
+    QTest::newRow("folder") << u"folder"_s << 1 << QStringList {u"file:note"_s};
+    QTest::newRow("link inside data") << u"link inside"_s << 0 << both;
+    QTest::newRow("data folder linked within the export") << u"data to copies"_s << 0 << both;
+}
+
+void TestCsvImport::attachmentLinksStayInDataFolder()
+{
+    QFETCH(QString, copy);
+    QFETCH(int, refused);
+    QFETCH(QStringList, filed);
+    // holiday.jpg is the copy under test; note.txt beside it is a plain file the row keeps.
+    writeFile(m_dir->filePath(u"secret"_s), "secret");
+    writeFile(m_dir->filePath(u"outside/holiday.jpg"_s), "secret");
+    writeFile(m_dir->filePath(u"outside/note.txt"_s), "note");
+    writeFile(m_dir->filePath(u"in/copies/holiday.jpg"_s), "inside");
+    writeFile(m_dir->filePath(u"in/copies/note.txt"_s), "note");
+    const QString data = m_dir->filePath(u"in/data"_s);
+    const QString holiday = data + u"/holiday.jpg"_s;
+    if (copy == u"data to outside"_s) {
+        QVERIFY(QFile::link(m_dir->filePath(u"outside"_s), data));
+    } else if (copy == u"data to copies"_s) {
+        QVERIFY(QFile::link(u"copies"_s, data));
+    } else {
+        writeFile(data + u"/note.txt"_s, "note");
+        writeFile(data + u"/real/holiday.jpg"_s, "inside");
+    }
+    if (copy == u"link to secret"_s)
+        QVERIFY(QFile::link(m_dir->filePath(u"secret"_s), holiday));
+    else if (copy == u"link to nothing"_s)
+        QVERIFY(QFile::link(m_dir->filePath(u"nothing"_s), holiday));
+    else if (copy == u"link inside"_s)
+        QVERIFY(QFile::link(u"real/holiday.jpg"_s, holiday));
+    else if (copy == u"pipe"_s)
+        QCOMPARE(mkfifo(QFile::encodeName(holiday).constData(), 0600), 0);
+    else if (copy == u"folder"_s)
+        QVERIFY(QDir().mkpath(holiday));
+    writeFile(csvPath(),
+        kHeader
+            + "0,2024-03-01 10:00:00,5550100,,,hi,text/plain;text/plain,holiday.jpg;note.txt,holiday.jpg;note.txt\n");
+
+    const Preview read = preview(csvPath());
+    QCOMPARE(read.errors, QStringList());
+    const QString left
+        = u" %1 attachments were left out: they were not files inside the folder \"data\" beside the file."_s;
+    QCOMPARE(read.successes,
+        QStringList {u"Successfully load 1 SMS & MMS."_s + (refused != 0 ? left.arg(refused) : QString())});
+    QCOMPARE(read.messages.size(), 1);
+    TestAccount account(u"target"_s);
+    ProgressRecorder importing;
+    LocalRestoreThread importer(read.messages, &importing);
+    QVERIFY(importing.run(importer));
+    QCOMPARE(importing.errors, QStringList());
+    const QStringList stored = storeContents(*account.store());
+    QCOMPARE(stored.filter(QRegularExpression(u"^file:"_s)), filed);
+    QVERIFY2(!stored.join(u'\n').contains(u"secret"_s), qPrintable(stored.join(u'\n')));
+}
+
+void TestCsvImport::carriageReturnLineEnds()
+{
+    // As old Mac programs write: no line feed anywhere, a carriage return in quotes is text.
+    QByteArray bytes = kHeader + "0,2024-03-01 10:00:00,5550100,,,\"two\rlines\"\n0,2024-03-01 10:01:00,5550101,,,b";
+    bytes.replace('\n', '\r');
+    writeFile(csvPath(), bytes);
+    const Preview read = preview(csvPath());
+    QCOMPARE(read.errors, QStringList());
+    QCOMPARE(read.messages.size(), 2);
+    QCOMPARE(read.messages.first().body, u"two\rlines"_s);
+    QCOMPARE(read.messages.last().address, u"5550101"_s);
+}
+
 void TestCsvImport::legacyEncoding_data()
 {
     QTest::addColumn<QByteArray>("body");
@@ -272,8 +361,23 @@ void TestCsvImport::badFileEndsPreview_data()
         << kHeader + good + "0,2024-03-01 10:00:00,5550100,,,pic,image/png,photo;1.png,photo;1.png\n" + good
         << u"Message 2 of the file names the attachment photo, which is not in the folder \"data\" beside the file. "
            "Nothing was imported."_s;
-    QTest::newRow("cut off in a quoted text") << kHeader + good + "0,2024-03-01 10:00:00,5550100,,,\"hel" << kCutOff;
-    QTest::newRow("quote never closed") << kHeader + "0,2024-03-01 10:00:00,5550100,,,5\" screen\n" + good << kCutOff;
+    QTest::newRow("cut off in a quoted text")
+        << kHeader + good + "0,2024-03-01 10:00:00,5550100,,,\"hel" << cutOffOnLine(3);
+    QTest::newRow("quote never closed") << kHeader + good + "0,2024-03-01 10:00:00,5550100,,,5\" screen\n" + good + good
+                                        << cutOffOnLine(3);
+    QTest::newRow("only a header") << kHeader + "\n" << u"The file holds no messages."_s;
+    // A NUL would cut the number to another conversation's.
+    const QString nul = u"Line %1 of the file holds a NUL byte, which no message text has: the file is damaged or "
+                        "not a text file. Nothing was imported."_s;
+    QTest::newRow("NUL in the number") << kHeader + good + "\"0\",\"2024-03-01 10:00:00\",\"a\nb\",,,x\n" + good
+            + QByteArray("0,2024-03-01 10:00:00,5550100") + '\0'
+            + "99,,,hi\n" << nul.arg(6);
+    QTest::newRow("NUL in the name") << kHeader + QByteArray("0,2024-03-01 10:00:00,5550100,Ann") + '\0' + ",,hi\n"
+                                     << nul.arg(2);
+    QTest::newRow("row over 64 MiB")
+        << kHeader + good + "0,2024-03-01 10:00:00,5550100,,,\"" + QByteArray(64 * 1024 * 1024, 'x') + "\"\n"
+        << u"The message on line 3 of the file is longer than 64 MiB, more than any phone holds. "
+           "Nothing was imported."_s;
 }
 
 void TestCsvImport::badFileEndsPreview()

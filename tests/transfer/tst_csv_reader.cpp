@@ -125,6 +125,10 @@ private slots:
     void separators();
     void endedInQuotes_data();
     void endedInQuotes();
+    void carriageReturnLines_data();
+    void carriageReturnLines();
+    void rowCap_data();
+    void rowCap();
     void utf16Text_data();
     void utf16Text();
     void header_data();
@@ -175,7 +179,8 @@ void TestCsvReader::rows_data()
         << QByteArray("\xEF\xBB\xBFsend,date\n") << true << Rows {{u"send"_s, u"date"_s}, unchanged} << 1LL;
     QTest::newRow("byte-order mark kept")
         << QByteArray("\xEF\xBB\xBFsend\n") << false << Rows {{text("\xEF\xBB\xBFsend")}, end} << 1LL;
-    QTest::newRow("NUL ends the text") << QByteArray("ab\0cd,e\n", 8) << false << Rows {{u"ab"_s, u"e"_s}, end} << 1LL;
+    QTest::newRow("NUL kept in the text")
+        << QByteArray("ab\0cd,e\n", 8) << false << Rows {{u"ab\0cd"_s, u"e"_s}, end} << 1LL;
     QTest::newRow("multi-byte characters") << QByteArray("\"\xC3\xA9,\xD7\xA9\",\xF0\x9F\x98\x80\n") << false
                                            << Rows {{text("\xC3\xA9,\xD7\xA9"), text("\xF0\x9F\x98\x80")}, end} << 1LL;
 }
@@ -274,25 +279,99 @@ void TestCsvReader::endedInQuotes_data()
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<bool>("cut");
+    QTest::addColumn<qint64>("quoteLine");
 
-    QTest::newRow("cut in a quoted field") << QByteArray("a,b\n1,\"hel") << true;
-    QTest::newRow("cut after a doubled quote") << QByteArray("1,\"say \"\"") << true;
-    QTest::newRow("quote opened mid-field, never closed") << QByteArray("1,5\" screen\n2,x\n") << true;
-    QTest::newRow("closed at the very end") << QByteArray("1,\"hello\"") << false;
-    QTest::newRow("whole rows") << QByteArray("1,\"a\nb\"\n") << false;
-    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("cut in a quoted field") << QByteArray("a,b\n1,\"hel") << true << 2LL;
+    QTest::newRow("cut after a doubled quote") << QByteArray("1,\"say \"\"") << true << 1LL;
+    QTest::newRow("quote opened mid-field, never closed") << QByteArray("1,5\" screen\n2,x\n") << true << 1LL;
+    QTest::newRow("opened after rows with quoted line breaks")
+        << QByteArray("1,\"a\nb\"\n2,\"c\r\n\"\n3,\"open\n4,x\n") << true << 5LL;
+    QTest::newRow("closed at the very end") << QByteArray("1,\"hello\"") << false << 0LL;
+    QTest::newRow("whole rows") << QByteArray("1,\"a\nb\"\n") << false << 0LL;
+    QTest::newRow("empty") << QByteArray() << false << 0LL;
 }
 
 void TestCsvReader::endedInQuotes()
 {
     QFETCH(QByteArray, input);
     QFETCH(bool, cut);
+    QFETCH(qint64, quoteLine);
 
     QBuffer buffer(&input);
     buffer.open(QIODevice::ReadOnly);
     CsvReader::RowStream stream(buffer);
     for (QStringList row; stream.next(row); row.clear()) { }
     QCOMPARE(stream.endedInQuotes(), cut);
+    if (cut)
+        QCOMPARE(stream.openQuoteLine(), quoteLine);
+}
+
+void TestCsvReader::carriageReturnLines_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<Rows>("expected");
+    QTest::addColumn<QList<qint64>>("lines");
+
+    QTest::newRow("rows") << QByteArray("h1,h2\r1,2\r3,4")
+                          << Rows {{u"h1"_s, u"h2"_s}, {u"1"_s, u"2"_s}, {u"3"_s, u"4"_s}} << QList<qint64> {1, 2, 3};
+    QTest::newRow("quoted carriage return is text")
+        << QByteArray("\"a\rb\",c\r\rd\r") << Rows {{u"a\rb"_s, u"c"_s}, {QString()}, {u"d"_s}, {QString()}}
+        << QList<qint64> {1, 3, 4, 5};
+}
+
+void TestCsvReader::carriageReturnLines()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(Rows, expected);
+    QFETCH(QList<qint64>, lines);
+
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    QVERIFY(!CsvReader::hasLineFeed(buffer));
+    buffer.seek(0);
+    CsvReader::RowStream stream(buffer, {',', '\r'});
+    Rows read;
+    QList<qint64> readLines;
+    for (bool more = true; more;) {
+        QStringList row;
+        more = stream.next(row);
+        read.append(row);
+        readLines.append(stream.rowLine());
+    }
+    QCOMPARE(read, expected);
+    QCOMPARE(readLines, lines);
+    buffer.seek(0);
+    QCOMPARE(CsvReader::totalRecords(buffer, '\r'), qint64(expected.size() - 1));
+}
+
+void TestCsvReader::rowCap_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<qint64>("tooLongOnLine");
+
+    // A cap of 8 bytes: the text of the fields counts, not the quotes and separators.
+    QTest::newRow("at the cap") << QByteArray("ab,\"cd\"\"\",efg\n\"12345678\"\n") << 0LL;
+    QTest::newRow("one byte over, unquoted") << QByteArray("x\n\n123456789\n") << 3LL;
+    QTest::newRow("one byte over, quoted across lines") << QByteArray("x\n\"1234\n5678\"\n") << 2LL;
+    QTest::newRow("over in the sum of the fields") << QByteArray("x\n12345,6789\n") << 2LL;
+    QTest::newRow("quote never closed") << QByteArray("x\n\"open\n" + QByteArray(100, 'y')) << 2LL;
+}
+
+void TestCsvReader::rowCap()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(qint64, tooLongOnLine);
+
+    TrickleDevice pipe(input, 3);
+    CsvReader::RowStream stream(pipe, {}, 8);
+    try {
+        for (QStringList row; stream.next(row); row.clear()) { }
+        QCOMPARE(tooLongOnLine, 0);
+    } catch (const CsvReader::RowTooLong &error) {
+        QCOMPARE(error.line(), tooLongOnLine);
+    }
+    // The reader's own cap is the phone link's line cap.
+    QCOMPARE(CsvReader::kMaxRowBytes, 64 * 1024 * 1024);
 }
 
 void TestCsvReader::utf16Text_data()
@@ -307,6 +386,12 @@ void TestCsvReader::utf16Text_data()
                                                        "a,b\n")
                                          << QByteArray();
     QTest::newRow("one byte") << QByteArray("\xFF") << QByteArray();
+    // The file is decoded 64 KiB at a time; one pair of surrogates is cut by the first block.
+    QByteArray emoji;
+    for (int i = 0; i < 20000; ++i)
+        emoji += QByteArray("\x3D\xD8\x00\xDE", 4);
+    QTest::newRow("pair of surrogates across blocks")
+        << "\xFF\xFE" + QByteArray("a\0", 2) + emoji << "a" + QString(u"😀"_s).repeated(20000).toUtf8();
 }
 
 void TestCsvReader::utf16Text()
@@ -314,14 +399,15 @@ void TestCsvReader::utf16Text()
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, utf8);
 
-    QBuffer buffer(&input);
-    buffer.open(QIODevice::ReadOnly);
-    const std::optional<QByteArray> converted = CsvReader::utf16AsUtf8(buffer);
-    QCOMPARE(converted.has_value(), !utf8.isNull());
-    if (converted)
-        QCOMPARE(*converted, utf8);
-    else
-        QCOMPARE(buffer.pos(), 0);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath(u"in.csv"_s), input);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const CsvReader::Encoding encoding = CsvReader::markedEncoding(file);
+    QCOMPARE(file.pos(), 0);
+    QCOMPARE(encoding == CsvReader::Encoding::Utf8, utf8.isNull());
+    CsvReader::TextFile text(path, encoding);
+    QCOMPARE(text.device().readAll(), utf8.isNull() ? input : utf8);
 }
 
 void TestCsvReader::header_data()
