@@ -2,11 +2,14 @@
 // and the memory each step adds, next to the rate of sqlite3's own .import of the same file
 // into a plain table, measured in the same run.
 //
-//   bench_import [ROWS=100000] [MMS_PERCENT=5]
+//   bench_import [ROWS=100000] [MMS_PERCENT=5] [LARGE_MIB=256]
 //
 // The own-format file is an export of a generated account (attachments copied into its
 // "data" folder); the other-phone file has the layout of a phone manager without a header
-// row, read through the importer plug-in beside this program.
+// row, read through the importer plug-in beside this program. Then large files of LARGE_MIB
+// (messages of 1 KiB in UTF-8, Latin-1 and UTF-16, and one message of a body that size,
+// which the preview refuses) are previewed, each step's added memory next to the text the
+// messages read hold (0 skips them).
 
 #include "Accounts.h"
 #include "BenchData.h"
@@ -21,9 +24,12 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <cstdio>
+
+#include <malloc.h>
 
 namespace {
 
@@ -87,6 +93,56 @@ QList<SMSInfo> preview(const QString &csv, CSVImporter *importer)
     return worker.messages();
 }
 
+// An own-format file of about mebibytes in the encoding, written a row at a time: rows of a
+// 1 KiB body, or (oneBody) a single row whose body fills the file.
+QString writeLarge(
+    const QString &folder, const char *name, QStringConverter::Encoding encoding, int mebibytes, bool oneBody)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("%1/%1.csv").arg(QLatin1String(name)));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return path;
+    // A byte-order mark only where the reader tells the encoding by it.
+    QStringEncoder encoder(encoding,
+        encoding == QStringConverter::Utf16LE ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    const qint64 size = qint64(mebibytes) * 1024 * 1024;
+    const QString word = encoding == QStringConverter::Latin1 ? QStringLiteral("caf\u00e9 ") : QStringLiteral("word ");
+    file.write(encoder.encode(QStringLiteral("send,date,number,person,subject,content,mime,cl,atta\n")));
+    if (oneBody) {
+        file.write(encoder.encode(QStringLiteral("0,2024-03-01 10:00:00,5550100,,,")));
+        const QByteArray block = encoder.encode(word.repeated(64 * 1024 / word.size()));
+        while (file.size() < size)
+            file.write(block);
+        file.write(encoder.encode(QStringLiteral("\n")));
+        return path;
+    }
+    const QString body = word.repeated(1024 / word.size());
+    for (int i = 0; file.size() < size; ++i) {
+        file.write(encoder.encode(QStringLiteral("0,2024-03-01 10:%1:00,555%2,,,%3\n")
+                                      .arg(i % 60, 2, 10, QLatin1Char('0'))
+                                      .arg(i % 10000, 4, 10, QLatin1Char('0'))
+                                      .arg(body)));
+    }
+    return path;
+}
+
+void previewLarge(
+    const QString &folder, const char *name, QStringConverter::Encoding encoding, int mebibytes, bool oneBody = false)
+{
+    const QString csv = writeLarge(folder, name, encoding, mebibytes, oneBody);
+    // The heap the steps before freed goes back first, or it would hide what this one takes.
+    malloc_trim(0);
+    QList<SMSInfo> messages;
+    const auto figures = BenchData::measure([&] { messages = preview(csv, nullptr); });
+    double text = 0;
+    for (const SMSInfo &sms : messages)
+        text += sms.body.size() * 2.0 + sms.address.size() * 2.0;
+    std::printf("%-40s %6d MiB file %8lld rows  %6.1f s  +%7.1f MiB, the messages' text %7.1f MiB\n", name, mebibytes,
+        qlonglong(messages.size()), figures.first, figures.second, text / 1024 / 1024);
+    QFile::remove(csv);
+}
+
 void importIntoNewAccount(const QString &account, const QList<SMSInfo> &messages)
 {
     Accounts::createAccount(account);
@@ -113,6 +169,7 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int mmsPercent = argc > 2 ? std::atoi(argv[2]) : 5;
+    const int largeMiB = argc > 3 ? std::atoi(argv[3]) : 256;
     QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("home")).toUtf8());
 
@@ -146,6 +203,15 @@ int main(int argc, char *argv[])
     checkImported(QStringLiteral("other"), messages);
     std::printf("preview / sqlite3 .import: %.2f   preview + import / sqlite3 .import: %.2f\n",
         sqliteOther.first / otherPreview.first, sqliteOther.first / (otherPreview.first + otherImport.first));
+    messages.clear();
     std::printf("peak resident memory: %ld MiB\n", BenchData::peakRssMiB());
+
+    if (largeMiB > 0) {
+        previewLarge(dir.path(), "large, UTF-8", QStringConverter::Utf8, largeMiB);
+        previewLarge(dir.path(), "large, Latin-1", QStringConverter::Latin1, largeMiB);
+        previewLarge(dir.path(), "large, UTF-16", QStringConverter::Utf16LE, largeMiB);
+        previewLarge(dir.path(), "one body of the whole file", QStringConverter::Utf8, largeMiB, true);
+        std::printf("peak resident memory: %ld MiB\n", BenchData::peakRssMiB());
+    }
     return 0;
 }
