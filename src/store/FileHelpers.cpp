@@ -101,21 +101,23 @@ void removeDirRecursively(const QString &path)
     dir.rmdir(dir.absolutePath());
 }
 
-QString uniqueFilePath(const QString &path)
+QString uniqueFilePath(const QString &path, const QString &alsoIn)
 {
-    if (!QFileInfo::exists(path))
-        return path;
     const QFileInfo info(path);
+    const auto taken = [&](const QString &name) {
+        return QFileInfo::exists(info.absoluteDir().filePath(name))
+            || (!alsoIn.isEmpty() && QFileInfo::exists(QDir(alsoIn).filePath(name)));
+    };
+    if (!taken(info.fileName()))
+        return path;
     const QString base = info.baseName();
     const QString ext = info.suffix();
-    const QDir folder = info.absoluteDir();
     for (int n = 1;; ++n) {
         QString name = QStringLiteral("%1(%2)").arg(base).arg(n);
         if (!ext.isEmpty())
             name += QLatin1Char('.') + ext;
-        const QString candidate = folder.filePath(name);
-        if (!QFileInfo::exists(candidate))
-            return candidate;
+        if (!taken(name))
+            return info.absoluteDir().filePath(name);
     }
 }
 

@@ -13,8 +13,8 @@ void removeDirRecursively(const QString &path);
 void removeDirContents(const QString &path);
 
 // path itself when nothing exists there; otherwise the first free "base(n).ext"
-// beside it, n counting from 1.
-QString uniqueFilePath(const QString &path);
+// beside it, n counting from 1. With alsoIn, a name must be free in that folder too.
+QString uniqueFilePath(const QString &path, const QString &alsoIn = QString());
 
 // The last part of a file name from outside (the phone, a file), either separator
 // counted, never a way out of its folder: names that are no file name become "attachment".
