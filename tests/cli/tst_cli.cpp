@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -438,6 +439,24 @@ void TestCli::importing()
     QVERIFY2(refused.err.contains(QLatin1String("did not match")), qPrintable(refused.err));
     QCOMPARE(import({}).status, 1);
     QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 5);
+
+    // A file from elsewhere whose data folder links to a file outside it: the message comes
+    // in, the file it links to does not.
+    const QString secret = write(QStringLiteral("secret.txt"), "secret");
+    const QString linked = write(QStringLiteral("linked/linked.csv"),
+        "send,date,number,person,subject,content,mime,cl,atta\n"
+        "0,2024-03-02 10:00:00,5550100,Ann,,look,image/jpeg,holiday.jpg,holiday.jpg\n");
+    QVERIFY(QDir().mkpath(m_home->filePath(QStringLiteral("linked/data"))));
+    QVERIFY(QFile::link(secret, m_home->filePath(QStringLiteral("linked/data/holiday.jpg"))));
+    const Result fromLinked = import({linked});
+    QCOMPARE(fromLinked.status, 0);
+    QVERIFY2(fromLinked.out.contains(QLatin1String("1 attachments were left out")), qPrintable(fromLinked.out));
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 6);
+    for (QDirIterator files(m_home->filePath(QStringLiteral("share")), QDir::Files, QDirIterator::Subdirectories);
+         files.hasNext();) {
+        const QString path = files.next();
+        QVERIFY2(TestFiles::readFile(path) != "secret", qPrintable(path));
+    }
 }
 
 void TestCli::importingAndExportingXml()
