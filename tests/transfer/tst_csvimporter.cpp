@@ -428,6 +428,11 @@ void TestCSVImporter::filesPreviewed_data()
         << QList<QVariantHash> {
                sms(false, local(2012, 3, 4, 9, 15), QString(), QStringLiteral("Bob"), QStringLiteral("hi")),
                sms(true, local(2012, 3, 4, 9, 20), QString(), QStringLiteral("Carol"), QStringLiteral("yo\tthere"))};
+    QTest::newRow("old Mac line ends: carriage returns only")
+        << QStringLiteral("mac-carriage-returns.csv") << QStringLiteral("Successfully load 2 SMS & MMS.")
+        << QList<QVariantHash> {sms(false, local(2012, 3, 4, 10, 20, 30), QStringLiteral("5550100"),
+                                    QStringLiteral("Bob"), QStringLiteral("Two\rlines")),
+               sms(true, local(2012, 3, 4, 11, 0), QStringLiteral("5550101"), QString(), QStringLiteral("plain"))};
     const QString anna = QStringLiteral("Anna Martin");
     QTest::newRow("chats: the owner's messages belong to the chat")
         << QStringLiteral("imazing.csv") << QStringLiteral("Successfully load 3 SMS & MMS.")
