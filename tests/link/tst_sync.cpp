@@ -34,8 +34,9 @@ QStringList accountFiles()
     QDirIterator it(account.absolutePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = account.relativeFilePath(it.next());
-        // The store and its search index; anything else is a backup's leftover.
-        if (path != QLatin1String("mms.db") && path != QLatin1String(SearchIndex::kFileName))
+        // The store and its search index with their logs; anything else is a backup's leftover.
+        const QString file = path.section(QLatin1Char('-'), 0, 0);
+        if (file != QLatin1String("mms.db") && file != QLatin1String(SearchIndex::kFileName))
             files.append(path);
     }
     files.sort();
