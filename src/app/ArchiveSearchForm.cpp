@@ -108,10 +108,11 @@ void ArchiveSearchForm::searchNow()
     const SearchIndex::State state = store ? store->searchIndex().state() : SearchIndex::State::Closed;
     if (state != SearchIndex::State::Ready) {
         showHits({});
-        showStatus(
-            state == SearchIndex::State::Outdated ? tr(
-                "The messages are not ready to be searched yet: close this window and open it again to prepare them.")
-                                                  : tr("Searching is not available for this account."),
+        showStatus(state == SearchIndex::State::Rebuilding ? SearchIndex::rebuildingText()
+                : state == SearchIndex::State::Outdated
+                ? tr("The messages are not ready to be searched yet: close this window and open it again to prepare "
+                     "them.")
+                : tr("Searching is not available for this account."),
             true);
         return;
     }
