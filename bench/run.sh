@@ -24,3 +24,5 @@ echo "== XML backup of SMS Backup & Restore: import and export"
 build/bin/bench_sbr_xml
 echo "== search: index build, queries, size, cost to backups"
 build/bin/bench_search
+echo "== store: readers in other processes during a large backup; an MMS to many people"
+build/bin/bench_readers

@@ -27,9 +27,11 @@ QString safeFileName(const QString &fileName);
 // device"); a partial copy is removed first.
 void copyFile(const QString &source, const QString &target);
 
-// A digest of the file's bytes, by which files of equal content are told apart; empty
-// when the file cannot be read.
+// A digest of the file's bytes, by which files of other content are told apart quickly
+// (equal digests still need sameContent); empty when the file cannot be read.
 QByteArray contentDigest(const QString &path);
+// Whether both files can be read and hold the same bytes.
+bool sameContent(const QString &first, const QString &second);
 
 // Makes a folder with its missing parents; throws std::runtime_error with the path and
 // the system's reason when it cannot.

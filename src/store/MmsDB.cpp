@@ -521,7 +521,7 @@ const MmsDB::FiledFile *MmsDB::findFiledCopy(const AttachmentInfo &attachment)
     for (FiledFile &filed : *candidates) {
         if (filed.digest.isEmpty())
             filed.digest = FileHelpers::contentDigest(filed.path);
-        if (filed.digest == digest)
+        if (filed.digest == digest && FileHelpers::sameContent(filed.path, attachment.filePath))
             return &filed;
     }
     return nullptr;
