@@ -108,6 +108,7 @@ private slots:
     void badFileEndsPreview();
     void failedImportLeavesStore_data();
     void failedImportLeavesStore();
+    void messagesWithoutNumberKeepTheirContacts();
     void previewTableCells();
     void ownDatesReadAsTheFormatParserReadsThem();
     void ownDatesAcrossClockChanges();
@@ -437,6 +438,22 @@ void TestCsvImport::failedImportLeavesStore()
         QVERIFY2(receiver.reports.first().contains(error), qPrintable(receiver.reports.first()));
     QCOMPARE(storeContents(store), before);
     otherWriter.unlock();
+}
+
+void TestCsvImport::messagesWithoutNumberKeepTheirContacts()
+{
+    TestAccount account(u"names"_s);
+    const QList<SMSInfo> messages {TestMessage(QString()).from(u"Ann"_s).saying(u"from Ann"_s).at(utc(2024, 3, 1)),
+        TestMessage(QString()).from(u"Bob"_s).saying(u"from Bob"_s).at(utc(2024, 3, 2)),
+        TestMessage(QString()).saying(u"from nobody"_s).at(utc(2024, 3, 3))};
+    ProgressRecorder importing;
+    LocalRestoreThread importer(messages, &importing);
+    QVERIFY(importing.run(importer));
+    QCOMPARE(importing.errors, QStringList());
+    // Two people without a number are two conversations, never one called "Unknown".
+    QCOMPARE(storeContents(*account.store()),
+        (QStringList {u"0|Ann|Ann|from Ann|2024-03-01T08:00:00Z"_s, u"0|Bob|Bob|from Bob|2024-03-02T08:00:00Z"_s,
+            u"0|Unknown||from nobody|2024-03-03T08:00:00Z"_s}));
 }
 
 void TestCsvImport::previewTableCells()
