@@ -445,6 +445,8 @@ void TestPhoneSim::faultOptionsParse()
     QVERIFY(applyPhoneFaultOption(plans, QStringLiteral("malform"), QStringLiteral("smsrecv:zerodate@5"), &error));
     QVERIFY(applyPhoneFaultOption(plans, QStringLiteral("silent"), QStringLiteral("hello"), &error));
     QVERIFY(applyPhoneFaultOption(plans, QStringLiteral("slow"), QStringLiteral("restore:7"), &error));
+    QVERIFY(applyPhoneFaultOption(plans, QStringLiteral("open-with"), QStringLiteral("smsrecv:"), &error));
+    QVERIFY(applyPhoneFaultOption(plans, QStringLiteral("open-with"), QStringLiteral("backup:$sms:1,0"), &error));
 
     QCOMPARE(plans[PhoneSessionKind::Backup].dropAfterLine, 0);
     QCOMPARE(plans[PhoneSessionKind::Restore].dropAfterLine, -1);
@@ -459,6 +461,9 @@ void TestPhoneSim::faultOptionsParse()
     QCOMPARE(plans[PhoneSessionKind::Backup].malformation, PhoneFault::Malformation::None);
     QVERIFY(plans[PhoneSessionKind::Hello].silent);
     QVERIFY(!plans[PhoneSessionKind::Backup].silent);
+    QCOMPARE(plans[PhoneSessionKind::SmsRecv].openingLine, QByteArray(""));
+    QCOMPARE(plans[PhoneSessionKind::Backup].openingLine, QByteArray("$sms:1,0"));
+    QVERIFY(!plans[PhoneSessionKind::Hello].openingLine);
 
     const QList<QPair<QString, QString>> wrong = {
         {QStringLiteral("drop-after"), QStringLiteral("backup")},
@@ -468,6 +473,7 @@ void TestPhoneSim::faultOptionsParse()
         {QStringLiteral("malform"), QStringLiteral("backup:short@x")},
         {QStringLiteral("slow"), QStringLiteral("fast")},
         {QStringLiteral("silent"), QStringLiteral("hello:1")},
+        {QStringLiteral("open-with"), QStringLiteral("smsrecv")},
     };
     for (const auto &[option, value] : wrong) {
         error.clear();

@@ -130,6 +130,10 @@ bool applyPhoneFaultOption(
         change.errorAtLine = *n;
         if (rest.contains(QLatin1Char(':')))
             change.errorText = rest.section(QLatin1Char(':'), 1);
+    } else if (option == QLatin1String("open-with")) {
+        if (!hasRest)
+            return fail(error, QStringLiteral("--open-with wants KIND:LINE, not \"%1\"").arg(value));
+        change.openingLine = rest.toUtf8();
     } else if (option == QLatin1String("malform")) {
         const auto type = phonesim::phoneMalformationFromName(rest.section(QLatin1Char('@'), 0, 0));
         const auto from = rest.contains(QLatin1Char('@')) ? number(rest.section(QLatin1Char('@'), 1), 1) : 1;
@@ -152,6 +156,8 @@ bool applyPhoneFaultOption(
             plan.delayMs = change.delayMs;
         else if (option == QLatin1String("drop-after"))
             plan.dropAfterLine = change.dropAfterLine;
+        else if (option == QLatin1String("open-with"))
+            plan.openingLine = change.openingLine;
         else if (option == QLatin1String("error-at")) {
             plan.errorAtLine = change.errorAtLine;
             plan.errorText = change.errorText;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 
@@ -43,6 +44,8 @@ struct PhoneFault
     int malformFromLine = 1;
     int delayMs = 0; // pause before every line the phone sends
     bool silent = false; // accept, read, never send anything
+    // Sent as line 1 the moment the session starts, before its own lines; may be empty.
+    std::optional<QByteArray> openingLine;
     bool once = false; // the plan is cleared when a session has taken it
     int spareSessions = 0; // the first N sessions of the kind run without the fault
 };
@@ -55,6 +58,6 @@ std::optional<PhoneFault::Malformation> phoneMalformationFromName(const QString 
 // One fault option of the command line, applied to the plans of the kinds it names
 // (KIND is one kind's name or "all"):
 //   drop-after KIND:N      error-at KIND:N[:TEXT]      malform KIND:TYPE[@N]
-//   silent KIND            slow MS or KIND:MS
+//   silent KIND            slow MS or KIND:MS      open-with KIND:LINE
 bool applyPhoneFaultOption(
     QMap<PhoneSessionKind, PhoneFault> &plans, const QString &option, const QString &value, QString *error);

@@ -269,7 +269,8 @@ Ending incoming(LineChannel &ch, SimState &state)
     }
 }
 
-// A session under its fault plan: the plan's opening, a silent phone, or the session itself.
+// A session under its fault plan: the plan's opening, a silent phone, or the session itself
+// after the plan's opening line.
 Ending runSession(LineChannel &ch, const PhoneFault &fault, const std::function<Ending()> &session)
 {
     ch.setFault(fault);
@@ -277,6 +278,8 @@ Ending runSession(LineChannel &ch, const PhoneFault &fault, const std::function<
         return ch.ending();
     if (fault.silent)
         return ch.holdSilently();
+    if (fault.openingLine && !ch.send(*fault.openingLine, Role::Reply))
+        return ch.ending();
     return session();
 }
 

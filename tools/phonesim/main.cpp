@@ -56,6 +56,8 @@ included. Line 0 is the start of the session.
                             the type only), badbase64 (a data line), empty (an
                             empty line instead of any line)
   --silent KIND             accept and never answer
+  --open-with KIND:LINE     send LINE (may be empty) as line 1, the moment the
+                            session starts
   --slow MS or KIND:MS      wait MS before every line the phone sends
   --fault-once              each fault plan serves one session only
   --fault-after N           each fault plan spares the first N sessions of its
@@ -113,9 +115,10 @@ bool parseArguments(const QCoreApplication &app, Options *o, QString *error)
     const QCommandLineOption deviceName(
         QStringLiteral("device-name"), QStringLiteral("The name the greeting reports."), QStringLiteral("NAME"));
     const QStringList faultNames = {QStringLiteral("drop-after"), QStringLiteral("error-at"), QStringLiteral("malform"),
-        QStringLiteral("silent"), QStringLiteral("slow")};
-    const QStringList faultValues = {QStringLiteral("KIND:N"), QStringLiteral("KIND:N[:TEXT]"),
-        QStringLiteral("KIND:TYPE[@N]"), QStringLiteral("KIND"), QStringLiteral("MS|KIND:MS")};
+        QStringLiteral("silent"), QStringLiteral("slow"), QStringLiteral("open-with")};
+    const QStringList faultValues
+        = {QStringLiteral("KIND:N"), QStringLiteral("KIND:N[:TEXT]"), QStringLiteral("KIND:TYPE[@N]"),
+            QStringLiteral("KIND"), QStringLiteral("MS|KIND:MS"), QStringLiteral("KIND:LINE")};
     const QCommandLineOption faultOnce(
         QStringLiteral("fault-once"), QStringLiteral("Each fault plan serves one session only."));
     const QCommandLineOption faultAfter(QStringLiteral("fault-after"),
