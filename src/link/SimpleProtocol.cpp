@@ -98,8 +98,11 @@ public:
                 m_deadline.setRemainingTime(m_timeoutMs);
                 return;
             }
-            if (!sliceEnded(socket, m_deadline))
+            // Told from the socket's state now: its error may be left from an earlier wait.
+            if (socket.state() != QAbstractSocket::ConnectedState)
                 throw SocketDataTransferException(socket.errorString());
+            if (m_deadline.hasExpired())
+                throw SocketTimeoutException(socket.errorString());
         }
     }
 

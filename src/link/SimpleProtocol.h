@@ -25,6 +25,13 @@ public:
     explicit SocketDataTransferException(const QString &message);
 };
 
+// A read found the socket silent for its whole bound, the connection still open.
+class SocketTimeoutException : public SocketDataTransferException
+{
+public:
+    using SocketDataTransferException::SocketDataTransferException;
+};
+
 // The phone reported a failure with "$error:"; the message is the phone's text.
 class RemoteException : public std::runtime_error
 {
@@ -46,9 +53,10 @@ inline constexpr qint64 kMaxLineBytes = qint64(64) << 20;
 // kMaxLineBytes, unless a test has set a smaller one.
 qint64 maxLineBytes();
 
-// Reads one line: carriage returns dropped, bytes as Latin-1. Fails once the socket has
-// been silent for timeoutMs (-1: SyncTiming::replyTimeoutMs()) with no full line
-// buffered: each byte that arrives starts that bound afresh. A set cancel flag ends the
+// Reads one line: carriage returns dropped, bytes as Latin-1. Fails with
+// SocketTimeoutException once the socket has been silent for timeoutMs
+// (-1: SyncTiming::replyTimeoutMs()) with no full line buffered: each byte that arrives
+// starts that bound afresh. A set cancel flag ends the
 // wait with JobCancelled within SyncTiming::kCancelCheckMs. The part of a line read before
 // a failure stays with the socket for the next read.
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);

@@ -76,13 +76,12 @@ void SyncListenSMSThread::listen()
             endRun(data);
         QString line;
         try {
-            line = readCommand(data, SyncTiming::kListenReadTimeoutMs);
+            line = readLine(data, SyncTiming::kListenReadTimeoutMs);
+        } catch (const SocketTimeoutException &) {
+            continue; // a quiet phone is no failure
         } catch (const SocketDataTransferException &) {
             if (stopRequested)
                 endRun(data);
-            // A quiet phone is no failure; the time-out also covers an empty line after it.
-            if (data.error() == QAbstractSocket::SocketTimeoutError)
-                continue;
             throw;
         }
         handleLine(line);
@@ -92,6 +91,9 @@ void SyncListenSMSThread::listen()
 void SyncListenSMSThread::handleLine(const QString &line)
 {
     const CommandLine command = parseCommandLine(line);
+    if (command.command == Command::Error)
+        throw RemoteException(decodeText(command.argument));
+    // Anything else that is no record, an empty line among them, carries no message.
     if (command.command != Command::Sms)
         return;
     const PhoneRecord record = parseSMSRecord(command.argument);
@@ -111,7 +113,7 @@ void SyncListenSMSThread::endRun(QTcpSocket &data)
     try {
         while (data.canReadLine() || data.waitForReadyRead(0)) {
             if (data.canReadLine())
-                handleLine(readCommand(data, 0));
+                handleLine(readLine(data, 0));
         }
     } catch (const std::exception &e) {
         qDebug("SyncListenSMSThread: stopped while reading: %s", e.what());

@@ -41,6 +41,7 @@ protected:
 
 private:
     void listen();
+    // Hands a record over, skips any other line; "$error:" ends the session.
     void handleLine(const QString &line);
     // Hands over the lines the phone has already sent, then ends the run.
     [[noreturn]] void endRun(QTcpSocket &data);

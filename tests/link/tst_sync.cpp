@@ -101,6 +101,8 @@ private slots:
     void listenerDeliversMessages();
     void listenerDeliversWhatItReadBeforeARestart();
     void listenerSkipsBadRecords();
+    void listenerReadsLinesThatAreNoRecord_data();
+    void listenerReadsLinesThatAreNoRecord();
     void listenerEndsOnATooLongLine();
 
 private:
@@ -619,6 +621,38 @@ void TestSync::listenerSkipsBadRecords()
     QCOMPARE(skipped.size(), 1);
     QVERIFY(skipped.first().first().toString().startsWith(
         QStringLiteral("SMS raw format wrong, less then 5 fields, raw:")));
+    QCOMPARE(failed.size(), 0);
+}
+
+void TestSync::listenerReadsLinesThatAreNoRecord_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("failure"); // empty: the listener goes on
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("carriage return") << QByteArray("\r") << QString();
+    QTest::newRow("phone's error") << QByteArray("$error:") + QByteArray("Tm8gc2lnbmFs") << QStringLiteral("No signal");
+}
+
+void TestSync::listenerReadsLinesThatAreNoRecord()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, failure);
+    // The line comes the moment the session starts, before any quiet second of the listener.
+    PhoneFault fault;
+    fault.openingLine = line;
+    m_phone->setFault(PhoneSessionKind::SmsRecv, fault);
+    const auto listener = std::make_unique<SyncListenSMSThread>();
+    QSignalSpy received(listener.get(), &SyncListenSMSThread::receivedSMS);
+    QSignalSpy failed(listener.get(), &SyncListenSMSThread::errorOccurred);
+    listener->restart();
+    if (!failure.isEmpty()) {
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 20000);
+        QCOMPARE(failed.first().first().toString(), failure);
+        return;
+    }
+    QVERIFY(m_phone->waitForListeners(1, 20000));
+    m_phone->pushIncoming(QStringLiteral("5550100"), QStringLiteral("after it"));
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 20000);
     QCOMPARE(failed.size(), 0);
 }
 
