@@ -1,4 +1,5 @@
 #include "Startup.h"
+#include "TerminalText.h"
 
 #include <QApplication>
 
@@ -6,6 +7,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Diagnostics may quote the phone's text, escape sequences and all.
+    TerminalText::installMessageHandler();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

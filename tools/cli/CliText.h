@@ -9,6 +9,7 @@
 // the terminal nor break a line or its columns. Machine output (--json) is not for it.
 namespace CliText {
 
+// TerminalText::printable with tabs escaped, as they separate the columns.
 QString printable(const QString &text);
 // Writes the text, made printable, and a line feed.
 void printLine(std::FILE *out, const QString &text);
