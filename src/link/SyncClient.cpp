@@ -20,18 +20,20 @@ constexpr int kPieceBytes = 140;
 
 } // namespace
 
-SyncClient::SyncClient(const QString &device, const QString &host, bool usb)
+SyncClient::SyncClient(const QString &device, const QString &host, bool usb, const std::atomic_bool *cancelled)
     : m_host(host)
     , m_device(device)
     , m_usb(usb)
 {
     QTcpSocket socket;
-    open(socket, QStringLiteral("hello://127.0.0.1/"));
-    readCommand(socket, -1);
+    open(socket, QStringLiteral("hello://127.0.0.1/"), cancelled);
+    readCommand(socket, -1, cancelled);
 }
 
-void SyncClient::open(QTcpSocket &socket, const QString &url) const
+void SyncClient::open(QTcpSocket &socket, const QString &url, const std::atomic_bool *cancelled) const
 {
+    // Connecting is not cut short: a wait that times out gives the attempt up. Its bound
+    // is kConnectTimeoutMs, and a phone that listens answers at once.
     socket.connectToHost(m_host, kServicePort, QIODevice::ReadWrite);
     if (!socket.waitForConnected(SyncTiming::kConnectTimeoutMs))
         throw SocketDataTransferException(socket.errorString());
@@ -40,7 +42,7 @@ void SyncClient::open(QTcpSocket &socket, const QString &url) const
     const QByteArray line = url.toUtf8() + '\n';
     if (socket.write(line) != line.size())
         throw SocketDataTransferException(socket.errorString());
-    flush(socket);
+    flush(socket, cancelled);
 }
 
 QStringList SyncClient::splitIntoPieces(const QString &text)
@@ -66,28 +68,39 @@ QStringList SyncClient::splitIntoPieces(const QString &text)
 QList<SMSInfo> SyncClient::sendSMS(const QString &number, const QString &text) const
 {
     QList<SMSInfo> sent;
-    sendSMS(number, text, sent, {});
+    sendSMS(number, text, sent, nullptr);
     return sent;
 }
 
-bool SyncClient::sendSMS(
-    const QString &number, const QString &text, QList<SMSInfo> &sent, const std::function<bool()> &cancelled) const
+void SyncClient::sendSMS(const QString &number, const QString &text, QList<SMSInfo> &sent,
+    const std::atomic_bool *cancelled, bool *unanswered) const
 {
-    for (const QString &piece : splitIntoPieces(text)) {
-        if (cancelled && cancelled())
-            return false;
-        sent.append(sendOneSMS(number, piece));
-    }
-    return true;
+    for (const QString &piece : splitIntoPieces(text))
+        sent.append(sendOneSMS(number, piece, cancelled, unanswered));
 }
 
-SMSInfo SyncClient::sendOneSMS(const QString &number, const QString &text) const
+SMSInfo SyncClient::sendOneSMS(
+    const QString &number, const QString &text, const std::atomic_bool *cancelled, bool *unanswered) const
 {
+    bool waiting = false;
+    bool &inFlight = unanswered ? *unanswered : waiting;
+    inFlight = false;
+    if (cancelled && cancelled->load())
+        throw JobCancelled();
     QTcpSocket socket;
-    open(socket, QStringLiteral("sendsms://127.0.0.1/"));
-    writeText(socket, encodeText(number) + QLatin1Char(',') + encodeText(text) + QLatin1Char('\n'));
-    flush(socket);
-    const CommandLine reply = parseCommandLine(readCommand(socket, -1));
+    open(socket, QStringLiteral("sendsms://127.0.0.1/"), cancelled);
+    inFlight = true;
+    writeText(socket, encodeText(number) + QLatin1Char(',') + encodeText(text) + QLatin1Char('\n'), cancelled);
+    flush(socket, cancelled);
+    QString answer;
+    try {
+        answer = readCommand(socket, -1, cancelled);
+    } catch (const RemoteException &) {
+        inFlight = false; // the phone answered that it did not send it
+        throw;
+    }
+    inFlight = false;
+    const CommandLine reply = parseCommandLine(answer);
     writeCommand(socket, kByeCommand, QString(), true);
     // Any other reply is no record: it fails as an empty one.
     const PhoneRecord record = parseSMSRecord(reply.command == Command::Sms ? reply.argument : QString());

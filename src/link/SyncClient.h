@@ -5,7 +5,7 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
+#include <atomic>
 #include <memory>
 
 class QTcpSocket;
@@ -17,25 +17,31 @@ class SyncClient
 public:
     static constexpr int kServicePort = 39580;
 
-    // Greets the phone's service; throws when it does not answer.
-    SyncClient(const QString &device, const QString &host, bool usb);
+    // Greets the phone's service; throws when it does not answer, and JobCancelled once
+    // the flag is set while it waits for the answer.
+    SyncClient(const QString &device, const QString &host, bool usb, const std::atomic_bool *cancelled = nullptr);
 
     QString host() const { return m_host; }
     QString device() const { return m_device; }
     bool isUsb() const { return m_usb; }
 
     // Connects the socket to the service port and sends the session URL.
-    void open(QTcpSocket &socket, const QString &url) const;
+    void open(QTcpSocket &socket, const QString &url, const std::atomic_bool *cancelled = nullptr) const;
 
     // Sends the text in pieces of at most 140 bytes and files each piece the phone
     // reports in the current store. Returns the pieces' records, in order.
     QList<SMSInfo> sendSMS(const QString &number, const QString &text) const;
-    // The same, stopping before the next piece once cancelled() is true (false is then
-    // returned). Each piece the phone accepted is appended to sent as it goes, so the
-    // caller knows them when a later piece fails.
-    bool sendSMS(
-        const QString &number, const QString &text, QList<SMSInfo> &sent, const std::function<bool()> &cancelled) const;
-    SMSInfo sendOneSMS(const QString &number, const QString &text) const;
+    // The same, ending with JobCancelled within SyncTiming::kCancelCheckMs once the flag is
+    // set, even while the phone is slow to answer. Each piece the phone accepted is appended
+    // to sent as it goes, so the caller knows them when a later piece fails; *unanswered
+    // then tells whether that piece had gone to the phone without its answer coming back
+    // (the phone may have sent it).
+    void sendSMS(const QString &number, const QString &text, QList<SMSInfo> &sent, const std::atomic_bool *cancelled,
+        bool *unanswered = nullptr) const;
+    // One piece. *unanswered is true from the moment the request may reach the phone until
+    // its answer is read.
+    SMSInfo sendOneSMS(const QString &number, const QString &text, const std::atomic_bool *cancelled = nullptr,
+        bool *unanswered = nullptr) const;
 
     // The current connection; empty until the first one is made.
     static std::shared_ptr<SyncClient> current();

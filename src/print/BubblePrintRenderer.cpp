@@ -2,6 +2,7 @@
 
 #include "CheckedSaveFile.h"
 #include "InstallPaths.h"
+#include "JobCancelled.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -100,7 +101,8 @@ void BubblePrintRenderer::setUpPage(QPagedPaintDevice &device)
     device.setPageLayout(layout);
 }
 
-int BubblePrintRenderer::printToPdf(const QList<SMSInfo> &messages, const QString &path)
+int BubblePrintRenderer::printToPdf(
+    const QList<SMSInfo> &messages, const QString &path, const std::atomic_bool *cancelled)
 {
     // QPdfWriter ignores failed writes: the checked save file notes them (a full disk
     // among them) and keeps the PDF away from the path until it is complete.
@@ -111,13 +113,14 @@ int BubblePrintRenderer::printToPdf(const QList<SMSInfo> &messages, const QStrin
         QPdfWriter writer(&file);
         writer.setResolution(kPdfResolution);
         setUpPage(writer);
-        painted = paint(writer, messages);
+        painted = paint(writer, messages, cancelled);
     }
     file.commitChecked();
     return painted;
 }
 
-int BubblePrintRenderer::paint(QPagedPaintDevice &device, const QList<SMSInfo> &messages)
+int BubblePrintRenderer::paint(
+    QPagedPaintDevice &device, const QList<SMSInfo> &messages, const std::atomic_bool *cancelled)
 {
     QPainter painter;
     if (!painter.begin(&device))
@@ -133,12 +136,16 @@ int BubblePrintRenderer::paint(QPagedPaintDevice &device, const QList<SMSInfo> &
 
     int count = 0;
     for (const SMSInfo &sms : messages) {
+        if (cancelled && cancelled->load())
+            break;
         ++count;
         paintMessage(sms);
     }
     painter.end();
     m_painter = nullptr;
     m_device = nullptr;
+    if (count < messages.size())
+        throw JobCancelled();
     return count;
 }
 

@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 
+#include <atomic>
+
 class QPagedPaintDevice;
 class QPainter;
 
@@ -25,11 +27,13 @@ public:
     static void setUpPage(QPagedPaintDevice &device);
 
     // Paints the messages on a device whose pages are set up; returns how many were painted.
-    int paint(QPagedPaintDevice &device, const QList<SMSInfo> &messages);
+    // Once the flag is set it stops before the next message with JobCancelled.
+    int paint(QPagedPaintDevice &device, const QList<SMSInfo> &messages, const std::atomic_bool *cancelled = nullptr);
     // Writes the messages to a PDF at 96 dots per inch and returns how many were painted.
     // Throws std::runtime_error naming the file and the cause when it cannot be written
-    // whole (a full disk too); no partial file stays, and an earlier file of that name is kept.
-    int printToPdf(const QList<SMSInfo> &messages, const QString &path);
+    // whole (a full disk too), and JobCancelled once the flag is set; either way no partial
+    // file stays, and an earlier file of that name is kept.
+    int printToPdf(const QList<SMSInfo> &messages, const QString &path, const std::atomic_bool *cancelled = nullptr);
 
     // The text a message's bubble shows: its subject, if any, on a line of its own.
     static QString bubbleText(const SMSInfo &sms);

@@ -7,6 +7,7 @@
 #include "CliProgress.h"
 #include "CliText.h"
 #include "ExportPaths.h"
+#include "JobCancelled.h"
 #include "LocalBackupThread.h"
 #include "LocalPreviewCSVThread.h"
 #include "LocalPreviewXmlThread.h"
@@ -88,10 +89,10 @@ void connectPhone(const QCommandLineParser &options)
         AdbBridge adb;
         adb.setInterruptCheck([] { return interrupted.load(); });
         adb.forward(serial, SyncClient::kServicePort, SyncClient::kServicePort);
-        SyncClient::setCurrent(std::make_shared<SyncClient>(serial, QStringLiteral("127.0.0.1"), true));
+        SyncClient::setCurrent(std::make_shared<SyncClient>(serial, QStringLiteral("127.0.0.1"), true, &interrupted));
     } else if (options.isSet(QStringLiteral("wifi"))) {
         const QString host = options.value(QStringLiteral("wifi"));
-        SyncClient::setCurrent(std::make_shared<SyncClient>(host, host, false));
+        SyncClient::setCurrent(std::make_shared<SyncClient>(host, host, false, &interrupted));
     } else {
         throw std::invalid_argument("Name the phone with --wifi HOST or --usb SERIAL.");
     }
@@ -176,57 +177,86 @@ int restore(const QCommandLineParser &options, const QString &account)
     return runWorker(worker, progress);
 }
 
-// Tells, after a send that stopped part-way, who got the text and who did not.
-void printSendReport(const QStringList &recipients, qsizetype reached, qsizetype piecesSent, const QString &text)
+// Where a send to several people stands when it ends early.
+struct SendState
 {
-    if (reached == 0 && piecesSent == 0)
-        return;
-    QStringList notSentTo = recipients.mid(reached);
-    if (piecesSent > 0) {
-        notSentTo.first()
-            += QStringLiteral(" (only %1 of %2 parts)").arg(piecesSent).arg(SyncClient::splitIntoPieces(text).size());
-    }
-    const QStringList sentTo = recipients.mid(0, reached);
+    qsizetype reached = 0; // recipients that got every piece
+    QList<SMSInfo> pieces; // the pieces the phone confirmed for the next one
+    bool unanswered = false; // a piece for the next one went out and its answer never came
+};
+
+// Tells, after a send that ended early, who got the text, who may have got it and who did not.
+void printSendReport(const QStringList &recipients, const SendState &state, const QString &text)
+{
+    const qsizetype parts = SyncClient::splitIntoPieces(text).size();
+    const QStringList sentTo = recipients.mid(0, state.reached);
+    QStringList notSentTo = recipients.mid(state.reached);
     printError(QStringLiteral("Sent to: %1")
                    .arg(sentTo.isEmpty() ? QStringLiteral("nobody") : sentTo.join(QStringLiteral(", "))));
-    printError(QStringLiteral("Not sent to: %1").arg(notSentTo.join(QStringLiteral(", "))));
+    if (state.unanswered) {
+        QString current = notSentTo.takeFirst();
+        if (parts > 1)
+            current += QStringLiteral(" (part %1 of %2)").arg(state.pieces.size() + 1).arg(parts);
+        printError(QStringLiteral("Perhaps sent to, the phone did not answer: %1").arg(current));
+    } else if (!state.pieces.isEmpty()) {
+        notSentTo.first() += QStringLiteral(" (only %1 of %2 parts)").arg(state.pieces.size()).arg(parts);
+    }
+    if (!notSentTo.isEmpty())
+        printError(QStringLiteral("Not sent to: %1").arg(notSentTo.join(QStringLiteral(", "))));
 }
 
-int send(const QCommandLineParser &options)
+void printSentPieces(const QList<SMSInfo> &pieces)
 {
-    const QString text = options.value(QStringLiteral("text"));
-    // Recipients as the compose dialog reads them: a "name(number)" label stands for its number.
+    for (const SMSInfo &sms : pieces)
+        std::printf("%s\n", qPrintable(messageLine(sms)));
+    std::fflush(stdout);
+}
+
+// Recipients as the compose dialog reads them: a "name(number)" label stands for its number.
+QStringList sendRecipients(const QCommandLineParser &options)
+{
     QStringList recipients;
     for (const QString &recipient : options.value(QStringLiteral("to")).split(QLatin1Char(','))) {
         if (!recipient.trimmed().isEmpty())
             recipients.append(recipient.trimmed());
     }
+    return recipients;
+}
+
+// Sends the text to each recipient in turn; state follows along, for a report when it fails.
+void sendToEach(const QCommandLineParser &options, const QStringList &recipients, const QString &text, SendState &state)
+{
+    connectPhone(options);
+    const std::shared_ptr<SyncClient> phone = SyncClient::current();
+    for (; state.reached < recipients.size(); ++state.reached) {
+        state.pieces.clear();
+        phone->sendSMS(
+            Sms::recipientNumber(recipients.at(state.reached)), text, state.pieces, &interrupted, &state.unanswered);
+        printSentPieces(state.pieces);
+    }
+}
+
+int send(const QCommandLineParser &options)
+{
+    const QString text = options.value(QStringLiteral("text"));
+    const QStringList recipients = sendRecipients(options);
     if (recipients.isEmpty() || text.trimmed().isEmpty())
         return usageError(QStringLiteral("send needs --to NUMBER and a non-blank --text."));
     if (options.isSet(QStringLiteral("account")))
         Accounts::openAccount(options.value(QStringLiteral("account")));
-    connectPhone(options);
-    const std::shared_ptr<SyncClient> phone = SyncClient::current();
-    const auto stop = [] { return interrupted.load(); };
-    qsizetype reached = 0;
-    QList<SMSInfo> pieces;
+    SendState state;
     try {
-        for (; reached < recipients.size(); ++reached) {
-            pieces.clear();
-            const bool whole = phone->sendSMS(Sms::recipientNumber(recipients.at(reached)), text, pieces, stop);
-            for (const SMSInfo &sms : pieces)
-                std::printf("%s\n", qPrintable(messageLine(sms)));
-            std::fflush(stdout);
-            if (!whole) {
-                printSendReport(recipients, reached, pieces.size(), text);
-                return kInterrupted;
-            }
-        }
+        sendToEach(options, recipients, text, state);
+    } catch (const UsageError &) {
+        throw;
+    } catch (const JobCancelled &) {
+        printSentPieces(state.pieces);
+        printSendReport(recipients, state, text);
+        return kInterrupted;
     } catch (const std::exception &e) {
-        for (const SMSInfo &sms : pieces)
-            std::printf("%s\n", qPrintable(messageLine(sms)));
+        printSentPieces(state.pieces);
         printError(QString::fromUtf8(e.what()));
-        printSendReport(recipients, reached, pieces.size(), text);
+        printSendReport(recipients, state, text);
         return 1;
     }
     return 0;
@@ -309,7 +339,7 @@ std::optional<ExportPaths::Filter> exportFilter(const QString &format)
 
 int exportPdf(const QList<SMSInfo> &messages, const QString &path)
 {
-    const int count = BubblePrintRenderer().printToPdf(messages, path);
+    const int count = BubblePrintRenderer().printToPdf(messages, path, &interrupted);
     printOut(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count));
     return 0;
 }
@@ -527,6 +557,8 @@ int run(const QStringList &arguments)
         return dispatch(options);
     } catch (const UsageError &e) {
         return usageError(QString::fromUtf8(e.what()));
+    } catch (const JobCancelled &) {
+        return kInterrupted;
     } catch (const std::exception &e) {
         printError(QString::fromUtf8(e.what()));
         return 1;
