@@ -96,9 +96,10 @@ void SearchIndex::attach(const QDir &folder)
         registerFunction();
         attachFile();
         m_state = State::Outdated;
-        // Damaged pages the checks below never read would still fail a search later.
-        damaged = !passesQuickCheck();
-        if (!damaged && isCurrent()) {
+        // Reading every page and every text would hold up the window's start: the first
+        // search does that (firstSearchCheck); opening compares counts and keys only.
+        m_deepChecked = false;
+        if (isCurrent(Depth::KeysOnly)) {
             installTriggers();
             m_state = State::Ready;
         }
@@ -294,7 +295,7 @@ void SearchIndex::textPrint(sqlite3_context *context, int argc, sqlite3_value **
     sqlite3_result_int64(context, qint64((hash ^ (hash >> 32)) & 0xffffffffu));
 }
 
-bool SearchIndex::isCurrent()
+bool SearchIndex::isCurrent(Depth depth)
 {
     Sqlite3Cursor tables = m_store.queryThrow(Sqlite3Sql(
         "select count(*) from search.sqlite_master where name in ('meta', 'message_words', 'pending', 'moved')"));
@@ -331,7 +332,7 @@ bool SearchIndex::isCurrent()
         return false;
     if (messages.getInt64(0) != entries.getInt64(0) || messages.getInt64(1) != entries.getInt64(1))
         return false;
-    return printsAgree();
+    return depth == Depth::KeysOnly || printsAgree();
 }
 
 bool SearchIndex::printsAgree()
@@ -628,7 +629,7 @@ std::optional<QList<qint64>> SearchIndex::findKeys(
     // is made again in the background.
     for (int attempt = 0; attempt < 2 && m_state == State::Ready; ++attempt) {
         try {
-            if (m_store.inTransaction() || !changedElsewhere() || isCurrent()) {
+            if (m_store.inTransaction() || isStillInStep()) {
                 fileNoted(locker, {}, {});
                 return matchingKeys(query, limit);
             }
@@ -641,6 +642,17 @@ std::optional<QList<qint64>> SearchIndex::findKeys(
         makeAgain();
     }
     return std::nullopt;
+}
+
+bool SearchIndex::isStillInStep()
+{
+    if (!m_deepChecked) {
+        // Damaged pages the counts never read would fail a search later; texts another
+        // program rewrote keep the counts as they were.
+        m_deepChecked = true;
+        return passesQuickCheck() && isCurrent();
+    }
+    return !changedElsewhere() || isCurrent();
 }
 
 QList<qint64> SearchIndex::matchingKeys(const SearchQuery &query, int limit)

@@ -120,8 +120,14 @@ private:
     // Attaches the file a finished background rebuild made (wait: once it has finished).
     void takeRebuilt(bool wait);
     void registerFunction();
-    bool isCurrent();
+    // How far isCurrent compares the index with the messages: their counts and keys, or
+    // also the fingerprints of every text, which reads every message.
+    enum class Depth { KeysOnly, Texts };
+    bool isCurrent(Depth depth = Depth::Texts);
     bool printsAgree();
+    // Before a search: the page check and texts' comparison opening left, once; then
+    // whether another connection's changes left the index out of step.
+    bool isStillInStep();
     qint64 dataVersion();
     // Whether another connection committed since the index was last compared with the store.
     bool changedElsewhere();
@@ -154,6 +160,7 @@ private:
     // Read by the window while a worker brings the index up to date.
     std::atomic<State> m_state {State::Closed};
     qint64 m_checkedVersion = 0;
+    bool m_deepChecked = true;
     std::unique_ptr<QThread> m_rebuild;
     std::atomic<bool> m_stopRebuild {false};
     std::atomic<bool> m_rebuilt {false};
