@@ -631,6 +631,10 @@
         <translation>The file is written in %1, which SMS Backup &amp; Restore never writes and this program cannot read; nothing was read from it.</translation>
     </message>
     <message>
+        <source>IDS_XML_VALUE_TOO_LONG</source>
+        <translation>a text holds more than 64 MiB, more than any message</translation>
+    </message>
+    <message>
         <source>IDS_XML_NOT_UTF8</source>
         <translation>it holds bytes that are not UTF-8 text, the encoding of SMS Backup &amp; Restore files</translation>
     </message>

@@ -290,6 +290,7 @@ bool SbrXmlDevice::refill()
             return false;
         }
         m_filter.feed(block, m_buffer);
+        m_sourceDone = m_filter.valueTooLong();
     }
     checkText(m_sourceDone);
     if (m_hook && !m_hook(m_source.pos()))

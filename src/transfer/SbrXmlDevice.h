@@ -46,6 +46,8 @@ public:
     bool startsLikeXml() const { return m_startsLikeXml; }
     // The line, counted as XML counts, of the first bad character; 0 when none was met.
     qint64 badTextLine() const { return m_badTextLine; }
+    // Whether the reading stopped at a text longer than SbrXmlInputFilter::kMaxValueBytes.
+    bool valueTooLong() const { return m_filter.valueTooLong(); }
     // Whether that character is a control character, rather than bytes that are not UTF-8.
     bool badTextIsControl() const { return m_badTextIsControl; }
     // The references to control characters left out of the text: what the app writes for

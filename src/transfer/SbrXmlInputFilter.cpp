@@ -74,7 +74,7 @@ SbrXmlInputFilter::SbrXmlInputFilter(DataSink &sink)
 void SbrXmlInputFilter::feed(QByteArrayView chunk, QByteArray &out)
 {
     qsizetype i = 0;
-    while (i < chunk.size()) {
+    while (i < chunk.size() && !m_valueTooLong) {
         if (m_state == State::DataValue) {
             i += dataRun(chunk.sliced(i), out);
         } else if (m_state == State::DataReference) {
@@ -281,6 +281,7 @@ void SbrXmlInputFilter::attributeByte(char c, QByteArray &out)
                 m_state = State::DataValue;
             } else {
                 m_state = State::Value;
+                m_valueBytes = 0;
             }
         } else {
             m_state = State::InTag;
@@ -288,6 +289,10 @@ void SbrXmlInputFilter::attributeByte(char c, QByteArray &out)
         }
         return;
     case State::Value:
+        if (++m_valueBytes > kMaxValueBytes) {
+            m_valueTooLong = true;
+            return;
+        }
         if (c == '&') {
             m_word.clear();
             m_afterReference = State::Value;

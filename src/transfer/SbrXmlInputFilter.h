@@ -37,6 +37,12 @@ public:
     void finish(QByteArray &out);
     // The references to control characters dropped so far.
     qint64 droppedControls() const { return m_droppedControls; }
+    // A value other than a part's data may hold this many bytes, the phone link's line cap:
+    // a longer one would cost the reader several times its size in memory.
+    static constexpr qint64 kMaxValueBytes = qint64(64) << 20;
+    // Whether a value grew past kMaxValueBytes; nothing after its first kMaxValueBytes
+    // bytes is passed on.
+    bool valueTooLong() const { return m_valueTooLong; }
 
 private:
     enum class State {
@@ -70,6 +76,8 @@ private:
     qsizetype dataRun(QByteArrayView rest, QByteArray &out);
 
     DataSink &m_sink;
+    qint64 m_valueBytes = 0;
+    bool m_valueTooLong = false;
     State m_state = State::Content;
     State m_afterReference = State::Content;
     QByteArray m_word; // a tag's or attribute's name, a reference, or what follows "<!"

@@ -143,6 +143,8 @@ void SbrXmlReader::failReading() const
         fail(tr("IDS_XML_ENCODING_%1").arg(m_device.unreadableEncoding()));
     if (!m_inRoot && !m_device.startsLikeXml())
         fail(tr("IDS_XML_NOT_SMS_BACKUP"));
+    if (m_device.valueTooLong())
+        failDamaged(tr("IDS_XML_VALUE_TOO_LONG"), m_xml.lineNumber());
     // The device stops before a bad character, so the reader sees an early end there,
     // unless it found damage before.
     if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)

@@ -452,6 +452,9 @@ void TestSbrXml::badFilesFail_data()
                                << u"The file is damaged at line 3: it holds bytes that are not UTF-8 text"_s;
     QTest::newRow("cut inside a character after the backup")
         << kHead + root + sms + "</smses>\n\xC3" << u"The file is damaged at line 5: "_s;
+    // Read whole, such a text would cost the reader several times its size in memory.
+    QTest::newRow("a text over 64 MiB") << kHead + root + sms + smsSaying(QByteArray((64 << 20) + 1, 'x'))
+            + "\n</smses>" << u"The file is damaged at line 4: a text holds more than 64 MiB"_s;
     QTest::newRow("undeclared entity") << kHead + root + sms
             + "<sms address=\"1\" date=\"1704103200000\" type=\"1\" body=\"&x;\" /></smses>"
                                        << kDamaged;
