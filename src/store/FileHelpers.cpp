@@ -9,6 +9,12 @@
 #include <cerrno>
 #include <stdexcept>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace FileHelpers {
 
 namespace {
@@ -23,6 +29,37 @@ constexpr qint64 kCopyChunk = 256 * 1024;
                                  .toStdString());
 }
 
+// Opens a copy's source, never through a link at its end nor anything but a regular file:
+// a file from outside (an import's folder) could be swapped for a link to another file
+// after it was looked at.
+void openSource(QFile &in, const QString &source, const QString &target)
+{
+#ifdef Q_OS_UNIX
+    // Without blocking: a named pipe would wait for a writer.
+    const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        copyFailed(
+            source, target, code == ELOOP ? QStringLiteral("it is a symbolic link") : WriteErrors::systemText(code));
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        copyFailed(source, target, QStringLiteral("it is not a regular file"));
+    }
+    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        copyFailed(source, target, in.errorString());
+    }
+#else
+    in.setFileName(source);
+    if (!in.open(QIODevice::ReadOnly))
+        copyFailed(source, target, in.errorString());
+#endif
+}
+
 } // namespace
 
 void copyFile(const QString &source, const QString &target)
@@ -30,9 +67,8 @@ void copyFile(const QString &source, const QString &target)
     // A plain read and write into a new file: half the cost of QFile::copy, which goes
     // through a temporary file and a rename. errno names the cause of a short write, for
     // which Qt has no text of its own.
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        copyFailed(source, target, in.errorString());
+    QFile in;
+    openSource(in, source, target);
     QFile out(target);
     errno = 0;
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))

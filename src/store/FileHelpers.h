@@ -24,7 +24,8 @@ QString safeFileName(const QString &fileName);
 
 // Copies a file into a new file at target, every write and the flush checked. Throws
 // std::runtime_error naming both paths and the system's reason ("No space left on
-// device"); a partial copy is removed first.
+// device"); a partial copy is removed first. A source that is a symbolic link or not a
+// regular file is refused.
 void copyFile(const QString &source, const QString &target);
 
 // A digest of the file's bytes, by which files of other content are told apart quickly

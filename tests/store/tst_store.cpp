@@ -889,6 +889,9 @@ void TestStore::attachmentThatCannotBeCopiedFailsItsMessage_data()
     QTest::newRow("file gone") << QStringLiteral("missing") << QStringLiteral("No such file or directory");
     QTest::newRow("thumbnail gone") << QStringLiteral("thumbnail") << QStringLiteral("No such file or directory");
     QTest::newRow("full disk") << QStringLiteral("full") << QStringLiteral("No space left on device");
+    // A file from outside may be swapped for a link to another file after it was looked at.
+    QTest::newRow("link") << QStringLiteral("link") << QStringLiteral("it is a symbolic link");
+    QTest::newRow("named pipe") << QStringLiteral("pipe") << QStringLiteral("it is not a regular file");
 }
 
 void TestStore::attachmentThatCannotBeCopiedFailsItsMessage()
@@ -911,12 +914,20 @@ void TestStore::attachmentThatCannotBeCopiedFailsItsMessage()
 
     SMSInfo mms = TestMessage::fromPersonOf(QStringLiteral("222")).saying(QStringLiteral("lost?")).atMSecs(5000);
     AttachmentInfo attachment = picture(makeImage(20, 20, QStringLiteral("c.png")), QStringLiteral("c.png"));
-    if (failure == QLatin1String("missing"))
+    const QString other = m_dir->filePath(QStringLiteral("other.png"));
+    if (failure == QLatin1String("missing")) {
         attachment.filePath = m_dir->filePath(QStringLiteral("gone.png"));
-    else if (failure == QLatin1String("thumbnail"))
+    } else if (failure == QLatin1String("thumbnail")) {
         attachment.thumbPath = m_dir->filePath(QStringLiteral("gone-thumb.png"));
-    else
+    } else if (failure == QLatin1String("link")) {
+        QVERIFY(QFile::link(attachment.filePath, other));
+        attachment.filePath = other;
+    } else if (failure == QLatin1String("pipe")) {
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {other}), 0);
+        attachment.filePath = other;
+    } else {
         TestFiles::writeFile(attachment.filePath, QByteArray(6 << 20, 'x'));
+    }
     mms.attachments.append(attachment);
     for (bool inTransaction : {false, true}) {
         if (inTransaction)
