@@ -16,13 +16,11 @@ DataSession::DataSession(const QString &urlTemplate, int dataPort, const std::at
 {
     if (!m_client)
         throw std::runtime_error("No connection.");
-    m_client->open(*m_control, urlTemplate.arg(dataPort));
+    m_client->open(*m_control, urlTemplate.arg(dataPort), cancelled);
     if (m_client->isUsb())
         AdbBridge().forward(m_client->device(), dataPort, dataPort);
     SyncTiming::pauseUnlessCancelled(SyncTiming::dataPortPauseMs(), cancelled);
-    m_data->connectToHost(m_client->host(), quint16(dataPort), QIODevice::ReadWrite);
-    if (!m_data->waitForConnected(SyncTiming::kConnectTimeoutMs))
-        throw std::runtime_error(m_data->errorString().toUtf8().toStdString());
+    simpleprotocol::connectSocket(*m_data, m_client->host(), quint16(dataPort), cancelled);
     m_data->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 

@@ -4,9 +4,11 @@
 #include "SyncTimingForTests.h"
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QStringDecoder>
 #include <QStringList>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QVariant>
 
 #include <algorithm>
@@ -224,6 +226,39 @@ LocalException::LocalException(QTcpSocket &socket, const QString &message)
     } catch (const std::exception &e) {
         qDebug("LocalException: the phone was not told: %s", e.what());
     }
+}
+
+void connectSocket(QTcpSocket &socket, const QString &host, quint16 port, const std::atomic_bool *cancelled)
+{
+    socket.connectToHost(host, port, QIODevice::ReadWrite);
+    if (!cancelled) {
+        if (!socket.waitForConnected(SyncTiming::kConnectTimeoutMs))
+            throw SocketDataTransferException(socket.errorString());
+        return;
+    }
+    // A wait for the connection that times out gives the attempt up, so it cannot wait in
+    // slices between looks at the flag: the socket's signals end a local loop instead, and
+    // a timer looks at the flag.
+    QEventLoop loop;
+    QTimer look;
+    const QDeadlineTimer deadline(SyncTiming::kConnectTimeoutMs);
+    QObject::connect(&socket, &QAbstractSocket::connected, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (cancelled->load() || deadline.hasExpired())
+            loop.quit();
+    });
+    look.start(SyncTiming::kCancelCheckMs);
+    if (socket.state() != QAbstractSocket::ConnectedState && socket.error() == QAbstractSocket::UnknownSocketError)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (socket.state() == QAbstractSocket::ConnectedState)
+        return;
+    const QString reason = socket.error() == QAbstractSocket::UnknownSocketError
+        ? QStringLiteral("Socket operation timed out")
+        : socket.errorString();
+    socket.abort();
+    throwIfCancelled(cancelled);
+    throw SocketDataTransferException(reason);
 }
 
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled)

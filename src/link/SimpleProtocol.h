@@ -59,6 +59,11 @@ qint64 maxLineBytes();
 // starts that bound afresh. A set cancel flag ends the
 // wait with JobCancelled within SyncTiming::kCancelCheckMs. The part of a line read before
 // a failure stays with the socket for the next read.
+// Connects the socket to host and port within SyncTiming::kConnectTimeoutMs, throwing
+// SocketDataTransferException when it cannot; with a cancel flag, a cancel ends the wait
+// at once with JobCancelled.
+void connectSocket(QTcpSocket &socket, const QString &host, quint16 port, const std::atomic_bool *cancelled = nullptr);
+
 QString readLine(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
 // readLine, then an empty line is "Null command." and "$error:" raises RemoteException.
 QString readCommand(QTcpSocket &socket, int timeoutMs, const std::atomic_bool *cancelled = nullptr);

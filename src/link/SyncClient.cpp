@@ -32,11 +32,7 @@ SyncClient::SyncClient(const QString &device, const QString &host, bool usb, con
 
 void SyncClient::open(QTcpSocket &socket, const QString &url, const std::atomic_bool *cancelled) const
 {
-    // Connecting is not cut short: a wait that times out gives the attempt up. Its bound
-    // is kConnectTimeoutMs, and a phone that listens answers at once.
-    socket.connectToHost(m_host, kServicePort, QIODevice::ReadWrite);
-    if (!socket.waitForConnected(SyncTiming::kConnectTimeoutMs))
-        throw SocketDataTransferException(socket.errorString());
+    connectSocket(socket, m_host, kServicePort, cancelled);
     // Sessions are short lines answered one by one: Nagle's delay would stall each of them.
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QByteArray line = url.toUtf8() + '\n';

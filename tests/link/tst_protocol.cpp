@@ -8,8 +8,15 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace simpleprotocol;
 
@@ -35,6 +42,7 @@ private slots:
     void longLines();
     void silenceBoundsAWaitNotALine();
     void cancelEndsABlockedWrite();
+    void cancelEndsAConnectThePhoneNeverAnswers();
     void commandLines_data();
     void commandLines();
     void phoneRecords_data();
@@ -228,6 +236,36 @@ void TestProtocol::longLines()
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Line too long."));
     }
     QCOMPARE(received(), "$error:" + QByteArray("Line too long.").toBase64() + "\n");
+}
+
+void TestProtocol::cancelEndsAConnectThePhoneNeverAnswers()
+{
+    // A listener that never accepts, with a queue of one: once that is taken, the system
+    // drops every later attempt unanswered, as an address nobody answers at does.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(0x7f000005); // 127.0.0.5
+    socklen_t size = sizeof address;
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), size) == 0);
+    QVERIFY(::listen(listener, 0) == 0);
+    QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) == 0);
+    const quint16 port = ntohs(address.sin_port);
+    std::vector<std::unique_ptr<QTcpSocket>> queued;
+    for (bool answered = true; answered && queued.size() < 8;) {
+        queued.push_back(std::make_unique<QTcpSocket>());
+        queued.back()->connectToHost(QStringLiteral("127.0.0.5"), port);
+        answered = queued.back()->waitForConnected(500);
+    }
+    QVERIFY(queued.back()->state() != QAbstractSocket::ConnectedState);
+
+    // Cancelled long before the connect's own time-out, which would raise another exception.
+    std::atomic_bool cancelled {false};
+    QTimer::singleShot(300, [&cancelled] { cancelled = true; });
+    QTcpSocket socket;
+    QVERIFY_THROWS_EXCEPTION(JobCancelled, connectSocket(socket, QStringLiteral("127.0.0.5"), port, &cancelled));
+    QCOMPARE(socket.state(), QAbstractSocket::UnconnectedState);
 }
 
 void TestProtocol::silenceBoundsAWaitNotALine()
