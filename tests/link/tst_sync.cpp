@@ -576,7 +576,11 @@ void TestSync::listenerDeliversMessages()
     QVERIFY(m_phone->waitForListeners(1, 20000));
     m_phone->stop();
     QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 20000);
-    QCOMPARE(failed.first().first().toString(), QStringLiteral("The remote host closed the connection"));
+    // The phone stops either while the new session is open or before it has connected.
+    const QString error = failed.first().first().toString();
+    QVERIFY2(
+        error == QLatin1String("The remote host closed the connection") || error == QLatin1String("Connection refused"),
+        qPrintable(error));
     QCOMPARE(received.size(), 1);
 }
 
