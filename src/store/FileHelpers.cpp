@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHashFunctions>
 
 #include <cerrno>
 #include <stdexcept>
@@ -93,25 +92,6 @@ void copyFile(const QString &source, const QString &target)
         fail(WriteErrors::reason(out, errno));
 }
 
-QByteArray contentDigest(const QString &path)
-{
-    // Qt's own hash of the bytes, chained over the chunks with a fixed seed: fast enough to
-    // tell files apart while filing, and sameContent confirms a match.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    size_t hash = 0;
-    for (;;) {
-        const QByteArray chunk = file.read(kCopyChunk);
-        if (chunk.isEmpty())
-            break;
-        hash = qHashBits(chunk.constData(), size_t(chunk.size()), hash);
-    }
-    if (file.error() != QFileDevice::NoError)
-        return QByteArray();
-    return QByteArray::number(quint64(hash), 16);
-}
-
 bool sameContent(const QString &first, const QString &second)
 {
     QFile a(first);
@@ -127,17 +107,18 @@ bool sameContent(const QString &first, const QString &second)
     }
 }
 
+QString cannotMakeFolder(const QString &path, int systemError)
+{
+    return QStringLiteral("Cannot make the folder %1: %2")
+        .arg(QDir::toNativeSeparators(path),
+            systemError != 0 ? WriteErrors::systemText(systemError) : QStringLiteral("the folder could not be made"));
+}
+
 void makeFolder(const QString &path)
 {
     errno = 0;
-    if (QDir().mkpath(path))
-        return;
-    const int code = errno;
-    const QString reason = code != 0 ? WriteErrors::systemText(code) : QStringLiteral("the folder could not be made");
-    throw std::runtime_error(QStringLiteral("Cannot create the folder \"%1\": %2")
-                                 .arg(QDir::toNativeSeparators(path), reason)
-                                 .toUtf8()
-                                 .toStdString());
+    if (!QDir().mkpath(path))
+        throw std::runtime_error(cannotMakeFolder(path, errno).toUtf8().toStdString());
 }
 
 void removeDirContents(const QString &path)

@@ -28,14 +28,13 @@ QString safeFileName(const QString &fileName);
 // regular file is refused.
 void copyFile(const QString &source, const QString &target);
 
-// A digest of the file's bytes, by which files of other content are told apart quickly
-// (equal digests still need sameContent); empty when the file cannot be read.
-QByteArray contentDigest(const QString &path);
 // Whether both files can be read and hold the same bytes.
 bool sameContent(const QString &first, const QString &second);
 
-// Makes a folder with its missing parents; throws std::runtime_error with the path and
-// the system's reason when it cannot.
+// "Cannot make the folder PATH: REASON", the reason the system's text for systemError.
+QString cannotMakeFolder(const QString &path, int systemError);
+// Makes a folder with its missing parents; throws std::runtime_error with
+// cannotMakeFolder's text when it cannot.
 void makeFolder(const QString &path);
 
 } // namespace FileHelpers

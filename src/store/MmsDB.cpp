@@ -495,8 +495,7 @@ void MmsDB::insertAttachment(
     }
     insertAttachmentRow(messageId, guid, thumb, filename, attachment.mimeType);
     if (!imageSource.isEmpty() && inTransaction())
-        m_filedFiles[filedFileKey(attachment, QFileInfo(imageSource).size())].append(
-            {filename, thumb, imageSource, {}});
+        m_filedFiles[filedFileKey(attachment, QFileInfo(imageSource).size())].append({filename, thumb, imageSource});
 }
 
 QString MmsDB::filedFileKey(const AttachmentInfo &attachment, qint64 size)
@@ -514,14 +513,10 @@ const MmsDB::FiledFile *MmsDB::findFiledCopy(const AttachmentInfo &attachment)
     const auto candidates = m_filedFiles.find(filedFileKey(attachment, source.size()));
     if (candidates == m_filedFiles.end())
         return nullptr;
-    // Only files of the same size and name are read, and each filed one at most once.
-    const QByteArray digest = FileHelpers::contentDigest(attachment.filePath);
-    if (digest.isEmpty())
-        return nullptr;
-    for (FiledFile &filed : *candidates) {
-        if (filed.digest.isEmpty())
-            filed.digest = FileHelpers::contentDigest(filed.path);
-        if (filed.digest == digest && FileHelpers::sameContent(filed.path, attachment.filePath))
+    // Only files of the same size, type and name are compared, each up to its first
+    // differing chunk.
+    for (const FiledFile &filed : *candidates) {
+        if (FileHelpers::sameContent(filed.path, attachment.filePath))
             return &filed;
     }
     return nullptr;

@@ -142,7 +142,6 @@ private:
         QString filename; // as the row names it
         QString thumb;
         QString path;
-        QByteArray digest; // read when a file of its size and name comes again
     };
     static QString filedFileKey(const AttachmentInfo &attachment, qint64 size);
     const FiledFile *findFiledCopy(const AttachmentInfo &attachment);

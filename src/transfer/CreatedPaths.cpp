@@ -1,18 +1,10 @@
 #include "CreatedPaths.h"
 
-#include "WriteErrors.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-
-QString CreatedPaths::cannotMake(const QString &folder, int systemError)
-{
-    return QStringLiteral("Cannot make the folder %1: %2")
-        .arg(QDir::toNativeSeparators(folder), WriteErrors::systemText(systemError));
-}
 
 bool CreatedPaths::makePath(const QString &dir)
 {
@@ -26,12 +18,10 @@ bool CreatedPaths::makePath(const QString &dir)
             break;
         path = parent;
     }
-    m_failure.clear();
     for (const QString &folder : std::as_const(missing)) {
         errno = 0;
         if (!QDir().mkdir(folder)) {
             m_failureCause = errno;
-            m_failure = cannotMake(folder, m_failureCause);
             return false;
         }
         m_folders.append(folder);
@@ -40,7 +30,6 @@ bool CreatedPaths::makePath(const QString &dir)
         return true;
     // Something that is not a folder stands in the way.
     m_failureCause = ENOTDIR;
-    m_failure = cannotMake(dir, m_failureCause);
     return false;
 }
 

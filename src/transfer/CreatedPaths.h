@@ -9,14 +9,10 @@ class CreatedPaths
 {
 public:
     // Makes the folder and its missing parents, noting each folder it made.
-    // Returns false when the folder is not there afterwards; failure() then says why.
+    // Returns false when the folder is not there afterwards; failureCause() then says why.
     bool makePath(const QString &dir);
-    // The folder the last makePath could not make and the cause.
-    QString failure() const { return m_failure; }
-    // The errno of that failure.
+    // The errno of the last makePath's failure.
     int failureCause() const { return m_failureCause; }
-    // "Cannot make the folder ...: ..." with the system's text for the errno.
-    static QString cannotMake(const QString &folder, int systemError);
     void addFile(const QString &path);
     // Removes the noted files, then the noted folders deepest first, each only when empty.
     void removeAll();
@@ -25,6 +21,5 @@ private:
     QStringList m_files;
     // Parents before children, in the order they were made.
     QStringList m_folders;
-    QString m_failure;
     int m_failureCause = 0;
 };

@@ -1,5 +1,6 @@
 #include "StagedExportFolder.h"
 
+#include "FileHelpers.h"
 #include "ProcessFolders.h"
 #include "WriteErrors.h"
 
@@ -36,7 +37,7 @@ void StagedExportFolder::prepare()
 {
     const QFileInfo place(m_final);
     if (place.exists() && !place.isDir())
-        throw std::runtime_error(CreatedPaths::cannotMake(m_final, ENOTDIR).toStdString());
+        throw std::runtime_error(FileHelpers::cannotMakeFolder(m_final, ENOTDIR).toStdString());
     m_earlier = place.exists() ? m_final : QString();
     const QDir parent = place.dir();
     if (parent.exists())
@@ -44,11 +45,11 @@ void StagedExportFolder::prepare()
     // This id's own, left by a killed run whose id came round again, is abandoned too.
     const QFileInfo own(m_staging);
     if (own.isSymLink() || (own.exists() && !own.isDir()))
-        throw std::runtime_error(CreatedPaths::cannotMake(m_final, EEXIST).toStdString());
+        throw std::runtime_error(FileHelpers::cannotMakeFolder(m_final, EEXIST).toStdString());
     if (own.exists())
         QDir(m_staging).removeRecursively();
     if (!m_created.makePath(m_staging))
-        throw std::runtime_error(CreatedPaths::cannotMake(m_final, m_created.failureCause()).toStdString());
+        throw std::runtime_error(FileHelpers::cannotMakeFolder(m_final, m_created.failureCause()).toStdString());
 }
 
 void StagedExportFolder::commit(const QString &indexFile)
@@ -91,7 +92,7 @@ void StagedExportFolder::moveFilesInto(const QString &indexFile, QList<Move> &mo
         if (!QFileInfo::exists(folder)) {
             errno = 0;
             if (!QDir().mkdir(folder))
-                fail(QStringLiteral("Cannot make the folder %1: %2"), folder, errno);
+                throw std::runtime_error(FileHelpers::cannotMakeFolder(folder, errno).toUtf8().toStdString());
             madeFolders.prepend(folder);
         }
         errno = 0;
