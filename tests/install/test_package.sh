@@ -18,7 +18,7 @@ package=$(ls "$out"/*.deb)
 depends=$(dpkg-deb -f "$package" Depends)
 echo "Depends: $depends"
 # Computed from the binaries: the toolkit's and SQLite's libraries; named by hand: the rest.
-for needed in libqt6core6 libqt6widgets6 libqt6webenginecore6 libsqlite3-0 adb fonts-noto-color-emoji \
+for needed in libqt6core6 libqt6widgets6 libqt6webenginecore6 libsqlite3-0 adb fonts-noto-color-emoji fonts-noto-cjk \
     libqt6webenginecore6-bin; do
     grep -q "\b$needed\b" <<<"$depends" || fail "Depends lacks $needed"
 done
