@@ -1,9 +1,14 @@
 #include "BubblePrintRenderer.h"
 
+#include "Catalogue.h"
 #include "CheckedSaveFile.h"
 #include "InstallPaths.h"
 #include "JobCancelled.h"
+#include "PrintedText.h"
+#include "ProductInfo.h"
 
+#include <QCoreApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -12,6 +17,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -43,39 +49,44 @@ constexpr int kPictureRoomY = 30;
 constexpr int kFrameTop = 10;
 constexpr int kMinBubbleWidth = 90;
 constexpr int kMinBubbleHeight = 52;
-// Tall enough for any text to be measured in.
-constexpr int kUnboundedHeight = 1 << 24;
+// How far each frame piece reaches over its neighbours.
+constexpr qreal kPieceOverlap = 0.25;
+// A picture is drawn this much taller than it is, as the frame's lower border is deeper.
+constexpr int kPictureStretch = 10;
+
+// Conversations a document title names before it names the account instead.
+constexpr int kTitleNames = 3;
 
 using FramePieces = std::array<QImage, 9>;
+
+// A piece with its shadow already on the page's white: pieces drawn side by side then
+// show no seam where a viewer smooths their edges.
+QImage onWhite(const QImage &piece)
+{
+    if (piece.isNull())
+        return piece;
+    QImage flat(piece.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter(&flat).drawImage(0, 0, piece);
+    return flat;
+}
 
 FramePieces loadFramePieces(const QString &set)
 {
     const QDir folder = InstallPaths::bubbleFolder();
     FramePieces pieces;
     for (int i = 0; i < 9; ++i)
-        pieces[i] = QImage(folder.filePath(QStringLiteral("%1_0%2.png").arg(set).arg(i + 1)));
+        pieces[i] = onWhite(QImage(folder.filePath(QStringLiteral("%1_0%2.png").arg(set).arg(i + 1))));
     return pieces;
 }
 
-// Read once per process: every bubble of every page uses them.
+// Read once per process: every bubble of every page uses them, and a PDF holds each
+// piece once.
 const FramePieces &framePieces(bool sent)
 {
     static const FramePieces received = loadFramePieces(QStringLiteral("bb1"));
     static const FramePieces sentSet = loadFramePieces(QStringLiteral("bb2"));
     return sent ? sentSet : received;
-}
-
-// The frame's tail lies on the outer side, so the content keeps off that side.
-int contentInset(bool sent)
-{
-    return sent ? 20 : 30;
-}
-
-QImage whiteCanvas(const QSize &size)
-{
-    QImage canvas(size, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    return canvas;
 }
 
 QImage loadPicture(const QString &path)
@@ -86,9 +97,10 @@ QImage loadPicture(const QString &path)
     return picture;
 }
 
-int pointsToPixels(qreal points, int dpi)
+QSize framedSize(const QSize &content, int roomY)
 {
-    return int(points * dpi / 72.0);
+    return QSize(
+        std::max(content.width() + kFrameRoomX, kMinBubbleWidth), std::max(content.height() + roomY, kMinBubbleHeight));
 }
 
 } // namespace
@@ -96,9 +108,27 @@ int pointsToPixels(qreal points, int dpi)
 void BubblePrintRenderer::setUpPage(QPagedPaintDevice &device)
 {
     const QMarginsF margins(kMarginPoints, kMarginPoints, kMarginPoints, kMarginPoints);
-    QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, margins, QPageLayout::Point);
-    layout.setMode(QPageLayout::FullPageMode);
-    device.setPageLayout(layout);
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, margins, QPageLayout::Point));
+}
+
+QString BubblePrintRenderer::documentTitle(const QList<SMSInfo> &messages, const QString &accountName)
+{
+    QStringList names;
+    for (const SMSInfo &sms : messages) {
+        const QString name = Sms::displayName(sms);
+        if (!names.contains(name))
+            names.append(name);
+        if (names.size() > kTitleNames)
+            break;
+    }
+    const bool named = !names.isEmpty() && (names.size() <= kTitleNames || accountName.isEmpty());
+    const QString who = named ? names.mid(0, kTitleNames).join(QLatin1String(", ")) : accountName;
+    return QCoreApplication::translate("BubblePrintRenderer", "IDS_PRINT_TITLE_%1").arg(who);
+}
+
+QString BubblePrintRenderer::creator()
+{
+    return Catalogue::productTitle() + QLatin1Char(' ') + ProductInfo::version();
 }
 
 int BubblePrintRenderer::printToPdf(
@@ -112,6 +142,8 @@ int BubblePrintRenderer::printToPdf(
     {
         QPdfWriter writer(&file);
         writer.setResolution(kPdfResolution);
+        writer.setTitle(m_title);
+        writer.setCreator(creator());
         setUpPage(writer);
         painted = paint(writer, messages, cancelled);
     }
@@ -127,10 +159,10 @@ int BubblePrintRenderer::paint(
         return 0;
     m_device = &device;
     m_painter = &painter;
+    m_font = font();
     m_content = contentRect(device);
     m_lastHeaderTime = 0;
     m_page = 1;
-    painter.setFont(font());
     painter.setPen(Qt::black);
     startPage();
 
@@ -149,25 +181,24 @@ int BubblePrintRenderer::paint(
     return count;
 }
 
+// Inside the margins, 20 pixels in from them (the margins read back in points, taken as
+// pixels), as the page layout has always been.
 QRect BubblePrintRenderer::contentRect(const QPagedPaintDevice &device)
 {
     const QMarginsF margins = device.pageLayout().margins(QPageLayout::Point);
-    const int dpiX = device.logicalDpiX();
-    const int dpiY = device.logicalDpiY();
-    const int left = pointsToPixels(margins.left(), dpiX);
-    const int top = pointsToPixels(margins.top(), dpiY);
-    const int width = int(device.width() - left - margins.right() * dpiX / 72.0);
-    const int height = int(device.height() - top - margins.bottom() * dpiY / 72.0);
-    return QRect(left, top, width, height);
+    const int left = int(margins.left());
+    const int top = int(margins.top());
+    return QRect(left, top, int(device.width() - margins.left() - margins.right()),
+        int(device.height() - margins.top() - margins.bottom()));
 }
 
-// A white page with its number in the bottom margin, filled from the top.
+// A white page with its number below the content, filled from the top.
 void BubblePrintRenderer::startPage()
 {
     m_painter->fillRect(m_content, Qt::white);
     m_y = m_content.top();
-    const QRect numberArea(m_content.left(), m_content.bottom() + kNumberGap, m_content.width(), kNumberHeight);
-    m_painter->drawText(numberArea, Qt::AlignRight | Qt::AlignVCenter, QString::number(m_page));
+    drawLine(QString::number(m_page),
+        QRect(m_content.left(), m_content.bottom() + kNumberGap, m_content.width(), kNumberHeight), Qt::AlignRight);
 }
 
 void BubblePrintRenderer::newPage()
@@ -184,60 +215,127 @@ int BubblePrintRenderer::spaceLeft() const
     return m_content.height() - m_y;
 }
 
+int BubblePrintRenderer::emptyPageSpace() const
+{
+    return m_content.height() - m_content.top();
+}
+
+bool BubblePrintRenderer::atPageTop() const
+{
+    return m_y == m_content.top();
+}
+
 void BubblePrintRenderer::paintMessage(const SMSInfo &sms)
 {
+    const std::unique_ptr<PrintedText> text = layOutText(sms, m_device, int(m_content.width() * kBubbleWidthShare));
+    const int bubbleHeight = textBubbleSize(*text).height();
+    // A bubble no page can hold starts wherever its first lines fit.
+    const int neededHeight = bubbleHeight + kTextBubbleRoom < emptyPageSpace() ? bubbleHeight : kMinBubbleHeight;
     const qint64 time = sms.date.toMSecsSinceEpoch();
-    if (time - m_lastHeaderTime > kDateInterval) {
+    const bool dated = time - m_lastHeaderTime > kDateInterval;
+    const int dateHeight = dated ? kDateHeight : 0;
+
+    // A message whose first bubble does not fit goes to the next page, its date line
+    // with it.
+    const bool dateFits = !dated || spaceLeft() > kDateRoom;
+    if (!atPageTop() && (!dateFits || neededHeight + kTextBubbleRoom >= spaceLeft() - dateHeight))
+        newPage();
+    if (dated) {
         paintDateLine(sms.date);
         m_lastHeaderTime = time;
     }
-
-    const QString text = bubbleText(sms);
-    const QImage bubble = textBubble(text, int(m_content.width() * kBubbleWidthShare), sms.isSend);
-    if (bubble.height() + kTextBubbleRoom >= spaceLeft())
-        newPage();
     paintNameLine(sms);
     // A picture message without text shows its pictures only.
-    if (!text.isEmpty() || sms.attachments.isEmpty())
-        placeBubble(bubble, sms.isSend, kGapBelowText);
+    if (!bubbleText(sms).isEmpty() || sms.attachments.isEmpty())
+        paintTextBubble(*text, sms.isSend);
     paintAttachments(sms);
 }
 
 void BubblePrintRenderer::paintDateLine(const QDateTime &date)
 {
-    if (spaceLeft() <= kDateRoom)
-        newPage();
-    m_painter->drawText(QRect(m_content.left(), m_y, m_content.width(), kDateHeight), Qt::AlignCenter,
-        date.toLocalTime().toString(QStringLiteral("MM/dd/yyyy hh:mm")));
+    drawLine(date.toLocalTime().toString(QStringLiteral("MM/dd/yyyy hh:mm")),
+        QRect(m_content.left(), m_y, m_content.width(), kDateHeight), Qt::AlignHCenter);
     m_y += kDateHeight;
 }
 
 void BubblePrintRenderer::paintNameLine(const SMSInfo &sms)
 {
     const QRect area(m_content.left() + kNameIndent, m_y, m_content.width() - 2 * kNameIndent, kNameHeight);
-    const Qt::Alignment side = sms.isSend ? Qt::AlignRight : Qt::AlignLeft;
-    m_painter->drawText(area, side | Qt::AlignVCenter, Sms::displayName(sms));
+    // A name too long for the line ends in an ellipsis rather than past the paper.
+    const QString name = QFontMetrics(m_font, m_device).elidedText(Sms::displayName(sms), Qt::ElideRight, area.width());
+    drawLine(name, area, sms.isSend ? Qt::AlignRight : Qt::AlignLeft);
     m_y += kNameHeight;
+}
+
+// Whole when the page let it through, otherwise as many lines as each page holds, in
+// a frame of their own.
+void BubblePrintRenderer::paintTextBubble(const PrintedText &text, bool sent)
+{
+    if (textBubbleSize(text).height() + kTextBubbleRoom - kNameHeight < spaceLeft()) {
+        drawTextBubble(text, 0, text.lineCount(), sent);
+    } else {
+        for (int first = 0; first < text.lineCount();) {
+            if (first > 0)
+                newPage();
+            const int last = first + text.linesFitting(first, spaceLeft() - kTextRoomY);
+            drawTextBubble(text, first, last, sent);
+            first = last;
+        }
+    }
+    m_y += kGapBelowText;
+}
+
+void BubblePrintRenderer::drawTextBubble(const PrintedText &text, int first, int last, bool sent)
+{
+    const QSize size = framedSize(QSize(text.width(), text.height(first, last)), kTextRoomY);
+    const QRect bubble(bubbleLeft(size.width(), sent), m_y, size.width(), size.height());
+    drawNinePiece(*m_painter, bubble, sent);
+    text.draw(*m_painter, bubble.topLeft() + contentOffset(sent), first, last);
+    m_y += size.height();
 }
 
 void BubblePrintRenderer::paintAttachments(const SMSInfo &sms)
 {
     for (const AttachmentInfo &attachment : sms.attachments) {
-        const QImage picture = attachmentPicture(attachment);
+        const QImage picture = fittedPicture(attachmentPicture(attachment));
         if (picture.isNull())
             continue;
-        const QImage bubble = attachmentBubble(picture, sms.isSend);
-        if (bubble.height() - 1 >= spaceLeft())
+        const QSize size = attachmentBubbleSize(picture.size());
+        if (size.height() - 1 >= spaceLeft())
             newPage();
-        placeBubble(bubble, sms.isSend, kGapBelowAttachment);
+        const QRect bubble(bubbleLeft(size.width(), sms.isSend), m_y, size.width(), size.height());
+        drawNinePiece(*m_painter, bubble, sms.isSend);
+        m_painter->drawImage(
+            QRect(bubble.topLeft() + contentOffset(sms.isSend), picture.size() + QSize(0, kPictureStretch)), picture);
+        m_y += size.height() + kGapBelowAttachment;
     }
 }
 
-void BubblePrintRenderer::placeBubble(const QImage &bubble, bool sent, int gapBelow)
+// A picture too big for an empty page is made smaller, whole, rather than cut.
+QImage BubblePrintRenderer::fittedPicture(const QImage &picture) const
 {
-    const int x = sent ? m_content.right() - bubble.width() : m_content.left();
-    m_painter->drawImage(QPoint(x, m_y), bubble);
-    m_y += bubble.height() + gapBelow;
+    const QSize room(
+        m_content.width() - kFrameRoomX, m_content.height() - m_content.top() - kPictureRoomY - kPictureStretch - 1);
+    if (picture.isNull() || (picture.width() <= room.width() && picture.height() <= room.height()))
+        return picture;
+    return picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+// One line of text in an area, centred from top to bottom.
+void BubblePrintRenderer::drawLine(const QString &text, const QRect &area, Qt::Alignment alignment)
+{
+    const PrintedText line(text, m_font, m_device);
+    int x = area.left();
+    if (alignment & Qt::AlignRight)
+        x = area.left() + area.width() - line.width();
+    else if (alignment & Qt::AlignHCenter)
+        x = area.left() + (area.width() - line.width()) / 2;
+    line.draw(*m_painter, QPoint(x, area.top() + (area.height() - line.height()) / 2));
+}
+
+int BubblePrintRenderer::bubbleLeft(int bubbleWidth, bool sent) const
+{
+    return sent ? m_content.right() - bubbleWidth : m_content.left();
 }
 
 QString BubblePrintRenderer::bubbleText(const SMSInfo &sms)
@@ -248,32 +346,22 @@ QString BubblePrintRenderer::bubbleText(const SMSInfo &sms)
     return text + sms.body;
 }
 
-QImage BubblePrintRenderer::textBubble(const QString &text, int maxWidth, bool sent)
+std::unique_ptr<PrintedText> BubblePrintRenderer::layOutText(const SMSInfo &sms, QPaintDevice *device, int maxWidth)
 {
-    const QFont textFont = font();
-    const QRect measured = QFontMetrics(textFont).boundingRect(
-        QRect(0, 0, maxWidth - kFrameRoomX, kUnboundedHeight), Qt::TextWordWrap, text);
-    QImage bubble = whiteCanvas(QSize(std::max(measured.width() + kFrameRoomX, kMinBubbleWidth),
-        std::max(measured.height() + kTextRoomY, kMinBubbleHeight)));
-    QPainter painter(&bubble);
-    drawNinePiece(painter, bubble.rect(), sent);
-    painter.setFont(textFont);
-    painter.setPen(Qt::black);
-    painter.drawText(QRect(contentInset(sent), kFrameTop, measured.width(), measured.height()), Qt::TextWordWrap, text);
-    return bubble;
+    // The body's direction, not the subject line's.
+    const QString &leading = sms.body.isEmpty() ? sms.subject : sms.body;
+    return std::make_unique<PrintedText>(bubbleText(sms), font(), device, maxWidth - kFrameRoomX,
+        leading.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
-QImage BubblePrintRenderer::attachmentBubble(const QImage &picture, bool sent)
+QSize BubblePrintRenderer::textBubbleSize(const PrintedText &text)
 {
-    const int w = picture.width();
-    const int h = picture.height();
-    QImage bubble
-        = whiteCanvas(QSize(std::max(w + kFrameRoomX, kMinBubbleWidth), std::max(h + kPictureRoomY, kMinBubbleHeight)));
-    QPainter painter(&bubble);
-    drawNinePiece(painter, bubble.rect(), sent);
-    // Stretched 10 pixels taller than it is, as the frame's lower border is deeper.
-    painter.drawImage(QRect(contentInset(sent), kFrameTop, w, h + 10), picture);
-    return bubble;
+    return framedSize(QSize(text.width(), text.height()), kTextRoomY);
+}
+
+QSize BubblePrintRenderer::attachmentBubbleSize(const QSize &picture)
+{
+    return framedSize(picture, kPictureRoomY);
 }
 
 QImage BubblePrintRenderer::attachmentPicture(const AttachmentInfo &attachment)
@@ -286,6 +374,12 @@ QImage BubblePrintRenderer::attachmentPicture(const AttachmentInfo &attachment)
     if (type.startsWith(QLatin1String("video/"), Qt::CaseInsensitive))
         return loadPicture(InstallPaths::bubbleFolder().filePath(QStringLiteral("bb-video.png")));
     return {};
+}
+
+// The frame's tail lies on the outer side, so the content keeps off that side.
+QPoint BubblePrintRenderer::contentOffset(bool sent)
+{
+    return QPoint(sent ? 20 : 30, kFrameTop);
 }
 
 QMargins BubblePrintRenderer::frameBorders(bool sent)
@@ -324,8 +418,10 @@ void BubblePrintRenderer::drawNinePiece(QPainter &painter, const QRect &area, bo
     const FramePieces &pieces = framePieces(sent);
     const QList<QRect> targets = ninePieceRects(area, frameBorders(sent));
     for (int i = 0; i < 9; ++i) {
+        // Overlapping their neighbours by a hair, as the pieces match where they meet.
         if (!pieces[i].isNull())
-            painter.drawImage(targets[i], pieces[i]);
+            painter.drawImage(
+                QRectF(targets[i]).adjusted(-kPieceOverlap, -kPieceOverlap, kPieceOverlap, kPieceOverlap), pieces[i]);
     }
 }
 
@@ -333,5 +429,9 @@ QFont BubblePrintRenderer::font()
 {
     QFont textFont = QGuiApplication::font();
     textFont.setPixelSize(kFontPixels);
+    // The default family is often an alias ("Sans Serif"), which a list of families does
+    // not look up: the family it stands for goes first.
+    textFont.setFamilies(
+        {QFontInfo(textFont).family(), PrintedText::emojiFamily(), QStringLiteral("Noto Sans CJK JP")});
     return textFont;
 }

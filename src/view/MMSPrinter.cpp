@@ -1,6 +1,8 @@
 #include "MMSPrinter.h"
 
+#include "Accounts.h"
 #include "BubblePrintRenderer.h"
+#include "MmsDB.h"
 
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -13,6 +15,12 @@ MMSPrinter::PreviewHandler &previewHandler()
 {
     static MMSPrinter::PreviewHandler instance;
     return instance;
+}
+
+QString documentTitle(const QList<SMSInfo> &messages)
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    return BubblePrintRenderer::documentTitle(messages, store ? store->folder().dirName() : QString());
 }
 
 } // namespace
@@ -36,6 +44,8 @@ void MMSPrinter::print(const QList<SMSInfo> &messages)
     if (!printer.isValid())
         printer.setOutputFormat(QPrinter::PdfFormat);
     BubblePrintRenderer::setUpPage(printer);
+    printer.setDocName(documentTitle(messages));
+    printer.setCreator(BubblePrintRenderer::creator());
     runPreview(printer);
 }
 
@@ -55,7 +65,9 @@ void MMSPrinter::runPreview(QPrinter &printer)
 int MMSPrinter::printToPdf(const QList<SMSInfo> &messages, const QString &path)
 {
     m_count = 0;
-    m_count = BubblePrintRenderer().printToPdf(messages, path);
+    BubblePrintRenderer renderer;
+    renderer.setTitle(documentTitle(messages));
+    m_count = renderer.printToPdf(messages, path);
     return m_count;
 }
 

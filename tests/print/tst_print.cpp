@@ -1,13 +1,19 @@
 #include "BubblePrintRenderer.h"
 #include "FailDevice.h"
+#include "InstallPaths.h"
+#include "PrintedText.h"
+#include "ProgramTexts.h"
 #include "TestFiles.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <cstring>
 #include <functional>
@@ -15,11 +21,16 @@
 
 namespace {
 
-// A4 is 1123 pixels tall at 96 dots per inch and 20 points are 26.67 pixels: the content
-// starts 26 pixels down and is 1070 tall. A first message's bubbles start below the top
-// margin, its date line and its name.
-constexpr int kContentHeight = 1070;
-constexpr int kFirstBubbleTop = 26 + 26 + 22;
+// Pages are A4 at 96 dots per inch with 20 points of margin: the painter's area is 740 x
+// 1069 pixels, and the content inside it starts 20 pixels in, 700 wide and 1029 tall.
+constexpr int kContentLeft = 20;
+constexpr int kContentTop = 20;
+constexpr int kContentWidth = 700;
+constexpr int kContentHeight = 1029;
+constexpr qreal kMarginPoints = 20;
+constexpr qreal kPointsPerPixel = 0.75;
+// A first message's bubbles start below its date line and its name.
+constexpr int kFirstBubbleTop = kContentTop + 26 + 22;
 
 SMSInfo message(const QString &person, const QString &body, bool sent, int minute = 0)
 {
@@ -46,10 +57,15 @@ QString runTool(const char *tool, const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+QString pdfInfo(const QString &pdf, const QString &field)
+{
+    const QRegularExpression line(QStringLiteral("^%1:\\s+(.*)$").arg(field), QRegularExpression::MultilineOption);
+    return line.match(runTool("pdfinfo", {pdf})).captured(1).trimmed();
+}
+
 int pageCount(const QString &pdf)
 {
-    static const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption);
-    return pages.match(runTool("pdfinfo", {pdf})).captured(1).toInt();
+    return pdfInfo(pdf, QStringLiteral("Pages")).toInt();
 }
 
 QStringList pageLines(const QString &pdf, int page)
@@ -74,41 +90,90 @@ int pageWith(const QString &pdf, const QString &line)
     return 0;
 }
 
-// The pictures drawn on the pages, in drawing order: each one's page and size.
-QList<QPair<int, QSize>> pictures(const QString &pdf)
+// Text compared as a reader finds it: presentation forms and compatibility characters
+// folded (NFKC), without blanks or direction marks, and without emoji, which are
+// pictures in the PDF.
+QString comparable(const QString &text)
 {
-    QList<QPair<int, QSize>> found;
-    const QStringList rows = runTool("pdfimages", {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
-    for (const QString &row : rows.mid(2)) {
-        const QStringList fields = row.simplified().split(QLatin1Char(' '));
-        if (fields.size() > 4 && fields[2] == QLatin1String("image"))
-            found.append({fields[0].toInt(), QSize(fields[3].toInt(), fields[4].toInt())});
+    QString folded;
+    for (const QChar c : text.normalized(QString::NormalizationForm_KC)) {
+        if (!c.isSpace() && !c.isSurrogate() && c.category() != QChar::Other_Format && c != QChar(0xFE0F))
+            folded.append(c);
+    }
+    return folded;
+}
+
+struct Word
+{
+    int page;
+    QRectF box; // in points from the paper's corner
+    QString text;
+};
+
+QList<Word> words(const QString &pdf)
+{
+    QList<Word> found;
+    QXmlStreamReader xml(runTool("pdftotext", {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
+    int page = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("page"))
+            ++page;
+        if (xml.name() != QLatin1String("word"))
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        const QPointF topLeft(a.value(QLatin1String("xMin")).toDouble(), a.value(QLatin1String("yMin")).toDouble());
+        const QPointF bottomRight(a.value(QLatin1String("xMax")).toDouble(), a.value(QLatin1String("yMax")).toDouble());
+        found.append({page, QRectF(topLeft, bottomRight), xml.readElementText()});
     }
     return found;
 }
 
-// Bounding box of the pixels that pass the test.
-QRect areaOf(const QImage &image, const std::function<bool(QRgb)> &test)
+// A rectangle in the painter's pixels as points on the paper.
+QRectF onPaper(const QRectF &pixels)
 {
-    QRect area;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (test(image.pixel(x, y)))
-                area |= QRect(x, y, 1, 1);
-        }
+    return QRectF(kMarginPoints + pixels.x() * kPointsPerPixel, kMarginPoints + pixels.y() * kPointsPerPixel,
+        pixels.width() * kPointsPerPixel, pixels.height() * kPointsPerPixel);
+}
+
+// Room for rounding between the layout's pixels and the words poppler measures.
+bool inside(const QRectF &box, const QRectF &area)
+{
+    return area.adjusted(-0.5, -0.5, 0.5, 0.5).contains(box);
+}
+
+// A picture drawn on a page: the page, its size in pixels and the PDF object holding it
+// (a picture drawn twice is held once).
+struct Picture
+{
+    int page;
+    QSize size;
+    int object;
+};
+
+// The pictures drawn on the pages, in drawing order.
+QList<Picture> pictures(const QString &pdf)
+{
+    QList<Picture> found;
+    const QStringList rows = runTool("pdfimages", {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
+    for (const QString &row : rows.mid(2)) {
+        const QStringList fields = row.simplified().split(QLatin1Char(' '));
+        if (fields.size() > 10 && fields[2] == QLatin1String("image"))
+            found.append({fields[0].toInt(), QSize(fields[3].toInt(), fields[4].toInt()), fields[10].toInt()});
     }
-    return area;
+    return found;
 }
 
-bool isRed(QRgb p)
+// The pictures that are not pieces of a bubble's frame.
+QList<Picture> contentPictures(const QString &pdf)
 {
-    return qRed(p) > 200 && qGreen(p) < 50 && qBlue(p) < 50;
-}
-
-// Text is black; the frames are light.
-bool isText(QRgb p)
-{
-    return qGray(p) < 60;
+    QSet<QSize> frameSizes;
+    for (const QString &piece : InstallPaths::bubbleFolder().entryList({QStringLiteral("bb?_0?.png")}))
+        frameSizes.insert(QImage(InstallPaths::bubbleFolder().filePath(piece)).size());
+    QList<Picture> found = pictures(pdf);
+    found.removeIf([&](const Picture &picture) { return frameSizes.contains(picture.size); });
+    return found;
 }
 
 QImage filled(const QSize &size, Qt::GlobalColor colour)
@@ -117,6 +182,23 @@ QImage filled(const QSize &size, Qt::GlobalColor colour)
     image.fill(colour);
     return image;
 }
+
+// A device measuring text as the PDF writer does.
+struct PdfMeasure
+{
+    PdfMeasure()
+        : writer(&buffer)
+    {
+        writer.setResolution(96);
+        BubblePrintRenderer::setUpPage(writer);
+    }
+    QSize bubble(const SMSInfo &sms, int maxWidth = int(kContentWidth * 0.8))
+    {
+        return BubblePrintRenderer::textBubbleSize(*BubblePrintRenderer::layOutText(sms, &writer, maxWidth));
+    }
+    QBuffer buffer;
+    QPdfWriter writer;
+};
 
 } // namespace
 
@@ -129,15 +211,18 @@ private slots:
 
     void bubbleSizes_data();
     void bubbleSizes();
-    void longTextWrapsWithinTheWidth();
-    void contentKeepsOffTheTail_data();
-    void contentKeepsOffTheTail();
     void ninePieceRects_data();
     void ninePieceRects();
     void subjectLeadsTheText();
+    void documentTitle_data();
+    void documentTitle();
 
     void emptyListGivesOneNumberedPage();
     void pagesAreNumberedAndNoMessageIsLost();
+    void textIsTextInsideItsBubble_data();
+    void textIsTextInsideItsBubble();
+    void longMessagesContinueOnTheNextPages();
+    void emojiArePicturesInColour();
     void bubblesOfAMessage_data();
     void bubblesOfAMessage();
     void whatDoesNotFitStartsANewPage_data();
@@ -157,6 +242,7 @@ private:
 
 void TestPrint::initTestCase()
 {
+    QVERIFY(installProgramTexts(*qApp));
     QVERIFY(m_dir.isValid());
     m_thumb = m_dir.filePath(QStringLiteral("thumb.png"));
     QVERIFY(filled(QSize(40, 30), Qt::red).save(m_thumb));
@@ -187,39 +273,12 @@ void TestPrint::bubbleSizes()
     QFETCH(QString, text);
     QFETCH(QSize, picture);
     QFETCH(QSize, bubble);
+    PdfMeasure measure;
     for (const bool sent : {false, true}) {
-        const QImage made = picture.isValid() ? BubblePrintRenderer::attachmentBubble(filled(picture, Qt::blue), sent)
-                                              : BubblePrintRenderer::textBubble(text, 400, sent);
-        QCOMPARE(made.size(), bubble);
+        const QSize made = picture.isValid() ? BubblePrintRenderer::attachmentBubbleSize(picture)
+                                             : measure.bubble(message(QStringLiteral("Ann"), text, sent));
+        QCOMPARE(made, bubble);
     }
-}
-
-void TestPrint::longTextWrapsWithinTheWidth()
-{
-    const QImage bubble
-        = BubblePrintRenderer::textBubble(QStringLiteral("several short words ").repeated(20), 300, false);
-    QVERIFY(bubble.width() <= 300 && bubble.width() > 200);
-    QVERIFY(bubble.height() > 4 * (52 - 20));
-}
-
-void TestPrint::contentKeepsOffTheTail_data()
-{
-    QTest::addColumn<bool>("sent");
-    QTest::addColumn<int>("inset");
-    QTest::newRow("received: tail on the left") << false << 30;
-    QTest::newRow("sent: tail on the right") << true << 20;
-}
-
-// Text and pictures start at the inset, ten pixels down; a picture is drawn ten pixels taller.
-void TestPrint::contentKeepsOffTheTail()
-{
-    QFETCH(bool, sent);
-    QFETCH(int, inset);
-    const QImage picture = BubblePrintRenderer::attachmentBubble(filled(QSize(20, 20), Qt::red), sent);
-    QCOMPARE(areaOf(picture, isRed), QRect(inset, 10, 20, 30));
-    const QRect text = areaOf(BubblePrintRenderer::textBubble(QStringLiteral("Hello"), 400, sent), isText);
-    QVERIFY2(
-        text.left() >= inset && text.left() < inset + 4 && text.top() >= 10, qPrintable(QString::number(text.left())));
 }
 
 void TestPrint::ninePieceRects_data()
@@ -255,6 +314,36 @@ void TestPrint::subjectLeadsTheText()
     QCOMPARE(BubblePrintRenderer::bubbleText(sms), QStringLiteral("<Subject:Trip>\nSee you"));
 }
 
+void TestPrint::documentTitle_data()
+{
+    QTest::addColumn<QStringList>("people");
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("title");
+    const QString prefix = QStringLiteral("SMS & MMS — ");
+    QTest::newRow("one conversation") << QStringList {QStringLiteral("Ann"), QStringLiteral("Ann")}
+                                      << QStringLiteral("Home") << prefix + QStringLiteral("Ann");
+    QTest::newRow("three") << QStringList {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")}
+                           << QStringLiteral("Home") << prefix + QStringLiteral("Ann, Bob, Cy");
+    QTest::newRow("more: the account") << QStringList {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+        QStringLiteral("D")} << QStringLiteral("Home")
+                                       << prefix + QStringLiteral("Home");
+    QTest::newRow("more, no account") << QStringList {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+        QStringLiteral("D")} << QString()
+                                      << prefix + QStringLiteral("A, B, C");
+    QTest::newRow("nothing") << QStringList() << QStringLiteral("Home") << prefix + QStringLiteral("Home");
+}
+
+void TestPrint::documentTitle()
+{
+    QFETCH(QStringList, people);
+    QFETCH(QString, account);
+    QFETCH(QString, title);
+    QList<SMSInfo> messages;
+    for (const QString &person : people)
+        messages.append(message(person, QStringLiteral("Hi"), false));
+    QCOMPARE(BubblePrintRenderer::documentTitle(messages, account), title);
+}
+
 void TestPrint::emptyListGivesOneNumberedPage()
 {
     requireTools();
@@ -269,7 +358,11 @@ void TestPrint::pagesAreNumberedAndNoMessageIsLost()
     QList<SMSInfo> messages;
     for (int i = 0; i < 60; ++i)
         messages.append(message(QStringLiteral("Contact %1").arg(100 + i), QStringLiteral("Hello"), i % 3 == 0, 2 * i));
-    QCOMPARE(BubblePrintRenderer().printToPdf(messages, pdfPath()), 60);
+    BubblePrintRenderer renderer;
+    renderer.setTitle(BubblePrintRenderer::documentTitle(messages.mid(0, 1), QString()));
+    QCOMPARE(renderer.printToPdf(messages, pdfPath()), 60);
+    QCOMPARE(pdfInfo(pdfPath(), QStringLiteral("Title")), QStringLiteral("SMS & MMS — Contact 100"));
+    QVERIFY(pdfInfo(pdfPath(), QStringLiteral("Creator")).startsWith(QStringLiteral("Parlowick ")));
 
     const int pages = pageCount(pdfPath());
     QVERIFY(pages >= 3);
@@ -283,46 +376,153 @@ void TestPrint::pagesAreNumberedAndNoMessageIsLost()
     for (int i = 0; i < 60; ++i)
         QCOMPARE(all.count(QStringLiteral("Contact %1").arg(100 + i)), 1);
     QCOMPARE(all.first(), QStringLiteral("03/01/2024 09:00"));
+    // The number sits at the content's right edge, well clear of the paper's (printers
+    // leave about 5 mm unprinted).
+    const QRectF paper(0, 0, 595.27, 841.89);
+    for (const Word &word : words(pdfPath())) {
+        if (word.text == QString::number(word.page))
+            QVERIFY(inside(word.box, paper.adjusted(14.2, 14.2, -14.2, -14.2)));
+    }
+}
+
+void TestPrint::textIsTextInsideItsBubble_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::newRow("words") << QStringLiteral("See you at the station at nine, and bring the umbrella please.");
+    QTest::newRow("long word") << QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis").repeated(4);
+    QTest::newRow("link") << QStringLiteral("https://example.org/a/very/long/path/")
+            + QStringLiteral("segment/").repeated(20) + QStringLiteral("?query=1");
+    QTest::newRow("hebrew") << QStringLiteral("שלום, נתראה מחר בתחנה בשעה תשע.");
+    QTest::newRow("arabic") << QStringLiteral("مرحبا، أراك غدا في المحطة.");
+    QTest::newRow("japanese") << QStringLiteral("明日の九時に駅で会いましょう。傘を持ってきてください。").repeated(3);
+    QTest::newRow("emoji") << QStringLiteral("Great 👍🏽 see you in Berlin 🇩🇪 😀🎉");
+    QTest::newRow("lines") << QStringLiteral("first line\nsecond line\r\nthird line");
+}
+
+// Each body is drawn as text, within its bubble and the page, on either side.
+void TestPrint::textIsTextInsideItsBubble()
+{
+    requireTools();
+    QFETCH(QString, body);
+    PdfMeasure measure;
+    for (const bool sent : {false, true}) {
+        const SMSInfo sms = message(QStringLiteral("Ann"), body, sent);
+        QCOMPARE(BubblePrintRenderer().printToPdf({sms}, pdfPath()), 1);
+        const QSize size = measure.bubble(sms);
+        QVERIFY(size.width() <= int(kContentWidth * 0.8));
+        const int left = sent ? kContentLeft + kContentWidth - 1 - size.width() : kContentLeft;
+        // The text's own rectangle: the bubble less the room the frame keeps around it.
+        const QRect text(
+            QPoint(left, kFirstBubbleTop) + BubblePrintRenderer::contentOffset(sent), size - QSize(50, 20));
+
+        QString found;
+        for (const Word &word : words(pdfPath())) {
+            if (word.box.top() < onPaper(QRect(0, kFirstBubbleTop, 1, 1)).top())
+                continue; // the date and the name
+            if (word.text == QLatin1String("1"))
+                continue; // the page number
+            QVERIFY2(inside(word.box, onPaper(text)), qPrintable(word.text));
+            found += word.text;
+        }
+        const QString lines = runTool("pdftotext", {pdfPath(), QStringLiteral("-")});
+        QVERIFY2(comparable(lines).contains(comparable(body)), qPrintable(lines));
+        QVERIFY(!found.isEmpty());
+    }
+}
+
+// A message taller than a page goes on over as many pages as it takes, every line of it.
+void TestPrint::longMessagesContinueOnTheNextPages()
+{
+    requireTools();
+    QStringList lines;
+    for (int i = 1; i <= 200; ++i)
+        lines.append(QStringLiteral("line%1").arg(i));
+    const QString huge = QStringLiteral("lorem ipsum dolor sit amet ").repeated(2600); // 70,200 characters
+    const QList<SMSInfo> messages {message(QStringLiteral("Ann"), QStringLiteral("Before"), false),
+        message(QStringLiteral("Bob"), lines.join(QLatin1Char('\n')), true, 5),
+        message(QStringLiteral("Cy"), huge, false, 10)};
+    QCOMPARE(BubblePrintRenderer().printToPdf(messages, pdfPath()), 3);
+
+    QStringList printed;
+    int loremCount = 0;
+    const QRectF content = onPaper(QRect(kContentLeft, kContentTop, kContentWidth, kContentHeight));
+    for (const Word &word : words(pdfPath())) {
+        if (word.text == QString::number(word.page))
+            continue;
+        QVERIFY2(inside(word.box, content), qPrintable(word.text));
+        printed.append(word.text);
+        loremCount += word.text == QLatin1String("lorem");
+    }
+    for (const QString &line : lines)
+        QCOMPARE(printed.count(line), 1);
+    QCOMPARE(loremCount, 2600);
+    // No page holds the long message: it starts below the first one rather than on a page
+    // of its own.
+    QCOMPARE(pageWith(pdfPath(), QStringLiteral("line1")), 1);
+    QVERIFY(pageCount(pdfPath()) > 10);
+}
+
+void TestPrint::emojiArePicturesInColour()
+{
+    requireTools();
+    // A smiley and a heart are in the Latin font too, in black and white; the others not.
+    const SMSInfo sms
+        = message(QStringLiteral("Ann"), QStringLiteral("👍🏽 🇩🇪 😀 👍🏽 ❤️ ⚡ 1"), false);
+    QCOMPARE(BubblePrintRenderer().printToPdf({sms}, pdfPath()), 1);
+    // Five different emoji, each held once, sharp enough for paper; the digit stays text.
+    QMap<int, QSize> emoji;
+    for (const Picture &picture : contentPictures(pdfPath()))
+        emoji.insert(picture.object, picture.size);
+    QCOMPARE(emoji.size(), 5);
+    QVERIFY(pageLines(pdfPath(), 1).contains(QStringLiteral("1")));
+    for (const QSize &size : emoji)
+        QVERIFY(size.height() >= 48);
+    const QString listing = runTool("pdfimages", {QStringLiteral("-list"), pdfPath()});
+    QVERIFY2(listing.contains(QLatin1String(" rgb ")), qPrintable(listing));
 }
 
 void TestPrint::bubblesOfAMessage_data()
 {
     QTest::addColumn<SMSInfo>("sms");
-    QTest::addColumn<QList<QSize>>("bubbles");
+    QTest::addColumn<QStringList>("text");
+    QTest::addColumn<QList<QSize>>("pictures");
     const QString ann = QStringLiteral("Ann");
 
-    QTest::newRow("text") << message(ann, QStringLiteral("Hi"), false) << QList<QSize> {{90, 52}};
-    QTest::newRow("nothing at all") << message(ann, QString(), true) << QList<QSize> {{90, 52}};
+    QTest::newRow("text") << message(ann, QStringLiteral("Hi"), false) << QStringList {QStringLiteral("Hi")}
+                          << QList<QSize> {};
     SMSInfo withSubject = message(ann, QStringLiteral("Hi"), true);
     withSubject.subject = QStringLiteral("Trip");
-    QTest::newRow("subject and body in one bubble")
-        << withSubject
-        << QList<QSize> {BubblePrintRenderer::textBubble(QStringLiteral("<Subject:Trip>\nHi"), 400, true).size()};
+    QTest::newRow("subject and body") << withSubject
+                                      << QStringList {QStringLiteral("<Subject:Trip>"), QStringLiteral("Hi")}
+                                      << QList<QSize> {};
     SMSInfo picture = message(ann, QStringLiteral("Hi"), false);
     picture.attachments = {attachment(QStringLiteral("image/png"), m_thumb)};
-    QTest::newRow("picture with text") << picture << QList<QSize> {{90, 52}, {90, 60}};
+    QTest::newRow("picture with text") << picture << QStringList {QStringLiteral("Hi")} << QList<QSize> {{40, 30}};
     picture.body.clear();
-    QTest::newRow("picture alone") << picture << QList<QSize> {{90, 60}};
+    QTest::newRow("picture alone") << picture << QStringList {} << QList<QSize> {{40, 30}};
     SMSInfo media = message(ann, QString(), true);
     media.attachments = {attachment(QStringLiteral("audio/amr")), attachment(QStringLiteral("video/3gpp"))};
-    QTest::newRow("sound and video symbols") << media << QList<QSize> {{114, 94}, {114, 94}};
+    QTest::newRow("sound and video symbols") << media << QStringList {} << QList<QSize> {{64, 64}, {64, 64}};
     SMSInfo other = message(ann, QString(), false);
     other.attachments = {attachment(QStringLiteral("text/x-vcard")),
         attachment(QStringLiteral("image/jpeg"), m_dir.filePath(QStringLiteral("missing.jpg")))};
-    QTest::newRow("nothing to show") << other << QList<QSize> {};
+    QTest::newRow("nothing to show") << other << QStringList {} << QList<QSize> {};
 }
 
 void TestPrint::bubblesOfAMessage()
 {
     requireTools();
     QFETCH(SMSInfo, sms);
-    QFETCH(QList<QSize>, bubbles);
+    QFETCH(QStringList, text);
+    QFETCH(QList<QSize>, pictures);
     QCOMPARE(BubblePrintRenderer().printToPdf({sms}, pdfPath()), 1);
     QList<QSize> drawn;
-    for (const auto &picture : pictures(pdfPath()))
-        drawn.append(picture.second);
-    QCOMPARE(drawn, bubbles);
-    QCOMPARE(pageWith(pdfPath(), QStringLiteral("Ann")), 1);
+    for (const Picture &picture : contentPictures(pdfPath()))
+        drawn.append(picture.size);
+    QCOMPARE(drawn, pictures);
+    const QStringList expected = QStringList {QStringLiteral("03/01/2024 09:00"), QStringLiteral("Ann")} + text
+        + QStringList {QStringLiteral("1")};
+    QCOMPARE(pageLines(pdfPath(), 1), expected);
 }
 
 // A picture message of a chosen height, then possibly a text message: each row puts the
@@ -335,8 +535,8 @@ void TestPrint::whatDoesNotFitStartsANewPage_data()
     QTest::addColumn<int>("datePage"); // of the second message; 0: none
     QTest::addColumn<int>("secondPage");
 
-    // A picture bubble is 30 taller than its picture; it moves when its height less one
-    // reaches the space left.
+    // The space left is the content's height less the position; a picture bubble is 30
+    // taller than its picture and moves when its height less one reaches the space left.
     const int pictureLimit = kContentHeight - kFirstBubbleTop - 29;
     QTest::newRow("picture fits") << pictureLimit - 1 << -1 << 1 << 0 << 0;
     QTest::newRow("picture does not fit") << pictureLimit << -1 << 2 << 0 << 0;
@@ -344,9 +544,11 @@ void TestPrint::whatDoesNotFitStartsANewPage_data()
     const int textLimit = kContentHeight - kFirstBubbleTop - 30 - 20 - 52 - 17;
     QTest::newRow("text bubble fits") << textLimit - 1 << 0 << 1 << 0 << 1;
     QTest::newRow("text bubble does not fit") << textLimit << 0 << 1 << 0 << 2;
-    // A date line needs more than 23 left.
+    // With a date line the bubble needs 26 more; the date line goes where its bubble goes.
+    QTest::newRow("date line and bubble fit") << textLimit - 27 << 2 << 1 << 1 << 1;
+    QTest::newRow("date line follows its bubble") << textLimit - 26 << 2 << 1 << 2 << 2;
+    // A date line alone needs more than 23 left.
     const int dateLimit = kContentHeight - kFirstBubbleTop - 30 - 20 - 23;
-    QTest::newRow("date line fits") << dateLimit - 1 << 2 << 1 << 1 << 2;
     QTest::newRow("date line does not fit") << dateLimit << 2 << 1 << 2 << 2;
 }
 
@@ -369,7 +571,7 @@ void TestPrint::whatDoesNotFitStartsANewPage()
 
     QCOMPARE(BubblePrintRenderer().printToPdf(messages, pdfPath()), messages.size());
     QCOMPARE(pageWith(pdfPath(), QStringLiteral("First Sender")), 1);
-    QCOMPARE(pictures(pdfPath()).first().first, picturePage);
+    QCOMPARE(contentPictures(pdfPath()).first().page, picturePage);
     QCOMPARE(pageWith(pdfPath(), QStringLiteral("03/01/2024 09:02")), datePage);
     QCOMPARE(pageWith(pdfPath(), QStringLiteral("Second Sender")), secondPage);
 }

@@ -52,7 +52,7 @@ void TestMMSPrinter::previewGetsASetUpPrinterAndPaints()
             const QPageLayout layout = target.pageLayout();
             QCOMPARE(layout.pageSize().id(), QPageSize::A4);
             QCOMPARE(layout.orientation(), QPageLayout::Portrait);
-            QCOMPARE(layout.mode(), QPageLayout::FullPageMode);
+            QCOMPARE(layout.mode(), QPageLayout::StandardMode);
             QCOMPARE(layout.margins(QPageLayout::Point), QMarginsF(20, 20, 20, 20));
             target.setOutputFormat(QPrinter::PdfFormat);
             target.setOutputFileName(pdf);

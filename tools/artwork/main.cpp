@@ -960,10 +960,17 @@ constexpr int kStrip = 8;
 // The whole bubble is drawn with this much room between the corner pieces, and
 // the strips are cut from the centre of that room, far from any corner detail.
 constexpr int kStretchRoom = 32;
-// Distance from the text area to the outline, on each side.
-constexpr int kPadSide = 22;
-constexpr int kPadTop = 18;
-constexpr int kPadBottom = 20;
+// Where a bubble's text lies, from the edges of the whole frame: 10 from the top and the
+// bottom, and further from the tail's side than from the other. Printed pages put the
+// text there; the conversation view's style sheet does the same.
+constexpr int kTextTop = 10;
+constexpr int kTextBottom = 10;
+constexpr int kTextOnTailSide = 30;
+constexpr int kTextOffTailSide = 20;
+// Distance from the text to the outline.
+constexpr int kPadSide = 10;
+constexpr int kPadTop = 6;
+constexpr int kPadBottom = 5;
 constexpr qreal kBubbleRadius = 12;
 constexpr qreal kTailLength = 15;
 constexpr qreal kTailRise = 17;
@@ -1074,8 +1081,10 @@ QImage drawBubble(const BubbleLook &look)
     const int h = look.top + kStretchRoom + look.bottom;
 
     // Outline on half pixels so the 1 px lines are crisp.
-    const QRectF body(QPointF(look.left - kPadSide + 0.5, look.top - kPadTop + 0.5),
-        QPointF(w - look.right + kPadSide - 0.5, h - look.bottom + kPadBottom - 0.5));
+    const int textLeft = look.tailLeft ? kTextOnTailSide : kTextOffTailSide;
+    const int textRight = look.tailLeft ? kTextOffTailSide : kTextOnTailSide;
+    const QRectF body(QPointF(textLeft - kPadSide + 0.5, kTextTop - kPadTop + 0.5),
+        QPointF(w - textRight + kPadSide - 0.5, h - kTextBottom + kPadBottom - 0.5));
     const QPainterPath shape = bubbleOutline(body, look.tailLeft);
 
     QImage shadowMask = transparentCanvas(w, h);

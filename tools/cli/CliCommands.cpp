@@ -337,9 +337,11 @@ std::optional<ExportPaths::Filter> exportFilter(const QString &format)
     return std::nullopt;
 }
 
-int exportPdf(const QList<SMSInfo> &messages, const QString &path)
+int exportPdf(const QList<SMSInfo> &messages, const QString &path, const QString &account)
 {
-    const int count = BubblePrintRenderer().printToPdf(messages, path, &interrupted);
+    BubblePrintRenderer renderer;
+    renderer.setTitle(BubblePrintRenderer::documentTitle(messages, account));
+    const int count = renderer.printToPdf(messages, path, &interrupted);
     printOut(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count));
     return 0;
 }
@@ -356,7 +358,7 @@ int exportMessages(const QCommandLineParser &options, const QString &account)
     const QList<SMSInfo> messages = Accounts::currentStore()->querySMS(options.values(QStringLiteral("conversation")));
     const ExportPaths::Target target = ExportPaths::target(out, *filter);
     if (*filter == ExportPaths::PdfFilter)
-        return exportPdf(messages, target.outputPath);
+        return exportPdf(messages, target.outputPath, account);
     CliProgress progress;
     LocalBackupThread worker(messages, target.outputPath, target.exportFolder, target.format, &progress);
     return runWorker(worker, progress);
