@@ -714,6 +714,13 @@
     </message>
 </context>
 <context>
+    <name>BubblePrintRenderer</name>
+    <message>
+        <source>IDS_PRINT_TITLE_%1</source>
+        <translation>SMS &amp; MMS — %1</translation>
+    </message>
+</context>
+<context>
     <name>SearchArea</name>
     <message>
         <source>Form</source>
