@@ -6,7 +6,8 @@
 //
 // The CSV comparison leaves attachment copies out of both sides: sqlite3 copies no
 // files, so the CSV export is timed on the same rows without their attachments. The
-// threaded HTML and PDF figures include the pictures.
+// threaded HTML and PDF figures include the pictures. The PDF is also written from the
+// text messages alone, and with half of them in other scripts and with emoji, for its size.
 
 #include "BenchData.h"
 #include "BubblePrintRenderer.h"
@@ -15,6 +16,7 @@
 #include "MmsDB.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,6 +38,34 @@ void report(const char *what, int count, std::pair<double, double> figures)
 {
     std::printf(
         "%-34s %8d messages  %9.0f messages/s  +%6.1f MiB\n", what, count, count / figures.first, figures.second);
+}
+
+void reportSize(const char *what, const QString &path, int count)
+{
+    const qint64 size = QFileInfo(path).size();
+    std::printf(
+        "%-34s %8d messages  %9.2f KiB per message (%.1f MiB)\n", what, count, size / 1024.0 / count, size / 1048576.0);
+}
+
+QList<SMSInfo> withoutAttachments(const QList<SMSInfo> &messages)
+{
+    QList<SMSInfo> text;
+    for (const SMSInfo &sms : messages) {
+        if (sms.attachments.isEmpty())
+            text.append(sms);
+    }
+    return text;
+}
+
+// Every second message in Hebrew, Japanese or with emoji, each with a different number.
+QList<SMSInfo> inMixedScripts(QList<SMSInfo> messages)
+{
+    const QString bodies[] = {QStringLiteral("שלום, נתראה מחר בתחנה בשעה %1. תביא את הכרטיסים."),
+        QStringLiteral("明日の%1時に駅で会いましょう。切符を持ってきてください。"),
+        QStringLiteral("See you at %1 👍🏽 at the station 🚉 with the tickets 🎟️ 😀")};
+    for (int i = 1; i < messages.size(); i += 2)
+        messages[i].body = bodies[(i / 2) % 3].arg(i);
+    return messages;
 }
 
 } // namespace
@@ -96,8 +126,16 @@ int main(int argc, char *argv[])
     }));
 
     const QList<SMSInfo> pdfMessages = messages.mid(0, pdfCount);
-    report("PDF export", int(pdfMessages.size()), BenchData::measure([&] {
-        BubblePrintRenderer().printToPdf(pdfMessages, dir.filePath(QStringLiteral("out/p.pdf")));
-    }));
+    const QString pdf = dir.filePath(QStringLiteral("out/p.pdf"));
+    report("PDF export", int(pdfMessages.size()),
+        BenchData::measure([&] { BubblePrintRenderer().printToPdf(pdfMessages, pdf); }));
+    reportSize("PDF size", pdf, int(pdfMessages.size()));
+    const QList<SMSInfo> pdfText = withoutAttachments(pdfMessages);
+    BubblePrintRenderer().printToPdf(pdfText, pdf);
+    reportSize("PDF size, text messages only", pdf, int(pdfText.size()));
+    const QList<SMSInfo> mixed = inMixedScripts(pdfText);
+    report("PDF export, mixed scripts", int(mixed.size()),
+        BenchData::measure([&] { BubblePrintRenderer().printToPdf(mixed, pdf); }));
+    reportSize("PDF size, mixed scripts", pdf, int(mixed.size()));
     return 0;
 }
