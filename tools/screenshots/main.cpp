@@ -15,6 +15,7 @@
 #include "DraftSMSForm.h"
 #include "ExportPaths.h"
 #include "ItemModelContacts.h"
+#include "MMSPrinter.h"
 #include "MainWindow.h"
 #include "MessageBoxes.h"
 #include "MmsDB.h"
@@ -30,6 +31,8 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -187,6 +190,17 @@ int main(int argc, char *argv[])
         CSVPreviewForm preview(Accounts::currentStore()->querySMS({}).mid(0, 40), &window);
         preview.show();
         failures += !save(&preview, out.filePath(QStringLiteral("import-preview.png")));
+    }
+    {
+        // The preview the Print command opens, shown without waiting for it to close.
+        const MMSPrinter::ScopedPreviewHandler handler([&](QPrinter &printer, const MMSPrinter::PaintCallback &paint) {
+            QPrintPreviewDialog preview(&printer, &window);
+            QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, paint);
+            preview.resize(980, 760);
+            preview.show();
+            failures += !save(&preview, out.filePath(QStringLiteral("print-preview.png")));
+        });
+        MMSPrinter().print(Accounts::currentStore()->querySMS({}).mid(0, 24));
     }
     MainWindow::setInstance(nullptr);
     return failures == 0 ? 0 : 1;
