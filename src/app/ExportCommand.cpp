@@ -4,7 +4,7 @@
 #include "FileDialogs.h"
 #include "LocalBackupThread.h"
 #include "MMSPrinter.h"
-#include "MessageBoxes.h"
+#include "PdfExportThread.h"
 #include "ProgressForm.h"
 
 #include <QCoreApplication>
@@ -15,10 +15,9 @@ namespace {
 
 void exportPdf(const QList<SMSInfo> &messages, const QString &path)
 {
-    int count = 0;
-    if (!MessageBoxes::runOrReport([&] { count = MMSPrinter().printToPdf(messages, path); }))
-        return;
-    MessageBoxes::showInformation(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(count));
+    ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_EXPORT_SMS"));
+    PdfExportThread worker(messages, path, MMSPrinter::documentTitle(messages), &form);
+    form.run(worker);
 }
 
 void exportWithWriter(const QList<SMSInfo> &messages, const ExportPaths::Target &target)

@@ -172,6 +172,8 @@ int BubblePrintRenderer::paint(
             break;
         ++count;
         paintMessage(sms);
+        if (m_progress)
+            m_progress(count, int(messages.size()));
     }
     painter.end();
     m_painter = nullptr;

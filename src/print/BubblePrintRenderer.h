@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class PrintedText;
@@ -33,8 +34,12 @@ public:
     // The program and its version, as a PDF's creator.
     static QString creator();
 
+    // Told after each message painted, with the number painted and the number to paint.
+    using Progress = std::function<void(int painted, int total)>;
+
     // The title printToPdf gives the PDF.
     void setTitle(const QString &title) { m_title = title; }
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
 
     // Paints the messages on a device whose pages are set up; returns how many were painted.
     // Once the flag is set it stops before the next message with JobCancelled.
@@ -85,6 +90,7 @@ private:
     int bubbleLeft(int bubbleWidth, bool sent) const;
 
     QString m_title;
+    Progress m_progress;
     QPagedPaintDevice *m_device = nullptr;
     QPainter *m_painter = nullptr;
     QFont m_font;

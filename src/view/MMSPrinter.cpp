@@ -17,17 +17,17 @@ MMSPrinter::PreviewHandler &previewHandler()
     return instance;
 }
 
-QString documentTitle(const QList<SMSInfo> &messages)
-{
-    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
-    return BubblePrintRenderer::documentTitle(messages, store ? store->folder().dirName() : QString());
-}
-
 } // namespace
 
 MMSPrinter::ScopedPreviewHandler::ScopedPreviewHandler(PreviewHandler handler)
     : ScopedOverride(previewHandler(), std::move(handler))
 {
+}
+
+QString MMSPrinter::documentTitle(const QList<SMSInfo> &messages)
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    return BubblePrintRenderer::documentTitle(messages, store ? store->folder().dirName() : QString());
 }
 
 MMSPrinter::MMSPrinter(QObject *parent)

@@ -33,6 +33,9 @@ public:
 
     explicit MMSPrinter(QObject *parent = nullptr);
 
+    // The title of a printout or PDF of the messages: who they are with, or the open account.
+    static QString documentTitle(const QList<SMSInfo> &messages);
+
     // Keeps the messages and runs the print preview on them until the user closes it.
     void print(const QList<SMSInfo> &messages);
     // Throws std::runtime_error when the file cannot be written.
