@@ -9,7 +9,8 @@ void DocBackupSMS::writeHeader(QIODevice &device)
     DeviceOutput::write(device,
         Xhtml::docType() + QLatin1String("\r\n") + Xhtml::rootElement()
             + QLatin1String("<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
-                            "<title>Ombrevale SMS Backup</title></head><body style=\"width:595\">"));
+                            "<title>Ombrevale SMS Backup</title><style type=\"text/css\">")
+            + FlatHtml::bodyFonts() + QLatin1String("</style></head><body style=\"width:595\">"));
 }
 
 void DocBackupSMS::writeSMS(QIODevice &device, const SMSInfo &sms)

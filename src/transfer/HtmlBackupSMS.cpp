@@ -24,7 +24,8 @@ void HtmlBackupSMS::writeHeader(QIODevice &device)
         Xhtml::docType() + QLatin1Char('\n') + Xhtml::rootElement() + QLatin1Char('\n')
             + QLatin1String("<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n")
             + QLatin1String("<title>") + Xhtml::escapeText(Catalogue::productTitle()) + QLatin1String("</title>\n")
-            + QLatin1String("<style type=\"text/css\">img{border:none;}</style></head><body>\n"));
+            + QLatin1String("<style type=\"text/css\">img{border:none;}") + FlatHtml::browserBodyFonts()
+            + QLatin1String("</style></head><body>\n"));
 }
 
 void HtmlBackupSMS::writeSMS(QIODevice &device, const SMSInfo &sms)

@@ -130,7 +130,9 @@ QString HtmlBubbleBackupSMS::bubbleContent(
 
 QString HtmlBubbleBackupSMS::openBubble(const SMSInfo &sms)
 {
-    return QStringLiteral("<div class=\"%1\">").arg(sms.isSend ? QLatin1String("bb2") : QLatin1String("bb1"))
+    // Each message in its own direction, as in the conversation view.
+    return QStringLiteral("<div class=\"%1\" dir=\"auto\">")
+               .arg(sms.isSend ? QLatin1String("bb2") : QLatin1String("bb1"))
         + bubbleFrame();
 }
 

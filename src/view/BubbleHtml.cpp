@@ -29,9 +29,12 @@ QString fileUrlAttribute(const QString &path)
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toHtmlEscaped();
 }
 
+// dir="auto": each message lays out in the direction of its own first letters (Hebrew and
+// Arabic right to left); the bubble's side and frame stay by sender.
 void openBubble(QString &html, const SMSInfo &sms)
 {
-    html += QStringLiteral("<div class=\"%1\">").arg(sms.isSend ? QLatin1String("bb2") : QLatin1String("bb1"));
+    html += QStringLiteral("<div class=\"%1\" dir=\"auto\">")
+                .arg(sms.isSend ? QLatin1String("bb2") : QLatin1String("bb1"));
     html += QLatin1String(kFrame);
 }
 

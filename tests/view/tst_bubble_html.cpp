@@ -99,8 +99,12 @@ void TestBubbleHtml::pagesOfFifty()
     QVERIFY(BubbleHtml::pageHtml(MessageListSource(list), 3, false).isEmpty());
 
     // Received on the left class, sent on the right one, each with the nine frame pieces.
-    QCOMPARE(occurrences(single, QStringLiteral("<div class=\"bb1\"><div class=\"bb_bg top_left\"></div>")), 25);
-    QCOMPARE(occurrences(single, QStringLiteral("<div class=\"bb2\"><div class=\"bb_bg top_left\"></div>")), 25);
+    QCOMPARE(
+        occurrences(single, QStringLiteral("<div class=\"bb1\" dir=\"auto\"><div class=\"bb_bg top_left\"></div>")),
+        25);
+    QCOMPARE(
+        occurrences(single, QStringLiteral("<div class=\"bb2\" dir=\"auto\"><div class=\"bb_bg top_left\"></div>")),
+        25);
     QCOMPARE(occurrences(single, QStringLiteral("<div class=\"bb_bg bottom_right\"></div>message")), 50);
 }
 
@@ -175,7 +179,7 @@ void TestBubbleHtml::attachmentBubbles()
 
     // No text bubble (and so no subject) for an MMS without text; five bubbles for the five files.
     QVERIFY(!html.contains(QLatin1String("Subject")));
-    QCOMPARE(occurrences(html, QStringLiteral("<div class=\"bb1\">")), 5);
+    QCOMPARE(occurrences(html, QStringLiteral("<div class=\"bb1\" dir=\"auto\">")), 5);
     const QString pictureLink = QUrl::fromLocalFile(picture.filePath).toString(QUrl::FullyEncoded).toHtmlEscaped();
     const QString thumbSource = QUrl::fromLocalFile(picture.thumbPath).toString(QUrl::FullyEncoded).toHtmlEscaped();
     QVERIFY(html.contains(QStringLiteral("<a href=\"%1\"><img src=\"%2\"/></a>").arg(pictureLink, thumbSource)));
@@ -191,7 +195,7 @@ void TestBubbleHtml::attachmentBubbles()
     mms.body = QStringLiteral("look");
     mms.attachments = {picture};
     const QString both = BubbleHtml::pageHtml(MessageListSource({mms}), 1, false);
-    QCOMPARE(occurrences(both, QStringLiteral("<div class=\"bb1\">")), 2);
+    QCOMPARE(occurrences(both, QStringLiteral("<div class=\"bb1\" dir=\"auto\">")), 2);
     QVERIFY(both.indexOf(QLatin1String("&lt;Subject:Holiday&gt; <br/>look")) < both.indexOf(pictureLink));
 }
 

@@ -1,5 +1,7 @@
+#include "BubbleHtml.h"
 #include "ExportFormat.h"
 #include "IBackupSMS.h"
+#include "MessageListSource.h"
 #include "ParlowickTestMain.h"
 
 #include <QEventLoop>
@@ -35,6 +37,8 @@ class TestThreadExportView : public QObject
 
 private slots:
     void bubblesSidesPictureAndText();
+    void eachMessageInItsOwnDirection_data();
+    void eachMessageInItsOwnDirection();
 
 private:
     QVariant evaluate(QWebEngineView &view, const QString &script);
@@ -118,6 +122,67 @@ void TestThreadExportView::bubblesSidesPictureAndText()
     QCOMPARE(evaluate(view, QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 60);
     // The engine paints a moment after loading: look until the picture is on screen.
     QTRY_VERIFY_WITH_TIMEOUT(redPixels(view.grab().toImage()) > 1000, 10000);
+}
+
+void TestThreadExportView::eachMessageInItsOwnDirection_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("conversation view") << -1;
+    QTest::newRow("threaded html") << int(ExportFormat::ThreadedHtml);
+    QTest::newRow("html") << int(ExportFormat::Html);
+    QTest::newRow("doc") << int(ExportFormat::Doc);
+}
+
+// Hebrew and Arabic run right to left (the full stop at the left end), English left to right,
+// whatever the side of the bubble.
+void TestThreadExportView::eachMessageInItsOwnDirection()
+{
+    QFETCH(int, format);
+    const std::pair<QString, QString> texts[] = {
+        {QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05DC\u05DA."), QStringLiteral("rtl")},
+        {QStringLiteral("\u0645\u0631\u062D\u0628\u0627 \u0628\u0643."), QStringLiteral("rtl")},
+        {QStringLiteral("See you at 6."), QStringLiteral("ltr")},
+    };
+    QList<SMSInfo> messages;
+    for (const auto &text : texts) {
+        SMSInfo sms;
+        sms.address = QStringLiteral("5550100");
+        sms.body = text.first;
+        sms.isSend = messages.size() == 1;
+        sms.date = QDateTime(QDate(2024, 3, 1), QTime(10, 0), Qt::UTC).addSecs(30 * messages.size());
+        messages.append(sms);
+    }
+
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("page.html"));
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (format < 0) {
+        file.write(BubbleHtml::pageHtml(MessageListSource(messages), 1, false).toUtf8());
+    } else {
+        const std::shared_ptr<IBackupSMS> writer = makeWriter(format, page);
+        writer->writeHeader(file);
+        for (const SMSInfo &sms : messages)
+            writer->writeSMS(file, sms);
+        writer->writeFooter(file);
+    }
+    file.close();
+
+    QWebEngineView view;
+    QSignalSpy loaded(&view, &QWebEngineView::loadFinished);
+    view.load(QUrl::fromLocalFile(page));
+    QVERIFY(loaded.wait(30000));
+    for (const auto &[text, direction] : texts) {
+        // The element that holds the text itself.
+        const QString script
+            = QStringLiteral("(function() {"
+                             "  var e = document.evaluate('//*[text()[contains(., \"%1\")]]', document, null,"
+                             "                            XPathResult.FIRST_ORDERED_NODE_TYPE, null).singleNodeValue;"
+                             "  return e ? getComputedStyle(e).direction : 'not found';"
+                             "})()")
+                  .arg(text);
+        QCOMPARE(evaluate(view, script).toString(), direction);
+    }
 }
 
 PARLOWICK_TEST_MAIN(TestThreadExportView)
