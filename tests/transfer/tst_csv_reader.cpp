@@ -44,7 +44,9 @@ protected:
         qint64 size = qMin(qMin(maxSize, m_chunk), m_data.size() - m_at);
         if (m_failAt >= 0)
             size = qMin(size, m_failAt - m_at);
-        memcpy(data, m_data.constData() + m_at, size_t(size));
+        // Qt asks for 0 bytes with a null buffer at times: nothing to copy then.
+        if (size > 0)
+            memcpy(data, m_data.constData() + m_at, size_t(size));
         m_at += size;
         return size;
     }
