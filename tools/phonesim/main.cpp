@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -78,13 +79,32 @@ struct Options
     QMap<PhoneSessionKind, PhoneFault> faults;
 };
 
+// Tries loopback addresses 127.0.x.y from a random place until one has all four ports
+// free, so that several simulators (and several test runs) share a machine.
+bool startOnFreeLoopback(PhoneSimulator &simulator, QString *error)
+{
+    constexpr quint32 kLoopback = 0x7F000000;
+    constexpr quint32 kHosts = 0xFFFF;
+    constexpr int kTries = 200;
+    const quint32 first = QRandomGenerator::global()->bounded(kHosts);
+    for (int i = 0; i < kTries; ++i) {
+        // 127.0.0.0 and 127.0.0.1 are left to other programs.
+        const quint32 host = 2 + (first + quint32(i) * 7919) % (kHosts - 2);
+        simulator.setAddress(QHostAddress(kLoopback + host));
+        if (simulator.start(error))
+            return true;
+    }
+    return false;
+}
+
 bool parseArguments(const QCoreApplication &app, Options *o, QString *error)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Listen on ADDR (default 127.0.0.1)."),
+    const QCommandLineOption address(QStringLiteral("address"),
+        QStringLiteral("Listen on ADDR (default 127.0.0.1); \"auto\" picks a loopback address whose ports are free."),
         QStringLiteral("ADDR"), o->address);
     const QCommandLineOption load(
         QStringLiteral("load"), QStringLiteral("Read the phone's messages from FILE."), QStringLiteral("FILE"));
@@ -217,8 +237,9 @@ int main(int argc, char *argv[])
         err() << "parlowick-phonesim: " << error << Qt::endl;
         return 2;
     }
+    const bool anyLoopback = options.address == QLatin1String("auto");
     QHostAddress address;
-    if (!address.setAddress(options.address)) {
+    if (!anyLoopback && !address.setAddress(options.address)) {
         err() << "parlowick-phonesim: not an address: " << options.address << Qt::endl;
         return 2;
     }
@@ -336,10 +357,12 @@ int main(int argc, char *argv[])
     if (options.pushEverySeconds > 0)
         pushTimer.start(options.pushEverySeconds * 1000);
 
-    if (!simulator.start(&error)) {
+    const bool started = anyLoopback ? startOnFreeLoopback(simulator, &error) : simulator.start(&error);
+    if (!started) {
         err() << "parlowick-phonesim: " << error << Qt::endl;
         return 1;
     }
-    QTextStream(stdout) << "listening on " << address.toString() << Qt::endl;
+    // Scripts and tests wait for this line before they connect.
+    QTextStream(stdout) << "listening on " << simulator.address().toString() << Qt::endl;
     return app.exec();
 }
