@@ -1,3 +1,5 @@
+// The command line's diagnostics filter is a pure piece of the tool, read here directly.
+#include "../../tools/cli/CliMessages.h"
 #include "ProductInfo.h"
 #include "SilentAddress.h"
 #include "TestFiles.h"
@@ -16,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,10 +72,14 @@ private slots:
     void interruptedSendEndsAtOnce_data();
     void interruptedSendEndsAtOnce();
     void interruptedPdfExportKeepsTheEarlierFile();
+    void diagnosticsShown_data();
+    void diagnosticsShown();
+    void toolkitNoticesOnlyWhenVerbose();
 
 private:
     void startPhone(const QStringList &extra = {});
     Result cli(const QStringList &arguments);
+    QByteArray cliOnTerminal(const QStringList &arguments, const char *noColor);
     void startCli(QProcess &process, const QStringList &arguments);
     QJsonArray storedMessages(const QString &account);
 
@@ -162,6 +169,34 @@ Result TestCli::cli(const QStringList &arguments)
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+// Runs the command line with its standard output on a terminal of its own, and returns what
+// it showed there. noColor is NO_COLOR's value, or nullptr for none.
+QByteArray TestCli::cliOnTerminal(const QStringList &arguments, const char *noColor)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return "no terminal";
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home->filePath(QStringLiteral("share")));
+    environment.remove(QStringLiteral("NO_COLOR"));
+    if (noColor)
+        environment.insert(QStringLiteral("NO_COLOR"), QString::fromLatin1(noColor));
+    process.setProcessEnvironment(environment);
+    process.setChildProcessModifier([terminal] { dup2(terminal, STDOUT_FILENO); });
+    process.start(program("parlowick-cli"), arguments);
+    process.waitForFinished(120000);
+    close(terminal);
+    // Once no one holds the terminal's other end, reading ends after what was written.
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t size; (size = read(master, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, size);
+    close(master);
+    return shown;
 }
 
 QJsonArray TestCli::storedMessages(const QString &account)
@@ -660,6 +695,78 @@ void TestCli::searching()
     // A deleted index is made again from the store, with the same answer.
     QVERIFY(QFile::remove(m_home->filePath(QStringLiteral("share/Ombrevale/Parlowick/cli/search.db"))));
     QCOMPARE(search({QStringLiteral("MULLER")}).out, lines.out);
+
+    // On a terminal the found words are in bold, unless NO_COLOR is set to anything.
+    const QStringList muller {QStringLiteral("search"), QStringLiteral("cli"), QStringLiteral("MULLER")};
+    const QByteArray bold = "Herr \x1b[1mMüller\x1b[0m kommt";
+    for (const auto &[noColor, expected] : {std::pair {static_cast<const char *>(nullptr), bold}, std::pair {"", bold},
+             std::pair {"1", QByteArray("Herr Müller kommt")}, std::pair {"0", QByteArray("Herr Müller kommt")}}) {
+        const QByteArray shown = cliOnTerminal(muller, noColor);
+        QVERIFY2(shown.contains(expected) && shown.count('\x1b') == expected.count('\x1b'), shown.constData());
+    }
+}
+
+void TestCli::diagnosticsShown_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("category");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("quiet"); // shown without --verbose; with it everything is
+
+    const QByteArray plain = "default";
+    QTest::newRow("our debug") << int(QtDebugMsg) << plain << QStringLiteral("SyncBackupThread: User canceled.")
+                               << false;
+    QTest::newRow("toolkit debug") << int(QtDebugMsg) << QByteArray("qt.network.ssl") << QStringLiteral("loaded")
+                                   << false;
+    QTest::newRow("info") << int(QtInfoMsg) << plain << QStringLiteral("Backing up") << false;
+    QTest::newRow("toolkit class warning")
+        << int(QtWarningMsg) << plain
+        << QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to '/tmp/runtime-root'") << false;
+    QTest::newRow("toolkit member warning")
+        << int(QtWarningMsg) << plain << QStringLiteral("QObject::connect: No such signal QThread::done()") << false;
+    QTest::newRow("toolkit category warning")
+        << int(QtWarningMsg) << QByteArray("qt.qpa.fonts") << QStringLiteral("Unable to open font file") << false;
+    QTest::newRow("our warning") << int(QtWarningMsg) << plain
+                                 << QStringLiteral("The search index is damaged: disk I/O error") << true;
+    QTest::newRow("our class warning") << int(QtWarningMsg) << plain
+                                       << QStringLiteral("SyncRestoreThread: rollback failed: locked") << true;
+    QTest::newRow("our warning opening with Q")
+        << int(QtWarningMsg) << plain << QStringLiteral("Quota: the disk is full") << true;
+    QTest::newRow("our warning opening with QR")
+        << int(QtWarningMsg) << plain << QStringLiteral("QR code: unreadable") << true;
+    QTest::newRow("our category warning")
+        << int(QtWarningMsg) << QByteArray("parlowick.store") << QStringLiteral("QFile: kept") << true;
+    QTest::newRow("toolkit critical") << int(QtCriticalMsg) << QByteArray("qt.core")
+                                      << QStringLiteral("QThread: Destroyed while thread is still running") << true;
+}
+
+void TestCli::diagnosticsShown()
+{
+    QFETCH(int, type);
+    QFETCH(QByteArray, category);
+    QFETCH(QString, message);
+    QFETCH(bool, quiet);
+    QCOMPARE(CliMessages::shown(QtMsgType(type), category.constData(), message, false), quiet);
+    QVERIFY(CliMessages::shown(QtMsgType(type), category.constData(), message, true));
+}
+
+void TestCli::toolkitNoticesOnlyWhenVerbose()
+{
+    // Without XDG_RUNTIME_DIR the toolkit complains on every start.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home->filePath(QStringLiteral("share")));
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    for (const bool verbose : {false, true}) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program("parlowick-cli"),
+            verbose ? QStringList {QStringLiteral("accounts"), QStringLiteral("--verbose")}
+                    : QStringList {QStringLiteral("accounts")});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 0);
+        const QByteArray err = process.readAllStandardError();
+        QVERIFY2(err.contains("XDG_RUNTIME_DIR") == verbose, err.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -4,6 +4,7 @@
 #include "AdbBridge.h"
 #include "BubblePrintRenderer.h"
 #include "CSVImporter.h"
+#include "CliMessages.h"
 #include "CliProgress.h"
 #include "CliText.h"
 #include "ExportPaths.h"
@@ -30,6 +31,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <stdexcept>
 #include <unistd.h>
@@ -53,7 +55,8 @@ const char kUsage[]
       "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
       "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread|sbr-xml --out PATH [--conversation KEY]...\n"
       "  parlowick-cli import ACCOUNT FILE.csv|FILE.xml [--other] [--dry-run]\n"
-      "  parlowick-cli search ACCOUNT QUERY [--json] [--limit N]\n";
+      "  parlowick-cli search ACCOUNT QUERY [--json] [--limit N]\n"
+      "Every command takes --verbose: the toolkit's own notices and debug output too.\n";
 
 // A command line that cannot be run as given; answered with the usage.
 class UsageError : public std::invalid_argument
@@ -418,10 +421,10 @@ int importMessages(const QCommandLineParser &options, const QString &account)
     return importPreviewed(options, runWorker(preview, previewProgress), preview.messages());
 }
 
-// The snippet with its found words in bold on a terminal; elsewhere the plain text.
-QString markedSnippet(const SearchText::Snippet &snippet, bool terminal)
+// The snippet with its found words in bold when colour is wanted; otherwise the plain text.
+QString markedSnippet(const SearchText::Snippet &snippet, bool bold)
 {
-    if (!terminal)
+    if (!bold)
         return CliText::printable(snippet.text);
     QString line;
     int at = 0;
@@ -477,13 +480,13 @@ int searchMessages(const QCommandLineParser &options, const QString &account)
         std::printf("%s\n", QJsonDocument(array).toJson(QJsonDocument::Indented).constData());
         return 0;
     }
-    const bool terminal = isatty(fileno(stdout)) != 0;
+    const bool bold = CliText::colourWanted(isatty(fileno(stdout)) != 0, std::getenv("NO_COLOR"));
     for (const SearchHit &hit : hits) {
         std::printf("%s\n",
             qPrintable(QStringLiteral("%1\t%2\t%3\t%4")
                            .arg(hit.message.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
                                CliText::printable(hit.message.person), CliText::printable(hit.message.address),
-                               markedSnippet(hit.snippet, terminal))));
+                               markedSnippet(hit.snippet, bold))));
     }
     return 0;
 }
@@ -542,11 +545,13 @@ int run(const QStringList &arguments)
         {QStringLiteral("other"), QStringLiteral("The file comes from another phone: read it through the importer.")},
         {QStringLiteral("dry-run"), QStringLiteral("Only read the file and say what it holds.")},
         {QStringLiteral("limit"), QStringLiteral("Show at most this many found messages (100)."), QStringLiteral("N")},
+        {QStringLiteral("verbose"), QStringLiteral("Show the toolkit's own notices and debug output too.")},
     });
     options.addHelpOption();
     options.addVersionOption();
     if (!options.parse(arguments))
         return usageError(options.errorText());
+    CliMessages::setVerbose(options.isSet(QStringLiteral("verbose")));
     if (options.isSet(QStringLiteral("help"))) {
         std::fputs(kUsage, stdout);
         return 0;

@@ -14,4 +14,9 @@ void printLine(std::FILE *out, const QString &text)
     std::fprintf(out, "%s\n", printable(text).toLocal8Bit().constData());
 }
 
+bool colourWanted(bool terminal, const char *noColor)
+{
+    return terminal && (noColor == nullptr || *noColor == '\0');
+}
+
 } // namespace CliText

@@ -14,4 +14,8 @@ QString printable(const QString &text);
 // Writes the text, made printable, and a line feed.
 void printLine(std::FILE *out, const QString &text);
 
+// Whether output to a terminal may carry colour and bold: not when NO_COLOR is set to
+// anything but the empty text (the NO_COLOR convention), nor when the output is not a terminal.
+bool colourWanted(bool terminal, const char *noColor);
+
 } // namespace CliText

@@ -3,6 +3,7 @@
 
 #include "Catalogue.h"
 #include "CliCommands.h"
+#include "CliMessages.h"
 #include "ParlowickResources.h"
 #include "TerminalText.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
 {
     // Diagnostics may quote the phone's text, escape sequences and all.
     TerminalText::installMessageHandler();
+    CliMessages::install(CliMessages::verboseRequested(argc, argv));
     // PDF export paints text, which needs the toolkit's fonts: a GUI application on the
     // off-screen platform gives them without a display. Always that platform: a desktop
     // one named in the environment would fail without a display, and no window is shown.
