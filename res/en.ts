@@ -721,6 +721,41 @@
     </message>
 </context>
 <context>
+<context>
+    <name>MessageScope</name>
+    <message numerus="yes">
+        <source>All %n message(s)</source>
+        <translation>
+            <numerusform>All %n message</numerusform>
+            <numerusform>All %n messages</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1, %n message(s)</source>
+        <translation>
+            <numerusform>%1, %n message</numerusform>
+            <numerusform>%1, %n messages</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n conversation(s)</source>
+        <translation>
+            <numerusform>%n conversation</numerusform>
+            <numerusform>%n conversations</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n selected message(s)</source>
+        <translation>
+            <numerusform>%n selected message</numerusform>
+            <numerusform>%n selected messages</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 - %2</source>
+        <translation>%1 - %2</translation>
+    </message>
+</context>
     <name>SearchArea</name>
     <message>
         <source>Form</source>

@@ -19,10 +19,21 @@ namespace ImportCommand {
 
 namespace {
 
-QString askForCsvFile()
+// Opens the dialog in the folder of the last file chosen for the same purpose (the home
+// folder at first), and remembers the new choice.
+QString askForFile(const QString &purpose, const QString &caption, const QString &filter)
 {
-    return FileDialogs::getOpenFileName(QCoreApplication::translate("MainWindow", "IDS_SELECT_CSV_FILE_TO_IMPORT"),
-        QDir::homePath(), QStringLiteral("CSV Files(*.csv)"));
+    const QString folder = FileDialogs::recall(purpose).folder;
+    const QString chosen = FileDialogs::getOpenFileName(caption, folder.isEmpty() ? QDir::homePath() : folder, filter);
+    if (!chosen.isEmpty())
+        FileDialogs::remember(purpose, chosen);
+    return chosen;
+}
+
+QString askForCsvFile(const QString &purpose)
+{
+    return askForFile(purpose, QCoreApplication::translate("MainWindow", "IDS_SELECT_CSV_FILE_TO_IMPORT"),
+        QStringLiteral("CSV Files(*.csv)"));
 }
 
 // An export folder holds its CSV file under the folder's own name.
@@ -54,14 +65,14 @@ void previewFile(MainWindow &window, const QString &path, CSVImporter *importer)
 
 void importOwnCsv(MainWindow &window)
 {
-    const QString chosen = askForCsvFile();
+    const QString chosen = askForCsvFile(QStringLiteral("importCsv"));
     if (!chosen.isEmpty())
         previewFile(window, csvFileOf(chosen), nullptr);
 }
 
 void importOtherPhoneCsv(MainWindow &window)
 {
-    const QString path = askForCsvFile();
+    const QString path = askForCsvFile(QStringLiteral("importOtherPhoneCsv"));
     if (path.isEmpty())
         return;
     std::unique_ptr<CSVImporter> importer;
@@ -82,9 +93,9 @@ void importOtherPhoneCsv(MainWindow &window)
 
 void importSbrXml(MainWindow &window)
 {
-    const QString path
-        = FileDialogs::getOpenFileName(QCoreApplication::translate("MainWindow", "IDS_SELECT_XML_FILE_TO_IMPORT"),
-            QDir::homePath(), QStringLiteral("SMS Backup & Restore XML(*.xml)"));
+    const QString path = askForFile(QStringLiteral("importSbrXml"),
+        QCoreApplication::translate("MainWindow", "IDS_SELECT_XML_FILE_TO_IMPORT"),
+        QStringLiteral("SMS Backup & Restore XML(*.xml)"));
     if (path.isEmpty())
         return;
     ProgressForm form(QCoreApplication::translate("MainWindow", "IDS_TITLE_LOADING_XML"));

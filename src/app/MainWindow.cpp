@@ -15,6 +15,7 @@
 #include "ItemModelSms.h"
 #include "MMSPrinter.h"
 #include "MessageBoxes.h"
+#include "MessageScope.h"
 #include "MmsDB.h"
 #include "PopupMenus.h"
 #include "ProductInfo.h"
@@ -360,48 +361,48 @@ void MainWindow::miExport()
 {
     QList<SMSInfo> messages;
     if (readAllMessages(messages))
-        ExportCommand::exportSMSToFile(messages);
+        ExportCommand::exportSMSToFile(messages, MessageScope::selected(int(messages.size())));
 }
 
 void MainWindow::miThreadExport()
 {
     QList<SMSInfo> messages;
     if (readShownMessages(messages))
-        ExportCommand::exportSMSToFile(messages);
+        ExportCommand::exportSMSToFile(messages, MessageScope::shown(m_shownKeys, int(messages.size())));
 }
 
 void MainWindow::miSMSExport()
 {
     const QList<SMSInfo> messages = selectedMessages();
     if (!messages.isEmpty())
-        ExportCommand::exportSMSToFile(messages);
+        ExportCommand::exportSMSToFile(messages, MessageScope::all(int(messages.size())));
 }
 
-void MainWindow::printMessages(const QList<SMSInfo> &messages)
+void MainWindow::printMessages(const QList<SMSInfo> &messages, const QString &scope)
 {
     MMSPrinter printer;
-    printer.print(messages);
+    printer.print(messages, scope);
 }
 
 void MainWindow::miPrint()
 {
     QList<SMSInfo> messages;
     if (readAllMessages(messages))
-        printMessages(messages);
+        printMessages(messages, MessageScope::selected(int(messages.size())));
 }
 
 void MainWindow::miThreadPrint()
 {
     QList<SMSInfo> messages;
     if (readShownMessages(messages))
-        printMessages(messages);
+        printMessages(messages, MessageScope::shown(m_shownKeys, int(messages.size())));
 }
 
 void MainWindow::miSMSPrint()
 {
     const QList<SMSInfo> messages = selectedMessages();
     if (!messages.isEmpty())
-        printMessages(messages);
+        printMessages(messages, MessageScope::all(int(messages.size())));
 }
 
 void MainWindow::miHowToUse()

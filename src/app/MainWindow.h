@@ -99,7 +99,8 @@ private:
     bool readAllMessages(QList<SMSInfo> &messages);
     // The messages of the conversations shown; false (after the error dialog) when they cannot be read.
     bool readShownMessages(QList<SMSInfo> &messages);
-    void printMessages(const QList<SMSInfo> &messages);
+    // Runs the print preview, titled with what the messages are (MessageScope).
+    void printMessages(const QList<SMSInfo> &messages, const QString &scope);
     QList<SMSInfo> selectedMessages() const;
     void showCurrentConversation();
     void restoreToPhone(const QList<SMSInfo> &messages);

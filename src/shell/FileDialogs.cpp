@@ -1,6 +1,10 @@
 #include "FileDialogs.h"
 
+#include "UserSettings.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 
 namespace FileDialogs {
 
@@ -16,6 +20,11 @@ OpenHandler &openHandler()
 {
     static OpenHandler instance;
     return instance;
+}
+
+QString memoryGroup(const QString &purpose)
+{
+    return QStringLiteral("fileDialogs/") + purpose;
 }
 
 } // namespace
@@ -47,6 +56,28 @@ QString getOpenFileName(const QString &caption, const QString &initialFolder, co
     if (openHandler())
         return openHandler()(caption, initialFolder, filter);
     return QFileDialog::getOpenFileName(nullptr, caption, initialFolder, filter);
+}
+
+Memory recall(const QString &purpose)
+{
+    QSettings store(UserSettings::filePath(), QSettings::IniFormat);
+    store.beginGroup(memoryGroup(purpose));
+    Memory memory;
+    memory.folder = store.value(QStringLiteral("folder")).toString();
+    // A folder removed or unmounted since would open the dialog somewhere unexpected.
+    if (!memory.folder.isEmpty() && !QFileInfo(memory.folder).isDir())
+        memory.folder.clear();
+    memory.filter = store.value(QStringLiteral("filter")).toString();
+    return memory;
+}
+
+void remember(const QString &purpose, const QString &chosenFile, const QString &filter)
+{
+    QSettings store(UserSettings::filePath(), QSettings::IniFormat);
+    store.beginGroup(memoryGroup(purpose));
+    store.setValue(QStringLiteral("folder"), QFileInfo(chosenFile).absolutePath());
+    if (!filter.isEmpty())
+        store.setValue(QStringLiteral("filter"), filter);
 }
 
 } // namespace FileDialogs

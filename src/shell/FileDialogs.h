@@ -43,4 +43,17 @@ public:
     explicit ScopedOpenHandler(OpenHandler handler);
 };
 
+// The folder and filter the file dialogs of one purpose ("export", "importCsv"...) were
+// last answered with, kept in the user's settings so the next one opens where the user
+// left off.
+struct Memory
+{
+    QString folder; // empty when none is remembered, or it is gone
+    QString filter; // empty when none is remembered
+};
+
+Memory recall(const QString &purpose);
+// Remembers the folder of the chosen file and the filter; an empty filter keeps the one remembered.
+void remember(const QString &purpose, const QString &chosenFile, const QString &filter = QString());
+
 } // namespace FileDialogs

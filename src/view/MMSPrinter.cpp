@@ -2,6 +2,7 @@
 
 #include "Accounts.h"
 #include "BubblePrintRenderer.h"
+#include "MessageScope.h"
 #include "MmsDB.h"
 
 #include <QPrintPreviewDialog>
@@ -35,9 +36,10 @@ MMSPrinter::MMSPrinter(QObject *parent)
 {
 }
 
-void MMSPrinter::print(const QList<SMSInfo> &messages)
+void MMSPrinter::print(const QList<SMSInfo> &messages, const QString &scope)
 {
     m_messages = messages;
+    m_scope = scope;
     QPrinter printer(QPrinter::ScreenResolution);
     printer.setOutputFormat(QPrinter::NativeFormat);
     // Without a printer the preview still works, and can save a PDF.
@@ -57,7 +59,7 @@ void MMSPrinter::runPreview(QPrinter &printer)
     }
     QPrintPreviewDialog dialog(&printer);
     dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setWindowTitle(tr("IDS_PRINT_MMS"));
+    dialog.setWindowTitle(MessageScope::titled(tr("IDS_PRINT_MMS"), m_scope));
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, &MMSPrinter::onPaintRequested);
     dialog.exec();
 }

@@ -36,8 +36,10 @@ public:
     // The title of a printout or PDF of the messages: who they are with, or the open account.
     static QString documentTitle(const QList<SMSInfo> &messages);
 
-    // Keeps the messages and runs the print preview on them until the user closes it.
-    void print(const QList<SMSInfo> &messages);
+    // Keeps the messages and runs the print preview on them until the user closes it. The
+    // preview's title says what scope tells ("5 selected messages"), so the user knows
+    // what will print before printing it.
+    void print(const QList<SMSInfo> &messages, const QString &scope = QString());
     // Throws std::runtime_error when the file cannot be written.
     int printToPdf(const QList<SMSInfo> &messages, const QString &path);
 
@@ -51,5 +53,6 @@ private:
     void runPreview(QPrinter &printer);
 
     QList<SMSInfo> m_messages;
+    QString m_scope;
     int m_count = 0;
 };

@@ -5,6 +5,7 @@
 #include "MainWindow.h"
 #include "MessageBoxRecorder.h"
 #include "MmsDB.h"
+#include "ModalDriver.h"
 #include "MyTreeView.h"
 #include "ParlowickResources.h"
 #include "ParlowickTestMain.h"
@@ -35,12 +36,18 @@ private slots:
     void pdfExportAndItsFailure();
     void selectedMessagesAsText();
     void printCommandsPaintTheirMessages();
+    void dialogsSayWhatTheCommandCovers_data();
+    void dialogsSayWhatTheCommandCovers();
+    void exportAndImportRememberTheirFolders();
 
 private:
     // Answers the next save dialogs with this name and filter, recording what they offered.
     std::unique_ptr<FileDialogs::ScopedSaveHandler> answerSave(const QString &name, const QString &filter);
     void trigger(const char *action);
-    void triggerMessageMenuEntry(const QString &text);
+    void triggerMessageMenuEntry(const QString &text) { triggerMenuEntry("listSMS", text); }
+    void triggerMenuEntry(const char *list, const QString &text);
+    // Makes these rows of a list (below the account row in the conversations) its selection.
+    void selectRows(const char *list, const QList<int> &rows);
     QString outPath(const QString &name) const { return m_home->path() + QStringLiteral("/out/") + name; }
 
     std::unique_ptr<TestDataHome> m_home;
@@ -101,7 +108,7 @@ void TestExportCommands::trigger(const char *action)
     m_window->findChild<QAction *>(QLatin1String(action))->trigger();
 }
 
-void TestExportCommands::triggerMessageMenuEntry(const QString &text)
+void TestExportCommands::triggerMenuEntry(const char *listName, const QString &text)
 {
     const PopupMenus::ScopedHandler display([&](QMenu &menu) {
         for (QAction *action : menu.actions()) {
@@ -109,9 +116,19 @@ void TestExportCommands::triggerMessageMenuEntry(const QString &text)
                 action->trigger();
         }
     });
-    auto *list = m_window->findChild<MyTreeView *>(QStringLiteral("listSMS"));
+    auto *list = m_window->findChild<MyTreeView *>(QLatin1String(listName));
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), list->viewport()->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(list->viewport(), &event);
+}
+
+void TestExportCommands::selectRows(const char *listName, const QList<int> &rows)
+{
+    auto *list = m_window->findChild<MyTreeView *>(QLatin1String(listName));
+    const QModelIndex parent = qstrcmp(listName, "listContacts") == 0 ? list->model()->index(0, 0) : QModelIndex();
+    list->setCurrentIndex(list->model()->index(rows.first(), 0, parent));
+    for (const int row : rows.mid(1))
+        list->selectionModel()->select(
+            list->model()->index(row, 0, parent), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void TestExportCommands::exportEveryMessageAsCsv()
@@ -201,6 +218,96 @@ void TestExportCommands::printCommandsPaintTheirMessages()
     triggerMessageMenuEntry(QStringLiteral("Print selected SMS && MMS")); // no selection: no menu, no print
     QCOMPARE(nameLines, (QList<int> {2, 1}));
     QVERIFY(m_boxes->texts().isEmpty());
+}
+
+void TestExportCommands::dialogsSayWhatTheCommandCovers_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<bool>("contextMenu");
+    QTest::addColumn<QString>("scope");
+    // The conversations, newest first: Bob (one message), Ann (two).
+    QTest::newRow("tool bar") << QByteArray() << QList<int>() << false << QStringLiteral("All 3 messages");
+    QTest::newRow("tool bar, a conversation shown")
+        << QByteArray("listContacts") << QList<int> {1} << false << QStringLiteral("All 3 messages");
+    QTest::newRow("one conversation") << QByteArray("listContacts") << QList<int> {1} << true
+                                      << QStringLiteral("1 conversation, 2 messages");
+    QTest::newRow("two conversations") << QByteArray("listContacts") << QList<int> {0, 1} << true
+                                       << QStringLiteral("2 conversations, 3 messages");
+    QTest::newRow("account row") << QByteArray("listContacts") << QList<int>() << true
+                                 << QStringLiteral("All 3 messages");
+    QTest::newRow("one message") << QByteArray("listSMS") << QList<int> {2} << true
+                                 << QStringLiteral("1 selected message");
+    QTest::newRow("two messages") << QByteArray("listSMS") << QList<int> {0, 2} << true
+                                  << QStringLiteral("2 selected messages");
+}
+
+void TestExportCommands::dialogsSayWhatTheCommandCovers()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QList<int>, rows);
+    QFETCH(bool, contextMenu);
+    QFETCH(QString, scope);
+    if (!rows.isEmpty())
+        selectRows(list.constData(), rows);
+    const bool messages = list == "listSMS";
+    const auto run = [&](const char *action, const char *conversationsEntry, const char *messagesEntry) {
+        if (!contextMenu)
+            trigger(action);
+        else
+            triggerMenuEntry(list.constData(), QLatin1String(messages ? messagesEntry : conversationsEntry));
+    };
+
+    QString caption;
+    {
+        const FileDialogs::ScopedSaveHandler cancel(
+            [&](const QString &shown, const QString &, const QStringList &, const QString &) {
+                caption = shown;
+                return FileDialogs::SaveChoice {};
+            });
+        run("actionExport", "Export SMS && MMS to File", "Export selected SMS && MMS to File");
+    }
+    QString title;
+    const auto preview = onNextModal([&](QWidget *dialog) {
+        title = dialog->windowTitle();
+        qobject_cast<QDialog *>(dialog)->reject();
+    });
+    run("actionPrint", "Print SMS && MMS", "Print selected SMS && MMS");
+    QVERIFY(preview.ran());
+    QCOMPARE(caption, QStringLiteral("Select file to export - ") + scope);
+    QCOMPARE(title, QStringLiteral("Print SMS & MMS - ") + scope);
+}
+
+void TestExportCommands::exportAndImportRememberTheirFolders()
+{
+    QDir().mkpath(outPath(QStringLiteral("first")));
+    {
+        const auto save = answerSave(outPath(QStringLiteral("first/one")), QStringLiteral("Text Files(*.txt)"));
+        trigger("actionExport");
+    }
+    QVERIFY(QFileInfo::exists(outPath(QStringLiteral("first/one.txt"))));
+    const auto cancel = answerSave(QString(), QStringLiteral("CSV Files(*.csv)"));
+    trigger("actionExport");
+    QCOMPARE(QFileInfo(m_initialPath).absolutePath(), outPath(QStringLiteral("first")));
+    QVERIFY2(QFileInfo(m_initialPath).fileName().startsWith(QLatin1String("sms(")), qPrintable(m_initialPath));
+    QCOMPARE(m_preselected, QStringLiteral("Text Files(*.txt)"));
+
+    // A cancelled dialog keeps what was remembered; a folder gone since gives the home folder again.
+    QVERIFY(QDir(outPath(QStringLiteral("first"))).removeRecursively());
+    trigger("actionExport");
+    QCOMPARE(QFileInfo(m_initialPath).absolutePath(), m_home->path());
+    QCOMPARE(m_preselected, QStringLiteral("Text Files(*.txt)"));
+
+    // An import remembers the folder of the file chosen, even one it could not read.
+    QDir().mkpath(outPath(QStringLiteral("in")));
+    QStringList folders;
+    const FileDialogs::ScopedOpenHandler open([&](const QString &, const QString &folder, const QString &) {
+        folders.append(folder);
+        return folders.size() == 1 ? outPath(QStringLiteral("in/missing.xml")) : QString();
+    });
+    trigger("actionImportSbrXml");
+    trigger("actionImportSbrXml");
+    QCOMPARE(folders, (QStringList {m_home->path(), outPath(QStringLiteral("in"))}));
 }
 
 PARLOWICK_TEST_MAIN(TestExportCommands)
