@@ -714,14 +714,6 @@
     </message>
 </context>
 <context>
-    <name>BubblePrintRenderer</name>
-    <message>
-        <source>IDS_PRINT_TITLE_%1</source>
-        <translation>SMS &amp; MMS — %1</translation>
-    </message>
-</context>
-<context>
-<context>
     <name>MessageScope</name>
     <message numerus="yes">
         <source>All %n message(s)</source>
@@ -756,6 +748,14 @@
         <translation>%1 - %2</translation>
     </message>
 </context>
+<context>
+    <name>BubblePrintRenderer</name>
+    <message>
+        <source>IDS_PRINT_TITLE_%1</source>
+        <translation>SMS &amp; MMS — %1</translation>
+    </message>
+</context>
+<context>
     <name>SearchArea</name>
     <message>
         <source>Form</source>

@@ -361,7 +361,7 @@ void MainWindow::miExport()
 {
     QList<SMSInfo> messages;
     if (readAllMessages(messages))
-        ExportCommand::exportSMSToFile(messages, MessageScope::selected(int(messages.size())));
+        ExportCommand::exportSMSToFile(messages, MessageScope::all(int(messages.size())));
 }
 
 void MainWindow::miThreadExport()
@@ -375,7 +375,7 @@ void MainWindow::miSMSExport()
 {
     const QList<SMSInfo> messages = selectedMessages();
     if (!messages.isEmpty())
-        ExportCommand::exportSMSToFile(messages, MessageScope::all(int(messages.size())));
+        ExportCommand::exportSMSToFile(messages, MessageScope::selected(int(messages.size())));
 }
 
 void MainWindow::printMessages(const QList<SMSInfo> &messages, const QString &scope)
@@ -388,7 +388,7 @@ void MainWindow::miPrint()
 {
     QList<SMSInfo> messages;
     if (readAllMessages(messages))
-        printMessages(messages, MessageScope::selected(int(messages.size())));
+        printMessages(messages, MessageScope::all(int(messages.size())));
 }
 
 void MainWindow::miThreadPrint()
@@ -402,7 +402,7 @@ void MainWindow::miSMSPrint()
 {
     const QList<SMSInfo> messages = selectedMessages();
     if (!messages.isEmpty())
-        printMessages(messages, MessageScope::all(int(messages.size())));
+        printMessages(messages, MessageScope::selected(int(messages.size())));
 }
 
 void MainWindow::miHowToUse()
