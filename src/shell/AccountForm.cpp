@@ -3,9 +3,11 @@
 #include "Accounts.h"
 #include "Catalogue.h"
 #include "MessageBoxes.h"
+#include "UserSettings.h"
 #include "ui_AccountForm.h"
 
 #include <QFileInfo>
+#include <QSettings>
 
 #include <exception>
 
@@ -16,6 +18,19 @@ namespace {
 bool accountPathExists(const QString &name)
 {
     return Accounts::isSafeAccountName(name) && QFileInfo::exists(Accounts::dataFolder().filePath(name));
+}
+
+const QString kLastAccountKey = QStringLiteral("accounts/last");
+
+// The account entered last, kept in the user's settings so a returning user only presses Enter.
+QString lastAccount()
+{
+    return QSettings(UserSettings::filePath(), QSettings::IniFormat).value(kLastAccountKey).toString();
+}
+
+void rememberLastAccount(const QString &name)
+{
+    QSettings(UserSettings::filePath(), QSettings::IniFormat).setValue(kLastAccountKey, name);
 }
 
 } // namespace
@@ -47,7 +62,10 @@ void AccountForm::reloadAccounts()
     const QIcon icon(QStringLiteral(":/res/db.png"));
     for (const QDir &account : std::as_const(m_accounts))
         m_ui->cbAccount->addItem(icon, account.dirName());
-    m_ui->cbAccount->setCurrentIndex(-1);
+    // Nothing chosen (an empty field) unless the account entered last is still there.
+    m_ui->cbAccount->setCurrentIndex(
+        m_ui->cbAccount->findText(lastAccount(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    m_ui->aDelAccount->setEnabled(!m_accounts.isEmpty());
 }
 
 bool AccountForm::tryCreateAccount(const QString &name)
@@ -83,8 +101,10 @@ void AccountForm::onBtnEnterClicked()
         if (!tryCreateAccount(name))
             return;
     }
-    if (tryOpenAccount(name))
-        accept();
+    if (!tryOpenAccount(name))
+        return;
+    rememberLastAccount(name);
+    accept();
 }
 
 void AccountForm::onDeleteAccountClicked(const QString &link)

@@ -11,7 +11,8 @@ namespace Ui {
 class AccountForm;
 }
 
-// Chooses, creates or deletes the account to open; accepted once a store is open.
+// Chooses, creates or deletes the account to open; accepted once a store is open. The
+// account entered last comes chosen; deleting is offered only while an account exists.
 class AccountForm : public QDialog
 {
     Q_OBJECT

@@ -69,6 +69,7 @@ private slots:
     void invalidNamesAreRefused();
     void enterTrimsButDeleteDoesNot();
     void accountsNewestFirst();
+    void lastAccountComesChosen();
     void unusableStoresKeepTheCurrentOne();
     void unwritableDataFolderIsReported();
     void cancellingStartUpExitsWithZero();
@@ -219,6 +220,41 @@ void TestAccounts::accountsNewestFirst()
     auto *combo = form.findChild<QComboBox *>(QStringLiteral("cbAccount"));
     QCOMPARE(combo->currentIndex(), -1);
     QVERIFY(combo->currentText().isEmpty());
+}
+
+void TestAccounts::lastAccountComesChosen()
+{
+    const auto chosen
+        = [](AccountForm &form) { return form.findChild<QComboBox *>(QStringLiteral("cbAccount"))->currentText(); };
+    const auto canDelete
+        = [](AccountForm &form) { return form.findChild<QLabel *>(QStringLiteral("aDelAccount"))->isEnabled(); };
+    {
+        AccountForm form;
+        QVERIFY(!canDelete(form)); // nothing to delete yet
+    }
+    for (const char *name : {"alpha", "beta"})
+        Accounts::createAccount(QString::fromLatin1(name));
+    {
+        AccountForm form;
+        QCOMPARE(chosen(form), QString());
+        QVERIFY(canDelete(form));
+        pressEnter(form, QStringLiteral("beta"));
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+    }
+    Accounts::setCurrentStore(nullptr);
+
+    // The next start offers the account entered last; once it is deleted, nothing is chosen.
+    AccountForm form;
+    QCOMPARE(chosen(form), QStringLiteral("beta"));
+    m_boxes->answer(QMessageBox::Yes);
+    clickDelete(form, QStringLiteral("beta"));
+    QCOMPARE(comboItems(form), QStringList {QStringLiteral("alpha")});
+    QCOMPARE(chosen(form), QString());
+    QVERIFY(canDelete(form));
+    m_boxes->answer(QMessageBox::Yes);
+    clickDelete(form, QStringLiteral("alpha"));
+    QCOMPARE(comboItems(form), QStringList());
+    QVERIFY(!canDelete(form));
 }
 
 void TestAccounts::unusableStoresKeepTheCurrentOne()
