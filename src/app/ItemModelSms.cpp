@@ -3,6 +3,7 @@
 #include "MessageListSource.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <QSize>
 
 #include <utility>
@@ -15,6 +16,21 @@ constexpr int kRowHeight = 18;
 QPixmap rowIcon(const QString &path)
 {
     return QPixmap(path).scaledToWidth(kIconWidth, Qt::FastTransformation);
+}
+
+// The text followed by the names of the pictures and other files, each in brackets, so an
+// MMS stands out in the list and a picture alone does not leave the cell empty.
+QString messageCell(const SMSInfo &sms)
+{
+    QStringList parts;
+    if (!sms.body.isEmpty())
+        parts.append(sms.body);
+    for (const AttachmentInfo &attachment : sms.attachments) {
+        const QString name
+            = attachment.fileName.isEmpty() ? QFileInfo(attachment.filePath).fileName() : attachment.fileName;
+        parts.append(QLatin1Char('[') + name + QLatin1Char(']'));
+    }
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -76,7 +92,7 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
             return shown.isEmpty() ? QString::number(Sms::toStoreSeconds(sms.date)) : shown;
         }
         case MessageColumn:
-            return sms.body;
+            return messageCell(sms);
         default:
             return QVariant();
         }

@@ -10,7 +10,8 @@
 #include <memory>
 
 // The messages shown beside the conversation tree, in the order given (the store
-// gives oldest first): one row per message, five columns. The messages come from a
+// gives oldest first): one row per message, five columns; the Message column adds the
+// attachments' names in brackets after the text. The messages come from a
 // source that reads only the rows asked for, so a long list costs what is shown.
 class ItemModelSms : public QAbstractItemModel
 {

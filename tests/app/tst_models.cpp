@@ -5,6 +5,7 @@
 #include "MyTreeView.h"
 #include "ParlowickResources.h"
 #include "StoreMessageSource.h"
+#include "TestFiles.h"
 #include "TestMessage.h"
 #include "WindowTestAccount.h"
 
@@ -12,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QFont>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
@@ -47,6 +49,8 @@ private slots:
     void messageRows();
     void datesBeyondTheCalendarShowTheirSeconds();
     void storeRowsShowLikeListRows();
+    void messageCellNamesTheAttachments_data();
+    void messageCellNamesTheAttachments();
     void modelsPassTheModelTester();
     void treeViewReportsSelectionAndContextMenu();
 
@@ -290,6 +294,47 @@ void TestModels::storeRowsShowLikeListRows()
         }
     }
     QCOMPARE(source->pagesRead(), 2);
+}
+
+void TestModels::messageCellNamesTheAttachments_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("text") << QStringLiteral("See you") << QStringList() << QStringLiteral("See you");
+    QTest::newRow("picture alone") << QString() << QStringList {QStringLiteral("photo.jpg")}
+                                   << QStringLiteral("[photo.jpg]");
+    QTest::newRow("text and picture") << QStringLiteral("See this") << QStringList {QStringLiteral("photo.jpg")}
+                                      << QStringLiteral("See this [photo.jpg]");
+    QTest::newRow("two files") << QString() << QStringList {QStringLiteral("a.png"), QStringLiteral("song.mp3")}
+                               << QStringLiteral("[a.png] [song.mp3]");
+}
+
+// Listed as given and as read back from the store page by page: the same cell.
+void TestModels::messageCellNamesTheAttachments()
+{
+    QFETCH(QString, body);
+    QFETCH(QStringList, files);
+    QFETCH(QString, cell);
+    const QTemporaryDir sources;
+    SMSInfo sms = TestMessage(QStringLiteral("5550100")).saying(body).at(utc(2022, 6, 1));
+    for (const QString &file : files) {
+        AttachmentInfo attachment;
+        attachment.fileName = file;
+        attachment.filePath = TestFiles::writeFile(sources.filePath(file), "bytes of " + file.toUtf8());
+        attachment.mimeType = QStringLiteral("application/octet-stream");
+        sms.attachments.append(attachment);
+    }
+    ItemModelSms listed;
+    listed.setSMSList({sms});
+    const auto store = Accounts::currentStore();
+    store->insertSMS(sms);
+    ItemModelSms stored;
+    stored.setSource(std::make_shared<StoreMessageSource>(store, store->messageRowids({})));
+    for (ItemModelSms *model : {&listed, &stored}) {
+        QCOMPARE(model->index(0, ItemModelSms::MessageColumn).data().toString(), cell);
+        QCOMPARE(model->index(0, ItemModelSms::MessageColumn).data(Qt::ToolTipRole).toString(), cell);
+    }
 }
 
 void TestModels::modelsPassTheModelTester()
