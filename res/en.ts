@@ -279,7 +279,7 @@
     <name>ConnectionForm</name>
     <message>
         <source>连接手机,先开启手机同步服务, 再选择以下方式之一进行连接.</source>
-        <translation>To connect Android to computer, firstly start Velmora on Android and then select one of the following connecting mothods. Click &lt;a href=&quot;https://parlowick.example/howto/connect&quot;&gt;HERE&lt;/a&gt; for more detail.</translation>
+        <translation>To connect Android to computer, firstly start Velmora on Android and then select one of the following connecting mothods. Click &lt;a href=&quot;%1&quot;&gt;HERE&lt;/a&gt; for more detail.</translation>
     </message>
     <message>
         <source>连接方式:</source>
@@ -774,6 +774,10 @@
     </message>
     <message>
         <source>Dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 help</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -17,8 +17,10 @@ AboutForm::AboutForm(QWidget *parent)
     m_scene.addPixmap(QPixmap(QStringLiteral(":/res/main_icon.png")).scaledToHeight(64, Qt::SmoothTransformation));
     m_ui->graphicsView->setScene(&m_scene);
     m_ui->lbProdAndVer->setText(Catalogue::productTitle() + QLatin1Char(' ') + ProductInfo::version());
-    const QString home = ProductInfo::homePage().toString();
-    m_ui->lbHomePage->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(home.toHtmlEscaped()));
+    // The home page is a section of the help installed with the program: its name, not its path.
+    m_ui->lbHomePage->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                                  .arg(ProductInfo::homePage().toString().toHtmlEscaped(),
+                                      tr("%1 help").arg(Catalogue::productTitle()).toHtmlEscaped()));
 
     connect(
         m_ui->lbHomePage, &QLabel::linkActivated, this, [](const QString &link) { DesktopShell::openUrl(QUrl(link)); });

@@ -6,6 +6,7 @@
 #include "ConnectionMemory.h"
 #include "MessageBoxes.h"
 #include "MmsDB.h"
+#include "ProductInfo.h"
 #include "SimpleProtocol.h"
 #include "ui_ConnectionForm.h"
 
@@ -23,6 +24,7 @@ ConnectionForm::ConnectionForm(QWidget *parent)
     , m_ui(std::make_unique<Ui::ConnectionForm>())
 {
     m_ui->setupUi(this);
+    m_ui->label_2->setText(m_ui->label_2->text().arg(ProductInfo::connectionHelpPage().toString().toHtmlEscaped()));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     connect(m_ui->raUsb, &QRadioButton::clicked, this, &ConnectionForm::onChooseConnectMethod);
     connect(m_ui->raWifi, &QRadioButton::clicked, this, &ConnectionForm::onChooseConnectMethod);
