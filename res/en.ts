@@ -672,6 +672,10 @@
 <context>
     <name>SyncRestoreThread</name>
     <message>
+        <source>IDS_CONNECTING_TO_PHONE</source>
+        <translation>Connecting to the phone…</translation>
+    </message>
+    <message>
         <source>IDS_RESTORE_SUC_%1</source>
         <translation>Successfully import %1 SMS &amp; MMS.</translation>
     </message>
@@ -686,6 +690,10 @@
 </context>
 <context>
     <name>SyncBackupThread</name>
+    <message>
+        <source>IDS_CONNECTING_TO_PHONE</source>
+        <translation>Connecting to the phone…</translation>
+    </message>
     <message>
         <source>IDS_EXPORT_SMS_TO_ANDROID_SUC_%1</source>
         <translation>Successfully restore %1 SMS &amp; MMS to Android.</translation>

@@ -563,6 +563,8 @@ void MainWindow::backupFromPhone()
         return;
     ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_IMPORT_SMS_FROM_ANDROID"));
     SyncRestoreThread worker(&form);
+    // Shown from the first paint: the phone's service needs seconds before anything is counted.
+    form.updateProgress(0, SyncRestoreThread::connectingText());
     // The backup writes in one transaction that a failure or a cancel rolls back: a
     // message arriving meanwhile waits outside it, and is filed once the backup ended.
     m_backupRunning = true;
@@ -579,6 +581,7 @@ void MainWindow::restoreToPhone(const QList<SMSInfo> &messages)
         return;
     ProgressForm form(QCoreApplication::translate("QObject", "IDS_TITLE_EXPORT_SMS_TO_ANDROID"));
     SyncBackupThread worker(messages, &form);
+    form.updateProgress(0, SyncBackupThread::connectingText());
     form.run(worker);
 }
 

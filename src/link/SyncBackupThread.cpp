@@ -15,6 +15,11 @@ SyncBackupThread::SyncBackupThread(const QList<SMSInfo> &messages, ProgressRecei
 {
 }
 
+QString SyncBackupThread::connectingText()
+{
+    return tr("IDS_CONNECTING_TO_PHONE");
+}
+
 void SyncBackupThread::run()
 {
     try {
@@ -28,10 +33,12 @@ void SyncBackupThread::run()
 
 void SyncBackupThread::runSession()
 {
+    emit updateProgress(0, connectingText());
     DataSession session(QStringLiteral("restore://127.0.0.1:%1/"), kDataPort, &cancelled);
     QTcpSocket &data = session.data();
     const int total = int(smsList.size());
     int sent = 0;
+    emit updateProgress(0, tr("SMS %1:%2").arg(sent).arg(total));
     if (total > 0)
         checkCancelled();
     restartReportClock();

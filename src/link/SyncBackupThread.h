@@ -20,6 +20,10 @@ public:
     static constexpr int kBatchSize = 100;
     static constexpr int kChunkBytes = 8192;
 
+    // The progress text while the session opens (the phone's pause included), before
+    // the first record goes out.
+    static QString connectingText();
+
 protected:
     void run() override;
 

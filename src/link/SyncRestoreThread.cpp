@@ -53,6 +53,11 @@ void SyncRestoreThread::undo()
     workFolder.reset();
 }
 
+QString SyncRestoreThread::connectingText()
+{
+    return tr("IDS_CONNECTING_TO_PHONE");
+}
+
 QString SyncRestoreThread::tempFolder() const
 {
     return workFolder->path();
@@ -60,6 +65,7 @@ QString SyncRestoreThread::tempFolder() const
 
 void SyncRestoreThread::runSession()
 {
+    emit updateProgress(0, connectingText());
     const std::shared_ptr<MmsDB> account = Accounts::currentStore();
     if (!account)
         throw std::runtime_error("No account is open.");
@@ -87,7 +93,7 @@ void SyncRestoreThread::runSession()
         checkCancelled();
         const CommandLine line = parseCommandLine(readCommand(data, -1, &cancelled));
         if (line.command == Command::Count)
-            total = qMax(0, line.argument.toInt()); // a negative count is no count
+            reportTotal(line.argument.toInt());
         else if (line.command == Command::Batch)
             readBatch(data);
         else if (line.command == Command::Bye)
@@ -117,6 +123,13 @@ void SyncRestoreThread::readBatch(QTcpSocket &data)
             return;
         }
     }
+}
+
+void SyncRestoreThread::reportTotal(int count)
+{
+    total = qMax(0, count); // a negative count is no count
+    // The count replaces the connecting text at once, in the form every later report has.
+    emit updateProgress(percent(received, total), tr("SMS %1:%2").arg(received).arg(total));
 }
 
 void SyncRestoreThread::reportCount()

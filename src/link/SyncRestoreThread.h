@@ -28,6 +28,10 @@ public:
 
     static constexpr int kDataPort = 32421;
 
+    // The progress text while the session opens (the phone's pause included), before
+    // there is anything to count.
+    static QString connectingText();
+
 protected:
     void run() override;
     // Where a received attachment's data goes, not yet open: the file at the path. Virtual
@@ -43,6 +47,7 @@ private:
     QString tempFolder() const;
     QDir emptyTempFolder() const;
     void reportCount();
+    void reportTotal(int count);
 
     std::shared_ptr<MmsDB> store;
     // Files the received messages into the store, in order, on a thread of its own.

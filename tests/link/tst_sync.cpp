@@ -24,6 +24,8 @@
 namespace {
 
 const QHostAddress kPhone(QStringLiteral("127.0.0.5"));
+// What a backup or restore shows before it has anything to count.
+const QString kConnecting = QStringLiteral("Connecting to the phone…");
 
 // Every file below the account folder except the store itself: what a failed backup
 // must not leave behind.
@@ -181,6 +183,10 @@ void TestSync::backupFilesEverything()
     QCOMPARE(backup(progress), 9);
     QCOMPARE(progress.errors, QStringList());
     QCOMPARE(progress.successes, QStringList {QStringLiteral("Successfully import 9 SMS & MMS.")});
+    // Connecting until the phone's count, then one form of count to the end.
+    QCOMPARE(progress.texts.mid(0, 2), (QStringList {kConnecting, QStringLiteral("SMS(MMS) 0:9")}));
+    for (const QString &text : progress.texts.mid(1))
+        QVERIFY2(text.startsWith(QLatin1String("SMS(MMS) ")), qPrintable(text));
     QCOMPARE(progress.texts.last(), QStringLiteral("SMS(MMS) 9:9"));
     QCOMPARE(progress.percents.last(), 100);
 
@@ -401,9 +407,9 @@ void TestSync::restoreInBatches()
     QCOMPARE(progress.errors, QStringList());
     QCOMPARE(progress.successes, QStringList {QStringLiteral("Successfully restore 250 SMS & MMS to Android.")});
     QCOMPARE(progress.texts,
-        (QStringList {QStringLiteral("SMS(MMS) 100:250"), QStringLiteral("SMS(MMS) 200:250"),
-            QStringLiteral("SMS(MMS) 250:250")}));
-    QCOMPARE(progress.percents, (QList<int> {40, 80, 100}));
+        (QStringList {kConnecting, QStringLiteral("SMS(MMS) 0:250"), QStringLiteral("SMS(MMS) 100:250"),
+            QStringLiteral("SMS(MMS) 200:250"), QStringLiteral("SMS(MMS) 250:250")}));
+    QCOMPARE(progress.percents, (QList<int> {0, 0, 40, 80, 100}));
     const PhoneSessionLog session = m_phone->sessions().last();
     QCOMPARE(session.received.count(QStringLiteral("$batch:")), 3);
     QCOMPARE(session.received.count(QStringLiteral("$end:")), 3);
@@ -478,7 +484,8 @@ void TestSync::restoreFailures()
     SyncBackupThread second(messages, &refused);
     QVERIFY(refused.run(second));
     QCOMPARE(refused.errors, QStringList {QStringLiteral("Simulated phone failure")});
-    QCOMPARE(refused.texts, QStringList {QStringLiteral("SMS(MMS) 100:150")});
+    QCOMPARE(refused.texts,
+        (QStringList {kConnecting, QStringLiteral("SMS(MMS) 0:150"), QStringLiteral("SMS(MMS) 100:150")}));
 
     // A missing attachment file is reported to the user and to the phone.
     m_phone->clearFaults();
@@ -544,7 +551,8 @@ void TestSync::negativeCountIsNoCount()
     ProgressRecorder progress;
     QCOMPARE(backup(progress), 3);
     QCOMPARE(m_phone->sessions().last().sent.first(), QStringLiteral("$count:-3"));
-    QCOMPARE(progress.texts.first(), QStringLiteral("SMS(MMS) 1:0"));
+    QCOMPARE(progress.texts.mid(0, 3),
+        (QStringList {kConnecting, QStringLiteral("SMS(MMS) 0:0"), QStringLiteral("SMS(MMS) 1:0")}));
 }
 
 void TestSync::noConnection()
