@@ -670,6 +670,13 @@
     </message>
 </context>
 <context>
+    <name>ItemModelContacts</name>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>SyncRestoreThread</name>
     <message>
         <source>IDS_CONNECTING_TO_PHONE</source>

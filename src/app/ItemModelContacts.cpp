@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHash>
+#include <QSet>
 #include <QSize>
 
 #include <exception>
@@ -73,6 +74,9 @@ QVariant ItemModelContacts::data(const QModelIndex &index, int role) const
             const auto store = Accounts::currentStore();
             return store ? store->folder().dirName() : QString();
         }
+        if (const int arrived = arrivedCount(handle->suffix))
+            //: A conversation's label, then how many messages arrived in it unseen.
+            return tr("%1 (%2)").arg(handle->displayName(), QString::number(arrived));
         return handle->displayName();
     case Qt::DecorationRole:
         return account ? m_accountIcon : m_contactIcon;
@@ -82,12 +86,21 @@ QVariant ItemModelContacts::data(const QModelIndex &index, int role) const
             font.setPixelSize(12);
             return font;
         }
-        return QVariant();
+        return conversationFont(*handle);
     case Qt::SizeHintRole:
         return QSize(0, kRowHeight);
     default:
         return QVariant();
     }
+}
+
+QVariant ItemModelContacts::conversationFont(const HandleInfo &handle) const
+{
+    if (!arrivedCount(handle.suffix))
+        return QVariant();
+    QFont font = QGuiApplication::font();
+    font.setBold(true);
+    return font;
 }
 
 QVariant ItemModelContacts::headerData(int, Qt::Orientation, int) const
@@ -137,6 +150,7 @@ void ItemModelContacts::reloadContacts()
         newIndexes.append(row < 0 ? QModelIndex() : index(row, old.column(), accountIndex()));
     }
     changePersistentIndexList(oldIndexes, newIndexes);
+    keepMarksOfListedConversations();
 
     emit layoutChanged();
 
@@ -163,4 +177,39 @@ const HandleInfo *ItemModelContacts::handleAt(const QModelIndex &index) const
     if (index.row() < 0 || index.row() >= m_handles.size())
         return nullptr;
     return &m_handles.at(index.row());
+}
+
+QModelIndex ItemModelContacts::indexOf(const QString &key) const
+{
+    for (int row = 0; row < m_handles.size(); ++row) {
+        if (m_handles.at(row).suffix == key)
+            return index(row, 0, accountIndex());
+    }
+    return QModelIndex();
+}
+
+void ItemModelContacts::markArrived(const QString &key)
+{
+    ++m_arrived[key];
+    const QModelIndex row = indexOf(key);
+    if (row.isValid())
+        emit dataChanged(row, row, {Qt::DisplayRole, Qt::FontRole});
+}
+
+void ItemModelContacts::clearMark(const QString &key)
+{
+    if (!m_arrived.remove(key))
+        return;
+    const QModelIndex row = indexOf(key);
+    if (row.isValid())
+        emit dataChanged(row, row, {Qt::DisplayRole, Qt::FontRole});
+}
+
+void ItemModelContacts::keepMarksOfListedConversations()
+{
+    // A conversation deleted (or of another account) takes its mark with it.
+    QSet<QString> listed;
+    for (const HandleInfo &handle : std::as_const(m_handles))
+        listed.insert(handle.suffix);
+    m_arrived.removeIf([&](const QHash<QString, int>::iterator it) { return !listed.contains(it.key()); });
 }

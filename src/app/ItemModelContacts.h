@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -19,7 +20,8 @@ struct HandleInfo
 
 // The conversation tree: one account row at the top (its internal pointer is the
 // model) with one child per conversation (internal pointer: its HandleInfo), newest
-// conversation first.
+// conversation first. A conversation with messages that arrived since it was last
+// opened is shown in bold with their count.
 class ItemModelContacts : public QAbstractItemModel
 {
     Q_OBJECT
@@ -42,9 +44,23 @@ public:
     bool isAccountRow(const QModelIndex &index) const;
     // The conversation of a row below the account; nullptr for anything else.
     const HandleInfo *handleAt(const QModelIndex &index) const;
+    // The row of a conversation key; invalid when it is not listed.
+    QModelIndex indexOf(const QString &key) const;
+
+    // One more message arrived in the conversation; it may be listed only by the next reload.
+    void markArrived(const QString &key);
+    // The conversation was opened: its mark goes.
+    void clearMark(const QString &key);
+    // Messages arrived in the conversation since it was last opened.
+    int arrivedCount(const QString &key) const { return m_arrived.value(key); }
 
 private:
+    QVariant conversationFont(const HandleInfo &handle) const;
+    void keepMarksOfListedConversations();
+
     QList<HandleInfo> m_handles;
+    // Conversation key -> messages arrived unseen.
+    QHash<QString, int> m_arrived;
     QIcon m_accountIcon;
     QIcon m_contactIcon;
 };

@@ -180,13 +180,7 @@ void MainWindow::miSearchArchive()
 
 QModelIndex MainWindow::conversationIndex(const QString &key) const
 {
-    const QModelIndex account = contactsModel->accountIndex();
-    for (int row = 0; row < contactsModel->rowCount(account); ++row) {
-        const QModelIndex index = contactsModel->index(row, 0, account);
-        if (contactsModel->handleAt(index)->suffix == key)
-            return index;
-    }
-    return QModelIndex();
+    return contactsModel->indexOf(key);
 }
 
 void MainWindow::showMessage(const QString &conversation, int rowid, const QList<SearchText::Word> &words)
@@ -215,12 +209,42 @@ void MainWindow::showMessage(const QString &conversation, int rowid, const QList
 
 void MainWindow::refreshConversationList()
 {
+    const qint64 message = currentMessageRowid();
+    reloadConversationList();
+    if (!ui->listContacts->selectionModel()->hasSelection()) {
+        // Clearing first makes selecting the account row a real change, so the messages
+        // are shown again even when it was already current.
+        ui->listContacts->setCurrentIndex(QModelIndex());
+        ui->listContacts->setCurrentIndex(contactsModel->accountIndex());
+        return;
+    }
+    // The selection followed its conversations to their new rows; what they hold changed.
+    showSelectedConversations();
+    selectMessage(message);
+}
+
+void MainWindow::reloadConversationList()
+{
     contactsModel->reloadContacts();
     ui->listContacts->expandAll();
-    // Clearing first makes selecting the account row a real change, so the messages
-    // are shown again even when it was already current.
-    ui->listContacts->setCurrentIndex(QModelIndex());
-    ui->listContacts->setCurrentIndex(contactsModel->accountIndex());
+}
+
+qint64 MainWindow::currentMessageRowid()
+{
+    const QModelIndex current = ui->listSMS->currentIndex();
+    qint64 rowid = 0;
+    if (current.isValid())
+        withStore([&](MmsDB &) { rowid = smsModel->smsAt(current.row()).rowid; });
+    return rowid;
+}
+
+void MainWindow::selectMessage(qint64 rowid)
+{
+    const int row = rowid != 0 ? smsModel->rowOf(rowid) : -1;
+    if (row < 0)
+        return;
+    ui->listSMS->setCurrentIndex(smsModel->rowIndex(row));
+    ui->listSMS->scrollTo(smsModel->rowIndex(row));
 }
 
 bool MainWindow::withStore(const std::function<void(MmsDB &)> &work)
@@ -239,6 +263,8 @@ void MainWindow::showConversations(const QStringList &keys, const QString &title
         }))
         return;
     m_shownKeys = keys;
+    for (const QString &key : keys)
+        contactsModel->clearMark(key);
     smsModel->setSource(messages);
     bubbleViewMgr->showMessages(messages, keys.size() != 1);
     ui->lbConversationStatus->setText(tr("Total:%1").arg(messages->count()));
@@ -249,6 +275,15 @@ void MainWindow::onContactSelectionChanged(const QItemSelection &selected, const
 {
     Q_UNUSED(selected);
     Q_UNUSED(deselected);
+    if (!ui->listContacts->selectionModel()->hasSelection())
+        return;
+    // Words a search marked belong to the messages it was made in.
+    bubbleViewMgr->setMarker({}, false);
+    showSelectedConversations();
+}
+
+void MainWindow::showSelectedConversations()
+{
     const QModelIndexList rows = ui->listContacts->selectionModel()->selectedRows(0);
     if (rows.isEmpty())
         return;
@@ -260,8 +295,6 @@ void MainWindow::onContactSelectionChanged(const QItemSelection &selected, const
             last = handle;
         }
     }
-    // Words a search marked belong to the messages it was made in.
-    bubbleViewMgr->setMarker({}, false);
     if (last && rows.size() == 1)
         showConversations({last->suffix}, last->displayName());
     else
@@ -518,14 +551,6 @@ void MainWindow::deleteConversations(MmsDB &store, const QStringList &keys)
     }
 }
 
-void MainWindow::showCurrentConversation()
-{
-    if (const HandleInfo *handle = contactsModel->handleAt(ui->listContacts->currentIndex()))
-        showConversations({handle->suffix}, handle->displayName());
-    else
-        showConversations({}, QString());
-}
-
 void MainWindow::miSMSDelete()
 {
     const QList<SMSInfo> messages = selectedMessages();
@@ -533,11 +558,11 @@ void MainWindow::miSMSDelete()
         return;
     if (!MessageBoxes::askYesNo(tr("IDS_CONFIRM_DEL_SEL_MSG")))
         return;
-    if (!withStore([&](MmsDB &store) { store.deleteMessages(messages); })) {
-        refreshConversationList();
+    const bool deleted = withStore([&](MmsDB &store) { store.deleteMessages(messages); });
+    // A conversation may have lost its last message, and so its row.
+    refreshConversationList();
+    if (!deleted)
         return;
-    }
-    showCurrentConversation();
     MessageBoxes::showInformation(tr("IDS_SUC_DELETE_SEL_MSG"));
 }
 
@@ -620,19 +645,28 @@ void MainWindow::onReceivedSMS(const SMSInfo &sms)
     if (!withStore([&](MmsDB &store) { store.insertSMS(sms); }))
         return;
     const QString key = Sms::addressSuffix(sms.address);
-    const QModelIndex account = contactsModel->accountIndex();
-    int row = -1;
-    for (int i = 0; i < contactsModel->rowCount(account) && row < 0; ++i) {
-        if (contactsModel->handleAt(contactsModel->index(i, 0, account))->suffix == key)
-            row = i;
-    }
-    if (row < 0)
-        refreshConversationList();
-    else if (ui->listContacts->currentIndex() == contactsModel->index(row, 0, account))
-        showConversations({key}, Sms::displayName(sms));
+    if (!m_shownKeys.contains(key))
+        contactsModel->markArrived(key);
+    showArrival(key, Sms::displayName(sms));
     activateWindow();
     raise();
     openChatWindow(Sms::displayName(sms), sms.address, key);
+}
+
+void MainWindow::showArrival(const QString &key, const QString &title)
+{
+    const qint64 message = currentMessageRowid();
+    const bool shownAlone = m_shownKeys == QStringList {key};
+    const bool shownWithOthers = m_shownKeys.isEmpty() || m_shownKeys.contains(key);
+    // The conversation moves up to its place; other messages' views are left alone.
+    reloadConversationList();
+    if (shownAlone)
+        showConversations({key}, title);
+    else if (shownWithOthers)
+        showSelectedConversations();
+    else
+        return;
+    selectMessage(message);
 }
 
 void MainWindow::openChatWindow(const QString &title, const QString &address, const QString &key)

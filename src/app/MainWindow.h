@@ -31,8 +31,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Reloads the conversations after the store changed and selects the account row,
-    // which shows every message.
+    // Reloads the conversations after the store changed, in the list's order, keeping the
+    // selected conversations and the current message; with none left selected, selects the
+    // account row, which shows every message.
     void refreshConversationList();
     // Shows the messages of these conversations (every message for none).
     void showConversations(const QStringList &keys, const QString &title);
@@ -102,7 +103,17 @@ private:
     // Runs the print preview, titled with what the messages are (MessageScope).
     void printMessages(const QList<SMSInfo> &messages, const QString &scope);
     QList<SMSInfo> selectedMessages() const;
-    void showCurrentConversation();
+    // Shows the messages of the conversations selected in the list.
+    void showSelectedConversations();
+    // Refills the conversation list; the selection stays on its conversations.
+    void reloadConversationList();
+    // The store id of the message list's current message; 0 for none.
+    qint64 currentMessageRowid();
+    // Makes the message with that store id current, when it is listed.
+    void selectMessage(qint64 rowid);
+    // After a message was filed in a conversation: lists it in its place and shows it where
+    // its conversation is shown (under the title when it is shown alone).
+    void showArrival(const QString &key, const QString &title);
     void restoreToPhone(const QList<SMSInfo> &messages);
     void openChat(const QModelIndex &conversation);
     // Opens (or raises) a conversation's chat window, connected to this window.

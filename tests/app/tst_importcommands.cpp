@@ -9,6 +9,7 @@
 #include "PopupMenus.h"
 #include "ProgramTexts.h"
 #include "TestFiles.h"
+#include "TestMessage.h"
 #include "TestPhone.h"
 #include "WindowTestAccount.h"
 
@@ -67,6 +68,7 @@ private slots:
     void cleanup();
 
     void ownCsvFromExportFolderImportsAll();
+    void importedConversationsTakeTheirPlaceInTheList();
     void selectionMenuImportsOnlySelectedRows();
     void unusableFilesShowNoPreview_data();
     void unusableFilesShowNoPreview();
@@ -182,6 +184,34 @@ void TestImportCommands::ownCsvFromExportFolderImportsAll()
     QCOMPARE(pictures.first().attachments.size(), 1);
     QCOMPARE(pictures.first().attachments.first().fileName, u"pic.jpg"_s);
     QCOMPARE(TestFiles::readFile(pictures.first().attachments.first().filePath), QByteArray("picture bytes"));
+}
+
+void TestImportCommands::importedConversationsTakeTheirPlaceInTheList()
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    store->insertSMS(TestMessage::sayingBodyOf(u"5550900"_s).from(u"Old"_s).at(utc(2023, 6, 1)));
+    store->insertSMS(TestMessage::sayingBodyOf(u"5550999"_s).from(u"New"_s).at(utc(2025, 1, 1)));
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+    auto *list = m_window->findChild<MyTreeView *>(u"listContacts"_s);
+    const QModelIndex account = list->model()->index(0, 0);
+    list->setCurrentIndex(list->model()->index(1, 0, account));
+    QCOMPARE(list->currentIndex().data().toString(), u"Old(5550900)"_s);
+
+    const auto open = answerOpen(writeExportFolder());
+    const auto preview = onNextModalOf<CSVPreviewForm>([&](CSVPreviewForm *form) {
+        press(form, "btnImportToLocal");
+        closeIfOpen(form);
+    });
+    trigger("actionImport");
+    QVERIFY(preview.ran());
+    // Newest first, as the list was filled; the user's conversation stays selected.
+    QStringList labels;
+    for (int row = 0; row < list->model()->rowCount(account); ++row)
+        labels.append(list->model()->index(row, 0, account).data().toString());
+    QCOMPARE(labels, (QStringList {u"New(5550999)"_s, u"Bob(5550200)"_s, u"Ann(5550100)"_s, u"Old(5550900)"_s}));
+    QCOMPARE(list->selectionModel()->selectedRows(), QModelIndexList {list->model()->index(3, 0, account)});
+    QCOMPARE(m_window->findChild<QLabel *>(u"lbConversationStatus"_s)->text(), u"Total:1"_s);
 }
 
 void TestImportCommands::selectionMenuImportsOnlySelectedRows()

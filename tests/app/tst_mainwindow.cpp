@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -73,6 +74,8 @@ private slots:
     void searchingEveryConversation();
     void manyNewMessagesArePreparedUnderProgress();
     void receivedMessagesAreFiledAndShown();
+    void arrivalsKeepTheListInOrderAndMarkTheirConversation();
+    void refreshKeepsTheSelectionAndTheCurrentMessage();
     void listenerFailureOffersARestart();
 
 public slots:
@@ -87,6 +90,13 @@ private:
     MyTreeView *messages() const { return m_window->findChild<MyTreeView *>(QStringLiteral("listSMS")); }
     ItemModelContacts *contactsModel() const { return qobject_cast<ItemModelContacts *>(contacts()->model()); }
     int rowOf(const QString &label) const;
+    QStringList conversationLabels() const;
+    QStringList selectedLabels() const;
+    QString currentMessage() const { return messages()->currentIndex().siblingAtColumn(4).data().toString(); }
+    void receive(const SMSInfo &sms)
+    {
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onReceivedSMS", Q_ARG(SMSInfo, sms)));
+    }
 
     std::unique_ptr<WindowTestAccount> m_account;
     std::unique_ptr<MainWindow> m_window;
@@ -144,6 +154,24 @@ int TestMainWindow::rowOf(const QString &label) const
             return row;
     }
     return -1;
+}
+
+QStringList TestMainWindow::conversationLabels() const
+{
+    QStringList labels;
+    const QModelIndex account = contactsModel()->accountIndex();
+    for (int row = 0; row < contactsModel()->rowCount(account); ++row)
+        labels.append(contactsModel()->index(row, 0, account).data().toString());
+    return labels;
+}
+
+QStringList TestMainWindow::selectedLabels() const
+{
+    QStringList labels;
+    for (const QModelIndex &row : contacts()->selectionModel()->selectedRows())
+        labels.append(row.data().toString());
+    labels.sort();
+    return labels;
 }
 
 void TestMainWindow::selectConversations(const QList<int> &rows, bool withAccountRow)
@@ -366,8 +394,8 @@ void TestMainWindow::failedDeletionChangesNothing()
     QVERIFY(m_account->boxes().texts().at(1).contains(QLatin1String("store is read-only")));
     QVERIFY(!Accounts::currentStore()->inTransaction());
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 7);
-    QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
-    QCOMPARE(status(), QStringLiteral("Total:7"));
+    QCOMPARE(contacts()->currentIndex(), contactsModel()->index(0, 0, contactsModel()->accountIndex()));
+    QCOMPARE(status(), QStringLiteral("Total:2"));
 }
 
 void TestMainWindow::messageFinder()
@@ -560,15 +588,12 @@ void TestMainWindow::manyNewMessagesArePreparedUnderProgress()
 
 void TestMainWindow::receivedMessagesAreFiledAndShown()
 {
-    auto receive = [&](const SMSInfo &sms) {
-        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onReceivedSMS", Q_ARG(SMSInfo, sms)));
-    };
-    // A new conversation is listed (and the account row shows every message again).
+    // A new conversation is listed, marked, and the account row shows every message again.
     receive(TestMessage(QStringLiteral("5550400400"))
                 .from(QStringLiteral("Dee"))
                 .saying(QStringLiteral("new here"))
                 .atMinute(50));
-    QCOMPARE(rowOf(QStringLiteral("Dee(5550400400)")), 0);
+    QCOMPARE(rowOf(QStringLiteral("Dee(5550400400) (1)")), 0);
     QCOMPARE(status(), QStringLiteral("Total:8"));
 
     // The current conversation is shown again with the new message; a duplicate is not stored twice.
@@ -590,6 +615,88 @@ void TestMainWindow::receivedMessagesAreFiledAndShown()
                 .atMinute(52));
     QCOMPARE(status(), QStringLiteral("Total:4"));
     QCOMPARE(title(), QStringLiteral("Ann(5550100100)")); // labelled as the message that came in
+}
+
+void TestMainWindow::arrivalsKeepTheListInOrderAndMarkTheirConversation()
+{
+    const QString ann = QStringLiteral("Ann(+1 555 010 0100)");
+    const QString bob = QStringLiteral("Bob(5550200200)");
+    QCOMPARE(conversationLabels(), (QStringList {QStringLiteral("Unknown"), QStringLiteral("VODAFONE"), bob, ann}));
+    contacts()->setCurrentIndex(contactsModel()->index(rowOf(bob), 0, contactsModel()->accountIndex()));
+    messages()->setCurrentIndex(messages()->model()->index(0, 0));
+    QCOMPARE(currentMessage(), QStringLiteral("Hello Bob"));
+
+    struct Arrival
+    {
+        SMSInfo sms;
+        QStringList order;
+        QString status;
+    };
+    const QList<Arrival> arrivals {
+        // Another conversation's message moves it to the top, marked; Bob's view stays as it was.
+        {TestMessage(QStringLiteral("5550100100")).from(QStringLiteral("Ann")).saying(QStringLiteral("1")).atMinute(60),
+            {ann + QStringLiteral(" (1)"), QStringLiteral("Unknown"), QStringLiteral("VODAFONE"), bob},
+            QStringLiteral("Total:2")},
+        {TestMessage(QStringLiteral("5550100100")).from(QStringLiteral("Ann")).saying(QStringLiteral("2")).atMinute(61),
+            {ann + QStringLiteral(" (2)"), QStringLiteral("Unknown"), QStringLiteral("VODAFONE"), bob},
+            QStringLiteral("Total:2")},
+        // The shown conversation's message is shown at once and marks nothing.
+        {TestMessage(QStringLiteral("5550200200")).from(QStringLiteral("Bob")).saying(QStringLiteral("3")).atMinute(62),
+            {bob, ann + QStringLiteral(" (2)"), QStringLiteral("Unknown"), QStringLiteral("VODAFONE")},
+            QStringLiteral("Total:3")},
+    };
+    for (const Arrival &arrival : arrivals) {
+        receive(arrival.sms);
+        QCOMPARE(conversationLabels(), arrival.order);
+        QCOMPARE(selectedLabels(), QStringList {bob});
+        QCOMPARE(contacts()->currentIndex().data().toString(), bob);
+        QCOMPARE(status(), arrival.status);
+        QCOMPARE(currentMessage(), QStringLiteral("Hello Bob"));
+    }
+    const QModelIndex annRow = contactsModel()->index(1, 0, contactsModel()->accountIndex());
+    QVERIFY(annRow.data(Qt::FontRole).value<QFont>().bold());
+
+    // Opening the conversation takes the mark away.
+    contacts()->setCurrentIndex(annRow);
+    QCOMPARE(annRow.data().toString(), ann);
+    QVERIFY(!annRow.data(Qt::FontRole).isValid());
+    QCOMPARE(status(), QStringLiteral("Total:5"));
+}
+
+void TestMainWindow::refreshKeepsTheSelectionAndTheCurrentMessage()
+{
+    // What an import, a backup or a send does: messages filed behind the window's back.
+    const QString bob = QStringLiteral("Bob(5550200200)");
+    selectConversations({rowOf(bob), rowOf(QStringLiteral("VODAFONE"))});
+    messages()->setCurrentIndex(messages()->model()->index(1, 0));
+    QCOMPARE(currentMessage(), QStringLiteral("see you"));
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    store->insertSMS(TestMessage(QStringLiteral("5550600600"))
+                         .from(QStringLiteral("Eve"))
+                         .saying(QStringLiteral("hi"))
+                         .atMinute(70));
+    store->insertSMS(TestMessage(QStringLiteral("5550200200"))
+                         .from(QStringLiteral("Bob"))
+                         .saying(QStringLiteral("newest"))
+                         .atMinute(71));
+    store->insertSMS(TestMessage(QStringLiteral("5550200200"))
+                         .from(QStringLiteral("Bob"))
+                         .saying(QStringLiteral("oldest"))
+                         .atMinute(0));
+    m_window->refreshConversationList();
+    QCOMPARE(conversationLabels(),
+        (QStringList {bob, QStringLiteral("Eve(5550600600)"), QStringLiteral("Unknown"), QStringLiteral("VODAFONE"),
+            QStringLiteral("Ann(+1 555 010 0100)")}));
+    QCOMPARE(selectedLabels(), (QStringList {bob, QStringLiteral("VODAFONE")}));
+    QCOMPARE(status(), QStringLiteral("Total:5"));
+    QCOMPARE(currentMessage(), QStringLiteral("see you")); // one row further down now
+
+    // With every selected conversation gone, the account row shows every message.
+    store->deleteConversation(Sms::addressSuffix(QStringLiteral("5550200200")));
+    store->deleteConversation(Sms::addressSuffix(QStringLiteral("VODAFONE")));
+    m_window->refreshConversationList();
+    QCOMPARE(contacts()->currentIndex(), contactsModel()->accountIndex());
+    QCOMPARE(status(), QStringLiteral("Total:5"));
 }
 
 void TestMainWindow::listenerFailureOffersARestart()

@@ -46,6 +46,7 @@ private slots:
     void conversationsNewestFirstWithTheirLabels();
     void selectionFollowsAConversationAcrossReloads();
     void storeFailureIsShownAndTheLayoutStillChanges();
+    void arrivalsMarkTheirConversationUntilOpened();
     void messageRows();
     void datesBeyondTheCalendarShowTheirSeconds();
     void storeRowsShowLikeListRows();
@@ -175,6 +176,35 @@ void TestModels::storeFailureIsShownAndTheLayoutStillChanges()
     QVERIFY2(m_account->boxes().texts().first().contains(QStringLiteral("no such table: handle")),
         qPrintable(m_account->boxes().texts().first()));
     QCOMPARE(model.rowCount(model.accountIndex()), 0);
+}
+
+void TestModels::arrivalsMarkTheirConversationUntilOpened()
+{
+    const auto store = Accounts::currentStore();
+    store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("5550100")).at(utc(2021, 1, 1)));
+    ItemModelContacts model;
+    model.reloadContacts();
+    const QModelIndex listed = model.index(0, 0, model.accountIndex());
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    model.markArrived(QStringLiteral("5550100"));
+    model.markArrived(QStringLiteral("5550100"));
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE(changed.last().at(0).toModelIndex(), listed);
+    QCOMPARE(listed.data().toString(), QStringLiteral("5550100 (2)"));
+    QVERIFY(listed.data(Qt::FontRole).value<QFont>().bold());
+
+    // A conversation not listed yet shows its mark once a reload lists it; a deleted one loses it.
+    store->insertSMS(TestMessage::sayingBodyOf(QStringLiteral("5550200")).at(utc(2022, 1, 1)));
+    model.markArrived(QStringLiteral("5550200"));
+    store->deleteConversation(QStringLiteral("5550100"));
+    model.reloadContacts();
+    QCOMPARE(labels(model), QStringList {QStringLiteral("5550200 (1)")});
+    QCOMPARE(model.arrivedCount(QStringLiteral("5550100")), 0);
+
+    model.clearMark(QStringLiteral("5550200"));
+    QCOMPARE(labels(model), QStringList {QStringLiteral("5550200")});
+    QVERIFY(!model.index(0, 0, model.accountIndex()).data(Qt::FontRole).isValid());
 }
 
 void TestModels::messageRows()
