@@ -33,7 +33,7 @@ ConnectionForm::ConnectionForm(QWidget *parent)
     connect(m_ui->btnCancel, &QPushButton::pressed, this, &QDialog::reject);
     setWindowTitle(tr("%1-Connection").arg(Catalogue::productTitle()));
     showRemembered();
-    onChooseConnectMethod(false);
+    showChosenMethod();
 }
 
 QString ConnectionForm::currentAccount()
@@ -73,6 +73,20 @@ ConnectionForm::~ConnectionForm() = default;
 void ConnectionForm::onChooseConnectMethod(bool checked)
 {
     Q_UNUSED(checked);
+    showChosenMethod();
+    focusChosenMethod();
+}
+
+void ConnectionForm::focusChosenMethod()
+{
+    if (m_ui->raWifi->isChecked())
+        m_ui->txtWifiAddr->setFocus(Qt::OtherFocusReason);
+    else if (m_ui->raUsb->isChecked() && m_ui->cbUsbDevices->count() > 0)
+        m_ui->cbUsbDevices->setFocus(Qt::OtherFocusReason);
+}
+
+void ConnectionForm::showChosenMethod()
+{
     const bool usb = m_ui->raUsb->isChecked();
     const bool wifi = !usb && m_ui->raWifi->isChecked();
     m_ui->gbUsb->setVisible(usb);

@@ -39,6 +39,10 @@ private slots:
     void onBtnConnectClicked();
 
 private:
+    // Shows the group of the chosen method (USB lists the devices again) and sizes the dialog.
+    void showChosenMethod();
+    // The field of the chosen method takes the keys: the address, or the device list.
+    void focusChosenMethod();
     // Fills in the serial and address of the chosen method; false after telling the user why not.
     bool chooseEndpoint(QString &serial, QString &address);
     // The open account's last method and WiFi address, chosen again.

@@ -31,6 +31,8 @@ private slots:
     void connectNeedsAMethodAndADevice();
     void usbForwardFailure();
     void wifiAddresses();
+    void choosingAMethodMovesTheKeys_data();
+    void choosingAMethodMovesTheKeys();
     void refusedGreetingKeepsTheDialogOpen();
 
 private:
@@ -145,6 +147,44 @@ void TestConnection::wifiAddresses()
     QCOMPARE(m_boxes->boxes().size(), 1);
     QCOMPARE(m_boxes->boxes().first().icon, QMessageBox::Critical);
     QVERIFY(m_boxes->texts().first().endsWith(QLatin1String("Error info:\nInvalid WiFi IP.")));
+}
+
+void TestConnection::choosingAMethodMovesTheKeys_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<bool>("bySpace");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("WiFi, clicked") << QStringLiteral("raWifi") << false << QStringLiteral("txtWifiAddr")
+                                   << QStringLiteral("10.0.0.7");
+    QTest::newRow("WiFi, Space") << QStringLiteral("raWifi") << true << QStringLiteral("txtWifiAddr")
+                                 << QStringLiteral("10.0.0.7");
+    // A key on the device list picks the device it begins.
+    QTest::newRow("USB, clicked") << QStringLiteral("raUsb") << false << QStringLiteral("cbUsbDevices")
+                                  << QStringLiteral("ZX1");
+}
+
+void TestConnection::choosingAMethodMovesTheKeys()
+{
+    QFETCH(QString, method);
+    QFETCH(bool, bySpace);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    m_adb->answer("List of devices attached\nR58M\tdevice\nZX1\tdevice\n");
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    auto *radio = m_form->findChild<QRadioButton *>(method);
+    if (bySpace) {
+        radio->setFocus();
+        QTest::keyClick(radio, Qt::Key_Space);
+    } else {
+        QTest::mouseClick(radio, Qt::LeftButton);
+    }
+    QWidget *focused = QApplication::focusWidget();
+    QCOMPARE(focused ? focused->objectName() : QString(), field);
+    QTest::keyClicks(focused, typed.left(field == QLatin1String("cbUsbDevices") ? 1 : -1));
+    auto *address = child<QLineEdit>("txtWifiAddr");
+    QCOMPARE(
+        method == QLatin1String("raWifi") ? address->text() : child<QComboBox>("cbUsbDevices")->currentText(), typed);
 }
 
 void TestConnection::refusedGreetingKeepsTheDialogOpen()
