@@ -419,6 +419,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>This message has not been sent. Close the window and discard what you typed?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>IDS_SEND_SMS_NO_RECIPIENTS</source>
         <translation>Please enter recepient.</translation>
     </message>

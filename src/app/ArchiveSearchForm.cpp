@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
+#include <QWindow>
 
 namespace {
 
@@ -53,6 +54,9 @@ ArchiveSearchForm::ArchiveSearchForm(QWidget *parent)
     , m_ui(std::make_unique<Ui::ArchiveSearchForm>())
 {
     m_ui->setupUi(this);
+    // A window of its own, not a dialog kept above the main window: the message it opens
+    // there comes forward instead of staying hidden under the results.
+    setWindowFlags(Qt::Window);
     m_ui->listResults->setItemDelegateForColumn(2, new SnippetDelegate(m_ui->listResults));
     m_ui->listResults->setColumnWidth(0, 170);
     m_ui->listResults->setColumnWidth(1, 120);
@@ -71,11 +75,20 @@ void ArchiveSearchForm::start()
 {
     // Shown even when the index is not ready: the window then says why it finds nothing.
     prepareIndex(true);
+    standApart();
     show();
     raise();
     activateWindow();
     m_ui->txtQuery->setFocus();
     m_ui->txtQuery->selectAll();
+}
+
+void ArchiveSearchForm::standApart()
+{
+    // Some platforms keep any window above the one it belongs to.
+    winId();
+    if (QWindow *native = windowHandle())
+        native->setTransientParent(nullptr);
 }
 
 void ArchiveSearchForm::prepareIndex(bool rebuild)

@@ -17,7 +17,8 @@ class QTreeWidgetItem;
 // contact, date and the found words marked in a piece of the text. Choosing one (Enter or
 // a double-click) hands it to the main window, which shows it in its conversation.
 // Unlike the program's other dialogs it stays open beside the window, so one result after
-// another can be looked at.
+// another can be looked at; it is not kept above the window, which comes forward with the
+// message opened (Ctrl+Shift+F brings the search back).
 class ArchiveSearchForm : public QDialog
 {
     Q_OBJECT
@@ -51,6 +52,8 @@ private:
     // Brings the index up to date under the progress dialog when that takes a while; an
     // outdated index is rebuilt only when asked to.
     void prepareIndex(bool rebuild);
+    // Not kept above the main window, which comes forward with each message opened.
+    void standApart();
     void showHits(const QList<SearchHit> &hits);
     void showStatus(const QString &text, bool problem = false);
     void openItem(QTreeWidgetItem *item);

@@ -202,6 +202,8 @@ void MainWindow::showMessage(const QString &conversation, int rowid, const QList
         ui->listSMS->clearSelection();
         ui->listSMS->setCurrentIndex(smsModel->rowIndex(row));
         ui->listSMS->scrollTo(smsModel->rowIndex(row));
+        // The keys step on from the message opened.
+        ui->listSMS->setFocus(Qt::OtherFocusReason);
     }
     activateWindow();
     raise();
@@ -669,9 +671,10 @@ void MainWindow::showArrival(const QString &key, const QString &title)
     selectMessage(message);
 }
 
-void MainWindow::openChatWindow(const QString &title, const QString &address, const QString &key)
+void MainWindow::openChatWindow(const QString &title, const QString &address, const QString &key, bool askedByUser)
 {
-    ConversationForm *chat = ConversationForm::open(this, title, address, key);
+    ConversationForm *chat = ConversationForm::open(
+        this, title, address, key, askedByUser ? ConversationForm::Opening::Asked : ConversationForm::Opening::Arrival);
     connect(chat, &ConversationForm::conversationsChanged, this, &MainWindow::refreshConversationList,
         Qt::UniqueConnection);
     connect(chat, &ConversationForm::backupRequested, this, &MainWindow::backupFromPhone, Qt::UniqueConnection);
@@ -680,7 +683,7 @@ void MainWindow::openChatWindow(const QString &title, const QString &address, co
 void MainWindow::openChat(const QModelIndex &conversation)
 {
     if (const HandleInfo *handle = contactsModel->handleAt(conversation))
-        openChatWindow(handle->displayName(), handle->address, handle->suffix);
+        openChatWindow(handle->displayName(), handle->address, handle->suffix, true);
 }
 
 void MainWindow::onContactDoubleClicked(const QModelIndex &index)

@@ -116,8 +116,9 @@ private:
     void showArrival(const QString &key, const QString &title);
     void restoreToPhone(const QList<SMSInfo> &messages);
     void openChat(const QModelIndex &conversation);
-    // Opens (or raises) a conversation's chat window, connected to this window.
-    void openChatWindow(const QString &title, const QString &address, const QString &key);
+    // Opens (or raises) a conversation's chat window, connected to this window. Only a
+    // window the user asked for takes the keyboard; an arriving message's does not.
+    void openChatWindow(const QString &title, const QString &address, const QString &key, bool askedByUser = false);
     // Runs work on the open store; a failure is shown in the error dialog and gives false.
     bool withStore(const std::function<void(MmsDB &)> &work);
     void deleteConversations(MmsDB &store, const QStringList &keys);

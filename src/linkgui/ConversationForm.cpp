@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QWindow>
 
 namespace {
 
@@ -24,19 +25,30 @@ QHash<QString, QPointer<ConversationForm>> &chatWindows()
 } // namespace
 
 ConversationForm *ConversationForm::open(
-    QWidget *parent, const QString &title, const QString &address, const QString &key)
+    QWidget *parent, const QString &title, const QString &address, const QString &key, Opening opening)
 {
     QPointer<ConversationForm> &window = chatWindows()[key];
-    if (window) {
+    if (window)
         window->refresh();
-        window->show();
-        window->raise();
-        window->activateWindow();
-        return window;
-    }
-    window = new ConversationForm(title, address, parent);
-    window->show();
+    else
+        window = new ConversationForm(title, address, parent);
+    window->present(opening);
     return window;
+}
+
+void ConversationForm::present(Opening opening)
+{
+    const bool quiet = opening == Opening::Arrival;
+    setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+    // Once the native window exists the platform reads the hint from it, not from the widget.
+    if (QWindow *native = windowHandle())
+        native->setProperty("_q_showWithoutActivating", quiet);
+    show();
+    raise();
+    if (quiet)
+        return;
+    activateWindow();
+    m_ui->txtSendSMS->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 ConversationForm::ConversationForm(const QString &title, const QString &address, QWidget *parent)
@@ -51,6 +63,8 @@ ConversationForm::ConversationForm(const QString &title, const QString &address,
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
     setWindowTitle(title);
     connect(m_ui->btnSendSMS, &QPushButton::pressed, this, &ConversationForm::onBtnSendSMSPressed);
+    // Whenever the window becomes active, the keys go to the reply.
+    m_ui->txtSendSMS->setFocus();
     refresh();
 }
 

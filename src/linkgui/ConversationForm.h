@@ -18,8 +18,13 @@ class ConversationForm : public QDialog
     Q_OBJECT
 
 public:
+    // Who opens a chat window: a message that arrived leaves the keyboard where the user
+    // is typing; the user's own command brings the window forward, ready for the reply.
+    enum class Opening { Arrival, Asked };
+
     // Shows the conversation's window, refreshed and raised if it exists already.
-    static ConversationForm *open(QWidget *parent, const QString &title, const QString &address, const QString &key);
+    static ConversationForm *open(QWidget *parent, const QString &title, const QString &address, const QString &key,
+        Opening opening = Opening::Arrival);
 
     ~ConversationForm() override;
 
@@ -40,6 +45,9 @@ protected:
 
 private:
     ConversationForm(const QString &title, const QString &address, QWidget *parent);
+
+    // Shows and raises the window; only the user's own command activates it.
+    void present(Opening opening);
 
     std::unique_ptr<Ui::ConversationForm> m_ui;
     QString m_address;

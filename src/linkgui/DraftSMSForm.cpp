@@ -9,7 +9,10 @@
 #include "SyncClient.h"
 #include "ui_DraftSMSForm.h"
 
+#include <QKeyEvent>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -31,6 +34,7 @@ DraftSMSForm::DraftSMSForm(QWidget *parent)
 {
     m_ui->setupUi(this);
     m_ui->txtSMSContent->installEventFilter(this);
+    m_ui->txtRecipients->installEventFilter(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
     setWindowTitle(tr("%1 - Sending Message").arg(Catalogue::productTitle()));
@@ -114,6 +118,62 @@ void DraftSMSForm::onSearchResultItemClicked(QListWidgetItem *item)
     m_ui->txtRecipients->setText(result);
     m_ui->txtRecipients->setCursorPosition(int(result.size()));
     m_ui->listSearchResult->hide();
+    // The next recipient is typed at once, however the suggestion was chosen.
+    m_ui->txtRecipients->setFocus(Qt::OtherFocusReason);
+}
+
+bool DraftSMSForm::onRecipientKey(const QKeyEvent &key)
+{
+    QListWidget *list = m_ui->listSearchResult;
+    if (!list->isVisible() || (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    switch (key.key()) {
+    case Qt::Key_Down:
+        stepSuggestion(1);
+        return true;
+    case Qt::Key_Up:
+        stepSuggestion(-1);
+        return true;
+    case Qt::Key_Escape:
+        list->hide();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        if (QListWidgetItem *item = list->currentItem()) {
+            onSearchResultItemClicked(item);
+            return true;
+        }
+        // Nothing chosen: the list would only cover the message box.
+        list->hide();
+        return false;
+    default:
+        return false;
+    }
+}
+
+void DraftSMSForm::stepSuggestion(int step)
+{
+    QListWidget *list = m_ui->listSearchResult;
+    const int last = list->count() - 1;
+    const int current = list->currentRow();
+    const int row = current < 0 ? (step > 0 ? 0 : last) : std::clamp(current + step, 0, last);
+    list->setCurrentRow(row);
+    list->scrollToItem(list->currentItem());
+}
+
+bool DraftSMSForm::hasUnsentText() const
+{
+    return !m_ui->txtSMSContent->toPlainText().trimmed().isEmpty() || !m_ui->txtRecipients->text().trimmed().isEmpty();
+}
+
+void DraftSMSForm::reject()
+{
+    // Escape and the window's close button both end here.
+    if (hasUnsentText()
+        && !MessageBoxes::askYesNo(tr("This message has not been sent. Close the window and discard what you typed?")))
+        return;
+    QDialog::reject();
 }
 
 void DraftSMSForm::mousePressEvent(QMouseEvent *event)
@@ -165,5 +225,8 @@ bool DraftSMSForm::eventFilter(QObject *watched, QEvent *event)
         onBtnSendPressed();
         return true;
     }
+    if (watched == m_ui->txtRecipients && event->type() == QEvent::KeyPress
+        && onRecipientKey(*static_cast<QKeyEvent *>(event)))
+        return true;
     return QDialog::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 namespace Ui {
 class DraftSMSForm;
 }
+class QKeyEvent;
 class QListWidgetItem;
 
 // Composes a new SMS for one or more recipients, completing names and numbers from the
@@ -18,6 +19,8 @@ class DraftSMSForm : public QDialog
 public:
     explicit DraftSMSForm(QWidget *parent = nullptr);
     ~DraftSMSForm() override;
+
+    void reject() override;
 
     // The number a recipient stands for: the number of "name(number)", else the text as typed.
     static QString recipientNumber(const QString &recipient);
@@ -38,6 +41,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Down/Up step through the suggestions, Enter or Tab takes the one chosen, Escape
+    // closes the list: the keys stay in the recipients field. True when the key was used.
+    bool onRecipientKey(const QKeyEvent &key);
+    void stepSuggestion(int step);
+    // True when the user typed something that has not been sent.
+    bool hasUnsentText() const;
     // After a failed send, the lines that tell who got the text and who did not; none
     // when nothing went. piecesSent counts the pieces the failing recipient got.
     static QString partialSendReport(
