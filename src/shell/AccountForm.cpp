@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QSettings>
+#include <QTextDocumentFragment>
 
 #include <exception>
 
@@ -49,6 +50,7 @@ AccountForm::AccountForm(QWidget *parent)
 
     connect(m_ui->btnAccountEnter, &QPushButton::pressed, this, &AccountForm::onBtnEnterClicked);
     connect(m_ui->aDelAccount, &QLabel::linkActivated, this, &AccountForm::onDeleteAccountClicked);
+    m_deleteLink = m_ui->aDelAccount->text();
     reloadAccounts();
     m_ui->cbAccount->setFocus();
 }
@@ -65,7 +67,16 @@ void AccountForm::reloadAccounts()
     // Nothing chosen (an empty field) unless the account entered last is still there.
     m_ui->cbAccount->setCurrentIndex(
         m_ui->cbAccount->findText(lastAccount(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-    m_ui->aDelAccount->setEnabled(!m_accounts.isEmpty());
+    offerDelete(!m_accounts.isEmpty());
+}
+
+void AccountForm::offerDelete(bool offered)
+{
+    // A disabled label still draws its link in the link colour: without an account the
+    // words show as plain text, greyed like any disabled text.
+    m_ui->aDelAccount->setEnabled(offered);
+    m_ui->aDelAccount->setTextFormat(offered ? Qt::RichText : Qt::PlainText);
+    m_ui->aDelAccount->setText(offered ? m_deleteLink : QTextDocumentFragment::fromHtml(m_deleteLink).toPlainText());
 }
 
 bool AccountForm::tryCreateAccount(const QString &name)

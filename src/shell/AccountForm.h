@@ -27,6 +27,7 @@ private slots:
 
 private:
     void reloadAccounts();
+    void offerDelete(bool offered);
     // Shows the error dialog and returns false when the account cannot be created.
     bool tryCreateAccount(const QString &name);
     bool tryOpenAccount(const QString &name);
@@ -34,4 +35,5 @@ private:
     std::unique_ptr<Ui::AccountForm> m_ui;
     QGraphicsScene m_scene;
     QList<QDir> m_accounts;
+    QString m_deleteLink; // the link's text as the form gives it
 };
