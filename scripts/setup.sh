@@ -9,7 +9,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libgl-dev libsqlite3-dev sqlite3 adb xvfb xauth fonts-dejavu-core fonts-noto-color-emoji fonts-noto-cjk clang-format poppler-utils
-    dpkg-dev file desktop-file-utils appstream tzdata
+    dpkg-dev file desktop-file-utils appstream tzdata lintian bash-completion
 )
 
 missing=()

@@ -24,9 +24,10 @@ private="$usr/lib/parlowick"
 for program in parlowick parlowick-cli parlowick-phonesim; do
     [ -L "$usr/bin/$program" ] || fail "bin/$program is not a link"
     [ "$(readlink -f "$usr/bin/$program")" = "$(readlink -f "$private/$program")" ] || fail "bin/$program points elsewhere"
-    [ -f "$usr/share/man/man1/$program.1" ] || fail "no manual page for $program"
+    [ -f "$usr/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
 for file in "$private/bubble/style.css" "$private/bubble/bb1_01.png" "$private/libcsvimporter.so" \
+    "$private/help/index.html" "$usr/share/doc/parlowick/copyright" "$usr/share/doc/parlowick/changelog.gz" \
     "$usr/share/applications/org.parlowick.Parlowick.desktop" \
     "$usr/share/metainfo/org.parlowick.Parlowick.metainfo.xml" \
     "$usr/share/bash-completion/completions/parlowick-cli"; do
@@ -66,4 +67,40 @@ printf '%s\n' 'Received,"Jul 23, 2011 6:12:54 AM",+33681818181,+33681818181,"Bon
 "$cli" import installed other.csv --other >/dev/null 2>&1 || fail "import through the installed importer"
 count=$("$cli" messages installed --json | grep -o '"rowid"' | wc -l)
 [ "$count" -eq 16 ] || fail "import left $count messages, not 16"
+
+# The installed completion offers account names whole, spaces and quotes in them escaped.
+completion="$usr/share/bash-completion/completions/parlowick-cli"
+completions() {
+    PATH="$usr/bin:$PATH" bash -c '
+        source /usr/share/bash-completion/bash_completion
+        source "$1"
+        shift
+        COMP_WORDS=("$@")
+        COMP_CWORD=$(($# - 1))
+        COMP_LINE="$*"
+        COMP_POINT=${#COMP_LINE}
+        _parlowick_cli parlowick-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+        printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@" | LC_ALL=C sort | paste -sd'|'
+}
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+    for account in "My Phone" "Mine" "it's"; do
+        "$cli" create "$account" >/dev/null
+    done
+    # Expected replies, then the words typed so far (the last one is being completed).
+    while IFS=';' read -r expected words; do
+        eval "typed=($words)"
+        got=$(completions "${typed[@]}")
+        [ "$got" = "$expected" ] || fail "completing $words gives '$got', not '$expected'"
+    done <<'CASES'
+Mine|My\ Phone;parlowick-cli messages M
+My\ Phone;parlowick-cli messages 'My\ P'
+My Phone;parlowick-cli export "'My P"
+My\ Phone;parlowick-cli send --account My
+Mine|My\ Phone|installed|it\'s;parlowick-cli import ''
+it\'s;parlowick-cli search it
+--json|--limit|--verbose;parlowick-cli search --
+CASES
+else
+    echo "bash-completion is not installed: account completion not checked"
+fi
 echo "installed layout and programs: ok"

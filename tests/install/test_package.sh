@@ -24,8 +24,9 @@ for needed in libqt6core6 libqt6widgets6 libqt6webenginecore6 libsqlite3-0 adb f
 done
 contents=$(dpkg-deb -c "$package")
 for path in ./usr/bin/parlowick ./usr/bin/parlowick-cli ./usr/lib/parlowick/parlowick-cli \
-    ./usr/lib/parlowick/libcsvimporter.so ./usr/lib/parlowick/bubble/style.css \
-    ./usr/share/applications/org.parlowick.Parlowick.desktop ./usr/share/man/man1/parlowick-cli.1 \
+    ./usr/lib/parlowick/libcsvimporter.so ./usr/lib/parlowick/bubble/style.css ./usr/lib/parlowick/help/index.html \
+    ./usr/share/applications/org.parlowick.Parlowick.desktop ./usr/share/man/man1/parlowick-cli.1.gz \
+    ./usr/share/doc/parlowick/copyright ./usr/share/doc/parlowick/changelog.gz \
     ./usr/share/icons/hicolor/256x256/apps/parlowick.png; do
     grep -q " $path\( ->\|$\)" <<<"$contents" || fail "the package lacks $path"
 done
@@ -35,5 +36,14 @@ if command -v apt-get >/dev/null; then
         cat "$out/apt.log" >&2
         fail "the package's dependencies do not resolve"
     }
+fi
+# Debian's own checks: no error and no warning (informational notes are allowed).
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$package" >"$out/lintian.log" 2>&1 || {
+        cat "$out/lintian.log" >&2
+        fail "lintian"
+    }
+else
+    echo "lintian is not installed (scripts/setup.sh installs it): the package's Debian checks are skipped"
 fi
 echo "package $(basename "$package"): ok"
