@@ -650,7 +650,7 @@ void MainWindow::onReceivedSMS(const SMSInfo &sms)
     if (!m_shownKeys.contains(key))
         contactsModel->markArrived(key);
     showArrival(key, Sms::displayName(sms));
-    activateWindow();
+    // Brought forward but not activated: the keys of whatever the user is typing in stay there.
     raise();
     openChatWindow(Sms::displayName(sms), sms.address, key);
 }
