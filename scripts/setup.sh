@@ -9,7 +9,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libgl-dev libsqlite3-dev sqlite3 adb xvfb xauth fonts-dejavu-core fonts-noto-color-emoji fonts-noto-cjk clang-format poppler-utils
-    dpkg-dev file desktop-file-utils appstream tzdata lintian bash-completion
+    dpkg-dev file desktop-file-utils appstream tzdata lintian bash-completion openbox
 )
 
 missing=()
@@ -27,5 +27,8 @@ fi
 # An existing build folder keeps the generator it was made with.
 generator=(-G Ninja)
 [ -f "$BUILD_DIR/CMakeCache.txt" ] && generator=()
-cmake -S . -B "$BUILD_DIR" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-}
+# ccache, where installed, makes a rebuild in a fresh folder cheap.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD_DIR" "${generator[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-}
 cmake --build "$BUILD_DIR" --parallel "$(nproc)"

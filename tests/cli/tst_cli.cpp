@@ -95,7 +95,11 @@ void TestCli::everyProgramAnswersHelpAndVersion()
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    for (const char *name : {"parlowick", "parlowick-cli", "parlowick-phonesim"}) {
+    QList<const char *> programs {"parlowick-cli", "parlowick-phonesim"};
+#ifdef PARLOWICK_WITH_WINDOWS
+    programs.prepend("parlowick");
+#endif
+    for (const char *name : programs) {
         for (const QString &option : {QStringLiteral("--version"), QStringLiteral("--help")}) {
             QProcess process;
             process.setProcessEnvironment(environment);
