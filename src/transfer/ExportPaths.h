@@ -9,10 +9,13 @@
 // and the command line, so both write the same files.
 namespace ExportPaths {
 
-// The filters in the order the save dialog offers them: TXT, CSV, PDF, Word, HTML, HTML(Thread),
-// and the XML of the Android app SMS Backup & Restore.
-enum Filter { TxtFilter, CsvFilter, PdfFilter, DocFilter, HtmlFilter, ThreadFilter, SbrXmlFilter, FilterCount };
+// The filters, one per row of exportFormats() and numbered by it. Any row's number is a
+// Filter; these are the ones the program and its tests name.
+enum Filter : int { TxtFilter, CsvFilter, PdfFilter, DocFilter, HtmlFilter, ThreadFilter, SbrXmlFilter };
+// How many filters there are: one per export format.
+extern const int FilterCount;
 
+// The save dialog's filters, translated, in the order of exportFormats().
 QStringList filters();
 // "sms(yyyyMMddhhmmss)" in the user's home folder.
 QString defaultFileName(const QDateTime &now);
@@ -25,7 +28,8 @@ struct Target
 };
 
 // The chosen name gains the filter's extension when it has none (any other suffix stays);
-// CSV and both HTML formats are written inside a folder named like the chosen file.
+// formats with a folder of their own (CSV and both HTML ones) are written inside a folder
+// named like the chosen file.
 Target target(const QString &chosenPath, Filter filter);
 
 } // namespace ExportPaths

@@ -7,6 +7,7 @@
 #include "CliMessages.h"
 #include "CliProgress.h"
 #include "CliText.h"
+#include "ExportFormat.h"
 #include "ExportPaths.h"
 #include "JobCancelled.h"
 #include "LocalBackupThread.h"
@@ -44,19 +45,56 @@ namespace {
 
 constexpr int kInterrupted = 130;
 
-const char kUsage[]
-    = "usage:\n"
-      "  parlowick-cli accounts\n"
-      "  parlowick-cli create ACCOUNT\n"
-      "  parlowick-cli backup ACCOUNT (--wifi HOST | --usb SERIAL)\n"
-      "  parlowick-cli restore ACCOUNT (--wifi HOST | --usb SERIAL) [--conversation KEY]...\n"
-      "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT [--account ACCOUNT]\n"
-      "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
-      "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
-      "  parlowick-cli export ACCOUNT --format txt|csv|pdf|doc|html|thread|sbr-xml --out PATH [--conversation KEY]...\n"
-      "  parlowick-cli import ACCOUNT FILE.csv|FILE.xml [--other] [--dry-run]\n"
-      "  parlowick-cli search ACCOUNT QUERY [--json] [--limit N]\n"
-      "Every command takes --verbose: the toolkit's own notices and debug output too.\n";
+// The export formats' command-line names, in the save dialog's order.
+QStringList formatNames()
+{
+    QStringList names;
+    for (const ExportFormatInfo &info : exportFormats())
+        names.append(QLatin1String(info.name));
+    return names;
+}
+
+// "a, b and c": names as a sentence lists them.
+QString spokenList(QStringList names, const QString &lastJoin)
+{
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + lastJoin + last;
+}
+
+QString spokenFormats()
+{
+    return spokenList(formatNames(), QStringLiteral(" or "));
+}
+
+// The formats written inside a folder of their own, as the --out help names them.
+QString ownFolderFormats()
+{
+    QStringList names;
+    for (const ExportFormatInfo &info : exportFormats()) {
+        if (info.ownFolder)
+            names.append(QLatin1String(info.name));
+    }
+    return spokenList(names, QStringLiteral(" and "));
+}
+
+QByteArray usageText()
+{
+    return QByteArrayLiteral("usage:\n"
+                             "  parlowick-cli accounts\n"
+                             "  parlowick-cli create ACCOUNT\n"
+                             "  parlowick-cli backup ACCOUNT (--wifi HOST | --usb SERIAL)\n"
+                             "  parlowick-cli restore ACCOUNT (--wifi HOST | --usb SERIAL) [--conversation KEY]...\n"
+                             "  parlowick-cli send (--wifi HOST | --usb SERIAL) --to NUMBER[,NUMBER...] --text TEXT "
+                             "[--account ACCOUNT]\n"
+                             "  parlowick-cli listen ACCOUNT (--wifi HOST | --usb SERIAL)\n"
+                             "  parlowick-cli messages ACCOUNT [--conversation KEY] [--json]\n"
+                             "  parlowick-cli export ACCOUNT --format ")
+        + formatNames().join(QLatin1Char('|')).toUtf8()
+        + QByteArrayLiteral(" --out PATH [--conversation KEY]...\n"
+                            "  parlowick-cli import ACCOUNT FILE.csv|FILE.xml [--other] [--dry-run]\n"
+                            "  parlowick-cli search ACCOUNT QUERY [--json] [--limit N]\n"
+                            "Every command takes --verbose: the toolkit's own notices and debug output too.\n");
+}
 
 // A command line that cannot be run as given; answered with the usage.
 class UsageError : public std::invalid_argument
@@ -78,7 +116,7 @@ void printOut(const QString &text)
 int usageError(const QString &why)
 {
     printError(why);
-    std::fputs(kUsage, stderr);
+    std::fputs(usageText().constData(), stderr);
     return 1;
 }
 
@@ -329,13 +367,13 @@ int printMessages(const QCommandLineParser &options, const QString &account)
     return 0;
 }
 
-std::optional<ExportPaths::Filter> exportFilter(const QString &format)
+// The filter of the format called name on the command line.
+std::optional<ExportPaths::Filter> exportFilter(const QString &name)
 {
-    static const char *const kNames[ExportPaths::FilterCount]
-        = {"txt", "csv", "pdf", "doc", "html", "thread", "sbr-xml"};
-    for (int filter = 0; filter < ExportPaths::FilterCount; ++filter) {
-        if (format == QLatin1String(kNames[filter]))
-            return ExportPaths::Filter(filter);
+    const std::vector<ExportFormatInfo> &formats = exportFormats();
+    for (std::size_t row = 0; row < formats.size(); ++row) {
+        if (name == QLatin1String(formats[row].name))
+            return ExportPaths::Filter(row);
     }
     return std::nullopt;
 }
@@ -353,14 +391,14 @@ int exportMessages(const QCommandLineParser &options, const QString &account)
 {
     const std::optional<ExportPaths::Filter> filter = exportFilter(options.value(QStringLiteral("format")));
     if (!filter)
-        return usageError(QStringLiteral("export needs --format txt, csv, pdf, doc, html, thread or sbr-xml."));
+        return usageError(QStringLiteral("export needs --format %1.").arg(spokenFormats()));
     const QString out = options.value(QStringLiteral("out"));
     if (out.isEmpty())
         return usageError(QStringLiteral("export needs --out PATH."));
     Accounts::openAccount(account);
     const QList<SMSInfo> messages = Accounts::currentStore()->querySMS(options.values(QStringLiteral("conversation")));
     const ExportPaths::Target target = ExportPaths::target(out, *filter);
-    if (*filter == ExportPaths::PdfFilter)
+    if (target.format < 0) // PDF: painted, not written
         return exportPdf(messages, target.outputPath, account);
     CliProgress progress;
     LocalBackupThread worker(messages, target.outputPath, target.exportFolder, target.format, &progress);
@@ -538,22 +576,30 @@ int run(const QStringList &arguments)
         {QStringLiteral("text"), QStringLiteral("The message to send."), QStringLiteral("TEXT")},
         {QStringLiteral("account"), QStringLiteral("The account that keeps sent messages."), QStringLiteral("ACCOUNT")},
         {QStringLiteral("json"), QStringLiteral("Print messages as JSON.")},
-        {QStringLiteral("format"), QStringLiteral("Export format: txt, csv, pdf, doc, html, thread or sbr-xml."),
-            QStringLiteral("FORMAT")},
-        {QStringLiteral("out"), QStringLiteral("The export file (csv, html and thread get a folder of that name)."),
+        {QStringLiteral("format"), QStringLiteral("Export format: %1.").arg(spokenFormats()), QStringLiteral("FORMAT")},
+        {QStringLiteral("out"),
+            QStringLiteral("The export file (%1 get a folder of that name).").arg(ownFolderFormats()),
             QStringLiteral("PATH")},
         {QStringLiteral("other"), QStringLiteral("The file comes from another phone: read it through the importer.")},
         {QStringLiteral("dry-run"), QStringLiteral("Only read the file and say what it holds.")},
         {QStringLiteral("limit"), QStringLiteral("Show at most this many found messages (100)."), QStringLiteral("N")},
         {QStringLiteral("verbose"), QStringLiteral("Show the toolkit's own notices and debug output too.")},
     });
+    // For the shell's completion, which offers the formats this program knows.
+    QCommandLineOption listFormats(QStringLiteral("list-formats"));
+    listFormats.setFlags(QCommandLineOption::HiddenFromHelp);
+    options.addOption(listFormats);
     options.addHelpOption();
     options.addVersionOption();
     if (!options.parse(arguments))
         return usageError(options.errorText());
     CliMessages::setVerbose(options.isSet(QStringLiteral("verbose")));
     if (options.isSet(QStringLiteral("help"))) {
-        std::fputs(kUsage, stdout);
+        std::fputs(usageText().constData(), stdout);
+        return 0;
+    }
+    if (options.isSet(listFormats)) {
+        std::printf("%s\n", qPrintable(formatNames().join(QLatin1Char('\n'))));
         return 0;
     }
     if (options.isSet(QStringLiteral("version"))) {
