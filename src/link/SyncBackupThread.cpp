@@ -2,6 +2,7 @@
 
 #include "DataSession.h"
 #include "SimpleProtocol.h"
+#include "SyncSessions.h"
 #include "SyncTiming.h"
 
 #include <QFile>
@@ -34,7 +35,8 @@ void SyncBackupThread::run()
 void SyncBackupThread::runSession()
 {
     emit updateProgress(0, connectingText());
-    DataSession session(QStringLiteral("restore://127.0.0.1:%1/"), kDataPort, &cancelled);
+    DataSession session(SyncSessions::urlTemplate(SyncSessions::Session::Restore),
+        SyncSessions::port(SyncSessions::Session::Restore), &cancelled);
     QTcpSocket &data = session.data();
     const int total = int(smsList.size());
     int sent = 0;

@@ -26,7 +26,7 @@ SyncClient::SyncClient(const QString &device, const QString &host, bool usb, con
     , m_usb(usb)
 {
     QTcpSocket socket;
-    open(socket, QStringLiteral("hello://127.0.0.1/"), cancelled);
+    open(socket, SyncSessions::url(SyncSessions::Session::Hello), cancelled);
     readCommand(socket, -1, cancelled);
 }
 
@@ -84,7 +84,7 @@ SMSInfo SyncClient::sendOneSMS(
     if (cancelled && cancelled->load())
         throw JobCancelled();
     QTcpSocket socket;
-    open(socket, QStringLiteral("sendsms://127.0.0.1/"), cancelled);
+    open(socket, SyncSessions::url(SyncSessions::Session::SendSms), cancelled);
     inFlight = true;
     writeText(socket, encodeText(number) + QLatin1Char(',') + encodeText(text) + QLatin1Char('\n'), cancelled);
     flush(socket, cancelled);

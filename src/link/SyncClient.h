@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SMSInfo.h"
+#include "SyncSessions.h"
 
 #include <QList>
 #include <QString>
@@ -15,7 +16,7 @@ class QTcpSocket;
 class SyncClient
 {
 public:
-    static constexpr int kServicePort = 39580;
+    static constexpr int kServicePort = SyncSessions::kServicePort;
 
     // Greets the phone's service; throws when it does not answer, and JobCancelled once
     // the flag is set while it waits for the answer.

@@ -2,6 +2,7 @@
 
 #include "DataSession.h"
 #include "SimpleProtocol.h"
+#include "SyncSessions.h"
 #include "SyncTiming.h"
 
 #include <QMutex>
@@ -67,7 +68,8 @@ void SyncListenSMSThread::run()
 
 void SyncListenSMSThread::listen()
 {
-    DataSession session(QStringLiteral("smsrecv://127.0.0.1:%1/"), kDataPort, &stopRequested);
+    DataSession session(SyncSessions::urlTemplate(SyncSessions::Session::SmsRecv),
+        SyncSessions::port(SyncSessions::Session::SmsRecv), &stopRequested);
     QTcpSocket &data = session.data();
     qDebug("SyncListenSMSThread: ready receive SMS");
     for (;;) {

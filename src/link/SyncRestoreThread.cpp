@@ -7,6 +7,7 @@
 #include "FilingQueue.h"
 #include "MmsDB.h"
 #include "SimpleProtocol.h"
+#include "SyncSessions.h"
 #include "SyncTiming.h"
 
 #include <QFile>
@@ -78,7 +79,8 @@ void SyncRestoreThread::runSession()
             QStringLiteral("Cannot create a temporary folder in %1: %2")
                 .arg(QDir::toNativeSeparators(account->folder().absolutePath()), workFolder->errorString())
                 .toStdString());
-    DataSession session(QStringLiteral("backup://127.0.0.1:%1/"), kDataPort, &cancelled);
+    DataSession session(SyncSessions::urlTemplate(SyncSessions::Session::Backup),
+        SyncSessions::port(SyncSessions::Session::Backup), &cancelled);
     store = account;
     store->beginTran();
     // Filing runs beside receiving: the store's writes take as long as reading the lines.

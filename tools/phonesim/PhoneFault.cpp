@@ -5,8 +5,16 @@
 
 namespace {
 
-const QList<PhoneSessionKind> kKinds = {PhoneSessionKind::Hello, PhoneSessionKind::SendSms, PhoneSessionKind::Backup,
-    PhoneSessionKind::Restore, PhoneSessionKind::SmsRecv};
+// Every session the PC opens, in its table's order.
+QList<PhoneSessionKind> allKinds()
+{
+    QList<PhoneSessionKind> kinds;
+    for (const SyncSessions::SessionInfo &info : SyncSessions::kSessions)
+        kinds.append(phonesim::phoneSessionKind(info.session));
+    return kinds;
+}
+
+const QList<PhoneSessionKind> kKinds = allKinds();
 
 bool fail(QString *error, const QString &text)
 {
@@ -38,19 +46,10 @@ std::optional<int> number(const QString &text, int minimum)
 
 QString phonesim::phoneSessionKindName(PhoneSessionKind kind)
 {
-    switch (kind) {
-    case PhoneSessionKind::Hello:
-        return QStringLiteral("hello");
-    case PhoneSessionKind::SendSms:
-        return QStringLiteral("sendsms");
-    case PhoneSessionKind::Backup:
-        return QStringLiteral("backup");
-    case PhoneSessionKind::Restore:
-        return QStringLiteral("restore");
-    case PhoneSessionKind::SmsRecv:
-        return QStringLiteral("smsrecv");
-    case PhoneSessionKind::Unknown:
-        break;
+    // A session's name is the word of its URL.
+    for (const SyncSessions::SessionInfo &info : SyncSessions::kSessions) {
+        if (phoneSessionKind(info.session) == kind)
+            return QLatin1String(info.word);
     }
     return QStringLiteral("unknown");
 }

@@ -4,12 +4,26 @@
 #include <QMap>
 #include <QString>
 
+#include "SyncSessions.h"
+
 #include <optional>
 
-// The kinds of session, named after the URL the PC opens them with.
-enum class PhoneSessionKind { Hello, SendSms, Backup, Restore, SmsRecv, Unknown };
+// The kinds of session, named after the URL the PC opens them with: the sessions of the
+// PC's table, by their numbers there, and the URLs it never sends.
+enum class PhoneSessionKind {
+    Hello = int(SyncSessions::Session::Hello),
+    SendSms = int(SyncSessions::Session::SendSms),
+    Backup = int(SyncSessions::Session::Backup),
+    Restore = int(SyncSessions::Session::Restore),
+    SmsRecv = int(SyncSessions::Session::SmsRecv),
+    Unknown = -1,
+};
 
 namespace phonesim {
+constexpr PhoneSessionKind phoneSessionKind(SyncSessions::Session session)
+{
+    return PhoneSessionKind(int(session));
+}
 // "hello", "sendsms", "backup", "restore", "smsrecv", "unknown"
 QString phoneSessionKindName(PhoneSessionKind kind);
 std::optional<PhoneSessionKind> phoneSessionKindFromName(const QString &name);

@@ -23,16 +23,10 @@ constexpr int kPairStepMs = 25;
 
 PhoneSessionKind kindOfUrl(const QByteArray &url)
 {
-    if (url == "hello://127.0.0.1/")
-        return PhoneSessionKind::Hello;
-    if (url == "sendsms://127.0.0.1/")
-        return PhoneSessionKind::SendSms;
-    if (url == "backup://127.0.0.1:" + QByteArray::number(PhoneSimulator::BackupPort) + '/')
-        return PhoneSessionKind::Backup;
-    if (url == "restore://127.0.0.1:" + QByteArray::number(PhoneSimulator::RestorePort) + '/')
-        return PhoneSessionKind::Restore;
-    if (url == "smsrecv://127.0.0.1:" + QByteArray::number(PhoneSimulator::IncomingPort) + '/')
-        return PhoneSessionKind::SmsRecv;
+    for (const SyncSessions::SessionInfo &info : SyncSessions::kSessions) {
+        if (url == SyncSessions::url(info.session).toLatin1())
+            return phoneSessionKind(info.session);
+    }
     return PhoneSessionKind::Unknown;
 }
 

@@ -86,17 +86,17 @@ public:
 private:
     bool listen(const QHostAddress &address, QString *error)
     {
-        const struct
+        struct Port
         {
             quint16 port;
             std::optional<PhoneSessionKind> dataKind;
-        } ports[] = {
-            {PhoneSimulator::ServicePort, std::nullopt},
-            {PhoneSimulator::BackupPort, PhoneSessionKind::Backup},
-            {PhoneSimulator::RestorePort, PhoneSessionKind::Restore},
-            {PhoneSimulator::IncomingPort, PhoneSessionKind::SmsRecv},
         };
-        for (const auto &p : ports) {
+        QList<Port> ports {{PhoneSimulator::ServicePort, std::nullopt}};
+        for (const SyncSessions::SessionInfo &info : SyncSessions::kSessions) {
+            if (SyncSessions::hasDataPort(info.session))
+                ports.append({info.port, phonesim::phoneSessionKind(info.session)});
+        }
+        for (const Port &p : ports) {
             const auto kind = p.dataKind;
             auto *server = new DescriptorServer([this, kind](qintptr d) { accept(d, kind); }, m_context);
             if (!server->listen(address, p.port)) {

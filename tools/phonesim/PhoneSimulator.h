@@ -2,6 +2,7 @@
 
 #include "PhoneFault.h"
 #include "PhoneStore.h"
+#include "SyncSessions.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -58,10 +59,10 @@ class PhoneSimulator : public QObject
     Q_OBJECT
 
 public:
-    static constexpr quint16 ServicePort = 39580;
-    static constexpr quint16 BackupPort = 32421;
-    static constexpr quint16 RestorePort = 32422;
-    static constexpr quint16 IncomingPort = 43256;
+    static constexpr quint16 ServicePort = SyncSessions::kServicePort;
+    static constexpr quint16 BackupPort = SyncSessions::port(SyncSessions::Session::Backup);
+    static constexpr quint16 RestorePort = SyncSessions::port(SyncSessions::Session::Restore);
+    static constexpr quint16 IncomingPort = SyncSessions::port(SyncSessions::Session::SmsRecv);
 
     explicit PhoneSimulator(QObject *parent = nullptr);
     ~PhoneSimulator() override; // stops
