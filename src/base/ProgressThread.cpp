@@ -7,6 +7,26 @@ ProgressThread::ProgressThread(ProgressReceiver *receiver, QObject *parent)
         receiver->attach(*this);
 }
 
+void ProgressThread::run()
+{
+    try {
+        work();
+    } catch (const JobCancelled &) {
+        qDebug("%s: User canceled.", metaObject()->className());
+        onFailed(Failure::Cancelled);
+    } catch (const std::exception &e) {
+        // The text is taken first: the clean-up may drop what it names.
+        const QString text = errorText(e);
+        onFailed(Failure::Error);
+        emit errorOccurred(text);
+    }
+}
+
+QString ProgressThread::errorText(const std::exception &e) const
+{
+    return QString::fromUtf8(e.what());
+}
+
 int ProgressThread::percent(qint64 done, qint64 total)
 {
     if (total <= 0)

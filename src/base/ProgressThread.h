@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <exception>
 
 class ProgressThread;
 
@@ -29,6 +30,9 @@ class ProgressThread : public QThread
 public:
     explicit ProgressThread(ProgressReceiver *receiver, QObject *parent = nullptr);
 
+    // How a job that did not succeed ended.
+    enum class Failure { Cancelled, Error };
+
     bool isCancelled() const { return cancelled.load(); }
 
     // Done / total as a percentage, truncated; 0 while the total is unknown.
@@ -47,6 +51,17 @@ public slots:
     void onProgressClose(int result);
 
 protected:
+    // Runs work() and reports how it ended: nothing more when it returns (work() emits its
+    // own success), nothing but a log line when cancelled, errorOccurred for an exception.
+    // No exception ever leaves the thread.
+    void run() final;
+    // The job itself. Throws JobCancelled when the user cancels, std::exception on failure.
+    virtual void work() = 0;
+    // Clean-up after a cancelled or failed job, before the receiver hears of a failure.
+    virtual void onFailed(Failure failure) { Q_UNUSED(failure); }
+    // The text errorOccurred reports for an exception work() threw.
+    virtual QString errorText(const std::exception &e) const;
+
     // Throws JobCancelled once the user has cancelled; called by run() between items.
     void checkCancelled() const;
     // Starts the interval of reportDue afresh.

@@ -16,7 +16,7 @@ public:
     SearchIndexThread(std::shared_ptr<MmsDB> store, ProgressReceiver *progressReceiver);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     std::shared_ptr<MmsDB> m_store;

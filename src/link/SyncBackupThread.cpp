@@ -21,15 +21,9 @@ QString SyncBackupThread::connectingText()
     return tr("IDS_CONNECTING_TO_PHONE");
 }
 
-void SyncBackupThread::run()
+void SyncBackupThread::work()
 {
-    try {
-        runSession();
-    } catch (const JobCancelled &) {
-        qDebug("SyncBackupThread: User canceled.");
-    } catch (const std::exception &e) {
-        emit errorOccurred(QString::fromUtf8(e.what()));
-    }
+    runSession();
 }
 
 void SyncBackupThread::runSession()

@@ -25,7 +25,7 @@ public:
     static QString connectingText();
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     void runSession();

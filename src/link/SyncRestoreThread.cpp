@@ -26,17 +26,15 @@ SyncRestoreThread::SyncRestoreThread(ProgressReceiver *progressReceiver)
 
 SyncRestoreThread::~SyncRestoreThread() = default;
 
-void SyncRestoreThread::run()
+void SyncRestoreThread::work()
 {
-    try {
-        runSession();
-    } catch (const JobCancelled &) {
-        qDebug("SyncRestoreThread: User canceled.");
-        undo();
-    } catch (const std::exception &e) {
-        undo();
-        emit errorOccurred(QString::fromUtf8(e.what()));
-    }
+    runSession();
+    accountLock.reset();
+}
+
+void SyncRestoreThread::onFailed(Failure)
+{
+    undo();
     accountLock.reset();
 }
 

@@ -33,7 +33,8 @@ public:
     static QString connectingText();
 
 protected:
-    void run() override;
+    void work() override;
+    void onFailed(Failure failure) override;
     // Where a received attachment's data goes, not yet open: the file at the path. Virtual
     // so that a failing disk can be stood in for.
     virtual std::unique_ptr<QIODevice> attachmentDevice(const QString &path);

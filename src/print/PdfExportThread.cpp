@@ -15,22 +15,16 @@ PdfExportThread::PdfExportThread(
 {
 }
 
-void PdfExportThread::run()
+void PdfExportThread::work()
 {
-    try {
-        BubblePrintRenderer renderer;
-        renderer.setTitle(m_title);
-        renderer.setProgress([this](int painted, int total) {
-            if (countReportDue(painted, total)) {
-                emit updateProgress(percent(painted, total),
-                    QCoreApplication::translate("LocalBackupThread", "SMS %1:%2").arg(painted).arg(total));
-            }
-        });
-        const int painted = renderer.printToPdf(m_messages, m_path, &cancelled);
-        emit succeed(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(painted));
-    } catch (const JobCancelled &) {
-        qDebug("PdfExportThread: User canceled.");
-    } catch (const std::exception &e) {
-        emit errorOccurred(QString::fromUtf8(e.what()));
-    }
+    BubblePrintRenderer renderer;
+    renderer.setTitle(m_title);
+    renderer.setProgress([this](int painted, int total) {
+        if (countReportDue(painted, total)) {
+            emit updateProgress(percent(painted, total),
+                QCoreApplication::translate("LocalBackupThread", "SMS %1:%2").arg(painted).arg(total));
+        }
+    });
+    const int painted = renderer.printToPdf(m_messages, m_path, &cancelled);
+    emit succeed(QCoreApplication::translate("LocalBackupThread", "IDS_SUC_EXPORT_%1_MMS").arg(painted));
 }

@@ -17,7 +17,7 @@ public:
         const QList<SMSInfo> &messages, const QString &path, const QString &title, ProgressReceiver *receiver);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     QList<SMSInfo> m_messages;

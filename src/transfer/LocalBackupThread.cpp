@@ -3,11 +3,8 @@
 #include "CheckedSaveFile.h"
 #include "ExportFormat.h"
 #include "IBackupSMS.h"
-#include "StagedExportFolder.h"
 
 #include <QDir>
-
-#include <optional>
 
 #include <stdexcept>
 
@@ -21,33 +18,33 @@ LocalBackupThread::LocalBackupThread(const QList<SMSInfo> &messages, const QStri
 {
 }
 
-void LocalBackupThread::run()
+void LocalBackupThread::work()
 {
-    std::optional<StagedExportFolder> folder;
-    std::shared_ptr<IBackupSMS> writer;
-    try {
-        int done = 0;
-        if (exportFolder.isEmpty()) {
-            done = writeFile(outputPath, QString(), writer);
-        } else {
-            folder.emplace(exportFolder);
-            folder->prepare();
-            const QString inside = QDir(exportFolder).relativeFilePath(outputPath);
-            done = writeFile(QDir(folder->path()).filePath(inside), folder->earlierFolder(), writer);
-            folder->commit(inside);
-        }
-        emit succeed(tr("IDS_EXPORT_SMS_SUC_%1").arg(done));
-        return;
-    } catch (const JobCancelled &) {
-        qDebug("LocalBackupThread: User canceled.");
-    } catch (const std::exception &e) {
-        const QString error = QString::fromUtf8(e.what());
-        emit errorOccurred(folder ? folder->withFinalPath(error) : error);
+    int done = 0;
+    if (exportFolder.isEmpty()) {
+        done = writeFile(outputPath, QString(), writer);
+    } else {
+        folder.emplace(exportFolder);
+        folder->prepare();
+        const QString inside = QDir(exportFolder).relativeFilePath(outputPath);
+        done = writeFile(QDir(folder->path()).filePath(inside), folder->earlierFolder(), writer);
+        folder->commit(inside);
     }
+    emit succeed(tr("IDS_EXPORT_SMS_SUC_%1").arg(done));
+}
+
+void LocalBackupThread::onFailed(Failure)
+{
     if (writer)
         writer->discard();
     if (folder)
         folder->abandon();
+}
+
+QString LocalBackupThread::errorText(const std::exception &e) const
+{
+    const QString error = ProgressThread::errorText(e);
+    return folder ? folder->withFinalPath(error) : error;
 }
 
 int LocalBackupThread::writeFile(const QString &path, const QString &earlierFolder, std::shared_ptr<IBackupSMS> &writer)

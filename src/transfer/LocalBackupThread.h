@@ -2,11 +2,13 @@
 
 #include "ProgressThread.h"
 #include "SMSInfo.h"
+#include "StagedExportFolder.h"
 
 #include <QList>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class IBackupSMS;
 class QIODevice;
@@ -29,7 +31,11 @@ public:
         int format, ProgressReceiver *progressReceiver);
 
 protected:
-    void run() override;
+    void work() override;
+    // Takes back the writer's copies and the unfinished folder.
+    void onFailed(Failure failure) override;
+    // Names the folder as it would have been when the export has one.
+    QString errorText(const std::exception &e) const override;
 
 private:
     // Writes the file at path, the writer's copies joining those of earlierFolder; returns
@@ -42,4 +48,6 @@ private:
     QString exportFolder;
     int format;
     QList<SMSInfo> smsList;
+    std::optional<StagedExportFolder> folder;
+    std::shared_ptr<IBackupSMS> writer;
 };

@@ -128,27 +128,31 @@ LocalPreviewCSVThread::LocalPreviewCSVThread(
 {
 }
 
-void LocalPreviewCSVThread::run()
+void LocalPreviewCSVThread::work()
 {
-    try {
-        encoding = fileEncoding();
-        CsvReader::TextFile lines(csvPath, encoding);
-        dialect = CsvReader::Dialect(
-            importer ? importer->separator() : ',', CsvReader::hasLineFeed(lines.device()) ? '\n' : '\r');
-        findDataFolder();
-        QString text = readAll();
-        if (encoding == CsvReader::Encoding::Latin1)
-            text += QLatin1Char(' ') + tr("IDS_CSV_READ_AS_LATIN1");
-        emit succeed(text);
-    } catch (const JobCancelled &) {
-        qDebug("LocalPreviewCSVThread: User canceled.");
-    } catch (const CsvReader::RowTooLong &e) {
+    encoding = fileEncoding();
+    CsvReader::TextFile lines(csvPath, encoding);
+    dialect = CsvReader::Dialect(
+        importer ? importer->separator() : ',', CsvReader::hasLineFeed(lines.device()) ? '\n' : '\r');
+    findDataFolder();
+    QString text = readAll();
+    if (encoding == CsvReader::Encoding::Latin1)
+        text += QLatin1Char(' ') + tr("IDS_CSV_READ_AS_LATIN1");
+    emit succeed(text);
+}
+
+void LocalPreviewCSVThread::onFailed(Failure failure)
+{
+    // A cancelled read keeps what it had read.
+    if (failure == Failure::Error)
         smsList.clear();
-        emit errorOccurred(tr("IDS_CSV_ROW_TOO_LONG_LINE_%1").arg(e.line()));
-    } catch (const std::exception &e) {
-        smsList.clear();
-        emit errorOccurred(QString::fromUtf8(e.what()));
-    }
+}
+
+QString LocalPreviewCSVThread::errorText(const std::exception &e) const
+{
+    if (const auto *tooLong = dynamic_cast<const CsvReader::RowTooLong *>(&e))
+        return tr("IDS_CSV_ROW_TOO_LONG_LINE_%1").arg(tooLong->line());
+    return ProgressThread::errorText(e);
 }
 
 CsvReader::Encoding LocalPreviewCSVThread::fileEncoding() const

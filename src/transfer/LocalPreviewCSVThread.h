@@ -44,7 +44,10 @@ public:
     static QDateTime parseDate(const QString &text);
 
 protected:
-    void run() override;
+    void work() override;
+    // A failed read leaves no messages behind.
+    void onFailed(Failure failure) override;
+    QString errorText(const std::exception &e) const override;
 
 private:
     // What readAll counted besides the messages it kept.

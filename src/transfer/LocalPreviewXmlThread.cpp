@@ -30,26 +30,22 @@ void LocalPreviewXmlThread::removeAbandonedFolders()
     ProcessFolders::removeAbandoned(QDir::temp(), kFolderPrefix, QStringLiteral("-[A-Za-z0-9]{6}"));
 }
 
-void LocalPreviewXmlThread::run()
+void LocalPreviewXmlThread::work()
 {
-    try {
-        QFile file(xmlPath);
-        if (!file.open(QIODevice::ReadOnly))
-            throw std::runtime_error(file.errorString().toUtf8().toStdString());
-        m_folder = std::make_shared<QTemporaryDir>(
-            QDir::temp().filePath(kFolderPrefix + ProcessFolders::ownId() + QLatin1String("-XXXXXX")));
-        if (!m_folder->isValid())
-            throw std::runtime_error(m_folder->errorString().toUtf8().toStdString());
-        emit succeed(readAll(file));
-        return;
-    } catch (const JobCancelled &) {
-        qDebug("LocalPreviewXmlThread: User canceled.");
-        discardRead();
-    } catch (const std::exception &e) {
-        // Gone before the dialog hears of it: nothing of a failed read is left anywhere.
-        discardRead();
-        emit errorOccurred(QString::fromUtf8(e.what()));
-    }
+    QFile file(xmlPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(file.errorString().toUtf8().toStdString());
+    m_folder = std::make_shared<QTemporaryDir>(
+        QDir::temp().filePath(kFolderPrefix + ProcessFolders::ownId() + QLatin1String("-XXXXXX")));
+    if (!m_folder->isValid())
+        throw std::runtime_error(m_folder->errorString().toUtf8().toStdString());
+    emit succeed(readAll(file));
+}
+
+void LocalPreviewXmlThread::onFailed(Failure)
+{
+    // Gone before the dialog hears of it: nothing of a failed read is left anywhere.
+    discardRead();
 }
 
 void LocalPreviewXmlThread::discardRead()

@@ -37,7 +37,8 @@ public:
     static void removeAbandonedFolders();
 
 protected:
-    void run() override;
+    void work() override;
+    void onFailed(Failure failure) override;
 
 private:
     // Returns the success text.

@@ -13,39 +13,30 @@ LocalRestoreThread::LocalRestoreThread(const QList<SMSInfo> &messages, ProgressR
 {
 }
 
-void LocalRestoreThread::run()
+void LocalRestoreThread::work()
 {
     const std::shared_ptr<MmsDB> store = Accounts::currentStore();
-    std::unique_ptr<AccountLock> lock;
-    bool begun = false;
+    if (!store)
+        throw std::runtime_error("No account is open.");
+    AccountLock lock(store->folder());
+    lock.lock();
+    store->beginTran();
+    Filed filed;
     try {
-        if (!store)
-            throw std::runtime_error("No account is open.");
-        lock = std::make_unique<AccountLock>(store->folder());
-        lock->lock();
-        store->beginTran();
-        begun = true;
-        const Filed filed = insertAll(*store);
+        filed = insertAll(*store);
         store->commitTran();
-        emit succeed(successText(filed));
-        return;
-    } catch (const JobCancelled &) {
-        qDebug("LocalRestoreThread: User canceled.");
-    } catch (const std::exception &e) {
+    } catch (...) {
         // Taken back before the dialog hears of it, so the store is as it was by then.
-        rollback(store, begun);
-        emit errorOccurred(QString::fromUtf8(e.what()));
-        return;
+        rollback(*store);
+        throw;
     }
-    rollback(store, begun);
+    emit succeed(successText(filed));
 }
 
-void LocalRestoreThread::rollback(const std::shared_ptr<MmsDB> &store, bool begun)
+void LocalRestoreThread::rollback(MmsDB &store)
 {
-    if (!begun)
-        return;
     try {
-        store->rollbackTran();
+        store.rollbackTran();
     } catch (const std::exception &e) {
         qWarning("LocalRestoreThread: rollback failed: %s", e.what());
     }

@@ -20,7 +20,7 @@ public:
     LocalRestoreThread(const QList<SMSInfo> &messages, ProgressReceiver *progressReceiver);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     struct Filed
@@ -30,7 +30,7 @@ private:
     };
     Filed insertAll(MmsDB &store);
     QString successText(const Filed &filed) const;
-    static void rollback(const std::shared_ptr<MmsDB> &store, bool begun);
+    static void rollback(MmsDB &store);
 
     QList<SMSInfo> smsList;
 };

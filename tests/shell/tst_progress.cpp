@@ -30,7 +30,7 @@ public:
     std::atomic_bool sawCancel {false};
 
 protected:
-    void run() override { m_script(*this); }
+    void work() override { m_script(*this); }
 
 private:
     std::function<void(ScriptedThread &)> m_script;
