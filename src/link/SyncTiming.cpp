@@ -6,9 +6,26 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <cmath>
+
 namespace {
-std::atomic_int dataPortPause {5000};
-std::atomic_int closingPause {1000};
+
+// A factor in [0, 1] from PARLOWICK_PAUSE_SCALE; anything else keeps the full pauses. Tests
+// set it for every program they start, as a simulated phone needs no time to open its ports.
+double pauseScale()
+{
+    bool ok = false;
+    const double scale = qEnvironmentVariable("PARLOWICK_PAUSE_SCALE").toDouble(&ok);
+    return ok && scale >= 0.0 && scale <= 1.0 ? scale : 1.0;
+}
+
+int scaled(int milliseconds)
+{
+    return int(std::lround(milliseconds * pauseScale()));
+}
+
+std::atomic_int dataPortPause {scaled(SyncTiming::kDataPortPauseMs)};
+std::atomic_int closingPause {scaled(SyncTiming::kClosingPauseMs)};
 std::atomic_int replyTimeout {SyncTiming::kReplyTimeoutMs};
 } // namespace
 

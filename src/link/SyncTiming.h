@@ -15,13 +15,18 @@ constexpr int kListenReadTimeoutMs = 1000;
 // How often a blocked read looks at its cancel flag.
 constexpr int kCancelCheckMs = 200;
 
+// The pauses a real phone's service needs, which PARLOWICK_PAUSE_SCALE (a factor from 0 to 1)
+// shortens for a whole run of tests.
+constexpr int kDataPortPauseMs = 5000;
+constexpr int kClosingPauseMs = 1000;
+
 // kReplyTimeoutMs, unless a test has set a shorter one.
 int replyTimeoutMs();
 
 // After the session URL (and the USB forward), before connecting the data port:
-// the phone's service needs it to open that port. 5 s.
+// the phone's service needs it to open that port. kDataPortPauseMs.
 int dataPortPauseMs();
-// After the end of a backup or restore, before reporting success. 1 s.
+// After the end of a backup or restore, before reporting success. kClosingPauseMs.
 int closingPauseMs();
 
 // Sleeps, waking early with JobCancelled when the flag is set.

@@ -25,8 +25,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QHostAddress kPhone(u"127.0.0.12"_s);
-
 // An export folder as the program writes it: the CSV file under the folder's own name and
 // the attachment copies in "data".
 const QByteArray kOwnCsv = "send,date,number,person,subject,content,mime,cl,atta\n"
@@ -288,7 +286,7 @@ void TestImportCommands::otherPhoneFileIsPreviewedThroughTheImporter()
 
 void TestImportCommands::restoreAsksForThePhoneThenRestores()
 {
-    TestPhone phone(kPhone);
+    TestPhone phone;
     QVERIFY(phone.start());
     const auto open = answerOpen(writeExportFolder());
     bool stayedOpen = false;

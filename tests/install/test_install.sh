@@ -54,11 +54,20 @@ cli="$usr/bin/parlowick-cli"
 [ "$("$cli" --version)" = "parlowick-cli $version" ] || fail "parlowick-cli --version"
 [ "$("$usr/bin/parlowick" --version)" = "parlowick $version" ] || fail "parlowick --version"
 
-"$usr/bin/parlowick-phonesim" --address 127.0.0.14 --generate 12,2,3 </dev/null >"$root/phone.log" 2>&1 &
+# The phone takes a loopback address of its own and says which once it listens there.
+"$usr/bin/parlowick-phonesim" --address auto --generate 12,2,3 </dev/null >"$root/phone.log" 2>&1 &
 phone_pid=$!
-sleep 1
+phone=
+for _ in $(seq 300); do
+    phone=$(sed -n 's/^listening on //p' "$root/phone.log")
+    [ -n "$phone" ] && break
+    kill -0 "$phone_pid" 2>/dev/null || fail "the simulated phone ended: $(cat "$root/phone.log")"
+    sleep 0.1
+done
+[ -n "$phone" ] || fail "the simulated phone did not start listening"
 "$cli" create installed >/dev/null
-"$cli" backup installed --wifi 127.0.0.14 >/dev/null 2>&1 || fail "backup from the simulated phone"
+# The simulated phone needs none of the pauses a real phone's service does.
+PARLOWICK_PAUSE_SCALE=0 "$cli" backup installed --wifi "$phone" >/dev/null 2>&1 || fail "backup from the simulated phone"
 count=$("$cli" messages installed --json | grep -o '"rowid"' | wc -l)
 [ "$count" -eq 14 ] || fail "backup stored $count messages, not 14"
 

@@ -1,5 +1,6 @@
 // The phone simulator driven by raw sockets from the test thread, as the PC would.
 
+#include "FreeLoopback.h"
 #include "PhoneGenerator.h"
 #include "PhoneSimulator.h"
 #include "PhoneStore.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const QHostAddress kAddress(QStringLiteral("127.0.0.9"));
 constexpr int kWaitMs = 10000; // a safety net against hanging, not a speed requirement
 
 QByteArray b64(const char *utf8)
@@ -53,9 +53,9 @@ QByteArray someBytes(int size)
 class Peer
 {
 public:
-    bool connectTo(quint16 port)
+    bool connectTo(const QHostAddress &address, quint16 port)
     {
-        m_socket.connectToHost(kAddress, port);
+        m_socket.connectToHost(address, port);
         return m_socket.waitForConnected(kWaitMs);
     }
     void send(const QByteArray &line)
@@ -148,9 +148,8 @@ void TestPhoneSim::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_phone = std::make_unique<PhoneSimulator>();
-    m_phone->setAddress(kAddress);
     QString error;
-    QVERIFY2(m_phone->start(&error), qPrintable(error));
+    QVERIFY2(startOnFreeLoopback(*m_phone, &error), qPrintable(error));
 }
 
 void TestPhoneSim::cleanup()
@@ -161,9 +160,9 @@ void TestPhoneSim::cleanup()
 
 void TestPhoneSim::openDataSession(Peer &control, Peer &data, const QByteArray &url, quint16 port)
 {
-    QVERIFY(control.connectTo(PhoneSimulator::ServicePort));
+    QVERIFY(control.connectTo(m_phone->address(), PhoneSimulator::ServicePort));
     control.send(url);
-    QVERIFY(data.connectTo(port));
+    QVERIFY(data.connectTo(m_phone->address(), port));
 }
 
 PhoneStore TestPhoneSim::backupStore()
@@ -489,7 +488,7 @@ void TestPhoneSim::helloAndSendSms()
     m_phone->setStore(store);
 
     Peer hello;
-    QVERIFY(hello.connectTo(PhoneSimulator::ServicePort));
+    QVERIFY(hello.connectTo(m_phone->address(), PhoneSimulator::ServicePort));
     hello.send("hello://127.0.0.1/");
     const QByteArray greeting = hello.line();
     QVERIFY(greeting.startsWith("$hello:"));
@@ -497,7 +496,7 @@ void TestPhoneSim::helloAndSendSms()
 
     const qint64 before = QDateTime::currentMSecsSinceEpoch();
     Peer send;
-    QVERIFY(send.connectTo(PhoneSimulator::ServicePort));
+    QVERIFY(send.connectTo(m_phone->address(), PhoneSimulator::ServicePort));
     send.send("sendsms://127.0.0.1/");
     send.send(b64("+15550100") + ',' + b64("Hi, Bob ✓"));
     const QList<QByteArray> reply = send.line().split(',');

@@ -1,15 +1,17 @@
 #include "SilentAddress.h"
 
-#include <QHostAddress>
+#include "FreeLoopback.h"
+
 #include <QTcpServer>
 
 #include <stdexcept>
 
 QString silentLoopbackAddress(quint16 port)
 {
-    // Addresses far from those the tests give their simulated phones.
-    for (int last = 200; last < 255; ++last) {
-        const QHostAddress address(QStringLiteral("127.0.0.%1").arg(last));
+    // At random like the tests' phones, so a fixed address never joins two runs' tests.
+    constexpr int kTries = 50;
+    for (int i = 0; i < kTries; ++i) {
+        const QHostAddress address = randomLoopbackAddress();
         QTcpServer probe;
         if (probe.listen(address, port)) {
             probe.close();

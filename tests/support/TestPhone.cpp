@@ -1,14 +1,14 @@
 #include "TestPhone.h"
 
+#include "FreeLoopback.h"
 #include "SyncClient.h"
 #include "SyncTiming.h"
 #include "SyncTimingForTests.h"
 
-TestPhone::TestPhone(const QHostAddress &address)
+TestPhone::TestPhone()
     : m_dataPortPauseMs(SyncTiming::dataPortPauseMs())
     , m_closingPauseMs(SyncTiming::closingPauseMs())
 {
-    setAddress(address);
     SyncTiming::setPausesForTests(0, 0);
 }
 
@@ -16,6 +16,11 @@ TestPhone::~TestPhone()
 {
     SyncClient::setCurrent(nullptr);
     SyncTiming::setPausesForTests(m_dataPortPauseMs, m_closingPauseMs);
+}
+
+bool TestPhone::start(QString *error)
+{
+    return startOnFreeLoopback(static_cast<PhoneSimulator &>(*this), error);
 }
 
 void TestPhone::makeCurrent()
