@@ -117,11 +117,10 @@ void ItemModelContacts::reloadContacts()
     QString failure;
     try {
         if (const auto store = Accounts::currentStore()) {
-            Sqlite3Cursor cursor = store->queryThrow(Sqlite3Sql("select * from handle order by last_date desc"));
-            while (cursor.moveNext()) {
+            for (const MmsDB::Contact &contact : store->contacts()) {
                 HandleInfo handle;
-                handle.address = cursor.getText(QStringLiteral("address"));
-                handle.person = cursor.getText(QStringLiteral("person"));
+                handle.address = contact.address;
+                handle.person = contact.person;
                 handle.suffix = Sms::addressSuffix(handle.address);
                 loaded.append(handle);
             }

@@ -536,21 +536,10 @@ void MainWindow::miThreadDelete()
 
 void MainWindow::deleteConversations(MmsDB &store, const QStringList &keys)
 {
-    store.beginTran();
-    try {
-        for (const QString &key : keys)
-            store.deleteConversation(key);
-        store.commitTran();
-    } catch (...) {
-        // The deletion's failure is the one to report; a failed rollback only leaves the
-        // transaction to the store's own clean-up, so it is logged and not thrown.
-        try {
-            store.rollbackTran();
-        } catch (const std::exception &e) {
-            qWarning("Rollback after a failed deletion failed: %s", e.what());
-        }
-        throw;
-    }
+    MmsDB::Transaction transaction(store);
+    for (const QString &key : keys)
+        store.deleteConversation(key);
+    transaction.commit();
 }
 
 void MainWindow::miSMSDelete()

@@ -42,13 +42,7 @@ void SyncRestoreThread::undo()
 {
     // Stopped first: nothing may be filed after the rollback.
     filer.reset();
-    if (store) {
-        try {
-            store->rollbackTran();
-        } catch (const std::exception &e) {
-            qWarning("SyncRestoreThread: rollback failed: %s", e.what());
-        }
-    }
+    transaction.reset();
     workFolder.reset();
 }
 
@@ -80,7 +74,7 @@ void SyncRestoreThread::runSession()
     DataSession session(SyncSessions::urlTemplate(SyncSessions::Session::Backup),
         SyncSessions::port(SyncSessions::Session::Backup), &cancelled);
     store = account;
-    store->beginTran();
+    transaction.emplace(*store);
     // Filing runs beside receiving: the store's writes take as long as reading the lines.
     filer = std::make_unique<FilingQueue>(
         [this](const SMSInfo &sms) { store->insertSMS(sms, MmsDB::AttachmentFiles::Move); });
@@ -102,7 +96,8 @@ void SyncRestoreThread::runSession()
 
     filer->drain();
     filer.reset();
-    store->commitTran();
+    transaction->commit();
+    transaction.reset();
     workFolder.reset();
     data.disconnectFromHost();
     QThread::msleep(SyncTiming::closingPauseMs());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MmsDB.h"
 #include "ProgressThread.h"
 #include "SMSInfo.h"
 
@@ -7,10 +8,10 @@
 #include <QElapsedTimer>
 
 #include <memory>
+#include <optional>
 
 class AccountLock;
 class FilingQueue;
-class MmsDB;
 class QIODevice;
 class QTcpSocket;
 class QTemporaryDir;
@@ -51,6 +52,8 @@ private:
     void reportTotal(int count);
 
     std::shared_ptr<MmsDB> store;
+    // The backup's transaction; declared before the filer, which stops before it rolls back.
+    std::optional<MmsDB::Transaction> transaction;
     // Files the received messages into the store, in order, on a thread of its own.
     std::unique_ptr<FilingQueue> filer;
     // Held for the whole backup: one update of an account at a time.

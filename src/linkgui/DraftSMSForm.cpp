@@ -14,20 +14,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Wildcards typed by the user are searched for as themselves.
-QString likePattern(const QString &text)
-{
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
-    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
-} // namespace
-
 DraftSMSForm::DraftSMSForm(QWidget *parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::DraftSMSForm>())
@@ -92,15 +78,8 @@ void DraftSMSForm::onRecipientTextChanged(const QString &text)
         return;
     QStringList labels;
     const bool read = MessageBoxes::runOrReport([&] {
-        const QString pattern = likePattern(match.captured(1));
-        Sqlite3Cursor rows = store->queryThrow(
-            Sqlite3Sql("select * from handle where person like ? escape '\\' or address like ? escape '\\'"
-                       " order by last_date desc")
-                .addTextParam(pattern)
-                .addTextParam(pattern));
-        while (rows.moveNext())
-            labels.append(
-                Sms::contactLabel(rows.getText(QStringLiteral("person")), rows.getText(QStringLiteral("address"))));
+        for (const MmsDB::Contact &contact : store->contactsContaining(match.captured(1)))
+            labels.append(Sms::contactLabel(contact.person, contact.address));
     });
     if (!read)
         return;

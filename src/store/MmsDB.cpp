@@ -742,3 +742,70 @@ void MmsDB::deleteAttachmentPath(sqlite3_context *context, int argc, sqlite3_val
         store->queueRemoval(QString::fromUtf8(text));
     sqlite3_result_null(context);
 }
+
+MmsDB::Transaction::Transaction(MmsDB &store)
+    : m_store(store)
+{
+    m_store.beginTran();
+}
+
+MmsDB::Transaction::~Transaction()
+{
+    if (m_committed)
+        return;
+    // The failure that ended the transaction is the one to report; a failed rollback
+    // leaves the transaction to the store's own clean-up.
+    try {
+        m_store.rollbackTran();
+    } catch (const std::exception &e) {
+        qWarning("Rollback failed: %s", e.what());
+    }
+}
+
+void MmsDB::Transaction::commit()
+{
+    m_store.commitTran();
+    m_committed = true;
+}
+
+namespace {
+
+// Wildcards typed by the user are searched for as themselves: the LIKE pattern (escape '\\') of the rows containing the
+// text.
+QString containingPattern(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+QList<MmsDB::Contact> readContacts(Sqlite3Cursor &rows)
+{
+    QList<MmsDB::Contact> contacts;
+    while (rows.moveNext())
+        contacts.append({rows.getText(QStringLiteral("address")), rows.getText(QStringLiteral("person"))});
+    return contacts;
+}
+
+} // namespace
+
+QList<MmsDB::Contact> MmsDB::contacts()
+{
+    QMutexLocker locker(&mutex());
+    Sqlite3Cursor rows = queryThrow(Sqlite3Sql("select address, person from handle order by last_date desc"));
+    return readContacts(rows);
+}
+
+QList<MmsDB::Contact> MmsDB::contactsContaining(const QString &text)
+{
+    QMutexLocker locker(&mutex());
+    const QString pattern = containingPattern(text);
+    Sqlite3Cursor rows = queryThrow(
+        Sqlite3Sql("select address, person from handle where person like ? escape '\\' or address like ? escape '\\'"
+                   " order by last_date desc")
+            .addTextParam(pattern)
+            .addTextParam(pattern));
+    return readContacts(rows);
+}

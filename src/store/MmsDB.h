@@ -32,6 +32,36 @@ public:
     explicit MmsDB(const QDir &folder);
     ~MmsDB() override;
 
+    // One transaction of the store: begun by the constructor (throws Sqlite3Exception),
+    // rolled back by the destructor unless committed, so a writer that throws leaves the
+    // store as it was. A failed rollback is logged, never thrown.
+    class Transaction
+    {
+    public:
+        explicit Transaction(MmsDB &store);
+        ~Transaction();
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+
+        // Throws when the commit fails; the destructor then rolls back.
+        void commit();
+
+    private:
+        MmsDB &m_store;
+        bool m_committed = false;
+    };
+
+    // The contact of a conversation, as its row names it.
+    struct Contact
+    {
+        QString address;
+        QString person;
+    };
+    // Every conversation's contact, the latest conversation first.
+    QList<Contact> contacts();
+    // The contacts whose name or number contains the text, the latest conversation first.
+    QList<Contact> contactsContaining(const QString &text);
+
     QDir folder() const { return m_folder; }
     bool hasSubject() const { return m_hasSubject; }
 

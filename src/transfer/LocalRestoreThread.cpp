@@ -20,26 +20,11 @@ void LocalRestoreThread::work()
         throw std::runtime_error("No account is open.");
     AccountLock lock(store->folder());
     lock.lock();
-    store->beginTran();
-    Filed filed;
-    try {
-        filed = insertAll(*store);
-        store->commitTran();
-    } catch (...) {
-        // Taken back before the dialog hears of it, so the store is as it was by then.
-        rollback(*store);
-        throw;
-    }
+    // Taken back, when the filing throws, before the dialog hears of it.
+    MmsDB::Transaction transaction(*store);
+    const Filed filed = insertAll(*store);
+    transaction.commit();
     emit succeed(successText(filed));
-}
-
-void LocalRestoreThread::rollback(MmsDB &store)
-{
-    try {
-        store.rollbackTran();
-    } catch (const std::exception &e) {
-        qWarning("LocalRestoreThread: rollback failed: %s", e.what());
-    }
 }
 
 LocalRestoreThread::Filed LocalRestoreThread::insertAll(MmsDB &store)

@@ -30,7 +30,6 @@ private:
     };
     Filed insertAll(MmsDB &store);
     QString successText(const Filed &filed) const;
-    static void rollback(MmsDB &store);
 
     QList<SMSInfo> smsList;
 };

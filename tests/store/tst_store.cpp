@@ -24,6 +24,7 @@
 
 #include <ctime>
 #include <optional>
+#include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -104,6 +105,10 @@ private slots:
     void init();
     void cleanup();
 
+    void transactionKeepsOnlyWhatIsCommitted_data();
+    void transactionKeepsOnlyWhatIsCommitted();
+    void contactsContainingTakesWildcardsLiterally();
+
     void conversationKeys_data();
     void conversationKeys();
     void contactLabels();
@@ -170,6 +175,51 @@ void TestStore::init()
     m_db = std::make_unique<MmsDB>(QDir(m_dir->filePath(QStringLiteral("account"))));
     m_db->createFromTemplate();
     m_db->open();
+}
+
+void TestStore::transactionKeepsOnlyWhatIsCommitted_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("commit") << QStringLiteral("commit") << 1;
+    QTest::newRow("scope left") << QStringLiteral("leave") << 0;
+    QTest::newRow("exception") << QStringLiteral("throw") << 0;
+}
+
+void TestStore::transactionKeepsOnlyWhatIsCommitted()
+{
+    QFETCH(QString, ending);
+    QFETCH(int, kept);
+    try {
+        MmsDB::Transaction transaction(*m_db);
+        QVERIFY(m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("555 0100")).saying(QStringLiteral("hi"))));
+        if (ending == QLatin1String("throw"))
+            throw std::runtime_error("filing stopped");
+        if (ending == QLatin1String("commit"))
+            transaction.commit();
+    } catch (const std::runtime_error &) {
+    }
+    QVERIFY(!m_db->inTransaction());
+    QCOMPARE(countRows(*m_db, "message"), kept);
+    QCOMPARE(countRows(*m_db, "handle"), kept);
+}
+
+void TestStore::contactsContainingTakesWildcardsLiterally()
+{
+    const QStringList people {
+        QStringLiteral("Ann 100%"), QStringLiteral("Bob 1000"), QStringLiteral("C_rl"), QStringLiteral("Carl")};
+    for (int i = 0; i < people.size(); ++i)
+        m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("555 010%1").arg(i)).from(people.at(i)));
+    const auto names = [](const QList<MmsDB::Contact> &contacts) {
+        QStringList found;
+        for (const MmsDB::Contact &contact : contacts)
+            found.append(contact.person);
+        found.sort();
+        return found;
+    };
+    QCOMPARE(names(m_db->contactsContaining(QStringLiteral("0%"))), QStringList {QStringLiteral("Ann 100%")});
+    QCOMPARE(names(m_db->contactsContaining(QStringLiteral("_r"))), QStringList {QStringLiteral("C_rl")});
+    QCOMPARE(names(m_db->contacts()), people);
 }
 
 void TestStore::cleanup()
