@@ -336,7 +336,7 @@ void TestCli::listening()
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
             m_phone.write("push 5550123123 knock knock\n");
-            QTest::qWait(500);
+            QTest::qWait(100);
             out += listen.readAllStandardOutput();
             return out.contains("knock knock") || listen.state() == QProcess::NotRunning;
         }(),
