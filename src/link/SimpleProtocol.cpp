@@ -120,9 +120,9 @@ constexpr char kPartialLine[] = "simpleprotocol_partialLine";
 
 struct PartialLine
 {
-    explicit PartialLine(QTcpSocket &socket)
-        : socket(socket)
-        , bytes(socket.property(kPartialLine).toByteArray())
+    explicit PartialLine(QTcpSocket &connection)
+        : socket(connection)
+        , bytes(connection.property(kPartialLine).toByteArray())
     {
         // Dropping the property's copy lets the bytes grow without being copied.
         if (!bytes.isEmpty())

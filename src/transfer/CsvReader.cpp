@@ -305,10 +305,10 @@ RowTooLong::RowTooLong(qint64 line)
 
 struct RowStream::Source : ByteSource
 {
-    Source(QIODevice &device, Dialect dialect, qsizetype maxRowBytes)
+    Source(QIODevice &device, Dialect dialect, qsizetype rowLimit)
         : ByteSource(device)
         , syntax(dialect)
-        , maxRowBytes(maxRowBytes)
+        , maxRowBytes(rowLimit)
     {
     }
     const Syntax syntax;

@@ -46,9 +46,9 @@ private:
 // How a file's rows are written: the byte between fields and the one that ends a line.
 struct Dialect
 {
-    Dialect(char separator = ',', char lineEnd = '\n')
-        : separator(separator)
-        , lineEnd(lineEnd)
+    Dialect(char fieldSeparator = ',', char rowEnd = '\n')
+        : separator(fieldSeparator)
+        , lineEnd(rowEnd)
     {
     }
     char separator;

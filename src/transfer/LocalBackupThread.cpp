@@ -8,12 +8,12 @@
 
 #include <stdexcept>
 
-LocalBackupThread::LocalBackupThread(const QList<SMSInfo> &messages, const QString &outputPath,
-    const QString &exportFolder, int format, ProgressReceiver *progressReceiver)
+LocalBackupThread::LocalBackupThread(const QList<SMSInfo> &messages, const QString &path, const QString &folderPath,
+    int formatCode, ProgressReceiver *progressReceiver)
     : ProgressThread(progressReceiver)
-    , outputPath(outputPath)
-    , exportFolder(exportFolder)
-    , format(format)
+    , outputPath(path)
+    , exportFolder(folderPath)
+    , format(formatCode)
     , smsList(messages)
 {
 }
@@ -22,12 +22,12 @@ void LocalBackupThread::work()
 {
     int done = 0;
     if (exportFolder.isEmpty()) {
-        done = writeFile(outputPath, QString(), writer);
+        done = writeFile(outputPath, QString());
     } else {
         folder.emplace(exportFolder);
         folder->prepare();
         const QString inside = QDir(exportFolder).relativeFilePath(outputPath);
-        done = writeFile(QDir(folder->path()).filePath(inside), folder->earlierFolder(), writer);
+        done = writeFile(QDir(folder->path()).filePath(inside), folder->earlierFolder());
         folder->commit(inside);
     }
     emit succeed(tr("IDS_EXPORT_SMS_SUC_%1").arg(done));
@@ -47,7 +47,7 @@ QString LocalBackupThread::errorText(const std::exception &e) const
     return folder ? folder->withFinalPath(error) : error;
 }
 
-int LocalBackupThread::writeFile(const QString &path, const QString &earlierFolder, std::shared_ptr<IBackupSMS> &writer)
+int LocalBackupThread::writeFile(const QString &path, const QString &earlierFolder)
 {
     // Written beside the final name and renamed over it at the end, so an earlier
     // export of the same name survives a failure, a full disk or a cancel whole.
@@ -61,19 +61,19 @@ int LocalBackupThread::writeFile(const QString &path, const QString &earlierFold
     return done;
 }
 
-int LocalBackupThread::writeAll(QIODevice &file, IBackupSMS &writer)
+int LocalBackupThread::writeAll(QIODevice &file, IBackupSMS &output)
 {
-    writer.writeHeader(file);
+    output.writeHeader(file);
     const int total = int(smsList.size());
     int done = 0;
     checkCancelled();
     for (const SMSInfo &sms : std::as_const(smsList)) {
-        writer.writeSMS(file, sms);
+        output.writeSMS(file, sms);
         ++done;
         if (countReportDue(done, total))
             emit updateProgress(percent(done, total), tr("SMS %1:%2").arg(done).arg(total));
         checkCancelled();
     }
-    writer.writeFooter(file);
+    output.writeFooter(file);
     return done;
 }

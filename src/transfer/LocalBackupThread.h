@@ -38,11 +38,11 @@ protected:
     QString errorText(const std::exception &e) const override;
 
 private:
-    // Writes the file at path, the writer's copies joining those of earlierFolder; returns
-    // the number of messages written.
-    int writeFile(const QString &path, const QString &earlierFolder, std::shared_ptr<IBackupSMS> &writer);
+    // Writes the file at path with a new writer, its copies joining those of
+    // earlierFolder; returns the number of messages written.
+    int writeFile(const QString &path, const QString &earlierFolder);
     // Returns the number of messages written.
-    int writeAll(QIODevice &file, IBackupSMS &writer);
+    int writeAll(QIODevice &file, IBackupSMS &output);
 
     QString outputPath;
     QString exportFolder;

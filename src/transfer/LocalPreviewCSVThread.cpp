@@ -120,11 +120,11 @@ bool namedWithoutNumbers(const QList<SMSInfo> &messages)
 } // namespace
 
 LocalPreviewCSVThread::LocalPreviewCSVThread(
-    const QString &csvPath, ProgressReceiver *progressReceiver, CSVImporter *importer)
+    const QString &path, ProgressReceiver *progressReceiver, CSVImporter *otherPhoneImporter)
     : ProgressThread(progressReceiver)
-    , importer(importer)
-    , csvPath(csvPath)
-    , dataDir(QDir(QFileInfo(csvPath).absolutePath()).filePath(QStringLiteral("data")))
+    , importer(otherPhoneImporter)
+    , csvPath(path)
+    , dataDir(QDir(QFileInfo(path).absolutePath()).filePath(QStringLiteral("data")))
 {
 }
 

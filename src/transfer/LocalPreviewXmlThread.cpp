@@ -10,9 +10,9 @@
 
 #include <stdexcept>
 
-LocalPreviewXmlThread::LocalPreviewXmlThread(const QString &xmlPath, ProgressReceiver *progressReceiver)
+LocalPreviewXmlThread::LocalPreviewXmlThread(const QString &path, ProgressReceiver *progressReceiver)
     : ProgressThread(progressReceiver)
-    , xmlPath(xmlPath)
+    , xmlPath(path)
 {
 }
 

@@ -72,12 +72,12 @@ void TestMMSPrinter::previewDialogPaintsTheMessages()
     MMSPrinter printer;
     bool preview = false;
     QString title;
-    const auto dialog = onNextModal([&](QWidget *dialog) {
-        preview = dialog->inherits("QPrintPreviewDialog");
-        title = dialog->windowTitle();
-        QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
-        QVERIFY(!dialog->parentWidget());
-        qobject_cast<QDialog *>(dialog)->reject();
+    const auto dialog = onNextModal([&](QWidget *shown) {
+        preview = shown->inherits("QPrintPreviewDialog");
+        title = shown->windowTitle();
+        QCOMPARE(shown->windowModality(), Qt::ApplicationModal);
+        QVERIFY(!shown->parentWidget());
+        qobject_cast<QDialog *>(shown)->reject();
     });
     printer.print(messages(3));
     QVERIFY(dialog.ran());
