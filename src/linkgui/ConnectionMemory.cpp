@@ -1,20 +1,13 @@
 #include "ConnectionMemory.h"
 
+#include "UserSettings.h"
+
 #include <QSettings>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace ConnectionMemory {
 
 namespace {
-
-// The file QSettings keeps for the organisation and program on this platform, named
-// explicitly so a changed home folder (the tests') is honoured.
-QString settingsFile()
-{
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return folder + QStringLiteral("/Ombrevale/Parlowick.conf");
-}
 
 QString group(const QString &account)
 {
@@ -38,7 +31,7 @@ const char *methodName(Choice::Method method)
 
 Choice recall(const QString &account)
 {
-    QSettings store(settingsFile(), QSettings::IniFormat);
+    QSettings store(UserSettings::filePath(), QSettings::IniFormat);
     store.beginGroup(group(account));
     Choice choice;
     const QString method = store.value(QStringLiteral("method")).toString();
@@ -52,7 +45,7 @@ Choice recall(const QString &account)
 
 void remember(const QString &account, const Choice &choice)
 {
-    QSettings store(settingsFile(), QSettings::IniFormat);
+    QSettings store(UserSettings::filePath(), QSettings::IniFormat);
     store.beginGroup(group(account));
     store.setValue(QStringLiteral("method"), QString::fromLatin1(methodName(choice.method)));
     if (!choice.wifiAddress.isEmpty())
