@@ -1,0 +1,1 @@
+#include "AdbTracker.h"

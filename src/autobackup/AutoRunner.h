@@ -1,0 +1,39 @@
+#pragma once
+
+#include "AutoRunRecord.h"
+
+#include <QString>
+
+#include <atomic>
+
+// One automatic run, carried out on the caller's thread (the engine's worker thread): a
+// backup of the phone into the current store, or the import of one backup file. Never asks
+// anything; everything of a failed run is rolled back; the outcome is the record.
+namespace AutoRunner {
+
+// How long a probe waits for the phone's answer to its greeting.
+constexpr int kProbeTimeoutMs = 3000;
+
+enum class Outcome { Done, Busy, Cancelled };
+
+struct Result
+{
+    Outcome outcome = Outcome::Done;
+    AutoRunRecord record; // meaningful for Done
+};
+
+// True when the phone's service at host (the adb forward's 127.0.0.1 for USB) answers the
+// greeting within kProbeTimeoutMs.
+bool phoneAnswers(const QString &host, const std::atomic_bool *cancelled);
+
+// Greets the phone (forwarding the service port through adb first for USB) and backs its
+// messages up into the current store. Busy when another window or command holds the
+// account's lock; the record's error says why a reached phone's backup failed.
+Result backUpPhone(AutoRunRecord::Trigger trigger, const QString &target, const std::atomic_bool *cancelled);
+
+// Imports an SMS Backup & Restore XML file, or a CSV file (this program's own layout, or
+// another phone's through the importer plug-in when otherPhone), all or nothing, messages
+// already there skipped.
+Result importFile(const QString &path, bool otherPhone, const std::atomic_bool *cancelled);
+
+} // namespace AutoRunner
