@@ -1,7 +1,6 @@
 #include "ItemModelContacts.h"
 
 #include "Accounts.h"
-#include "MessageBoxes.h"
 #include "MmsDB.h"
 
 #include <QFont>
@@ -153,10 +152,10 @@ void ItemModelContacts::reloadContacts()
 
     emit layoutChanged();
 
-    // Shown only once the model is consistent again: the dialog runs an event loop
-    // in which the views repaint.
+    // Reported only once the model is consistent again: the owner's dialog runs an
+    // event loop in which the views repaint.
     if (failed)
-        MessageBoxes::showErrorDialog(failure);
+        emit loadFailed(failure);
 }
 
 QModelIndex ItemModelContacts::accountIndex() const

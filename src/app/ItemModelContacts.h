@@ -37,7 +37,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // Refills the list from the current store (empty when there is none). A store
-    // failure is shown in the error dialog; the rows read before it are kept.
+    // failure is reported through loadFailed; the rows read before it are kept.
     void reloadContacts();
 
     QModelIndex accountIndex() const;
@@ -53,6 +53,11 @@ public:
     void clearMark(const QString &key);
     // Messages arrived in the conversation since it was last opened.
     int arrivedCount(const QString &key) const { return m_arrived.value(key); }
+
+signals:
+    // The store failed while the list was read, with the store's text. Emitted once the
+    // model is consistent again, so a dialog opened from it may repaint the views.
+    void loadFailed(const QString &text);
 
 private:
     QVariant conversationFont(const HandleInfo &handle) const;

@@ -73,6 +73,7 @@ void MainWindow::setUpViews()
     ui->webViewSMS->page()->setBackgroundColor(QColor(0xF3, 0xF4, 0xF4));
     ui->webViewSMS->setUrl(QUrl(QStringLiteral("about:blank")));
     ui->listContacts->setModel(contactsModel);
+    connect(contactsModel, &ItemModelContacts::loadFailed, this, &MessageBoxes::showErrorDialog);
     ui->listSMS->setModel(smsModel);
     const int widths[] = {80, 100, 120, 120};
     for (int column = 0; column < 4; ++column)

@@ -65,6 +65,7 @@ private slots:
     void deletingConversations();
     void deletingMessages();
     void failedDeletionChangesNothing();
+    void failedConversationListIsShownInTheErrorDialog();
     void messageFinder();
     void conversationFinder();
     void searchBarFollowsTheWindow();
@@ -396,6 +397,17 @@ void TestMainWindow::failedDeletionChangesNothing()
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 7);
     QCOMPARE(contacts()->currentIndex(), contactsModel()->index(0, 0, contactsModel()->accountIndex()));
     QCOMPARE(status(), QStringLiteral("Total:2"));
+}
+
+void TestMainWindow::failedConversationListIsShownInTheErrorDialog()
+{
+    Accounts::currentStore()->executeThrow(Sqlite3Sql("drop table handle"));
+    m_window->refreshConversationList();
+    QVERIFY(!m_account->boxes().boxes().isEmpty());
+    QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
+    QVERIFY2(m_account->boxes().texts().first().contains(QStringLiteral("no such table: handle")),
+        qPrintable(m_account->boxes().texts().first()));
+    QVERIFY(conversationLabels().isEmpty());
 }
 
 void TestMainWindow::messageFinder()
