@@ -30,10 +30,15 @@ struct AutoRunRecord
     static bool fromJson(const QJsonObject &object, AutoRunRecord &record);
 
     static QString triggerName(Trigger trigger); // "usb", "wifi", "folder", "manual"
+    // The error of a phone that was not reached: "no answer" (a log text, not translated).
+    static QString noAnswerText();
 
     // The line the command line prints and the window lists, in local time:
     // "2026-12-07 10:42:01 wifi 127.0.0.2: 12 added, 3,300 already archived"
     // "2026-12-07 10:42:05 import sms-20261207.xml: 40 added"
     // "2026-12-07 10:43:00 wifi 127.0.0.2: no answer"
+    // "2026-12-07 10:44:00 usb R58M123: failed: Connection reset by peer"
+    // The import names the file without its folder; the numbers are grouped the English way
+    // whatever the desktop's language, since the history is a log.
     QString describe() const;
 };

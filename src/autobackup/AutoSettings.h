@@ -21,7 +21,7 @@ struct AutoSettings
 
     bool enabled = false;
     QString usbSerial; // empty: no USB trigger
-    QString wifiHost;  // empty: no WiFi trigger
+    QString wifiHost; // empty: no WiFi trigger
     int intervalSeconds = kDefaultIntervalSeconds;
     QList<Folder> folders;
 
@@ -33,7 +33,8 @@ struct AutoSettings
     // Throws std::runtime_error when the file cannot be written.
     void save(const QDir &accountFolder) const;
 
-    // "90s", "30m", "2h", "45" (minutes); nothing for anything else or for zero.
+    // "90s", "30m", "2h", "45" (minutes), blanks around allowed; nothing for anything else,
+    // for zero, or for more seconds than an int holds.
     static std::optional<int> parseDuration(const QString &text);
     // The shortest of those forms that says the same: 5400 -> "90m", 7200 -> "2h", 45 -> "45s".
     static QString formatDuration(int seconds);
