@@ -44,6 +44,8 @@ void SyncRestoreThread::undo()
     filer.reset();
     transaction.reset();
     workFolder.reset();
+    m_added = 0;
+    m_alreadyThere = 0;
 }
 
 QString SyncRestoreThread::connectingText()
@@ -76,8 +78,14 @@ void SyncRestoreThread::runSession()
     store = account;
     transaction.emplace(*store);
     // Filing runs beside receiving: the store's writes take as long as reading the lines.
-    filer = std::make_unique<FilingQueue>(
-        [this](const SMSInfo &sms) { store->insertSMS(sms, MmsDB::AttachmentFiles::Move); });
+    m_added = 0;
+    m_alreadyThere = 0;
+    filer = std::make_unique<FilingQueue>([this](const SMSInfo &sms) {
+        if (store->insertSMS(sms, MmsDB::AttachmentFiles::Move))
+            ++m_added;
+        else
+            ++m_alreadyThere;
+    });
     session.closeControl();
     total = 0;
     received = 0;

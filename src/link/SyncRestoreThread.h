@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -27,7 +28,15 @@ public:
     explicit SyncRestoreThread(ProgressReceiver *progressReceiver);
     ~SyncRestoreThread() override;
 
-    static constexpr int kDataPort = 32421;
+    // What the backup filed: messages new to the store and those it held already. Final
+    // once the thread has finished; both zero after a failed or cancelled backup, which
+    // left the store as it was.
+    struct Counts
+    {
+        int added = 0;
+        int alreadyThere = 0;
+    };
+    Counts counts() const { return {m_added.load(), m_alreadyThere.load()}; }
 
     // The progress text while the session opens (the phone's pause included), before
     // there is anything to count.
@@ -62,4 +71,7 @@ private:
     std::unique_ptr<QTemporaryDir> workFolder;
     int total = 0;
     int received = 0;
+    // Counted on the filer's thread.
+    std::atomic_int m_added {0};
+    std::atomic_int m_alreadyThere {0};
 };

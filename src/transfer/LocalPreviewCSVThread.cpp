@@ -202,6 +202,7 @@ QString LocalPreviewCSVThread::readAll()
         fail(tr("IDS_CSV_NO_MESSAGES"));
     if (importer)
         fillNumbersByPerson(smsList);
+    m_leftOut = counts.invalid + counts.drafts;
     return summary(counts);
 }
 

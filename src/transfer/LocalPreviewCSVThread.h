@@ -36,6 +36,9 @@ public:
 
     // The messages read, in file order; complete only after success.
     const QList<SMSInfo> &messages() const { return smsList; }
+    // The rows left out, once the read has succeeded: those without a valid date and
+    // another phone's drafts. Attachments refused from kept rows do not count.
+    int leftOut() const { return m_leftOut; }
 
     // A date of our own format, "yyyy-MM-dd hh:mm:ss" in local time; invalid when the text
     // is not one. QDateTime::fromString with that format reads the same text, but this reads
@@ -87,4 +90,5 @@ private:
     bool dataFolderRefused = false;
     CsvReader::Encoding encoding = CsvReader::Encoding::Utf8;
     CsvReader::Dialect dialect;
+    int m_leftOut = 0;
 };

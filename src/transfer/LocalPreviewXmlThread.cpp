@@ -74,6 +74,7 @@ QString LocalPreviewXmlThread::readAll(QFile &file)
     // A cancel at the very end still leaves nothing behind.
     checkCancelled();
 
+    m_skipped = reader.skipped();
     return summary(smsList.size(), reader.skipped(), device.droppedControls(), device.otherEncoding());
 }
 

@@ -31,6 +31,12 @@ public:
     // The folder of the messages' attachment files: keep it until their import or restore
     // has ended. Null unless the preview succeeded.
     std::shared_ptr<QTemporaryDir> attachmentFolder() const { return m_folder; }
+    // What the read left out, once it has succeeded.
+    const SbrXmlReader::Skipped &skipped() const { return m_skipped; }
+    // The entries left out: messages not sent (drafts, outbox) and other entries (call
+    // records, messages without a date); a message's unusable parts do not count, the
+    // message is kept.
+    int leftOut() const { return m_skipped.notSent + m_skipped.otherEntries; }
 
     // Removes the temporary folders of previews whose process has ended: called at start,
     // by the window and by the command line's import.
@@ -53,4 +59,5 @@ private:
     QList<SMSInfo> smsList;
     QString xmlPath;
     std::shared_ptr<QTemporaryDir> m_folder;
+    SbrXmlReader::Skipped m_skipped;
 };

@@ -22,15 +22,16 @@ void LocalRestoreThread::work()
     lock.lock();
     // Taken back, when the filing throws, before the dialog hears of it.
     MmsDB::Transaction transaction(*store);
-    const Filed filed = insertAll(*store);
+    const Counts filed = insertAll(*store);
     transaction.commit();
+    m_filed = filed;
     emit succeed(successText(filed));
 }
 
-LocalRestoreThread::Filed LocalRestoreThread::insertAll(MmsDB &store)
+LocalRestoreThread::Counts LocalRestoreThread::insertAll(MmsDB &store)
 {
     const int total = int(smsList.size());
-    Filed filed;
+    Counts filed;
     for (SMSInfo sms : std::as_const(smsList)) {
         checkCancelled();
         if (!sms.date.isValid())
@@ -52,7 +53,7 @@ LocalRestoreThread::Filed LocalRestoreThread::insertAll(MmsDB &store)
     return filed;
 }
 
-QString LocalRestoreThread::successText(const Filed &filed) const
+QString LocalRestoreThread::successText(const Counts &filed) const
 {
     QString text = tr("IDS_RESTORE_SUC_%1").arg(filed.added);
     if (filed.alreadyThere > 0)

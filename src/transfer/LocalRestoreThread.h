@@ -19,17 +19,22 @@ class LocalRestoreThread : public ProgressThread
 public:
     LocalRestoreThread(const QList<SMSInfo> &messages, ProgressReceiver *progressReceiver);
 
-protected:
-    void work() override;
-
-private:
-    struct Filed
+    struct Counts
     {
         int added = 0;
         int alreadyThere = 0;
     };
-    Filed insertAll(MmsDB &store);
-    QString successText(const Filed &filed) const;
+    // What the import filed, once the thread has finished; both zero unless it succeeded
+    // (a failed or cancelled one filed nothing).
+    Counts counts() const { return m_filed; }
+
+protected:
+    void work() override;
+
+private:
+    Counts insertAll(MmsDB &store);
+    QString successText(const Counts &filed) const;
 
     QList<SMSInfo> smsList;
+    Counts m_filed;
 };
