@@ -16,7 +16,6 @@ class SyncBackupThread : public ProgressThread
 public:
     SyncBackupThread(const QList<SMSInfo> &messages, ProgressReceiver *progressReceiver);
 
-    static constexpr int kDataPort = 32422;
     static constexpr int kBatchSize = 100;
     static constexpr int kChunkBytes = 8192;
 

@@ -17,8 +17,6 @@ class SyncListenSMSThread : public QThread
     Q_OBJECT
 
 public:
-    static constexpr int kDataPort = 43256;
-
     explicit SyncListenSMSThread(QObject *parent = nullptr);
     ~SyncListenSMSThread() override;
 

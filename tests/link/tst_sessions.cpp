@@ -1,24 +1,18 @@
 // The table of phone sessions against the simulated phone: each session's URL opens that
-// session, on the table's ports, and the workers' own port constants agree with the table.
+// session, on the table's ports.
 
+#include "FreeLoopback.h"
 #include "PhoneSimulator.h"
-#include "SyncBackupThread.h"
 #include "SyncClient.h"
-#include "SyncListenSMSThread.h"
-#include "SyncRestoreThread.h"
 #include "SyncSessions.h"
 
-#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTest>
 
 using SyncSessions::Session;
 
-// The workers still name their data ports themselves: those names must not drift.
+// The client names the service port too: the two must not drift.
 static_assert(SyncClient::kServicePort == SyncSessions::kServicePort);
-static_assert(SyncRestoreThread::kDataPort == SyncSessions::port(Session::Backup));
-static_assert(SyncBackupThread::kDataPort == SyncSessions::port(Session::Restore));
-static_assert(SyncListenSMSThread::kDataPort == SyncSessions::port(Session::SmsRecv));
 
 class TestSessions : public QObject
 {
@@ -37,13 +31,7 @@ void TestSessions::initTestCase()
 {
     // A loopback address of this run's own, so other runs' phones keep theirs.
     QString error;
-    for (int attempt = 0; attempt < 50 && !m_phone.isRunning(); ++attempt) {
-        m_phone.setAddress(QHostAddress(QStringLiteral("127.0.%1.%2")
-                                            .arg(QRandomGenerator::global()->bounded(1, 255))
-                                            .arg(QRandomGenerator::global()->bounded(1, 255))));
-        m_phone.start(&error);
-    }
-    QVERIFY2(m_phone.isRunning(), qPrintable(error));
+    QVERIFY2(startOnFreeLoopback(m_phone, &error), qPrintable(error));
 }
 
 void TestSessions::simulatorOpensEachSession_data()
