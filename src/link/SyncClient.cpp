@@ -6,8 +6,11 @@
 #include "SyncListenSMSThread.h"
 #include "SyncTiming.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QMutex>
 #include <QTcpSocket>
+#include <QTimer>
 
 using namespace simpleprotocol;
 
@@ -28,6 +31,60 @@ SyncClient::SyncClient(const QString &device, const QString &host, bool usb, con
     QTcpSocket socket;
     open(socket, SyncSessions::url(SyncSessions::Session::Hello), cancelled);
     readCommand(socket, -1, cancelled);
+}
+
+bool SyncClient::answers(const QString &host, int timeoutMs, const std::atomic_bool *cancelled)
+{
+    const QDeadlineTimer deadline(qMax(0, timeoutMs));
+    const auto stopped = [&] { return deadline.hasExpired() || (cancelled && cancelled->load()); };
+    // A wait's slice: short enough to look at the flag, never past the deadline.
+    const auto slice
+        = [&] { return int(qBound(qint64(1), deadline.remainingTime(), qint64(SyncTiming::kCancelCheckMs))); };
+    try {
+        QTcpSocket socket;
+        socket.connectToHost(host, kServicePort);
+        // waitForConnected gives the attempt up when it times out, so the connection is
+        // waited for in a local loop, as connectSocket does, with the probe's own bound.
+        if (socket.state() != QAbstractSocket::ConnectedState) {
+            QEventLoop loop;
+            QTimer look;
+            QObject::connect(&socket, &QAbstractSocket::connected, &loop, &QEventLoop::quit);
+            QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+            QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+                if (stopped())
+                    loop.quit();
+                else
+                    look.start(slice());
+            });
+            look.setSingleShot(true);
+            look.start(slice());
+            if (socket.error() == QAbstractSocket::UnknownSocketError && !stopped())
+                loop.exec(QEventLoop::ExcludeUserInputEvents);
+            if (socket.state() != QAbstractSocket::ConnectedState)
+                return false;
+        }
+        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        const QByteArray line = SyncSessions::url(SyncSessions::Session::Hello).toUtf8() + '\n';
+        if (socket.write(line) != line.size())
+            return false;
+        while (socket.bytesToWrite() > 0) {
+            if (stopped()
+                || (!socket.waitForBytesWritten(slice()) && socket.state() != QAbstractSocket::ConnectedState))
+                return false;
+        }
+        // A greeting is a short line: anything longer is not the phone's service.
+        constexpr qint64 kLongestGreeting = 64 * 1024;
+        while (!socket.canReadLine()) {
+            if (stopped() || socket.bytesAvailable() > kLongestGreeting
+                || (!socket.waitForReadyRead(slice()) && socket.state() != QAbstractSocket::ConnectedState))
+                return false;
+        }
+        // The line is there: this only checks it ("$error:" and an empty line are no answer).
+        readCommand(socket, 1, cancelled);
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 void SyncClient::open(QTcpSocket &socket, const QString &url, const std::atomic_bool *cancelled) const

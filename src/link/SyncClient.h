@@ -22,6 +22,11 @@ public:
     // the flag is set while it waits for the answer.
     SyncClient(const QString &device, const QString &host, bool usb, const std::atomic_bool *cancelled = nullptr);
 
+    // A probe: whether the phone's service at host answers the greeting within timeoutMs
+    // in all (connecting included). False when it does not, when it answers with an
+    // error, and once the flag is set; never throws.
+    static bool answers(const QString &host, int timeoutMs, const std::atomic_bool *cancelled = nullptr);
+
     QString host() const { return m_host; }
     QString device() const { return m_device; }
     bool isUsb() const { return m_usb; }
