@@ -27,15 +27,19 @@ public:
 
     explicit FolderRules(KnownCheck isKnown);
 
-    // The backup files of this scan ready now, in path order.
+    // The backup files of this scan ready now, in path order; files of other names are passed
+    // over, and those the scan no longer sees are forgotten.
     QStringList scanned(qint64 now, const QList<FileSeen> &files);
     // The earliest monotonic time a file seen so far becomes steady; 0 when none is waiting.
     qint64 nextCheckAt() const;
-    // The run could not take the file (the account was busy): offer it at the next scan.
+    // The run could not take the file (the account was busy): offer it at the next scan that
+    // still sees it unchanged. That scan is the folder's next event or rescan, not a timer of
+    // its own (nextCheckAt leaves it out).
     void offerAgain(const QString &path);
 
-    // "*.xml" and "*.csv", whatever the case; not hidden files or the partial files of
-    // downloads and synchronisers (".part", ".crdownload", "~").
+    // "*.xml" and "*.csv", whatever the case; not hidden files (".~lock.*" too), office lock
+    // files ("~$*") or the partial files of downloads and synchronisers (".part",
+    // ".crdownload", ".tmp", "~").
     static bool isBackupName(const QString &fileName);
 
 private:
@@ -44,7 +48,8 @@ private:
         qint64 size = 0;
         QDateTime modified;
         qint64 steadySince = 0;
-        bool offered = false;
+        bool offered = false; // or known, in this state
+        bool again = false; // offerAgain named it
     };
     KnownCheck m_isKnown;
     QHash<QString, Watched> m_files;

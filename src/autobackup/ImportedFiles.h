@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
+#include <QHash>
 #include <QList>
 
 // The files of watched folders already imported or refused, kept in the account folder
@@ -24,18 +25,23 @@ public:
     // Whole or not at all; throws std::runtime_error when it cannot be written.
     void save(const QDir &accountFolder) const;
 
-    // Whether the file in this state was imported or refused already.
+    // Whether the file in this state (the same size and modification time, to the millisecond)
+    // was imported or refused already.
     bool isKnown(const QString &path, qint64 size, const QDateTime &modified) const;
     // Whether a file with this content was imported (the same file touched, copied or renamed).
     bool hasContent(const QByteArray &sha256) const;
+    // Each replaces what was recorded for the path before.
     void markImported(const QString &path, qint64 size, const QDateTime &modified, const QByteArray &sha256);
     void markFailed(const QString &path, qint64 size, const QDateTime &modified);
 
-    // Hex SHA-256 of the file's content; empty when it cannot be read.
+    // Hex SHA-256 of the file's content, read a piece at a time; empty when it cannot be read.
     static QByteArray sha256Of(const QString &path);
 
     QList<Entry> entries() const { return m_entries; }
 
 private:
+    void put(const Entry &entry);
+
     QList<Entry> m_entries; // one per path, the latest state
+    QHash<QString, qsizetype> m_byPath; // index into m_entries
 };
