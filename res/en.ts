@@ -274,6 +274,10 @@
         <source>about:blank</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Automatic Backup…</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ConnectionForm</name>
@@ -890,6 +894,226 @@
     <message>
         <source>SMS %1:%2</source>
         <translation>SMS(MMS) %1:%2</translation>
+    </message>
+</context>
+<context>
+    <name>AutoBackupForm</name>
+    <message>
+        <source>Automatic Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back up automatically</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Phone</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>USB device serial:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>none: no backup when the phone is plugged in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>WiFi address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>none: no backup over WiFi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back up over WiFi every:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>By USB the phone is backed up when it is plugged in; by WiFi, when it can be reached and the last backup is older than the time chosen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Watched folders</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backup files saved in these folders (SMS Backup &amp; Restore XML, CSV) are imported once they are complete.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Other phone&apos;s CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep running in the notification area</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start when I log in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recent runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No automatic run yet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 - Automatic Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>15 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>30 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>6 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV files in the folder come from another phone or program and are read by the other-phone importer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a file in the folder to watch</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backup files (*.xml *.csv);;All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This desktop has no notification area.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Starting at login is not available on this system.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Opens this account when you log in, in the notification area when the program is kept running there.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The WiFi address is four numbers separated by dots, such as 192.168.1.20.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Give a USB device serial, a WiFi address or a folder to watch, or turn automatic backup off.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The automatic backup settings cannot be saved:
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AutoBackupTray</name>
+    <message>
+        <source>The settings file %1 cannot be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Messages imported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n message(s) imported from %1</source>
+        <translation>
+            <numerusform>%n message imported from %1</numerusform>
+            <numerusform>%n messages imported from %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Automatic backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new message(s) from your phone</source>
+        <translation>
+            <numerusform>%n new message from your phone</numerusform>
+            <numerusform>%n new messages from your phone</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Automatic import failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Automatic backup failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The phone did not answer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back Up Now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pause Automatic Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Automatic backup is off</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>LoginAutostart</name>
+    <message>
+        <source>The folder %1 cannot be created.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be removed: %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
