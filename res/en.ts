@@ -1116,4 +1116,50 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>AdbTracker</name>
+    <message>
+        <source>adb track-devices printed what cannot be read; trying again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>adb track-devices failed: %1; trying again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>adb track-devices was ended by a signal; trying again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>adb track-devices ended (exit code %1); trying again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>adb track-devices ended (exit code %1): %2; trying again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>adb is not installed or not on the PATH</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>adb could not be started: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FolderWatch</name>
+    <message>
+        <source>The folder does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The folder cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>
