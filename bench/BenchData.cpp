@@ -46,7 +46,7 @@ void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QStr
     // store take minutes, and no benchmark times the filling.
     const QString thumbnail = picture + QStringLiteral(".thumb.jpg");
     MmsDB::makeThumbnail(picture, thumbnail);
-    store.beginTran();
+    MmsDB::Transaction transaction(store);
     for (int i = 0; i < total; ++i) {
         SMSInfo sms = message(i, conversations);
         if (mmsEvery > 0 && i % mmsEvery == 0) {
@@ -59,7 +59,7 @@ void fill(MmsDB &store, int total, int conversations, int mmsPercent, const QStr
         }
         store.insertSMS(sms);
     }
-    store.commitTran();
+    transaction.commit();
 }
 
 long peakRssMiB()

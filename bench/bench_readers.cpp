@@ -83,11 +83,11 @@ void fileWhileRead(int total, int readerCount)
     store.open();
     QElapsedTimer timer;
     timer.start();
-    store.beginTran();
+    MmsDB::Transaction transaction(store);
     for (int i = 1; i < total; ++i)
         store.insertSMS(BenchData::message(i, 500));
     const double filed = double(timer.elapsed()) / 1000.0;
-    store.commitTran();
+    transaction.commit();
     const double committed = double(timer.elapsed()) / 1000.0;
     QThread::msleep(1500);
 
@@ -147,7 +147,7 @@ void mmsToMany(int recipients, int pictureKiB)
     const qint64 before = diskBytes(store.attachmentDir().absolutePath());
     QElapsedTimer timer;
     timer.start();
-    store.beginTran();
+    MmsDB::Transaction transaction(store);
     for (int i = 0; i < recipients; ++i) {
         SMSInfo mms = BenchData::message(i, recipients);
         AttachmentInfo attachment;
@@ -157,7 +157,7 @@ void mmsToMany(int recipients, int pictureKiB)
         mms.attachments.append(attachment);
         store.insertSMS(mms);
     }
-    store.commitTran();
+    transaction.commit();
     const double seconds = double(timer.elapsed()) / 1000.0;
     const qint64 used = diskBytes(store.attachmentDir().absolutePath()) - before;
     std::printf("MMS of %d KiB to %d people       %.1f s, files %.1f MiB on disk (%.1fx the picture)\n", pictureKiB,

@@ -116,10 +116,10 @@ double fill(const QString &folder, const QList<SMSInfo> &messages, bool withInde
         store->searchIndex().detach();
     QElapsedTimer timer;
     timer.start();
-    store->beginTran();
+    MmsDB::Transaction transaction(*store);
     for (const SMSInfo &sms : messages)
         store->insertSMS(sms);
-    store->commitTran();
+    transaction.commit();
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
@@ -131,10 +131,10 @@ double fillBig(const QString &folder, int total, int conversations)
     Bodies bodies;
     QElapsedTimer timer;
     timer.start();
-    store->beginTran();
+    MmsDB::Transaction transaction(*store);
     for (int i = 0; i < total; ++i)
         store->insertSMS(message(bodies, i, conversations));
-    store->commitTran();
+    transaction.commit();
     return double(timer.nsecsElapsed()) / 1e9;
 }
 

@@ -124,7 +124,7 @@ int main(int argc, char *argv[])
     int smsCount = 0, mmsCount = 0;
     QElapsedTimer all;
     all.start();
-    store.beginTran();
+    MmsDB::Transaction transaction(store);
     // One clock reading per message: each one ends a message's time and begins the next's.
     qint64 before = all.nsecsElapsed();
     for (const SMSInfo &sms : batch) {
@@ -137,7 +137,7 @@ int main(int argc, char *argv[])
     }
     QElapsedTimer commit;
     commit.start();
-    store.commitTran();
+    transaction.commit();
     const qint64 commitNs = commit.nsecsElapsed();
     const qint64 insertNs = all.nsecsElapsed();
 

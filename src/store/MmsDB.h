@@ -26,8 +26,14 @@ struct sqlite3_value;
 // Messages are filed under a conversation (handle) keyed by addressSuffix.
 // Every operation holds the connection's lock for its whole run, so the store
 // can be shared by the GUI thread and one worker.
-class MmsDB : public Sqlite3DB
+// The connection is the store's own: the rest of the program reaches the store through
+// its named operations, never through SQL. It is a private base rather than a member
+// because the store hooks into its commits (aboutToCommit, transactionFinished).
+class MmsDB : private Sqlite3DB
 {
+    // Tests and benchmarks prepare and inspect a store with SQL (tests/support).
+    friend class MmsDBTestAccess;
+
 public:
     explicit MmsDB(const QDir &folder);
     ~MmsDB() override;
@@ -117,11 +123,10 @@ public:
     void deleteConversation(const QString &suffix);
     void deleteMessages(const QList<SMSInfo> &messages);
 
-protected:
+private:
     void aboutToCommit() override;
     void transactionFinished(bool committed) override;
 
-private:
     // Removes the log, journal and index files an earlier store of the folder left.
     void removeStaleCompanions();
     // insertSMS for a message whose date is in UTC, with mutex() held.

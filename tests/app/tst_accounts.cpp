@@ -2,6 +2,7 @@
 #include "Accounts.h"
 #include "MessageBoxRecorder.h"
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "ModalDriver.h"
 #include "ParlowickTestMain.h"
 #include "ProgramTexts.h"
@@ -114,7 +115,7 @@ void TestAccounts::defaultAccountQuestion()
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QVERIFY(Accounts::currentStore());
     QCOMPARE(Accounts::currentStore()->folder().dirName(), QStringLiteral("default"));
-    QVERIFY(Accounts::currentStore()->isOpen());
+    QVERIFY(MmsDBTestAccess::connection(*Accounts::currentStore()).isOpen());
 }
 
 void TestAccounts::typedNameCreatesAccount()
@@ -333,7 +334,7 @@ void TestAccounts::enteringOpensTheMainWindow()
     connect(&poll, &QTimer::timeout, this, [&] {
         if (MainWindow::instance() && MainWindow::instance()->isVisible()) {
             title = MainWindow::instance()->windowTitle();
-            storeOpen = Accounts::currentStore() && Accounts::currentStore()->isOpen();
+            storeOpen = Accounts::currentStore() && MmsDBTestAccess::connection(*Accounts::currentStore()).isOpen();
             MainWindow::instance()->close();
         }
     });

@@ -6,6 +6,7 @@
 #include "ItemModelSms.h"
 #include "MainWindow.h"
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "ModalDriver.h"
 #include "MyTreeView.h"
 #include "ParlowickTestMain.h"
@@ -382,8 +383,9 @@ void TestMainWindow::deletingMessages()
 
 void TestMainWindow::failedDeletionChangesNothing()
 {
-    Accounts::currentStore()->executeThrow(Sqlite3Sql("create trigger no_delete before delete on message "
-                                                      "begin select raise(abort, 'store is read-only'); end"));
+    MmsDBTestAccess::connection(*Accounts::currentStore())
+        .executeThrow(Sqlite3Sql("create trigger no_delete before delete on message "
+                                 "begin select raise(abort, 'store is read-only'); end"));
     selectConversations({0, 1});
     contacts()->selectionModel()->setCurrentIndex(
         contactsModel()->index(0, 0, contactsModel()->accountIndex()), QItemSelectionModel::NoUpdate);
@@ -393,7 +395,7 @@ void TestMainWindow::failedDeletionChangesNothing()
     QCOMPARE(m_account->boxes().boxes().size(), 2);
     QCOMPARE(m_account->boxes().boxes().at(1).icon, QMessageBox::Critical);
     QVERIFY(m_account->boxes().texts().at(1).contains(QLatin1String("store is read-only")));
-    QVERIFY(!Accounts::currentStore()->inTransaction());
+    QVERIFY(!MmsDBTestAccess::connection(*Accounts::currentStore()).inTransaction());
     QCOMPARE(Accounts::currentStore()->querySMS({}).size(), 7);
     QCOMPARE(contacts()->currentIndex(), contactsModel()->index(0, 0, contactsModel()->accountIndex()));
     QCOMPARE(status(), QStringLiteral("Total:2"));
@@ -401,7 +403,7 @@ void TestMainWindow::failedDeletionChangesNothing()
 
 void TestMainWindow::failedConversationListIsShownInTheErrorDialog()
 {
-    Accounts::currentStore()->executeThrow(Sqlite3Sql("drop table handle"));
+    MmsDBTestAccess::connection(*Accounts::currentStore()).executeThrow(Sqlite3Sql("drop table handle"));
     m_window->refreshConversationList();
     QVERIFY(!m_account->boxes().boxes().isEmpty());
     QCOMPARE(m_account->boxes().boxes().first().icon, QMessageBox::Critical);
@@ -579,11 +581,11 @@ void TestMainWindow::searchingEveryConversation()
 void TestMainWindow::manyNewMessagesArePreparedUnderProgress()
 {
     const std::shared_ptr<MmsDB> store = Accounts::currentStore();
-    store->beginTran();
+    MmsDB::Transaction transaction(*store);
     for (int i = 0; i < 20001; ++i)
         store->insertSMS(
             TestMessage(QStringLiteral("5550700700")).saying(QStringLiteral("bulk %1").arg(i)).atMinute(i));
-    store->commitTran();
+    transaction.commit();
     QString dialogTitle;
     QTimer::singleShot(0, this, [&] {
         if (QWidget *modal = QApplication::activeModalWidget())

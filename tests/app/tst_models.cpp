@@ -2,6 +2,7 @@
 #include "ItemModelContacts.h"
 #include "ItemModelSms.h"
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "MyTreeView.h"
 #include "ParlowickResources.h"
 #include "StoreMessageSource.h"
@@ -115,8 +116,9 @@ void TestModels::conversationsNewestFirstWithTheirLabels()
     // address, whatever the store's own column says.
     store->insertSMS(
         TestMessage::sayingBodyOf(QStringLiteral("+1 555 0100")).from(QStringLiteral("Ann")).at(utc(2024, 2, 2)));
-    store->executeThrow(Sqlite3Sql("update handle set suffix = 'stale' || rowid"));
-    store->executeThrow(Sqlite3Sql("update handle set address = '+44 (20) 7946-0958' where address = '12345'"));
+    MmsDBTestAccess::connection(*store).executeThrow(Sqlite3Sql("update handle set suffix = 'stale' || rowid"));
+    MmsDBTestAccess::connection(*store).executeThrow(
+        Sqlite3Sql("update handle set address = '+44 (20) 7946-0958' where address = '12345'"));
     model.reloadContacts();
     QCOMPARE(labels(model),
         (QStringList {
@@ -168,7 +170,7 @@ void TestModels::storeFailureIsReportedAndTheLayoutStillChanges()
     QSignalSpy failed(&model, &ItemModelContacts::loadFailed);
     model.reloadContacts();
     QCOMPARE(failed.size(), 0);
-    Accounts::currentStore()->executeThrow(Sqlite3Sql("drop table handle"));
+    MmsDBTestAccess::connection(*Accounts::currentStore()).executeThrow(Sqlite3Sql("drop table handle"));
 
     QSignalSpy layoutChanged(&model, &QAbstractItemModel::layoutChanged);
     // The owner's dialog runs only after the model is consistent again.
@@ -306,7 +308,7 @@ void TestModels::storeRowsShowLikeListRows()
 {
     const auto store = Accounts::currentStore();
     constexpr int total = StoreMessageSource::kPageSize + 20;
-    store->beginTran();
+    MmsDB::Transaction transaction(*store);
     for (int i = 0; i < total; ++i) {
         store->insertSMS(TestMessage(QStringLiteral("55501%1").arg(i % 3))
                              .from(QStringLiteral("P%1").arg(i % 3))
@@ -314,7 +316,7 @@ void TestModels::storeRowsShowLikeListRows()
                              .atMinute(i / 2)
                              .sent(i % 2 == 0));
     }
-    store->commitTran();
+    transaction.commit();
     ItemModelSms listed;
     listed.setSMSList(store->querySMS({}));
     ItemModelSms lazy;

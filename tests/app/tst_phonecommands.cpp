@@ -3,6 +3,7 @@
 #include "ItemModelContacts.h"
 #include "MainWindow.h"
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "ModalDriver.h"
 #include "MyTreeView.h"
 #include "ParlowickTestMain.h"
@@ -174,7 +175,7 @@ void TestPhoneCommands::messageArrivingDuringCancelledBackupIsKept()
 void TestPhoneCommands::restoreAllAsksForThePhoneBeforeReading()
 {
     // A store that cannot be read would show its error if it were read.
-    Accounts::currentStore()->executeThrow(Sqlite3Sql("drop table message"));
+    MmsDBTestAccess::connection(*Accounts::currentStore()).executeThrow(Sqlite3Sql("drop table message"));
     const auto connection = onNextModal([](QWidget *dialog) { dialog->close(); });
     m_window->findChild<QAction *>(QStringLiteral("actionSyncToAndroid"))->trigger();
     QVERIFY(connection.ran());

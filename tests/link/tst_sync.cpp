@@ -3,6 +3,7 @@
 #include "FailDevice.h"
 #include "FileHelpers.h"
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "PhoneGenerator.h"
 #include "ProgramTexts.h"
 #include "ProgressRecorder.h"
@@ -270,7 +271,7 @@ void TestSync::disconnectAtEveryLine()
         QCOMPARE(backup(progress), 0);
         QVERIFY2(progress.successes.isEmpty() && progress.errors.size() == 1, qPrintable(QString::number(line)));
         QCOMPARE(accountFiles(), QStringList());
-        QVERIFY(!Accounts::currentStore()->inTransaction());
+        QVERIFY(!MmsDBTestAccess::connection(*Accounts::currentStore()).inTransaction());
     }
 }
 
@@ -392,7 +393,7 @@ void TestSync::fullDiskRollsBack()
         progress.errors, QStringList {QStringLiteral("Write %1 error. %2").arg(partFile, FailDevice::errorText())});
     QVERIFY(progress.successes.isEmpty());
     QCOMPARE(m_account->store()->querySMS({}).size(), 1);
-    QVERIFY(!m_account->store()->inTransaction());
+    QVERIFY(!MmsDBTestAccess::connection(*m_account->store()).inTransaction());
     QCOMPARE(accountFiles(), QStringList());
     QVERIFY(!QFile::exists(partFile));
 }

@@ -1,4 +1,5 @@
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "SearchIndex.h"
 #include "Sqlite3Exception.h"
 #include "TestMessage.h"
@@ -86,11 +87,11 @@ void TestSearch::init()
     QCOMPARE(m_db->searchIndex().state(), SearchIndex::State::Ready);
     int minute = 0;
     // One transaction: every commit of both files waits for the disk.
-    m_db->beginTran();
+    MmsDB::Transaction transaction(*m_db);
     for (const auto &message : kMessages)
         m_db->insertSMS(
             TestMessage(QString::fromUtf8(message[0])).saying(QString::fromUtf8(message[1])).atMinute(++minute));
-    m_db->commitTran();
+    transaction.commit();
 }
 
 void TestSearch::cleanup()
@@ -184,11 +185,12 @@ void TestSearch::hitsNameConversationAndMarkWords()
 
 void TestSearch::rolledBackMessagesLeaveNoWords()
 {
-    m_db->beginTran();
-    m_db->insertSMS(TestMessage(QStringLiteral("5550199")).saying(QStringLiteral("zebra crossing")).atMinute(90));
-    m_db->deleteConversation(Sms::addressSuffix(QStringLiteral("5550100")));
-    QCOMPARE(find(QStringLiteral("zebra")).size(), 1);
-    m_db->rollbackTran();
+    {
+        MmsDB::Transaction transaction(*m_db); // rolled back at the end
+        m_db->insertSMS(TestMessage(QStringLiteral("5550199")).saying(QStringLiteral("zebra crossing")).atMinute(90));
+        m_db->deleteConversation(Sms::addressSuffix(QStringLiteral("5550100")));
+        QCOMPARE(find(QStringLiteral("zebra")).size(), 1);
+    }
     QVERIFY(find(QStringLiteral("zebra")).isEmpty());
     QCOMPARE(bodies(find(QStringLiteral("4711"))), expected({0}));
 
@@ -214,8 +216,8 @@ void TestSearch::changedMessagesAreFoundByTheirNewWords()
 {
     // The store itself never changes a filed message; whatever does keeps the index in step.
     find(QStringLiteral("door")); // files every noted message first
-    m_db->executeThrow(Sqlite3Sql("update message set body = 'garage code 1234', date = date + 86400 where body = 'The "
-                                  "door code is 4711'"));
+    MmsDBTestAccess::connection(*m_db).executeThrow(Sqlite3Sql(
+        "update message set body = 'garage code 1234', date = date + 86400 where body = 'The door code is 4711'"));
     QCOMPARE(bodies(find(QStringLiteral("garage"))), QStringList {QStringLiteral("garage code 1234")});
     QVERIFY(find(QStringLiteral("4711")).isEmpty());
     QCOMPARE(bodies(find(QStringLiteral("code"))).first(), QStringLiteral("garage code 1234"));
@@ -227,14 +229,17 @@ void TestSearch::manyMessagesOfOneMinute()
     // More messages in one minute than the index has places for in it, and some in the
     // same second; half filed in one transaction, half one by one.
     QStringList filed;
-    m_db->beginTran();
-    for (int i = 0; i < 40; ++i) {
-        if (i == 20)
-            m_db->commitTran();
+    const auto file = [&](int i) {
         const QString body = QStringLiteral("burst %1").arg(i);
         m_db->insertSMS(TestMessage(QStringLiteral("5550160")).saying(body).at(utc(2024, 1, 1).addSecs(i)));
         filed.prepend(body);
-    }
+    };
+    MmsDB::Transaction transaction(*m_db);
+    for (int i = 0; i < 20; ++i)
+        file(i);
+    transaction.commit();
+    for (int i = 20; i < 40; ++i)
+        file(i);
     QCOMPARE(bodies(m_db->searchIndex().search(SearchQuery::parse(QStringLiteral("burst")), 40)), filed);
     QCOMPARE(bodies(m_db->searchIndex().search(SearchQuery::parse(QStringLiteral("burst")), 3)), filed.mid(0, 3));
     const QList<SearchHit> some = find(QStringLiteral("burst 3*"));
@@ -297,11 +302,11 @@ void TestSearch::bigStoreWaitsForItsRebuild()
 {
     // Over the size that is indexed while opening, the index waits for an explicit update
     // (with a progress dialog) and meanwhile searching says so instead of finding nothing.
-    m_db->beginTran();
+    MmsDB::Transaction transaction(*m_db);
     for (int i = 0; i < 20001; ++i)
         m_db->insertSMS(
             TestMessage(QStringLiteral("5550150")).saying(QStringLiteral("bulk %1").arg(i)).atMinute(100 + i));
-    m_db->commitTran();
+    transaction.commit();
     // Noted in the index, their words not yet filed: too many to file without a progress dialog.
     QVERIFY(m_db->searchIndex().needsUpdate());
     m_db.reset();
@@ -405,11 +410,11 @@ void TestSearch::textsRewrittenElsewhereAreFoundByTheirNewWords()
 
 void TestSearch::damagedIndexOfABigStoreIsMadeAgainInTheBackground()
 {
-    m_db->beginTran();
+    MmsDB::Transaction transaction(*m_db);
     for (int i = 0; i < 20001; ++i)
         m_db->insertSMS(
             TestMessage(QStringLiteral("5550150")).saying(QStringLiteral("bulk %1").arg(i)).atMinute(100 + i));
-    m_db->commitTran();
+    transaction.commit();
     QVERIFY(m_db->searchIndex().update());
     m_db.reset();
     // Pages inside the file overwritten, its first pages (the tables' list) left whole.

@@ -5,6 +5,7 @@
 #include "FileHelpers.h"
 #include "LocalDayOffsets.h"
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "Sqlite3Exception.h"
 #include "StoreMessageSource.h"
 #include "TestAccount.h"
@@ -39,9 +40,16 @@ AttachmentInfo picture(const QString &path, const QString &fileName, const QStri
     return a;
 }
 
+// The store's own connection, for the SQL that prepares a case or reads a row back.
+Sqlite3DB &sql(MmsDB &db)
+{
+    return MmsDBTestAccess::connection(db);
+}
+
 int countRows(MmsDB &db, const char *table)
 {
-    Sqlite3Cursor c = db.queryThrow(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
+    Sqlite3Cursor c
+        = sql(db).queryThrow(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
     c.moveNext();
     return int(c.getInt64(0));
 }
@@ -73,9 +81,10 @@ void fileMessagesOfEqualDates(MmsDB &db)
                          .saying(QLatin1String(text.first))
                          .atMSecs(text.second * 1000));
     }
-    db.executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(10, 0, 'orphan', 999)"));
-    db.executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id)"
-                               " select null, 0, 'undated', rowid from handle where suffix = '222'"));
+    sql(db).executeThrow(
+        Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(10, 0, 'orphan', 999)"));
+    sql(db).executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id)"
+                                    " select null, 0, 'undated', rowid from handle where suffix = '222'"));
 }
 
 // Entries below the attachments folder, relative, sorted.
@@ -199,7 +208,7 @@ void TestStore::transactionKeepsOnlyWhatIsCommitted()
             transaction.commit();
     } catch (const std::runtime_error &) {
     }
-    QVERIFY(!m_db->inTransaction());
+    QVERIFY(!sql(*m_db).inTransaction());
     QCOMPARE(countRows(*m_db, "message"), kept);
     QCOMPARE(countRows(*m_db, "handle"), kept);
 }
@@ -293,7 +302,7 @@ void TestStore::templateHasTheStoreLayout()
         QFileDevice::ReadUser | QFileDevice::WriteUser);
     QVERIFY(m_db->hasSubject());
     auto pragma = [&](const char *name) {
-        Sqlite3Cursor c = m_db->queryThrow(Sqlite3Sql(QStringLiteral("pragma %1").arg(QLatin1String(name))));
+        Sqlite3Cursor c = sql(*m_db).queryThrow(Sqlite3Sql(QStringLiteral("pragma %1").arg(QLatin1String(name))));
         c.moveNext();
         return c.getText(0);
     };
@@ -304,7 +313,7 @@ void TestStore::templateHasTheStoreLayout()
     QCOMPARE(pragma("search.journal_mode"), QStringLiteral("wal"));
     QCOMPARE(pragma("user_version"), QStringLiteral("0"));
     QStringList objects;
-    Sqlite3Cursor c = m_db->queryThrow(
+    Sqlite3Cursor c = sql(*m_db).queryThrow(
         Sqlite3Sql("select type || ' ' || name from sqlite_master where name not like 'sqlite_%' order by name"));
     while (c.moveNext())
         objects.append(c.getText(0));
@@ -338,8 +347,9 @@ void TestStore::duplicatesAreStoredOnce_data()
 void TestStore::duplicatesAreStoredOnce()
 {
     QFETCH(bool, inTransaction);
+    std::optional<MmsDB::Transaction> transaction;
     if (inTransaction)
-        m_db->beginTran();
+        transaction.emplace(*m_db);
     SMSInfo first = TestMessage::fromPersonOf(QStringLiteral("555 0100"))
                         .saying(QStringLiteral("hello"))
                         .atMSecs(1'700'000'000'123);
@@ -374,8 +384,8 @@ void TestStore::duplicatesAreStoredOnce()
     m_db->insertSMS(empty);
     m_db->insertSMS(empty);
     QCOMPARE(countRows(*m_db, "message"), 6);
-    if (inTransaction) {
-        m_db->commitTran();
+    if (transaction) {
+        transaction->commit();
         QCOMPARE(countRows(*m_db, "message"), 6);
     }
 }
@@ -399,7 +409,7 @@ void TestStore::duplicatesFoundInAnyOrder()
     QFETCH(QList<int>, seconds);
     QFETCH(bool, twoSpellings);
     QFETCH(int, stored);
-    m_db->beginTran();
+    MmsDB::Transaction transaction(*m_db);
     for (int i = 0; i < seconds.size(); ++i) {
         const int second = seconds.at(i);
         const bool otherSpelling = twoSpellings && i % 2 == 1;
@@ -409,7 +419,7 @@ void TestStore::duplicatesFoundInAnyOrder()
                           .atMSecs(qint64(std::abs(second)) * 1000);
         m_db->insertSMS(sms);
     }
-    m_db->commitTran();
+    transaction.commit();
     QCOMPARE(countRows(*m_db, "message"), stored);
 }
 
@@ -466,7 +476,7 @@ void TestStore::numbersShareConversationAndKeepFirstContact()
         QCOMPARE(sms.address, a.address);
         QCOMPARE(sms.person, QStringLiteral("Ann"));
     }
-    Sqlite3Cursor c = m_db->queryThrow(Sqlite3Sql("select last_date from handle"));
+    Sqlite3Cursor c = sql(*m_db).queryThrow(Sqlite3Sql("select last_date from handle"));
     QVERIFY(c.moveNext());
     QCOMPARE(c.getInt64(0), 2);
 }
@@ -553,10 +563,9 @@ void TestStore::messageRowidsFollowEveryChange()
             }},
         {"rollback",
             [&] {
-                m_db->beginTran();
+                MmsDB::Transaction transaction(*m_db); // rolled back at the end
                 m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(u"i"_s).atMSecs(2000));
                 QCOMPARE(m_db->messageRowids({}).size(), m_db->querySMS({}).size());
-                m_db->rollbackTran();
             }},
     };
     for (const QStringList &keys : {QStringList(), QStringList {u"111"_s}})
@@ -598,10 +607,10 @@ void TestStore::messagesByRowidsInTheGivenOrder()
 void TestStore::storeSourceReadsAPageAtATime()
 {
     constexpr int total = StoreMessageSource::kPageSize * 2 + 10;
-    m_db->beginTran();
+    MmsDB::Transaction transaction(*m_db);
     for (int i = 0; i < total; ++i)
         m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(QString::number(i)).atMSecs(1000 * i));
-    m_db->commitTran();
+    transaction.commit();
     const std::shared_ptr<MmsDB> store(m_db.get(), [](MmsDB *) {});
     const QList<SMSInfo> stored = m_db->querySMS({});
     m_db->deleteMessages({stored.at(1)});
@@ -625,12 +634,12 @@ void TestStore::storeSourceFindsTextLikeTheBodies()
     // Longer than the pages kept, so the store searches its texts itself.
     constexpr int total = StoreMessageSource::kPageSize * StoreMessageSource::kPagesKept + 10;
     const QStringList special {u"50% off"_s, u"A_b"_s, u"Case"_s, u"Ünïcode ✓"_s};
-    m_db->beginTran();
+    MmsDB::Transaction transaction(*m_db);
     for (int i = 0; i < total; ++i) {
         const QString body = i < special.size() ? special.at(i) : u"n%1"_s.arg(i);
         m_db->insertSMS(TestMessage::fromPersonOf(u"111"_s).saying(body).atMSecs(1000 * i));
     }
-    m_db->commitTran();
+    transaction.commit();
     const std::shared_ptr<MmsDB> store(m_db.get(), [](MmsDB *) {});
     const QList<qint64> ids = m_db->messageRowids({});
     const StoreMessageSource all(store, ids);
@@ -802,10 +811,10 @@ void TestStore::extremeStoreDatesSaturate()
     QFETCH(qint64, msecs);
     QCOMPARE(Sms::fromStoreSeconds(seconds).toMSecsSinceEpoch(), msecs);
     // Such a row, written by another program, is read like any other.
-    m_db->executeThrow(Sqlite3Sql("insert into handle(address, person, suffix) values('1', '', '1')"));
-    m_db->executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(?, 0, 'x', ?)")
-                           .addInt64Param(seconds)
-                           .addInt64Param(m_db->lastInsertId()));
+    sql(*m_db).executeThrow(Sqlite3Sql("insert into handle(address, person, suffix) values('1', '', '1')"));
+    sql(*m_db).executeThrow(Sqlite3Sql("insert into message(date, is_send, body, handle_id) values(?, 0, 'x', ?)")
+                                .addInt64Param(seconds)
+                                .addInt64Param(sql(*m_db).lastInsertId()));
     QCOMPARE(m_db->querySMS({}).first().date.toMSecsSinceEpoch(), msecs);
 }
 
@@ -902,22 +911,21 @@ void TestStore::failedBatchLeavesStoreAndFilesAsBefore()
     const QStringList filesBefore = attachmentFiles(*m_db);
 
     // A trigger that fails the third message of the batch.
-    m_db->executeThrow(Sqlite3Sql("create trigger fail_third before insert on message when new.body = 'third' "
-                                  "begin select raise(abort, 'disk refused'); end"));
+    sql(*m_db).executeThrow(Sqlite3Sql("create trigger fail_third before insert on message when new.body = 'third' "
+                                       "begin select raise(abort, 'disk refused'); end"));
     const QString png = makeImage(20, 20, QStringLiteral("b.png"));
-    m_db->beginTran();
     try {
+        MmsDB::Transaction transaction(*m_db);
         for (const char *body : {"first", "second", "third"}) {
             SMSInfo mms
                 = TestMessage::fromPersonOf(QStringLiteral("222")).saying(QString::fromLatin1(body)).atMSecs(5000);
             mms.attachments.append(picture(png, QStringLiteral("b.png")));
             m_db->insertSMS(mms);
         }
-        m_db->commitTran();
+        transaction.commit();
         QFAIL("the batch did not fail");
     } catch (const Sqlite3Exception &e) {
         QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("disk refused")));
-        m_db->rollbackTran();
     }
     QCOMPARE(bodies(m_db->querySMS({})), QStringList {QStringLiteral("kept")});
     QCOMPARE(countRows(*m_db, "handle"), 1);
@@ -980,16 +988,16 @@ void TestStore::attachmentThatCannotBeCopiedFailsItsMessage()
     }
     mms.attachments.append(attachment);
     for (bool inTransaction : {false, true}) {
+        std::optional<MmsDB::Transaction> transaction;
         if (inTransaction)
-            m_db->beginTran();
+            transaction.emplace(*m_db);
         try {
             m_db->insertSMS(mms);
             QFAIL("a message whose file was not copied was filed");
         } catch (const std::runtime_error &e) {
             QVERIFY2(QString::fromUtf8(e.what()).contains(reason), e.what());
         }
-        if (inTransaction)
-            m_db->rollbackTran();
+        transaction.reset(); // rolled back
         QCOMPARE(bodies(m_db->querySMS({})), QStringList {QStringLiteral("kept")});
         QCOMPARE(countRows(*m_db, "attachment"), 0);
         QCOMPARE(attachmentFiles(*m_db), filesBefore);
@@ -1000,15 +1008,17 @@ void TestStore::transactionThumbnailsAreWrittenByTheEnd()
 {
     const QString png = makeImage(300, 200, QStringLiteral("p.png"));
     const auto insertPictures = [&](int from) {
-        m_db->beginTran();
         for (int i = from; i < from + 6; ++i) {
             SMSInfo mms = TestMessage::fromPersonOf(QString::number(100 + i % 2)).saying(QString::number(i)).atMSecs(i);
             mms.attachments.append(picture(png, QStringLiteral("p%1.png").arg(i)));
             m_db->insertSMS(mms);
         }
     };
-    insertPictures(0);
-    m_db->commitTran();
+    {
+        MmsDB::Transaction transaction(*m_db);
+        insertPictures(0);
+        transaction.commit();
+    }
     const QList<SMSInfo> stored = m_db->querySMS({});
     QCOMPARE(stored.size(), 6);
     for (const SMSInfo &sms : stored)
@@ -1016,8 +1026,10 @@ void TestStore::transactionThumbnailsAreWrittenByTheEnd()
 
     // A rollback leaves no thumbnail behind, however late it was made.
     const QStringList committed = attachmentFiles(*m_db);
-    insertPictures(6);
-    m_db->rollbackTran();
+    {
+        MmsDB::Transaction transaction(*m_db);
+        insertPictures(6);
+    }
     QCOMPARE(attachmentFiles(*m_db), committed);
 }
 
@@ -1029,16 +1041,17 @@ void TestStore::rolledBackDeletionKeepsFiles()
     const QStringList files = attachmentFiles(*m_db);
     QCOMPARE(files.size(), 3);
 
-    m_db->beginTran();
-    m_db->deleteConversation(QStringLiteral("111"));
-    QCOMPARE(countRows(*m_db, "message"), 0);
-    m_db->rollbackTran();
+    {
+        MmsDB::Transaction transaction(*m_db);
+        m_db->deleteConversation(QStringLiteral("111"));
+        QCOMPARE(countRows(*m_db, "message"), 0);
+    }
     QCOMPARE(countRows(*m_db, "message"), 1);
     QCOMPARE(attachmentFiles(*m_db), files);
 
-    m_db->beginTran();
+    MmsDB::Transaction transaction(*m_db);
     m_db->deleteConversation(QStringLiteral("111"));
-    m_db->commitTran();
+    transaction.commit();
     QCOMPARE(attachmentFiles(*m_db), QStringList());
 }
 
@@ -1050,12 +1063,13 @@ void TestStore::foreignPathsAreNeverDeleted()
     f.close();
     m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("m")).atMSecs(1000));
     const SMSInfo stored = m_db->querySMS({}).first();
-    m_db->executeThrow(Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values('{x}', ?, ?, 'x')")
-                           .addTextParam(victim)
-                           .addTextParam(QStringLiteral("../../victim.txt")));
-    m_db->executeThrow(Sqlite3Sql("insert into message_attachment values(?, ?)")
-                           .addInt64Param(stored.rowid)
-                           .addInt64Param(m_db->lastInsertId()));
+    sql(*m_db).executeThrow(
+        Sqlite3Sql("insert into attachment(guid, thumb, filename, mime_type) values('{x}', ?, ?, 'x')")
+            .addTextParam(victim)
+            .addTextParam(QStringLiteral("../../victim.txt")));
+    sql(*m_db).executeThrow(Sqlite3Sql("insert into message_attachment values(?, ?)")
+                                .addInt64Param(stored.rowid)
+                                .addInt64Param(sql(*m_db).lastInsertId()));
     m_db->deleteMessages({stored});
     QCOMPARE(countRows(*m_db, "attachment"), 0);
     QVERIFY(QFile::exists(victim));
@@ -1076,7 +1090,7 @@ void TestStore::damagedOrMissingStoreFailsToOpen()
     } catch (const Sqlite3Exception &e) {
         QVERIFY2(QString::fromUtf8(e.what()).contains(QLatin1String("not a database")), e.what());
     }
-    QVERIFY(!store.isOpen());
+    QVERIFY(!sql(store).isOpen());
 
     MmsDB missing(QDir(m_dir->filePath(QStringLiteral("nothing-here"))));
     QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, missing.open());
@@ -1087,12 +1101,12 @@ void TestStore::twoThreadsShareOneStore()
 {
     // A worker's transaction and the GUI thread's single inserts interleave on one connection.
     QThread *worker = QThread::create([this] {
-        m_db->beginTran();
+        MmsDB::Transaction transaction(*m_db);
         for (int i = 0; i < 300; ++i)
             m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111"))
                                 .saying(QStringLiteral("w%1").arg(i))
                                 .atMSecs(i * 1000));
-        m_db->commitTran();
+        transaction.commit();
     });
     worker->start();
     for (int i = 0; i < 300; ++i) {
@@ -1127,8 +1141,8 @@ void TestStore::readersGoOnDuringALargeWrite()
     m_db->insertSMS(TestMessage::fromPersonOf(QStringLiteral("111")).saying(QStringLiteral("before")).atMSecs(1000));
     // A cache of a few pages: the transaction writes its pages out long before it commits,
     // as a backup of many messages does with the usual cache.
-    m_db->executeThrow(Sqlite3Sql("pragma cache_size=10"));
-    m_db->beginTran();
+    sql(*m_db).executeThrow(Sqlite3Sql("pragma cache_size=10"));
+    MmsDB::Transaction transaction(*m_db);
     for (int i = 0; i < 500; ++i) {
         m_db->insertSMS(TestMessage::fromPersonOf(QString::number(200 + i % 7))
                             .saying(QString(300, QLatin1Char('x')) + QString::number(i))
@@ -1139,7 +1153,7 @@ void TestStore::readersGoOnDuringALargeWrite()
     QCOMPARE(sqlite3_open(path.toUtf8().constData(), &reader), SQLITE_OK);
     const auto closeReader = qScopeGuard([&] { sqlite3_close(reader); });
     QCOMPARE(countWithoutWaiting(reader), 1);
-    m_db->commitTran();
+    transaction.commit();
     QCOMPARE(countWithoutWaiting(reader), 501);
     // Once the transaction is over the store file alone holds every message.
     QCOMPARE(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
@@ -1176,7 +1190,7 @@ void TestStore::copiesOfOneAttachmentShareItsFiles()
     const QString other = m_dir->filePath(QStringLiteral("other.png"));
     TestFiles::writeFile(other, otherBytes);
     QStringList received;
-    m_db->beginTran();
+    MmsDB::Transaction filing(*m_db);
     for (const QString &suffix : {u"111"_s, u"222"_s, u"333"_s, u"444"_s, u"555"_s, u"666"_s}) {
         SMSInfo mms = TestMessage::fromPersonOf(suffix).saying(QStringLiteral("to all")).atMSecs(1000);
         QString source = image;
@@ -1192,7 +1206,7 @@ void TestStore::copiesOfOneAttachmentShareItsFiles()
         mms.attachments.append(picture(source, QStringLiteral("shared.png")));
         m_db->insertSMS(mms, files);
     }
-    m_db->commitTran();
+    filing.commit();
 
     QSet<QString> files;
     for (const SMSInfo &sms : m_db->querySMS({}))
@@ -1206,10 +1220,10 @@ void TestStore::copiesOfOneAttachmentShareItsFiles()
     // A file goes with the last row naming it, deleted alone or with others.
     const SMSInfo last = m_db->querySMS({QStringLiteral("555")}).first();
     m_db->deleteConversation(QStringLiteral("111"));
-    m_db->beginTran();
+    MmsDB::Transaction deleting(*m_db);
     for (const char *suffix : {"222", "333", "666"})
         m_db->deleteConversation(QLatin1String(suffix));
-    m_db->commitTran();
+    deleting.commit();
     QVERIFY(QFile::exists(last.attachments.first().filePath));
     QVERIFY(QFile::exists(last.attachments.first().thumbPath));
     QCOMPARE(attachmentFiles(*m_db).size(), 3);

@@ -6,6 +6,7 @@
 #include "LocalPreviewCSVThread.h"
 #include "LocalRestoreThread.h"
 #include "MmsDB.h"
+#include "MmsDBTestAccess.h"
 #include "ProgramTexts.h"
 #include "ProgressRecorder.h"
 #include "Sqlite3Sql.h"
@@ -423,8 +424,9 @@ void TestCsvImport::failedImportLeavesStore()
 
     AccountLock otherWriter(store.folder());
     if (failure == u"trigger"_s)
-        store.executeThrow(Sqlite3Sql("create trigger refuse before insert on message when new.body = 'new 2' "
-                                      "begin select raise(abort, 'disk refused'); end"));
+        MmsDBTestAccess::connection(store).executeThrow(
+            Sqlite3Sql("create trigger refuse before insert on message when new.body = 'new 2' "
+                       "begin select raise(abort, 'disk refused'); end"));
     else if (failure == u"date"_s)
         messages.last().date = QDateTime();
     else if (failure == u"lock"_s)
