@@ -5,6 +5,7 @@
 //   bench_longline [MEGABYTES=300]
 
 #include "BenchData.h"
+#include "BenchLoopback.h"
 #include "SimpleProtocol.h"
 
 #include <QCoreApplication>
@@ -17,13 +18,11 @@
 
 namespace {
 
-const QHostAddress kPeer(QStringLiteral("127.0.0.21"));
-
 // The phone's side: one data line of the given size, then the end-of-data line.
-void sendLine(quint16 port, qint64 megabytes)
+void sendLine(const QHostAddress &address, quint16 port, qint64 megabytes)
 {
     QTcpSocket socket;
-    socket.connectToHost(kPeer, port);
+    socket.connectToHost(address, port);
     if (!socket.waitForConnected(10000))
         return;
     const QByteArray chunk = QByteArray(48 * 1024, 'p').toBase64(); // 64 KiB of Base64
@@ -46,11 +45,11 @@ int main(int argc, char *argv[])
     const qint64 megabytes = argc > 1 ? std::atoll(argv[1]) : 300;
 
     QTcpServer server;
-    if (!server.listen(kPeer)) {
-        std::fprintf(stderr, "cannot listen on %s\n", qPrintable(kPeer.toString()));
+    if (!BenchLoopback::listenOnFree(server)) {
+        std::fprintf(stderr, "cannot listen on a loopback address: %s\n", qPrintable(server.errorString()));
         return 1;
     }
-    std::thread peer(sendLine, server.serverPort(), megabytes);
+    std::thread peer(sendLine, server.serverAddress(), server.serverPort(), megabytes);
     if (!server.waitForNewConnection(10000))
         return 1;
     QTcpSocket *socket = server.nextPendingConnection();

@@ -2,11 +2,12 @@
 // indexing the same texts into a bare FTS5 table, query times, the index file's size, and
 // what keeping the index costs a bulk insert.
 //
-// The backup comparison runs a simulated phone on 127.0.0.21.
+// The backup comparison runs a simulated phone on a free loopback address.
 //
 //   bench_search [MESSAGES=1000000] [INSERTS=100000] [CONVERSATIONS=2000]
 
 #include "Accounts.h"
+#include "BenchLoopback.h"
 #include "BenchWorker.h"
 #include "Catalogue.h"
 #include "MmsDB.h"
@@ -31,7 +32,6 @@
 
 namespace {
 
-const QHostAddress kPhone(QStringLiteral("127.0.0.21"));
 constexpr int kRounds = 3;
 
 const char *const kCommon[] = {"the", "to", "you", "and", "a", "i", "is", "it", "at", "in", "me", "for", "on", "be",
@@ -154,13 +154,13 @@ double backup(const QString &account, bool withIndex)
 void compareBackups(int count, const QString &home)
 {
     PhoneSimulator phone;
-    phone.setAddress(kPhone);
     QString error;
-    if (!phone.start(&error)) {
+    if (!BenchLoopback::startOnFree(phone, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return;
     }
-    SyncClient::setCurrent(std::make_shared<SyncClient>(kPhone.toString(), kPhone.toString(), false));
+    const QString address = phone.address().toString();
+    SyncClient::setCurrent(std::make_shared<SyncClient>(address, address, false));
     PhoneGenerator::Options options;
     options.smsCount = count;
     options.mmsCount = 0;

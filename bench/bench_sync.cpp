@@ -9,6 +9,7 @@
 
 #include "Accounts.h"
 #include "BenchData.h"
+#include "BenchLoopback.h"
 #include "BenchWorker.h"
 #include "Catalogue.h"
 #include "MmsDB.h"
@@ -32,8 +33,6 @@
 #include <thread>
 
 namespace {
-
-const QHostAddress kPhone(QStringLiteral("127.0.0.20"));
 
 void usePhone(PhoneSimulator &phone, int sms, int mms, int pictureKb, const QString &pictures)
 {
@@ -126,13 +125,13 @@ int main(int argc, char *argv[])
     SyncTiming::setPausesForTests(0, 0);
 
     PhoneSimulator phone;
-    phone.setAddress(kPhone);
     QString error;
-    if (!phone.start(&error)) {
+    if (!BenchLoopback::startOnFree(phone, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    SyncClient::setCurrent(std::make_shared<SyncClient>(kPhone.toString(), kPhone.toString(), false));
+    const QString address = phone.address().toString();
+    SyncClient::setCurrent(std::make_shared<SyncClient>(address, address, false));
 
     usePhone(phone, smsCount, 0, pictureKb, home.filePath(QStringLiteral("pictures")));
     const double smsSeconds = backup(QStringLiteral("sms"));
