@@ -41,12 +41,14 @@ bool SyncClient::answers(const QString &host, int timeoutMs, const std::atomic_b
     const auto slice
         = [&] { return int(qBound(qint64(1), deadline.remainingTime(), qint64(SyncTiming::kCancelCheckMs))); };
     try {
+        // Made before the socket: on a thread without an event dispatcher (not started by
+        // QThread) the loop makes one, so that the socket can watch its connection.
+        QEventLoop loop;
         QTcpSocket socket;
         socket.connectToHost(host, kServicePort);
         // waitForConnected gives the attempt up when it times out, so the connection is
         // waited for in a local loop, as connectSocket does, with the probe's own bound.
         if (socket.state() != QAbstractSocket::ConnectedState) {
-            QEventLoop loop;
             QTimer look;
             QObject::connect(&socket, &QAbstractSocket::connected, &loop, &QEventLoop::quit);
             QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
