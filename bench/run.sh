@@ -26,3 +26,5 @@ echo "== search: index build, queries, size, cost to backups"
 build/bin/bench_search
 echo "== store: readers in other processes during a large backup; an MMS to many people"
 build/bin/bench_readers
+echo "== automatic backup: idle cost, a phone coming and going a thousand times, waits"
+build/bin/bench_auto

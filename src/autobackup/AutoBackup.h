@@ -17,8 +17,19 @@ class AutoBackup : public QObject
     Q_OBJECT
 
 public:
+    // The waits between chances; tests shorten them.
+    struct Timing
+    {
+        int busyRetryMs = 60 * 1000; // a phone run the account's lock kept waiting
+        int folderRescanMs = 30 * 1000; // the look at watched folders that watchers may miss
+        int adbRestartMs = 5 * 1000; // after adb ended or could not start
+    };
+
     AutoBackup(const QDir &accountFolder, const AutoSettings &settings, QObject *parent = nullptr);
     ~AutoBackup() override;
+
+    // Before start().
+    void setTiming(const Timing &timing);
 
     void start();
     // Cancels a run in progress (rolled back) and waits for it to end.

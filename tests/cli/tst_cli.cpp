@@ -74,6 +74,9 @@ private slots:
     void diagnosticsShown_data();
     void diagnosticsShown();
     void toolkitNoticesOnlyWhenVerbose();
+    void automaticBackupUntilStopped();
+    void automaticBackupRefusesWhatItCannotDo_data();
+    void automaticBackupRefusesWhatItCannotDo();
 
 private:
     void startPhone(const QStringList &extra = {});
@@ -793,6 +796,99 @@ void TestCli::toolkitNoticesOnlyWhenVerbose()
         const QByteArray err = process.readAllStandardError();
         QVERIFY2(err.contains("XDG_RUNTIME_DIR") == verbose, err.constData());
     }
+}
+
+void TestCli::automaticBackupUntilStopped()
+{
+    startPhone();
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    const QString drop = m_home->filePath(QStringLiteral("drop"));
+    QVERIFY(QDir().mkpath(drop));
+    QProcess automatic;
+    startCli(automatic,
+        {QStringLiteral("auto"), QStringLiteral("cli"), QStringLiteral("--wifi"), m_phoneAddress,
+            QStringLiteral("--every"), QStringLiteral("1s"), QStringLiteral("--watch"), drop});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += automatic.readAllStandardOutput()).contains("added"), 30000);
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d wifi %1: 23 added\n")
+                                    .arg(QRegularExpression::escape(m_phoneAddress)))
+                 .match(QString::fromUtf8(out))
+                 .hasMatch(),
+        out.constData());
+
+    // A backup file dropped into the folder, between the phone's backups every second.
+    TestFiles::writeFile(drop + QStringLiteral("/sms-20261207.xml"),
+        "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"2\">\n"
+        "<sms protocol=\"0\" address=\"+15550100\" date=\"1704103200000\" type=\"1\" subject=\"null\" "
+        "body=\"one\" read=\"1\" status=\"-1\" locked=\"0\" contact_name=\"Ann\" />\n"
+        "<sms protocol=\"0\" address=\"+15550100\" date=\"1704103260000\" type=\"2\" subject=\"null\" "
+        "body=\"two\" read=\"1\" status=\"-1\" locked=\"0\" contact_name=\"Ann\" />\n</smses>\n");
+    QTRY_VERIFY_WITH_TIMEOUT((out += automatic.readAllStandardOutput()).contains("import sms-20261207.xml"), 30000);
+    QVERIFY2(out.contains(" import sms-20261207.xml: 2 added\n"), out.constData());
+
+    // The phone goes away: one line, however many greetings it misses.
+    m_phone.terminate();
+    QVERIFY(m_phone.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT((out += automatic.readAllStandardOutput()).contains("no answer"), 30000);
+    QTest::qWait(3000);
+    out += automatic.readAllStandardOutput();
+    QCOMPARE(out.count("no answer"), 1);
+
+    // A service manager's stop ends it normally.
+    ::kill(pid_t(automatic.processId()), SIGTERM);
+    QVERIFY(automatic.waitForFinished(10000));
+    QCOMPARE(automatic.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(automatic.exitCode(), 0);
+    QCOMPARE(storedMessages(QStringLiteral("cli")).size(), 25);
+
+    // The history holds the runs as printed, and as JSON.
+    const Result history = cli({QStringLiteral("history"), QStringLiteral("cli")});
+    QCOMPARE(history.status, 0);
+    QVERIFY(history.out.count(QLatin1Char('\n')) >= 3);
+    QVERIFY2(
+        history.out.contains(QLatin1String(": 23 added\n")) && history.out.endsWith(QLatin1String(": no answer\n")),
+        qPrintable(history.out));
+    const Result json = cli({QStringLiteral("history"), QStringLiteral("cli"), QStringLiteral("--json"),
+        QStringLiteral("--limit"), QStringLiteral("1")});
+    const QJsonArray runs = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.first().toObject().value(QStringLiteral("trigger")).toString(), QStringLiteral("wifi"));
+    QCOMPARE(runs.first().toObject().value(QStringLiteral("reached")).toBool(), false);
+
+    // Ctrl+C is an interruption.
+    startCli(automatic, {QStringLiteral("auto"), QStringLiteral("cli"), QStringLiteral("--watch"), drop});
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += automatic.readAllStandardError()).contains("Automatic backup of cli"), 20000);
+    ::kill(pid_t(automatic.processId()), SIGINT);
+    QVERIFY(automatic.waitForFinished(10000));
+    QCOMPARE(automatic.exitCode(), 130);
+}
+
+void TestCli::automaticBackupRefusesWhatItCannotDo_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("nothing set up") << QStringList() << QStringLiteral("Automatic backup is not set up for cli");
+    QTest::newRow("zero interval") << QStringList {QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"),
+        QStringLiteral("--every"), QStringLiteral("0")}
+                                   << QStringLiteral("--every needs a duration");
+    QTest::newRow("unknown unit") << QStringList {QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"),
+        QStringLiteral("--every"), QStringLiteral("3d")}
+                                  << QStringLiteral("--every needs a duration");
+    QTest::newRow("interval without a phone")
+        << QStringList {QStringLiteral("--every"), QStringLiteral("5m")} << QStringLiteral("--every needs a phone");
+    QTest::newRow("--other before --watch") << QStringList {QStringLiteral("--other"), QStringLiteral("--watch"),
+        QStringLiteral("/tmp")} << QStringLiteral("--other marks the --watch FOLDER before it");
+}
+
+void TestCli::automaticBackupRefusesWhatItCannotDo()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, error);
+    QCOMPARE(cli({QStringLiteral("create"), QStringLiteral("cli")}).status, 0);
+    const Result result = cli(QStringList {QStringLiteral("auto"), QStringLiteral("cli")} + options);
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.startsWith(error), qPrintable(result.err));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

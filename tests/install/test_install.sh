@@ -30,9 +30,12 @@ for file in "$private/bubble/style.css" "$private/bubble/bb1_01.png" "$private/l
     "$private/help/index.html" "$usr/share/doc/parlowick/copyright" "$usr/share/doc/parlowick/changelog.gz" \
     "$usr/share/applications/org.parlowick.Parlowick.desktop" \
     "$usr/share/metainfo/org.parlowick.Parlowick.metainfo.xml" \
-    "$usr/share/bash-completion/completions/parlowick-cli"; do
+    "$usr/share/bash-completion/completions/parlowick-cli" "$usr/lib/systemd/user/parlowick-auto@.service"; do
     [ -f "$file" ] || fail "missing ${file#"$root"}"
 done
+# The automatic backup's user unit runs the installed command line's auto for its instance.
+grep -qx 'ExecStart=parlowick-cli auto %I' "$usr/lib/systemd/user/parlowick-auto@.service" ||
+    fail "the user unit does not run parlowick-cli auto"
 for size in 16 22 24 32 48 64 128 256; do
     icon="$usr/share/icons/hicolor/${size}x${size}/apps/parlowick.png"
     [ -f "$icon" ] || fail "missing icon $size"

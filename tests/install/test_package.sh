@@ -27,7 +27,7 @@ for path in ./usr/bin/parlowick ./usr/bin/parlowick-cli ./usr/lib/parlowick/parl
     ./usr/lib/parlowick/libcsvimporter.so ./usr/lib/parlowick/bubble/style.css ./usr/lib/parlowick/help/index.html \
     ./usr/share/applications/org.parlowick.Parlowick.desktop ./usr/share/man/man1/parlowick-cli.1.gz \
     ./usr/share/doc/parlowick/copyright ./usr/share/doc/parlowick/changelog.gz \
-    ./usr/share/icons/hicolor/256x256/apps/parlowick.png; do
+    ./usr/share/icons/hicolor/256x256/apps/parlowick.png ./usr/lib/systemd/user/parlowick-auto@.service; do
     grep -q " $path\( ->\|$\)" <<<"$contents" || fail "the package lacks $path"
 done
 # Every dependency resolves from this system's package lists (a simulated install).

@@ -4,6 +4,7 @@
 #include "AdbBridge.h"
 #include "BubblePrintRenderer.h"
 #include "CSVImporter.h"
+#include "CliAuto.h"
 #include "CliMessages.h"
 #include "CliProgress.h"
 #include "CliText.h"
@@ -40,6 +41,7 @@
 namespace CliCommands {
 
 std::atomic_bool interrupted {false};
+std::atomic_bool terminated {false};
 
 namespace {
 
@@ -93,6 +95,9 @@ QByteArray usageText()
         + QByteArrayLiteral(" --out PATH [--conversation KEY]...\n"
                             "  parlowick-cli import ACCOUNT FILE.csv|FILE.xml [--other] [--dry-run]\n"
                             "  parlowick-cli search ACCOUNT QUERY [--json] [--limit N]\n"
+                            "  parlowick-cli auto ACCOUNT [--wifi HOST | --usb SERIAL] [--every DURATION] "
+                            "[--watch FOLDER [--other]]...\n"
+                            "  parlowick-cli history ACCOUNT [--json] [--limit N]\n"
                             "Every command takes --verbose: the toolkit's own notices and debug output too.\n");
 }
 
@@ -529,7 +534,7 @@ int searchMessages(const QCommandLineParser &options, const QString &account)
     return 0;
 }
 
-int dispatch(const QCommandLineParser &options)
+int dispatch(const QStringList &arguments, const QCommandLineParser &options)
 {
     const QStringList positional = options.positionalArguments();
     const QString command = positional.value(0);
@@ -559,6 +564,14 @@ int dispatch(const QCommandLineParser &options)
         return importMessages(options, account);
     if (command == QLatin1String("search"))
         return searchMessages(options, account);
+    if (command == QLatin1String("auto") || command == QLatin1String("history")) {
+        try {
+            return command == QLatin1String("auto") ? CliAuto::runAuto(arguments, options, account)
+                                                    : CliAuto::printHistory(options, account);
+        } catch (const std::invalid_argument &e) {
+            throw UsageError(e.what());
+        }
+    }
     return usageError(QStringLiteral("Unknown command: %1").arg(command));
 }
 
@@ -582,7 +595,14 @@ int run(const QStringList &arguments)
             QStringLiteral("PATH")},
         {QStringLiteral("other"), QStringLiteral("The file comes from another phone: read it through the importer.")},
         {QStringLiteral("dry-run"), QStringLiteral("Only read the file and say what it holds.")},
-        {QStringLiteral("limit"), QStringLiteral("Show at most this many found messages (100)."), QStringLiteral("N")},
+        {QStringLiteral("limit"), QStringLiteral("Show at most this many found messages (100) or runs."),
+            QStringLiteral("N")},
+        {QStringLiteral("every"), QStringLiteral("How often auto looks for the phone: 90s, 30m, 2h (30m)."),
+            QStringLiteral("DURATION")},
+        {QStringLiteral("watch"),
+            QStringLiteral("A folder auto imports new backup files from (repeatable; --other after it for another "
+                           "phone's CSV files)."),
+            QStringLiteral("FOLDER")},
         {QStringLiteral("verbose"), QStringLiteral("Show the toolkit's own notices and debug output too.")},
     });
     // For the shell's completion, which offers the formats this program knows.
@@ -607,7 +627,7 @@ int run(const QStringList &arguments)
         return 0;
     }
     try {
-        return dispatch(options);
+        return dispatch(arguments, options);
     } catch (const UsageError &e) {
         return usageError(QString::fromUtf8(e.what()));
     } catch (const JobCancelled &) {

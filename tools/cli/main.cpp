@@ -24,6 +24,9 @@ int main(int argc, char *argv[])
     initParlowickResources();
     Catalogue::install(app);
     std::signal(SIGINT, [](int) { CliCommands::interrupted = true; });
-    std::signal(SIGTERM, [](int) { CliCommands::interrupted = true; });
+    std::signal(SIGTERM, [](int) {
+        CliCommands::terminated = true;
+        CliCommands::interrupted = true;
+    });
     return CliCommands::run(QGuiApplication::arguments());
 }
