@@ -180,7 +180,10 @@ void cycles(int count, const QString &home)
         failed += run.succeeded() ? 0 : 1;
     });
     backup.start();
-    waitFor([&] { return runs == 1; }, 10000);
+    if (!waitFor([&] { return runs == 1; }, 10000)) {
+        std::printf("the phone's first backup did not end within 10 s\n");
+        return;
+    }
     long rssAt100 = 0;
     int filesAt100 = 0;
     QElapsedTimer clock;
@@ -190,7 +193,7 @@ void cycles(int count, const QString &home)
         startPhone(phone, address);
         backup.backUpNow();
         if (!waitFor([&] { return runs == i + 1; }, 10000)) {
-            std::printf("cycle %d: no run within 10 s\n", i);
+            std::printf("cycle %d: no run within 10 s (%d runs)\n", i, runs);
             return;
         }
         if (i == 100) {
