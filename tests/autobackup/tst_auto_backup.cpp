@@ -5,6 +5,7 @@
 #include "Accounts.h"
 #include "AutoBackup.h"
 #include "AutoHistory.h"
+#include "FakeAdb.h"
 #include "MmsDB.h"
 #include "PhoneGenerator.h"
 #include "TestAccount.h"
@@ -51,6 +52,7 @@ private slots:
     void phoneDroppingMidBackupKeepsNothingAndIsRetried();
     void folderFilesAreImportedOnceWhenComplete();
     void busyAccountWaitsForTheNextChance();
+    void phoneOnTheCableIsTriedWhenAdbListsItReady();
 
 private:
     void usePhone(int sms);
@@ -250,6 +252,35 @@ void AutoBackupTest::busyAccountWaitsForTheNextChance()
     for (const AutoRunRecord &run : std::as_const(m_runs))
         QVERIFY2(run.succeeded(), qPrintable(run.describe()));
     QCOMPARE(storedMessages(), 15);
+}
+
+void AutoBackupTest::phoneOnTheCableIsTriedWhenAdbListsItReady()
+{
+    // adb lists the phone unauthorised, then ready, and keeps watching; the forward works,
+    // but no service answers behind it (the phone's app is not running).
+    FakeAdb adb;
+    adb.finishWith("if [ \"$1\" = track-devices ]; then\n"
+                   "  printf '0019R58M12ABCDE\\tunauthorized\\n'; sleep 0.3\n"
+                   "  printf '0013R58M12ABCDE\\tdevice\\n'; exec sleep 30\n"
+                   "fi\n");
+    AutoSettings settings;
+    settings.enabled = true;
+    settings.usbSerial = QStringLiteral("R58M12ABCDE");
+    const std::unique_ptr<AutoBackup> backup = startBackup(settings);
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_runs.size(), 1, kWaitMs);
+    QCOMPARE(m_runs.first().trigger, AutoRunRecord::Trigger::Usb);
+    QCOMPARE(m_runs.first().target, QStringLiteral("R58M12ABCDE"));
+    QVERIFY(!m_runs.first().reached);
+    bool forwarded = false;
+    for (const QStringList &run : adb.runs())
+        forwarded
+            = forwarded || (run.contains(QStringLiteral("R58M12ABCDE")) && run.contains(QStringLiteral("forward")));
+    QVERIFY(forwarded);
+    // Once per appearance, not again while it stays listed.
+    QTest::qWait(1000);
+    QCOMPARE(m_runs.size(), 1);
+    backup->stop();
 }
 
 QTEST_GUILESS_MAIN(AutoBackupTest)
