@@ -68,7 +68,8 @@ struct AutoBackup::Private
     QTimer busyRetry;
     std::unique_ptr<FolderWatch> folders;
     ImportedFiles imported;
-    BackOff backOff;
+    BackOff backOff; // phone runs
+    BackOff fileBackOff; // imports the store could not take
 
     std::deque<Job> queue;
     QThread *worker = nullptr; // the running job's thread
@@ -92,6 +93,8 @@ struct AutoBackup::Private
     bool isQueued(Job::Kind kind, const QString &target) const;
     void startNext();
     void finished();
+    void fileJobEnded(const Job &job);
+    void phoneJobEnded(const Job &job);
     void record(const AutoRunRecord &record);
     void notice(const QString &text);
 };
@@ -405,62 +408,79 @@ void AutoBackup::Private::finished()
     delete worker;
     worker = nullptr;
     const std::shared_ptr<Job> job = std::move(running);
-
-    if (job->kind == Job::Kind::File) {
-        const QFileInfo info(job->target);
-        if (job->sameContent) {
-            imported.markImported(job->target, info.size(), info.lastModified(), job->sha256);
-        } else if (job->result.outcome == AutoRunner::Outcome::Busy) {
-            folders->offerAgain(job->target);
-        } else if (job->result.outcome == AutoRunner::Outcome::Done) {
-            if (job->result.record.succeeded())
-                imported.markImported(job->target, info.size(), info.lastModified(), job->sha256);
-            else
-                imported.markFailed(job->target, info.size(), info.lastModified());
-            record(job->result.record);
-        }
-        try {
-            imported.save(folder);
-        } catch (const std::exception &e) {
-            notice(QStringLiteral("cannot remember the imported files: %1").arg(QString::fromUtf8(e.what())));
-        }
-    } else {
-        // Said once per change: a phone that stays away is not a line per probe.
-        if (job->onlyIfDue && wifi && wifi->probed(now(), job->answered) && !job->answered) {
-            AutoRunRecord silent;
-            silent.time = QDateTime::currentDateTimeUtc();
-            silent.trigger = AutoRunRecord::Trigger::Wifi;
-            silent.target = job->target;
-            record(silent);
-        }
-        if (job->ran) {
-            if (job->result.outcome == AutoRunner::Outcome::Busy) {
-                if (!busyNoticed)
-                    notice(QStringLiteral("%1: the account is being updated elsewhere; trying again later")
-                               .arg(job->target));
-                busyNoticed = true;
-                busyRetry.start(timing.busyRetryMs);
-            } else if (job->result.outcome == AutoRunner::Outcome::Done) {
-                busyNoticed = false;
-                const AutoRunRecord &run = job->result.record;
-                if (run.succeeded()) {
-                    backOff.succeeded();
-                    lastBackup = run.time;
-                    lastBackupAdded = run.added;
-                    record(run);
-                } else if (run.reached) {
-                    backOff.failed(now());
-                    record(run);
-                } else if (!job->onlyIfDue) {
-                    record(run); // a phone that was asked for and did not answer
-                }
-            }
-        }
-        if (job->onlyIfDue)
-            armPhoneTimer();
-    }
+    if (job->kind == Job::Kind::File)
+        fileJobEnded(*job);
+    else
+        phoneJobEnded(*job);
     emit q->stateChanged();
     startNext();
+}
+
+void AutoBackup::Private::fileJobEnded(const Job &job)
+{
+    const QFileInfo info(job.target);
+    const AutoRunRecord &run = job.result.record;
+    if (job.sameContent) {
+        imported.markImported(job.target, info.size(), info.lastModified(), job.sha256);
+    } else if (job.result.outcome == AutoRunner::Outcome::Busy) {
+        folders->offerAgain(job.target);
+    } else if (job.result.outcome == AutoRunner::Outcome::Done && run.succeeded()) {
+        fileBackOff.succeeded();
+        imported.markImported(job.target, info.size(), info.lastModified(), job.sha256);
+        record(run);
+    } else if (job.result.outcome == AutoRunner::Outcome::Done && job.result.storeFailed) {
+        // Not the file's fault (a full disk): tried again later, said once until a file goes in.
+        if (fileBackOff.failures() == 0)
+            record(run);
+        fileBackOff.failed(now());
+        const int wait = int(qMax<qint64>(timing.busyRetryMs, BackOff::delayMs(fileBackOff.failures())));
+        QTimer::singleShot(wait, q, [this, path = job.target] {
+            if (folders)
+                folders->offerAgain(path);
+        });
+    } else if (job.result.outcome == AutoRunner::Outcome::Done) {
+        imported.markFailed(job.target, info.size(), info.lastModified());
+        record(run);
+    }
+    try {
+        imported.save(folder);
+    } catch (const std::exception &e) {
+        notice(QStringLiteral("cannot remember the imported files: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+void AutoBackup::Private::phoneJobEnded(const Job &job)
+{
+    // Said once per change: a phone that stays away is not a line per probe.
+    if (job.onlyIfDue && wifi && wifi->probed(now(), job.answered) && !job.answered) {
+        AutoRunRecord silent;
+        silent.time = QDateTime::currentDateTimeUtc();
+        silent.trigger = AutoRunRecord::Trigger::Wifi;
+        silent.target = job.target;
+        record(silent);
+    }
+    const AutoRunRecord &run = job.result.record;
+    if (job.ran && job.result.outcome == AutoRunner::Outcome::Busy) {
+        if (!busyNoticed)
+            notice(QStringLiteral("%1: the account is being updated elsewhere; trying again later").arg(job.target));
+        busyNoticed = true;
+        busyRetry.start(timing.busyRetryMs);
+    } else if (job.ran && job.result.outcome == AutoRunner::Outcome::Done) {
+        busyNoticed = false;
+        if (run.succeeded()) {
+            backOff.succeeded();
+            lastBackup = run.time;
+            lastBackupAdded = run.added;
+            record(run);
+        } else if (run.reached) {
+            backOff.failed(now());
+            record(run);
+        } else if (!job.onlyIfDue) {
+            record(run); // a phone that was asked for and did not answer
+        }
+    }
+    if (job.onlyIfDue)
+        armPhoneTimer();
 }
 
 void AutoBackup::Private::record(const AutoRunRecord &run)

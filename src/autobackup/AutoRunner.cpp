@@ -200,6 +200,7 @@ Result fileMessages(Result result, const QList<SMSInfo> &messages, const std::at
     case Ending::Cancelled:
         return cancelledResult(result);
     case Ending::Failed:
+        result.storeFailed = true;
         return failure(result, receiver.error());
     case Ending::Succeeded:
         break;

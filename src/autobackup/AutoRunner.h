@@ -20,6 +20,9 @@ struct Result
 {
     Outcome outcome = Outcome::Done;
     AutoRunRecord record; // meaningful for Done
+    // The file was read, but filing its messages failed (a full disk, a store that cannot be
+    // written): not the file's fault, so it is worth trying again once that is mended.
+    bool storeFailed = false;
 };
 
 // True when the phone's service at host (the adb forward's 127.0.0.1 for USB) answers the

@@ -5,6 +5,7 @@
 #include "Accounts.h"
 #include "AutoBackup.h"
 #include "AutoHistory.h"
+#include "FailDevice.h"
 #include "FakeAdb.h"
 #include "MmsDB.h"
 #include "PhoneGenerator.h"
@@ -53,10 +54,11 @@ private slots:
     void folderFilesAreImportedOnceWhenComplete();
     void busyAccountWaitsForTheNextChance();
     void phoneOnTheCableIsTriedWhenAdbListsItReady();
+    void fullDiskDuringAnImportIsTriedAgainWhenThereIsRoom();
 
 private:
     void usePhone(int sms);
-    std::unique_ptr<AutoBackup> startBackup(const AutoSettings &settings);
+    std::unique_ptr<AutoBackup> startBackup(const AutoSettings &settings, int retryMs = 300);
     AutoSettings wifiSettings() const;
     AutoSettings folderSettings() const;
     int storedMessages() const { return int(Accounts::currentStore()->querySMS({}).size()); }
@@ -95,11 +97,11 @@ void AutoBackupTest::usePhone(int sms)
     m_phone->setStore(store);
 }
 
-std::unique_ptr<AutoBackup> AutoBackupTest::startBackup(const AutoSettings &settings)
+std::unique_ptr<AutoBackup> AutoBackupTest::startBackup(const AutoSettings &settings, int retryMs)
 {
-    auto backup = std::make_unique<AutoBackup>(m_account->store()->folder(), settings);
+    auto backup = std::make_unique<AutoBackup>(Accounts::currentStore()->folder(), settings);
     AutoBackup::Timing timing;
-    timing.busyRetryMs = 300;
+    timing.busyRetryMs = retryMs;
     timing.folderRescanMs = 300;
     backup->setTiming(timing);
     connect(backup.get(), &AutoBackup::runFinished, this, [this](const AutoRunRecord &run) { m_runs.append(run); });
@@ -280,6 +282,36 @@ void AutoBackupTest::phoneOnTheCableIsTriedWhenAdbListsItReady()
     // Once per appearance, not again while it stays listed.
     QTest::qWait(1000);
     QCOMPARE(m_runs.size(), 1);
+    backup->stop();
+}
+
+void AutoBackupTest::fullDiskDuringAnImportIsTriedAgainWhenThereIsRoom()
+{
+    SmallDisk disk(4 * 1024 * 1024);
+    if (!disk.isUsable())
+        QSKIP(qPrintable(disk.skipReason()));
+    auto store = std::make_shared<MmsDB>(QDir(disk.filePath(QStringLiteral("account"))));
+    store->createFromTemplate();
+    store->open();
+    Accounts::setCurrentStore(store);
+    const auto closeStore = qScopeGuard([] { Accounts::setCurrentStore(nullptr); });
+    const AutoSettings settings = folderSettings();
+    // Long enough a wait for the test to make room before the second try.
+    const std::unique_ptr<AutoBackup> backup = startBackup(settings, 3000);
+
+    QVERIFY(disk.fill(64 * 1024));
+    QByteArray xml = sbrXml(3000);
+    xml.replace("body=\"Message", QByteArray("body=\"" + QByteArray(300, 'x') + " Message"));
+    TestFiles::writeFile(settings.folders.first().path + QStringLiteral("/big.xml"), xml);
+    QTRY_COMPARE_WITH_TIMEOUT(m_runs.size(), 1, kWaitMs);
+    QVERIFY(m_runs.first().reached);
+    QVERIFY2(!m_runs.first().error.isEmpty(), qPrintable(m_runs.first().describe()));
+    QCOMPARE(storedMessages(), 0);
+
+    QVERIFY(QFile::remove(disk.filePath(QStringLiteral(".filler"))));
+    QTRY_COMPARE_WITH_TIMEOUT(m_runs.size(), 2, kWaitMs);
+    QVERIFY2(m_runs.last().succeeded(), qPrintable(m_runs.last().describe()));
+    QCOMPARE(storedMessages(), 3000);
     backup->stop();
 }
 
