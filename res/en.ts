@@ -897,6 +897,33 @@
     </message>
 </context>
 <context>
+    <name>AutoBackup</name>
+    <message>
+        <source>Automatic backup paused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Importing %1…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backing up the phone…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last automatic run failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last backup %1, %2 new</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting for the phone</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>AutoBackupForm</name>
     <message>
         <source>Automatic Backup</source>
