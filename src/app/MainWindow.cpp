@@ -3,6 +3,9 @@
 #include "AboutForm.h"
 #include "Accounts.h"
 #include "ArchiveSearchForm.h"
+#include "AutoBackup.h"
+#include "AutoBackupForm.h"
+#include "AutoBackupTray.h"
 #include "BubbleViewMgr.h"
 #include "Catalogue.h"
 #include "ConnectionForm.h"
@@ -30,9 +33,12 @@
 #include "SyncRestoreThread.h"
 #include "ui_MainWindow.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QWebEnginePage>
 
 #include <utility>
@@ -56,6 +62,7 @@ MainWindow::MainWindow(QWidget *parent)
     , bubbleViewMgr(new BubbleViewMgr(this))
     , searchArea(new SearchArea(this))
     , listener(std::make_unique<SyncListenSMSThread>())
+    , m_tray(new AutoBackupTray(this, this))
 {
     ui->setupUi(this);
     setUpViews();
@@ -63,9 +70,14 @@ MainWindow::MainWindow(QWidget *parent)
     createMenus();
     refreshConversationList();
     ui->listContacts->setFocus();
+    connect(m_tray, &AutoBackupTray::quitRequested, this, &MainWindow::quitProgram);
+    startAutoBackup();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    stopAutoBackup();
+}
 
 void MainWindow::setUpViews()
 {
@@ -121,6 +133,7 @@ void MainWindow::createMenus()
     QAction *search = addCommand("actionSearch", tr("Search"), "search.png");
     QAction *compose = addCommand("actionComposeMsg", tr("Compose message"), "compose.png");
     QAction *connection = addCommand("actionConnection", tr("Connection"), nullptr);
+    QAction *autoBackup = addCommand("actionAutoBackup", tr("Automatic Backup…"), nullptr);
     QAction *openFolder = addCommand("actionOpenLocalDataBaseFolder", tr("IDS_OPEN_LOCAL_DB_FOLDER"), nullptr);
     QAction *exit = addCommand("actionExit", tr("Exit"), "exit.png");
     QAction *howTo = addCommand("actionHowToUse", tr("How to use"), "help.png");
@@ -137,10 +150,11 @@ void MainWindow::createMenus()
     connect(backup, &QAction::triggered, this, &MainWindow::miSyncFromAndroid);
     connect(restore, &QAction::triggered, this, &MainWindow::miSyncToAndroid);
     connect(connection, &QAction::triggered, this, &MainWindow::miConnection);
+    connect(autoBackup, &QAction::triggered, this, &MainWindow::miAutoBackup);
     search->setShortcut(QKeySequence(QStringLiteral("Ctrl+F")));
     connect(search, &QAction::triggered, this, &MainWindow::miSearch);
     connect(openFolder, &QAction::triggered, this, &MainWindow::miOpenLocalDataBaseFolder);
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(exit, &QAction::triggered, this, &MainWindow::quitProgram);
     connect(howTo, &QAction::triggered, this, &MainWindow::miHowToUse);
     connect(homePage, &QAction::triggered, this, &MainWindow::miHomePage);
     connect(contactUs, &QAction::triggered, this, &MainWindow::miContactUs);
@@ -152,7 +166,7 @@ void MainWindow::createMenus()
     sync->addActions({backup, restore, fromOther});
     menu->addActions({search, compose});
     menu->addSeparator();
-    menu->addActions({connection, openFolder, exit});
+    menu->addActions({connection, autoBackup, openFolder, exit});
     ui->menuBar->addMenu(tr("Help"))->addActions({howTo, homePage, contactUs});
     ui->menuBar->addMenu(tr("About"))->addAction(about);
 
@@ -587,6 +601,13 @@ void MainWindow::backupFromPhone()
     m_backupRunning = true;
     form.run(worker, [this] { refreshConversationList(); });
     m_backupRunning = false;
+    fileHeldBackArrivals();
+}
+
+void MainWindow::fileHeldBackArrivals()
+{
+    if (m_backupRunning || (m_autoBackup && m_autoBackup->isBusy()))
+        return;
     const QList<SMSInfo> arrived = std::exchange(m_arrivedDuringBackup, {});
     for (const SMSInfo &sms : arrived)
         onReceivedSMS(sms);
@@ -630,7 +651,8 @@ void MainWindow::miSMSRestore()
 
 void MainWindow::onReceivedSMS(const SMSInfo &sms)
 {
-    if (m_backupRunning) {
+    // An automatic run writes in one transaction on the same store, as the user's backup does.
+    if (m_backupRunning || (m_autoBackup && m_autoBackup->isBusy())) {
         m_arrivedDuringBackup.append(sms);
         return;
     }
@@ -699,6 +721,102 @@ void MainWindow::onListenSMSerrorOccurred(const QString &text)
     MessageBoxes::showCritical(tr("IDS_ERROR_OCCURRED_WHEN_LISTENING_SMS_%1").arg(text));
     if (MessageBoxes::askYesNo(tr("IDS_ASK_RESTART_SYNCLISTENSMSTHREAD")))
         listener->restart();
+}
+
+void MainWindow::miAutoBackup()
+{
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    if (!store)
+        return;
+    AutoBackupForm form(store->folder(), this);
+    m_autoBackupForm = &form;
+    const bool saved = form.exec() == QDialog::Accepted;
+    m_autoBackupForm = nullptr;
+    if (!saved)
+        return;
+    const AutoSettings now = AutoSettings::load(store->folder());
+    const bool changed = now.enabled != m_autoSettings.enabled || now.usbSerial != m_autoSettings.usbSerial
+        || now.wifiHost != m_autoSettings.wifiHost || now.intervalSeconds != m_autoSettings.intervalSeconds
+        || now.folders != m_autoSettings.folders;
+    // A run in progress is left to end unless what it runs for changed.
+    if (changed)
+        startAutoBackup();
+    else
+        updateTray();
+}
+
+void MainWindow::startAutoBackup()
+{
+    stopAutoBackup();
+    const std::shared_ptr<MmsDB> store = Accounts::currentStore();
+    m_autoSettings = store ? AutoSettings::load(store->folder()) : AutoSettings();
+    if (store && m_autoSettings.enabled && m_autoSettings.hasTrigger()) {
+        m_autoBackup = std::make_unique<AutoBackup>(store->folder(), m_autoSettings);
+        connect(m_autoBackup.get(), &AutoBackup::runFinished, this, &MainWindow::onAutoRunFinished);
+        // Messages that arrived during a run are filed once it has ended.
+        connect(m_autoBackup.get(), &AutoBackup::stateChanged, this, &MainWindow::fileHeldBackArrivals);
+        m_autoBackup->start();
+    }
+    m_tray->setEngine(m_autoBackup.get(), m_autoSettings.hasPhone());
+    updateTray();
+    fileHeldBackArrivals();
+}
+
+void MainWindow::stopAutoBackup()
+{
+    if (!m_autoBackup)
+        return;
+    m_tray->setEngine(nullptr, false);
+    // Stopped, it is not waited for any more: whatever is held back waits for the next start.
+    m_autoBackup->disconnect(this);
+    m_autoBackup->stop();
+    m_autoBackup.reset();
+}
+
+void MainWindow::updateTray()
+{
+    const bool keep = AutoBackupTray::keepsRunning();
+    m_keepsRunningInTray = keep && AutoBackupTray::isAvailable();
+    m_tray->setWanted(keep || m_autoBackup);
+    // Hidden in the notification area the window is not closed for good: only Quit ends the program.
+    QApplication::setQuitOnLastWindowClosed(!m_keepsRunningInTray);
+}
+
+void MainWindow::onAutoRunFinished(const AutoRunRecord &record)
+{
+    if (m_autoBackupForm)
+        m_autoBackupForm->showHistory();
+    if (record.added <= 0)
+        return;
+    // Shown as after a backup the user ran, the selection and current message kept, and the
+    // lists left where they were scrolled when nothing holds them there.
+    const int conversationsScroll = ui->listContacts->verticalScrollBar()->value();
+    const int messagesScroll = ui->listSMS->verticalScrollBar()->value();
+    const bool hadCurrentMessage = ui->listSMS->currentIndex().isValid();
+    refreshConversationList();
+    ui->listContacts->verticalScrollBar()->setValue(conversationsScroll);
+    if (!hadCurrentMessage)
+        ui->listSMS->verticalScrollBar()->setValue(messagesScroll);
+}
+
+void MainWindow::quitProgram()
+{
+    m_quitting = true;
+    stopAutoBackup();
+    close();
+    // Needed when the window was already hidden in the notification area.
+    QCoreApplication::quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_quitting && m_keepsRunningInTray) {
+        // The automatic backup goes on; the notification area's Open brings the window back.
+        hide();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

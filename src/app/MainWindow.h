@@ -1,10 +1,12 @@
 #pragma once
 
+#include "AutoSettings.h"
 #include "SMSInfo.h"
 #include "SearchText.h"
 
 #include <QItemSelection>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -14,6 +16,10 @@ namespace Ui {
 class MainWindow;
 }
 class ArchiveSearchForm;
+class AutoBackup;
+class AutoBackupForm;
+class AutoBackupTray;
+struct AutoRunRecord;
 class BubbleViewMgr;
 class MmsDB;
 class ItemModelContacts;
@@ -43,6 +49,16 @@ public:
     // Shows the conversation with the message selected in the list and in the bubbles,
     // the words marked.
     void showMessage(const QString &conversation, int rowid, const QList<SearchText::Word> &words);
+
+    // (Re)starts the open account's automatic backup as its settings say: none while they
+    // are off or name nothing to back up.
+    void startAutoBackup();
+    // The running automatic backup; none while it is off.
+    AutoBackup *autoBackup() const { return m_autoBackup.get(); }
+    // Closing the window hides it in the notification area, the automatic backup going on.
+    bool keepsRunningInTray() const { return m_keepsRunningInTray; }
+    // Ends the program, the window hidden in the notification area or not.
+    void quitProgram();
 
     // The one main window, once start-up has built it.
     static MainWindow *instance();
@@ -83,9 +99,11 @@ private slots:
     void miThreadChat();
     void miComposeMsg();
     void onListenSMSerrorOccurred(const QString &text);
+    void miAutoBackup();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void setUpViews();
@@ -122,6 +140,13 @@ private:
     // Runs work on the open store; a failure is shown in the error dialog and gives false.
     bool withStore(const std::function<void(MmsDB &)> &work);
     void deleteConversations(MmsDB &store, const QStringList &keys);
+    // After an automatic run: the new messages shown as after a backup the user ran.
+    void onAutoRunFinished(const AutoRunRecord &record);
+    // Files the messages that arrived during a backup or an automatic run, once none runs.
+    void fileHeldBackArrivals();
+    void stopAutoBackup();
+    // Shows the notification area's icon while it is wanted, and decides what closing does.
+    void updateTray();
 
     std::unique_ptr<Ui::MainWindow> ui;
     ItemModelContacts *contactsModel;
@@ -134,7 +159,16 @@ private:
     QStringList m_shownKeys;
     // The process's incoming-message listener lives as long as the window.
     std::unique_ptr<SyncListenSMSThread> listener;
-    // Messages that arrived while a backup ran, filed when it has ended.
+    // Messages that arrived while a backup or an automatic run wrote, filed when it has ended.
     bool m_backupRunning = false;
     QList<SMSInfo> m_arrivedDuringBackup;
+    AutoBackupTray *m_tray;
+    std::unique_ptr<AutoBackup> m_autoBackup;
+    // What the running automatic backup was started with.
+    AutoSettings m_autoSettings;
+    bool m_keepsRunningInTray = false;
+    // Set by quitProgram: closing ends the program even when it is kept in the notification area.
+    bool m_quitting = false;
+    // The open settings dialog, whose history follows the runs.
+    QPointer<AutoBackupForm> m_autoBackupForm;
 };
