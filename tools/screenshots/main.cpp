@@ -7,6 +7,8 @@
 
 #include "Accounts.h"
 #include "ArchiveSearchForm.h"
+#include "AutoBackup.h"
+#include "AutoBackupForm.h"
 #include "BubbleViewMgr.h"
 #include "CSVPreviewForm.h"
 #include "Catalogue.h"
@@ -155,6 +157,28 @@ int main(int argc, char *argv[])
             failures += !save(chat, out.filePath(QStringLiteral("chat.png")));
             chat->close();
         }
+    }
+
+    {
+        // The account's automatic backup of the demo phone, run once for the dialog's history.
+        AutoSettings settings;
+        settings.enabled = true;
+        settings.wifiHost = phone;
+        // Folders of a made-up user, as in the other windows; the engine finds them missing.
+        settings.folders
+            = {{QStringLiteral("/home/leila/Phone backups"), false}, {QStringLiteral("/home/leila/Old phone"), true}};
+        settings.save(Accounts::currentStore()->folder());
+        window.startAutoBackup();
+        if (AutoBackup *backup = window.autoBackup()) {
+            QEventLoop loop;
+            QObject::connect(backup, &AutoBackup::runFinished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+            backup->backUpNow();
+            loop.exec();
+        }
+        AutoBackupForm form(Accounts::currentStore()->folder(), &window);
+        form.show();
+        failures += !save(&form, out.filePath(QStringLiteral("auto-backup.png")));
     }
 
     {
