@@ -144,7 +144,7 @@ void AutoBackupTest::phoneThatComesAndGoes()
     QTRY_COMPARE_WITH_TIMEOUT(m_runs.size(), 2, kWaitMs);
     QVERIFY(!m_runs.last().reached);
     QVERIFY(m_runs.last().describe().endsWith(QStringLiteral(": no answer")));
-    QTest::qWait(3500); // three more greetings at the one-second interval
+    QTest::qWait(2500); // two more greetings at the one-second interval
     QCOMPARE(m_runs.size(), 2);
 
     // Back with more: only what is new is added.
@@ -215,7 +215,7 @@ void AutoBackupTest::folderFilesAreImportedOnceWhenComplete()
     QVERIFY(m_runs.last().reached);
     QVERIFY(!m_runs.last().error.isEmpty());
     QVERIFY(m_runs.last().target.endsWith(QStringLiteral("notes.csv")));
-    QTest::qWait(1500); // several rescans
+    QTest::qWait(1000); // three rescans
     QCOMPARE(m_runs.size(), 2);
     QCOMPARE(storedMessages(), 12);
 
@@ -228,7 +228,7 @@ void AutoBackupTest::folderFilesAreImportedOnceWhenComplete()
     // Remembered across runs of the program: a new engine reads nothing again.
     backup->stop();
     const std::unique_ptr<AutoBackup> again = startBackup(settings);
-    QTest::qWait(3000);
+    QTest::qWait(2500); // past the files' two steady seconds
     QCOMPARE(m_runs.size(), 3);
 }
 
@@ -245,7 +245,7 @@ void AutoBackupTest::busyAccountWaitsForTheNextChance()
 
     // Said once, nothing recorded, nothing filed while someone else holds the account.
     QTRY_VERIFY_WITH_TIMEOUT(!m_notices.isEmpty(), kWaitMs);
-    QTest::qWait(3000);
+    QTest::qWait(2500); // past the file's two steady seconds and several retries
     QCOMPARE(m_notices.size(), 1);
     QVERIFY(m_runs.isEmpty());
 
