@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QPushButton>
+#include <QStyle>
 
 #include <algorithm>
 #include <stdexcept>
@@ -167,8 +168,9 @@ void AutoBackupForm::showHistory()
     m_ui->lwHistory->clear();
     for (auto run = runs.crbegin(); run != runs.crend(); ++run) {
         auto *item = new QListWidgetItem(run->describe(), m_ui->lwHistory);
-        if (!run->succeeded())
-            item->setForeground(palette().color(QPalette::Disabled, QPalette::WindowText));
+        // A phone found away is no failure; a failed run stands out.
+        if (AutoBackupTray::isFailure(*run))
+            item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     }
     m_ui->lwHistory->setVisible(!runs.isEmpty());
     m_ui->lbNoHistory->setVisible(runs.isEmpty());

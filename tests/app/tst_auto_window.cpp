@@ -401,6 +401,8 @@ void AutoWindowTest::historyShowsTheNewestRunsFirst()
     form.showHistory();
     QCOMPARE(list->count(), AutoBackupForm::kHistoryRuns);
     QCOMPARE(list->item(0)->text(), failed.describe());
+    QVERIFY(!list->item(0)->icon().isNull());
+    QVERIFY(list->item(1)->icon().isNull());
 }
 
 void AutoWindowTest::trayChoiceNeedsANotificationArea()
@@ -738,6 +740,13 @@ void AutoWindowTest::importedMessagesShowWithoutLosingTheSelection()
         QVERIFY(QMetaObject::invokeMethod(&window, "onReceivedSMS", Q_ARG(SMSInfo, sms)));
         listedOnArrival = rowOf(QStringLiteral("Dave(5550400400)"));
     });
+    // What the window shows as the run ends, before anything else changes it.
+    bool carolListedAtRunEnd = false;
+    QString currentAtRunEnd;
+    connect(window.autoBackup(), &AutoBackup::runFinished, this, [&] {
+        carolListedAtRunEnd = rowOf(QStringLiteral("Carol(5550300300)")) >= 0;
+        currentAtRunEnd = messages->currentIndex().siblingAtColumn(4).data().toString();
+    });
     QSignalSpy finished(window.autoBackup(), &AutoBackup::runFinished);
     TestFiles::writeFile(inbox.filePath(QStringLiteral("sms-20261207.xml")), backupWithOneMessage());
     QVERIFY(finished.wait(kWaitMs));
@@ -746,7 +755,8 @@ void AutoWindowTest::importedMessagesShowWithoutLosingTheSelection()
     QTRY_VERIFY2_WITH_TIMEOUT(rowOf(QStringLiteral("Dave(5550400400)")) >= 0,
         qPrintable(m_account->boxes().texts().join(QLatin1Char('\n'))), kWaitMs);
     // Carol's conversation is listed; Bob's stays selected and shown, its message current.
-    QVERIFY(rowOf(QStringLiteral("Carol(5550300300)")) >= 0);
+    QVERIFY(carolListedAtRunEnd);
+    QCOMPARE(currentAtRunEnd, QStringLiteral("ok"));
     const QModelIndexList selected = contacts->selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected.first().data().toString(), QStringLiteral("Bob(5550200200)"));
