@@ -261,7 +261,9 @@ protected:
             m_at = 0;
         }
         const qint64 size = qMin(maxSize, m_text.size() - m_at);
-        std::memcpy(data, m_text.constData() + m_at, size_t(size));
+        // A read of nothing may come with no buffer at all, which memcpy must never be given.
+        if (size > 0)
+            std::memcpy(data, m_text.constData() + m_at, size_t(size));
         m_at += size;
         return size;
     }
