@@ -12,8 +12,11 @@
 #
 # PARLOWICK_PAUSE_SCALE=0 cuts the pauses a real phone's service needs, in the test and in
 # every program it starts; a test that wants them takes the variable out.
+# UBSAN_OPTIONS: in a sanitizer build (PARLOWICK_ASAN) undefined behaviour stops the test
+# with a stack instead of only printing a line in a test that still passes.
 set(PARLOWICK_TEST_ENVIRONMENT
-    "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;QTWEBENGINE_DISABLE_SANDBOX=1;PARLOWICK_PAUSE_SCALE=0")
+    "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;QTWEBENGINE_DISABLE_SANDBOX=1;PARLOWICK_PAUSE_SCALE=0"
+    "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
 
 # Registers COMMAND as NAME in UTC and as NAME@Adelaide.
 function(_parlowick_register_zones name label lock)
