@@ -35,10 +35,19 @@ Q_DECL_EXPORT bool hasHeader(void *format)
     return format && layoutOf(format)->hasHeader();
 }
 
+// C linkage only for the entry point's plain name: the program that resolves it is C++ too,
+// built with the same Qt, so returning a Qt container is safe.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wreturn-type-c-linkage"
+#endif
 Q_DECL_EXPORT QHash<QString, QVariant> getSMS(void *format, QHash<QString, int> header, QStringList row)
 {
     return format ? layoutOf(format)->convert(header, row) : QHash<QString, QVariant>();
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 Q_DECL_EXPORT void deleteFormat(void *format)
 {
