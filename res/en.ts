@@ -1002,6 +1002,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>&lt;a href=&quot;%1&quot;&gt;How automatic backup works&lt;/a&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>%1 - Automatic Backup</source>
         <translation type="unfinished"></translation>
     </message>

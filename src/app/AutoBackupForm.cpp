@@ -8,6 +8,7 @@
 #include "FileDialogs.h"
 #include "LoginAutostart.h"
 #include "MessageBoxes.h"
+#include "ProductInfo.h"
 #include "SyncClient.h"
 #include "ui_AutoBackupForm.h"
 
@@ -39,6 +40,8 @@ AutoBackupForm::AutoBackupForm(const QDir &accountFolder, QWidget *parent)
 {
     m_ui->setupUi(this);
     setWindowTitle(tr("%1 - Automatic Backup").arg(Catalogue::productTitle()));
+    m_ui->lbHelp->setText(
+        m_ui->lbHelp->text().arg(ProductInfo::helpPage(QStringLiteral("auto-backup")).toString().toHtmlEscaped()));
     const QStringList intervalTexts {
         tr("15 minutes"), tr("30 minutes"), tr("1 hour"), tr("2 hours"), tr("6 hours"), tr("1 day")};
     for (int i = 0; i < intervalChoices().size(); ++i)

@@ -15,6 +15,7 @@
 #include "ProgramTexts.h"
 #include "SilentAddress.h"
 #include "SyncClient.h"
+#include "TestConfig.h"
 #include "TestFiles.h"
 #include "TestMessage.h"
 #include "WindowTestAccount.h"
@@ -29,6 +30,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +90,7 @@ private slots:
     void newSettingsSuggestTheLastConnection();
     void historyShowsTheNewestRunsFirst();
     void trayChoiceNeedsANotificationArea();
+    void helpLinkGoesToItsSection();
     void execArguments_data();
     void execArguments();
     void loginEntryIsWrittenAndRemoved();
@@ -427,6 +430,19 @@ void AutoWindowTest::trayChoiceNeedsANotificationArea()
     QVERIFY(AutoBackupTray::keepsRunning());
     AutoBackupForm form(accountFolder());
     QVERIFY(child<QCheckBox>(form, "cbTray")->isChecked());
+}
+
+void AutoWindowTest::helpLinkGoesToItsSection()
+{
+    AutoBackupForm form(accountFolder());
+    const QRegularExpressionMatch href
+        = QRegularExpression(QStringLiteral("href=\"([^\"]+)\"")).match(child<QLabel>(form, "lbHelp")->text());
+    QVERIFY(href.hasMatch());
+    const QUrl link(href.captured(1));
+    QCOMPARE(link.fileName(), QStringLiteral("index.html"));
+    QVERIFY(link.hasFragment());
+    const QByteArray page = TestFiles::readFile(QStringLiteral(PARLOWICK_SOURCE_DIR "/help/index.html"));
+    QVERIFY2(page.contains(QByteArray("id=\"" + link.fragment().toUtf8() + '"')), qPrintable(link.toString()));
 }
 
 void AutoWindowTest::execArguments_data()
