@@ -1,7 +1,6 @@
 #include "AutoBackupTray.h"
 
 #include "AutoBackup.h"
-#include "Catalogue.h"
 #include "UserSettings.h"
 
 #include <QApplication>
@@ -164,11 +163,6 @@ void AutoBackupTray::setWanted(bool wanted)
 {
     // The desktop's own answer: a test pretending there is an area shows no icon.
     m_icon->setVisible(wanted && QSystemTrayIcon::isSystemTrayAvailable());
-}
-
-bool AutoBackupTray::isShown() const
-{
-    return m_icon->isVisible();
 }
 
 QString AutoBackupTray::toolTip() const

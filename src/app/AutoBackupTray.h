@@ -69,7 +69,6 @@ public:
     void setEngine(AutoBackup *engine, bool hasPhone);
     // Shows the icon when wanted and the desktop has a notification area.
     void setWanted(bool wanted);
-    bool isShown() const;
 
     QMenu *menu() const { return m_menu.get(); }
     QString toolTip() const;
