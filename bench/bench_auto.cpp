@@ -190,6 +190,7 @@ void cycles(int count, const QString &home)
     clock.start();
     for (int i = 1; i < count; ++i) {
         phone.stop();
+        phone.clearSessions(); // the simulator's own log of sessions, not ours to measure
         startPhone(phone, address);
         backup.backUpNow();
         if (!waitFor([&] { return runs == i + 1; }, 10000)) {
@@ -200,6 +201,8 @@ void cycles(int count, const QString &home)
             rssAt100 = BenchData::currentRssKiB();
             filesAt100 = openFiles();
         }
+        if (i % 500 == 0)
+            std::printf("  after %d: resident %.1f MiB\n", i, double(BenchData::currentRssKiB()) / 1024.0);
     }
     std::printf("%d cycles of the phone appearing, backed up and going (%d failed) in %.1f s:\n"
                 "  resident %.1f MiB after 100, %.1f MiB after %d; open files %d after 100, %d after %d\n",
