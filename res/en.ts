@@ -1038,11 +1038,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Choose a file in the folder to watch</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Backup files (*.xml *.csv);;All files (*)</source>
+        <source>Choose a folder to watch</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -120,14 +120,13 @@ void AutoBackupForm::addFolderRow(const AutoSettings::Folder &folder)
 
 void AutoBackupForm::chooseFolder()
 {
-    // The file dialogs' seam picks files: the folder is the one of the file chosen in it.
     const FileDialogs::Memory memory = FileDialogs::recall(kFolderDialogPurpose);
-    const QString file = FileDialogs::getOpenFileName(tr("Choose a file in the folder to watch"),
-        memory.folder.isEmpty() ? QDir::homePath() : memory.folder, tr("Backup files (*.xml *.csv);;All files (*)"));
-    if (file.isEmpty())
+    const QString chosen = FileDialogs::getExistingDirectory(
+        tr("Choose a folder to watch"), memory.folder.isEmpty() ? QDir::homePath() : memory.folder);
+    if (chosen.isEmpty())
         return;
-    FileDialogs::remember(kFolderDialogPurpose, file);
-    const QString folder = QFileInfo(file).absolutePath();
+    FileDialogs::rememberFolder(kFolderDialogPurpose, chosen);
+    const QString folder = QDir::cleanPath(QFileInfo(chosen).absoluteFilePath());
     for (int row = 0; row < m_ui->twFolders->topLevelItemCount(); ++row) {
         QTreeWidgetItem *item = m_ui->twFolders->topLevelItem(row);
         if (item->data(kFolderColumn, Qt::UserRole).toString() == folder) {

@@ -22,6 +22,12 @@ OpenHandler &openHandler()
     return instance;
 }
 
+FolderHandler &folderHandler()
+{
+    static FolderHandler instance;
+    return instance;
+}
+
 QString memoryGroup(const QString &purpose)
 {
     return QStringLiteral("fileDialogs/") + purpose;
@@ -58,6 +64,18 @@ QString getOpenFileName(const QString &caption, const QString &initialFolder, co
     return QFileDialog::getOpenFileName(nullptr, caption, initialFolder, filter);
 }
 
+ScopedFolderHandler::ScopedFolderHandler(FolderHandler handler)
+    : ScopedOverride(folderHandler(), std::move(handler))
+{
+}
+
+QString getExistingDirectory(const QString &caption, const QString &initialFolder)
+{
+    if (folderHandler())
+        return folderHandler()(caption, initialFolder);
+    return QFileDialog::getExistingDirectory(nullptr, caption, initialFolder);
+}
+
 Memory recall(const QString &purpose)
 {
     QSettings store(UserSettings::filePath(), QSettings::IniFormat);
@@ -78,6 +96,13 @@ void remember(const QString &purpose, const QString &chosenFile, const QString &
     store.setValue(QStringLiteral("folder"), QFileInfo(chosenFile).absolutePath());
     if (!filter.isEmpty())
         store.setValue(QStringLiteral("filter"), filter);
+}
+
+void rememberFolder(const QString &purpose, const QString &chosenFolder)
+{
+    QSettings store(UserSettings::filePath(), QSettings::IniFormat);
+    store.beginGroup(memoryGroup(purpose));
+    store.setValue(QStringLiteral("folder"), QFileInfo(chosenFolder).absoluteFilePath());
 }
 
 } // namespace FileDialogs

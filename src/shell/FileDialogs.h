@@ -43,6 +43,18 @@ public:
     explicit ScopedOpenHandler(OpenHandler handler);
 };
 
+// The choose-a-folder dialog; empty when the user cancelled.
+QString getExistingDirectory(const QString &caption, const QString &initialFolder);
+
+using FolderHandler = std::function<QString(const QString &caption, const QString &initialFolder)>;
+
+// Answers the folder dialogs while it lives; the previous handler comes back at the end.
+class ScopedFolderHandler : public ScopedOverride<FolderHandler>
+{
+public:
+    explicit ScopedFolderHandler(FolderHandler handler);
+};
+
 // The folder and filter the file dialogs of one purpose ("export", "importCsv"...) were
 // last answered with, kept in the user's settings so the next one opens where the user
 // left off.
@@ -55,5 +67,7 @@ struct Memory
 Memory recall(const QString &purpose);
 // Remembers the folder of the chosen file and the filter; an empty filter keeps the one remembered.
 void remember(const QString &purpose, const QString &chosenFile, const QString &filter = QString());
+// Remembers a folder chosen in the folder dialog, so the next one opens there.
+void rememberFolder(const QString &purpose, const QString &chosenFolder);
 
 } // namespace FileDialogs

@@ -244,15 +244,14 @@ void AutoWindowTest::editedFieldsAreSaved()
     auto *tree = child<QTreeWidget>(form, "twFolders");
     tree->topLevelItem(1)->setCheckState(1, Qt::Checked);
 
-    // Added through the file dialog's seam, twice: the folder is listed once; the second
+    // Added through the folder dialog's seam, twice: the folder is listed once; the second
     // dialog opens where the first was answered.
     QStringList openedIn;
     {
-        const FileDialogs::ScopedOpenHandler dialog(
-            [&](const QString &, const QString &folder, const QString &) -> QString {
-                openedIn.append(folder);
-                return inbox + QStringLiteral("/sms-1.xml");
-            });
+        const FileDialogs::ScopedFolderHandler dialog([&](const QString &, const QString &folder) -> QString {
+            openedIn.append(folder);
+            return inbox;
+        });
         QTest::mouseClick(child<QPushButton>(form, "btnAddFolder"), Qt::LeftButton);
         QTest::mouseClick(child<QPushButton>(form, "btnAddFolder"), Qt::LeftButton);
     }
@@ -260,8 +259,7 @@ void AutoWindowTest::editedFieldsAreSaved()
     QCOMPARE(openedIn.at(1), inbox);
     QCOMPARE(tree->topLevelItemCount(), 3);
     {
-        const FileDialogs::ScopedOpenHandler cancelled(
-            [](const QString &, const QString &, const QString &) { return QString(); });
+        const FileDialogs::ScopedFolderHandler cancelled([](const QString &, const QString &) { return QString(); });
         QTest::mouseClick(child<QPushButton>(form, "btnAddFolder"), Qt::LeftButton);
     }
     QCOMPARE(tree->topLevelItemCount(), 3);
