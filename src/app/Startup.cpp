@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
 #include <memory>
 
 namespace Startup {
@@ -28,8 +29,10 @@ std::optional<QString> informationRequested(const QStringList &arguments)
             "them as chat bubbles, search, print, export, import, restore them and send SMS.\n"
             "\n"
             "Options:\n"
-            "  -h, --help     Show this help and exit.\n"
-            "  -v, --version  Show the version and exit.\n"
+            "  --account NAME  Open this account instead of asking which.\n"
+            "  --hidden        With the program kept in the notification area, start with only its icon.\n"
+            "  -h, --help      Show this help and exit.\n"
+            "  -v, --version   Show the version and exit.\n"
             "\n"
             "The toolkit's own options (-platform, -style, ...) are accepted too. The archives are\n"
             "kept in Ombrevale/Parlowick in the user's data folder ($XDG_DATA_HOME, by default\n"
@@ -38,12 +41,43 @@ std::optional<QString> informationRequested(const QStringList &arguments)
     return std::nullopt;
 }
 
+Options options(const QStringList &arguments)
+{
+    Options options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--account") && i + 1 < arguments.size())
+            options.account = arguments.at(++i);
+        else if (arguments.at(i) == QLatin1String("--hidden"))
+            options.hidden = true;
+    }
+    return options;
+}
+
+namespace {
+
+// The account named on the command line, opened; false (said on standard error) when it
+// cannot be, so the account dialog asks instead.
+bool openNamedAccount(const QString &account)
+{
+    if (account.isEmpty() || !Accounts::isSafeAccountName(account))
+        return false;
+    try {
+        Accounts::openAccount(account);
+        return true;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "parlowick: the account %s cannot be opened: %s\n", qPrintable(account), e.what());
+        return false;
+    }
+}
+
+} // namespace
+
 void prepare()
 {
     BubbleSchemeHandler::prepareApplication();
 }
 
-int run(QApplication &app)
+int run(QApplication &app, const Options &options)
 {
     initParlowickResources();
     Catalogue::install(app);
@@ -51,7 +85,7 @@ int run(QApplication &app)
     // A run killed while it read a backup leaves its decoded pictures behind.
     LocalPreviewXmlThread::removeAbandonedFolders();
 
-    {
+    if (!openNamedAccount(options.account)) {
         AccountForm accountForm;
         if (accountForm.exec() != QDialog::Accepted)
             return 0;
@@ -59,7 +93,9 @@ int run(QApplication &app)
 
     auto window = std::make_unique<MainWindow>();
     MainWindow::setInstance(window.get());
-    window->show();
+    // Without a notification area to come back from, the window shows whatever was asked.
+    if (!options.hidden || !window->keepsRunningInTray())
+        window->show();
     const int exitCode = QApplication::exec();
     MainWindow::setInstance(nullptr);
     // The web views and their pages (the chat windows' too, children of the window) go

@@ -17,8 +17,19 @@ std::optional<QString> informationRequested(const QStringList &arguments);
 // Call before the application object exists: sets up what the web views need.
 void prepare();
 
-// Installs the catalogue, runs the account dialog and, once an account is open,
-// the main window. Returns the exit code: 0 when the account dialog is cancelled.
-int run(QApplication &app);
+// What the command line asks of the start, as the login entry (LoginAutostart) writes it:
+// "--account NAME" opens the account without the account dialog; "--hidden" leaves the
+// window closed when the program is kept running in the notification area.
+struct Options
+{
+    QString account;
+    bool hidden = false;
+};
+Options options(const QStringList &arguments);
+
+// Installs the catalogue, opens the account named in the options (or runs the account
+// dialog when there is none, or it cannot be opened) and then the main window. Returns the
+// exit code: 0 when the account dialog is cancelled.
+int run(QApplication &app, const Options &options = {});
 
 } // namespace Startup
