@@ -69,7 +69,7 @@ AutoSettings chosenSettings(const QStringList &arguments, const QCommandLinePars
     const AutoSettings saved = AutoSettings::load(folder);
     if (!saved.enabled || !saved.hasTrigger())
         throw std::runtime_error(
-            QStringLiteral("Automatic backup is not set up for %1: turn it on in Menu > Connection > Automatic "
+            QStringLiteral("Automatic backup is not set up for %1: turn it on in the window's Menu > Automatic "
                            "Backup, or give --wifi HOST, --usb SERIAL or --watch FOLDER.")
                 .arg(folder.dirName())
                 .toStdString());
