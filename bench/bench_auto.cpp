@@ -112,6 +112,33 @@ QByteArray sbrXml(int count)
     return xml + "</smses>\n";
 }
 
+// A new account, opened as the program's store, and a phone with 20 messages started on a
+// free loopback address.
+bool openAccountAndPhone(const QString &home, const QString &account, PhoneSimulator &phone)
+{
+    qputenv("XDG_DATA_HOME", (home + QLatin1Char('/') + account).toUtf8());
+    Accounts::createAccount(account);
+    Accounts::openAccount(account);
+    PhoneGenerator::Options options;
+    options.smsCount = 20;
+    PhoneStore store;
+    PhoneGenerator::generate(options, home + QLatin1Char('/') + account + QStringLiteral("-pictures"), &store);
+    phone.setStore(store);
+    if (startPhoneAnywhere(phone))
+        return true;
+    std::printf("no free loopback address for the phone\n");
+    return false;
+}
+
+AutoSettings wifiSettings(const QHostAddress &address, int intervalSeconds)
+{
+    AutoSettings settings;
+    settings.enabled = true;
+    settings.wifiHost = address.toString();
+    settings.intervalSeconds = intervalSeconds;
+    return settings;
+}
+
 // parlowick-cli auto waiting for a phone that never answers, watching two folders.
 void idle(int seconds, const QString &home)
 {
@@ -154,25 +181,11 @@ void idle(int seconds, const QString &home)
 void cycles(int count, const QString &home)
 {
     SyncTiming::setPausesForTests(0, 0);
-    qputenv("XDG_DATA_HOME", (home + QStringLiteral("/cycles")).toUtf8());
-    Accounts::createAccount(QStringLiteral("cycles"));
-    Accounts::openAccount(QStringLiteral("cycles"));
     PhoneSimulator phone;
-    PhoneGenerator::Options options;
-    options.smsCount = 20;
-    PhoneStore store;
-    PhoneGenerator::generate(options, home + QStringLiteral("/pictures"), &store);
-    phone.setStore(store);
-    if (!startPhoneAnywhere(phone)) {
-        std::printf("no free loopback address for the phone\n");
+    if (!openAccountAndPhone(home, QStringLiteral("cycles"), phone))
         return;
-    }
     const QHostAddress address = phone.address();
-    AutoSettings settings;
-    settings.enabled = true;
-    settings.wifiHost = address.toString();
-    settings.intervalSeconds = 3600;
-    AutoBackup backup(Accounts::currentStore()->folder(), settings);
+    AutoBackup backup(Accounts::currentStore()->folder(), wifiSettings(address, 3600));
     int runs = 0;
     int failed = 0;
     QObject::connect(&backup, &AutoBackup::runFinished, &backup, [&](const AutoRunRecord &run) {
@@ -215,25 +228,14 @@ void cycles(int count, const QString &home)
 // long a dropped file waits for its import.
 void latencies(const QString &home)
 {
-    qputenv("XDG_DATA_HOME", (home + QStringLiteral("/latency")).toUtf8());
-    Accounts::createAccount(QStringLiteral("latency"));
-    Accounts::openAccount(QStringLiteral("latency"));
     PhoneSimulator phone;
-    PhoneGenerator::Options options;
-    options.smsCount = 20;
-    PhoneStore store;
-    PhoneGenerator::generate(options, home + QStringLiteral("/pictures2"), &store);
-    phone.setStore(store);
-    if (!startPhoneAnywhere(phone))
+    if (!openAccountAndPhone(home, QStringLiteral("latency"), phone))
         return;
     const QHostAddress address = phone.address();
     phone.stop();
     const QString drop = home + QStringLiteral("/drop");
     QDir().mkpath(drop);
-    AutoSettings settings;
-    settings.enabled = true;
-    settings.wifiHost = address.toString();
-    settings.intervalSeconds = 2;
+    AutoSettings settings = wifiSettings(address, 2);
     settings.folders = {{drop, false}};
     AutoBackup backup(Accounts::currentStore()->folder(), settings);
     QList<AutoRunRecord> runs;
