@@ -734,12 +734,8 @@ void MainWindow::miAutoBackup()
     m_autoBackupForm = nullptr;
     if (!saved)
         return;
-    const AutoSettings now = AutoSettings::load(store->folder());
-    const bool changed = now.enabled != m_autoSettings.enabled || now.usbSerial != m_autoSettings.usbSerial
-        || now.wifiHost != m_autoSettings.wifiHost || now.intervalSeconds != m_autoSettings.intervalSeconds
-        || now.folders != m_autoSettings.folders;
     // A run in progress is left to end unless what it runs for changed.
-    if (changed)
+    if (AutoSettings::load(store->folder()) != m_autoSettings)
         startAutoBackup();
     else
         updateTray();

@@ -25,6 +25,13 @@ struct AutoSettings
     int intervalSeconds = kDefaultIntervalSeconds;
     QList<Folder> folders;
 
+    bool operator==(const AutoSettings &o) const
+    {
+        return enabled == o.enabled && usbSerial == o.usbSerial && wifiHost == o.wifiHost
+            && intervalSeconds == o.intervalSeconds && folders == o.folders;
+    }
+    bool operator!=(const AutoSettings &o) const { return !(*this == o); }
+
     bool hasPhone() const { return !usbSerial.isEmpty() || !wifiHost.isEmpty(); }
     bool hasTrigger() const { return hasPhone() || !folders.isEmpty(); }
 
