@@ -1,4 +1,5 @@
 #include "AboutForm.h"
+#include "AutoBackupForm.h"
 #include "ConnectionForm.h"
 #include "MainWindow.h"
 #include "ParlowickTestMain.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
 
@@ -83,8 +85,11 @@ void TestHelp::dialogsLinkToSectionsOfThePage()
 {
     AboutForm about;
     ConnectionForm connection;
+    const QTemporaryDir account;
+    AutoBackupForm autoBackup {QDir(account.path())};
     for (const QLabel *label : {about.findChild<QLabel *>(QStringLiteral("lbHomePage")),
-             connection.findChild<QLabel *>(QStringLiteral("label_2"))}) {
+             connection.findChild<QLabel *>(QStringLiteral("label_2")),
+             autoBackup.findChild<QLabel *>(QStringLiteral("lbHelp"))}) {
         const QUrl link = linkOf(label);
         QVERIFY2(link.hasFragment(), qPrintable(label->text()));
         const QString why = whyNotInThePage(link);
