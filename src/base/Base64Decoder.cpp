@@ -31,7 +31,8 @@ QByteArray Base64Decoder::decode(QByteArrayView piece)
     QByteArray bytes((m_count + piece.size()) / 4 * 3, Qt::Uninitialized);
     char *out = bytes.data();
     for (const char c : piece) {
-        const int value = kValues[uchar(c)];
+        // -1 marks a byte outside the alphabet, so the table's signed values are meant.
+        const int value = kValues[uchar(c)]; // NOLINT(bugprone-signed-char-misuse)
         if (value < 0)
             continue;
         m_bits = (m_bits << 6) | quint32(value);

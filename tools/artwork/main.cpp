@@ -1281,7 +1281,7 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    const QString outDir = args.last();
+    const QString &outDir = args.last();
     if (!QDir().mkpath(outDir)) {
         err << "parlowick-artwork: cannot create directory " << outDir << '\n';
         return 1;

@@ -364,5 +364,5 @@ int main(int argc, char *argv[])
     }
     // Scripts and tests wait for this line before they connect.
     QTextStream(stdout) << "listening on " << simulator.address().toString() << Qt::endl;
-    return app.exec();
+    return QCoreApplication::exec();
 }
