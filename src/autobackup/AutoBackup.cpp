@@ -167,6 +167,7 @@ void AutoBackup::start()
                 return d->imported.isKnown(path, size, modified);
             });
         d->folders->setRescanIntervalMs(d->timing.folderRescanMs);
+        d->folders->setSteadyMs(d->timing.fileSteadyMs);
         connect(d->folders.get(), &FolderWatch::fileReady, this, [this](const QString &path, bool otherPhone) {
             Job job;
             job.kind = Job::Kind::File;

@@ -2,6 +2,7 @@
 
 #include "AutoRunRecord.h"
 #include "AutoSettings.h"
+#include "FolderRules.h"
 
 #include <QDir>
 #include <QObject>
@@ -23,6 +24,7 @@ public:
         int busyRetryMs = 60 * 1000; // a phone run the account's lock kept waiting
         int folderRescanMs = 30 * 1000; // the look at watched folders that watchers may miss
         int adbRestartMs = 5 * 1000; // after adb ended or could not start
+        qint64 fileSteadyMs = FolderRules::kSteadyMs; // a watched file unchanged this long is complete
     };
 
     AutoBackup(const QDir &accountFolder, const AutoSettings &settings, QObject *parent = nullptr);

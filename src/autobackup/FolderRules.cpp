@@ -28,7 +28,7 @@ QStringList FolderRules::scanned(qint64 now, const QList<FileSeen> &files)
             watched = Watched {file.size, file.modified, now, false, false};
             continue;
         }
-        if (watched.offered || now - watched.steadySince < kSteadyMs)
+        if (watched.offered || now - watched.steadySince < m_steadyMs)
             continue;
         // A known file counts as offered, so it is asked about again only when it changes.
         watched.offered = true;
@@ -54,7 +54,7 @@ qint64 FolderRules::nextCheckAt() const
         // account may stay busy a while, and asking it every moment would be a busy loop.
         if (watched.offered || watched.again)
             continue;
-        const qint64 steadyAt = watched.steadySince + kSteadyMs;
+        const qint64 steadyAt = watched.steadySince + m_steadyMs;
         if (next == 0 || steadyAt < next)
             next = steadyAt;
     }

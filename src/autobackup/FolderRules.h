@@ -27,6 +27,9 @@ public:
 
     explicit FolderRules(KnownCheck isKnown);
 
+    // For tests: how long a file must stay the same.
+    void setSteadyMs(qint64 ms) { m_steadyMs = ms; }
+
     // The backup files of this scan ready now, in path order; files of other names are passed
     // over, and those the scan no longer sees are forgotten.
     QStringList scanned(qint64 now, const QList<FileSeen> &files);
@@ -52,5 +55,6 @@ private:
         bool again = false; // offerAgain named it
     };
     KnownCheck m_isKnown;
+    qint64 m_steadyMs = kSteadyMs;
     QHash<QString, Watched> m_files;
 };

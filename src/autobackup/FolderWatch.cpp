@@ -57,6 +57,12 @@ void FolderWatch::setRescanIntervalMs(int ms)
         m_rescanTimer.start();
 }
 
+void FolderWatch::setSteadyMs(qint64 ms)
+{
+    for (Watched &folder : m_folders)
+        folder.rules->setSteadyMs(ms);
+}
+
 void FolderWatch::offerAgain(const QString &path)
 {
     for (Watched &folder : m_folders)

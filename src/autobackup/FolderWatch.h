@@ -34,6 +34,8 @@ public:
     void offerAgain(const QString &path);
     // For tests: a shorter (or longer) time between rescans; takes effect at once.
     void setRescanIntervalMs(int ms);
+    // For tests: a shorter time a file must stay the same; before start().
+    void setSteadyMs(qint64 ms);
 
 signals:
     // The folder's otherPhone mark goes with its CSV files; an XML file is always the backup app's.

@@ -504,7 +504,8 @@ void AutoRunsTest::phoneNotThere()
     QVERIFY(!result.record.reached);
     QCOMPARE(result.record.error, AutoRunRecord::noAnswerText());
     QVERIFY(result.record.time.isValid());
-    QVERIFY(!AutoRunner::phoneAnswers(host, nullptr));
+    if (!listening) // a silent phone's probe is the same wait again
+        QVERIFY(!AutoRunner::phoneAnswers(host, nullptr));
     QCOMPARE(storedCount(), 0);
     // Not a backup session was begun.
     for (const PhoneSessionLog &session : m_phone->sessions())

@@ -274,16 +274,18 @@ void AutoTriggersTest::folderWatchOffersCompleteFiles()
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("secret.xml")), folder + QStringLiteral("/link.xml")));
 
     FolderWatch watch({{folder, true}}, [](const QString &, qint64, const QDateTime &) { return false; });
+    constexpr int steadyMs = 500;
+    watch.setSteadyMs(steadyMs);
     QSignalSpy ready(&watch, &FolderWatch::fileReady);
     watch.start();
     const QString a = folder + QStringLiteral("/a.csv");
     writeFile(a, "first half,");
-    QTest::qWait(FolderRules::kSteadyMs / 2); // the writer pauses less than the steady time
+    QTest::qWait(steadyMs / 2); // the writer pauses less than the steady time
     writeFile(a, "second half\n", QIODevice::Append);
     QElapsedTimer sinceLastWrite;
     sinceLastWrite.start();
     QVERIFY(ready.wait(10000));
-    QVERIFY(sinceLastWrite.elapsed() >= FolderRules::kSteadyMs);
+    QVERIFY(sinceLastWrite.elapsed() >= steadyMs);
 
     // Another file shows that neither the finished one nor the link came again meanwhile.
     writeFile(folder + QStringLiteral("/b.xml"), "<smses/>");
@@ -300,6 +302,7 @@ void AutoTriggersTest::folderWatchFollowsARecreatedFolder()
     FolderWatch watch(
         {{folder, false}, {other, false}}, [](const QString &, qint64, const QDateTime &) { return false; });
     watch.setRescanIntervalMs(50);
+    watch.setSteadyMs(300);
     QSignalSpy problems(&watch, &FolderWatch::folderProblem);
     QSignalSpy back(&watch, &FolderWatch::folderBack);
     QSignalSpy ready(&watch, &FolderWatch::fileReady);
