@@ -104,6 +104,26 @@ Result cancelledResult(Result result)
     return result;
 }
 
+// Runs a worker that files messages and counts what it filed. storeFault: a failure is the
+// store's (a full disk), worth trying again before the file changes.
+template <class Worker>
+Result counted(
+    Result result, Worker &worker, const DirectReceiver &receiver, const std::atomic_bool *cancelled, bool storeFault)
+{
+    switch (runToEnd(worker, receiver, cancelled)) {
+    case Ending::Cancelled:
+        return cancelledResult(result);
+    case Ending::Failed:
+        result.storeFailed = storeFault;
+        return failure(result, receiver.error());
+    case Ending::Succeeded:
+        break;
+    }
+    result.record.added = worker.counts().added;
+    result.record.alreadyThere = worker.counts().alreadyThere;
+    return result;
+}
+
 Result finished(Result result)
 {
     result.record.time = QDateTime::currentDateTimeUtc();
@@ -178,17 +198,7 @@ Result backUp(Result result, bool usb, const QString &target, const std::atomic_
     const CurrentConnection current(client);
     DirectReceiver receiver;
     SyncRestoreThread worker(&receiver);
-    switch (runToEnd(worker, receiver, cancelled)) {
-    case Ending::Cancelled:
-        return cancelledResult(result);
-    case Ending::Failed:
-        return failure(result, receiver.error());
-    case Ending::Succeeded:
-        break;
-    }
-    result.record.added = worker.counts().added;
-    result.record.alreadyThere = worker.counts().alreadyThere;
-    return result;
+    return counted(result, worker, receiver, cancelled, false);
 }
 
 // Files what a preview read, all or nothing.
@@ -196,18 +206,8 @@ Result fileMessages(Result result, const QList<SMSInfo> &messages, const std::at
 {
     DirectReceiver receiver;
     LocalRestoreThread worker(messages, &receiver);
-    switch (runToEnd(worker, receiver, cancelled)) {
-    case Ending::Cancelled:
-        return cancelledResult(result);
-    case Ending::Failed:
-        result.storeFailed = true;
-        return failure(result, receiver.error());
-    case Ending::Succeeded:
-        break;
-    }
-    result.record.added = worker.counts().added;
-    result.record.alreadyThere = worker.counts().alreadyThere;
-    return result;
+    // Nothing but the store can fail here: the messages are already read.
+    return counted(result, worker, receiver, cancelled, true);
 }
 
 template <class Preview>
