@@ -21,6 +21,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -95,7 +96,7 @@ struct AutoBackup::Private
     void finished();
     void fileJobEnded(const Job &job);
     void phoneJobEnded(const Job &job);
-    void record(const AutoRunRecord &record);
+    void record(const AutoRunRecord &run);
     void notice(const QString &text);
 };
 
@@ -350,7 +351,7 @@ void AutoBackup::Private::enqueue(Job job)
     }
     if (isQueued(job.kind, job.target))
         return;
-    queue.push_back(job);
+    queue.push_back(std::move(job));
     startNext();
 }
 

@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace AutoRunner {
 
@@ -207,7 +208,7 @@ Result fileMessages(Result result, const QList<SMSInfo> &messages, const std::at
     DirectReceiver receiver;
     LocalRestoreThread worker(messages, &receiver);
     // Nothing but the store can fail here: the messages are already read.
-    return counted(result, worker, receiver, cancelled, true);
+    return counted(std::move(result), worker, receiver, cancelled, true);
 }
 
 template <class Preview>
@@ -225,14 +226,14 @@ Result previewAndFile(
     }
     result.record.leftOut = preview.leftOut();
     // The preview lives on until the filing has ended: it holds the XML's attachment files.
-    return fileMessages(result, preview.messages(), cancelled);
+    return fileMessages(std::move(result), preview.messages(), cancelled);
 }
 
 Result importXml(Result result, const QString &path, const std::atomic_bool *cancelled)
 {
     DirectReceiver receiver;
     LocalPreviewXmlThread preview(path, &receiver);
-    return previewAndFile(result, preview, receiver, cancelled);
+    return previewAndFile(std::move(result), preview, receiver, cancelled);
 }
 
 Result importCsv(Result result, const QString &path, bool otherPhone, const std::atomic_bool *cancelled)

@@ -4,7 +4,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
-FolderWatch::FolderWatch(const QList<AutoSettings::Folder> &folders, FolderRules::KnownCheck isKnown, QObject *parent)
+FolderWatch::FolderWatch(
+    const QList<AutoSettings::Folder> &folders, const FolderRules::KnownCheck &isKnown, QObject *parent)
     : QObject(parent)
 {
     for (const AutoSettings::Folder &folder : folders) {

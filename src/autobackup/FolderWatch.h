@@ -25,7 +25,8 @@ public:
     // reports new files, not growing ones.
     static constexpr int kGrowingPollMs = 500;
 
-    FolderWatch(const QList<AutoSettings::Folder> &folders, FolderRules::KnownCheck isKnown, QObject *parent = nullptr);
+    FolderWatch(
+        const QList<AutoSettings::Folder> &folders, const FolderRules::KnownCheck &isKnown, QObject *parent = nullptr);
     ~FolderWatch() override;
 
     void start();
