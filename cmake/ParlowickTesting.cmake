@@ -17,8 +17,8 @@
 set(PARLOWICK_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;QTWEBENGINE_DISABLE_SANDBOX=1;PARLOWICK_PAUSE_SCALE=0"
     "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
-# Qt WebEngine frees with a size its allocation did not have (inside the library) and, with
-# fontconfig, leaves its caches to the end of the process: not ours to fix.
+# Qt WebEngine frees with a size its allocation did not have (inside the library), and the
+# libraries named in tests/lsan.supp keep their caches to the end of the process: not ours to fix.
 if(PARLOWICK_ASAN)
     list(APPEND PARLOWICK_TEST_ENVIRONMENT "ASAN_OPTIONS=new_delete_type_mismatch=0"
          "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")

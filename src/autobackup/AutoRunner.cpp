@@ -199,7 +199,7 @@ Result backUp(Result result, bool usb, const QString &target, const std::atomic_
     const CurrentConnection current(client);
     DirectReceiver receiver;
     SyncRestoreThread worker(&receiver);
-    return counted(result, worker, receiver, cancelled, false);
+    return counted(std::move(result), worker, receiver, cancelled, false);
 }
 
 // Files what a preview read, all or nothing.
